@@ -1,0 +1,22 @@
+// The sub-commands of fennaro-recover, the program's command-line front end.
+// Each takes the words after its own name and returns the exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fennaro::cli {
+
+using Args = std::vector<std::string>;
+
+// Exit status for wrong arguments; the usage text goes to standard error.
+constexpr int kUsageStatus = 2;
+
+int printUsage();
+
+int runCarveCommand(const Args& args);
+int runListCommand(const Args& args);
+int runAcquireCommand(const Args& args);
+int runExportCommand(const Args& args);
+
+} // namespace fennaro::cli

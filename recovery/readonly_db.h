@@ -1,0 +1,20 @@
+// Opening a database copy so that SQLite can neither change nor create any
+// file: no journal, no -wal or -shm beside the copy, no checkpoint that could
+// overwrite the free space we carve.
+#pragma once
+
+#include <string>
+
+struct sqlite3;
+
+namespace fennaro {
+
+// The URI that opens path read-only and immutable; characters that mean
+// something in a URI are percent-encoded, so any file name works.
+std::string readOnlyDatabaseUri(const std::string& path);
+
+// Opens path read-only and immutable. Returns null when it does not open (the
+// half-open handle is closed). The caller closes a returned handle.
+sqlite3* openReadOnlyDatabase(const std::string& path);
+
+} // namespace fennaro
