@@ -15,7 +15,9 @@ namespace {
 constexpr uint64_t kWindowSize = uint64_t(32) << 20;
 } // namespace
 
-DbFile::~DbFile() { close(); }
+DbFile::~DbFile() {
+    close();
+}
 
 bool DbFile::open(const std::string& path) {
     close();

@@ -11,7 +11,7 @@
 namespace fennaro {
 
 class DbFile {
-public:
+  public:
     DbFile() = default;
     ~DbFile();
     DbFile(const DbFile&) = delete;
@@ -32,7 +32,7 @@ public:
     bool readU16(uint64_t offset, uint32_t* value);
     bool readU32(uint64_t offset, uint32_t* value);
 
-private:
+  private:
     // Maps the window that holds offset; false on failure.
     bool mapWindowFor(uint64_t offset);
 

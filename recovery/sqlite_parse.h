@@ -21,7 +21,7 @@ enum ePaserType {
 };
 
 class SqliteParse {
-public:
+  public:
     SqliteParse(const std::string& contactsDbPath, const std::string& smsDbPath);
     ~SqliteParse();
     SqliteParse(const SqliteParse&) = delete;
@@ -32,7 +32,7 @@ public:
     // Returns a copy of the result text (either kind of run).
     std::string get_contacts_mem() const;
 
-private:
+  private:
     bool InitContacParseFile();
     bool InitSmsParseFile();
     void getDbPageSize(const std::string& path);
