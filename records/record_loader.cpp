@@ -215,6 +215,22 @@ int32_t loadThreadProc(LoadContext& context) {
     return 1;
 }
 
+void loadAfterAcquisition(RecordStore& store, const std::string& localContactsDb,
+                          const std::string& localSmsDb) {
+    // Nobody watches the progress here.
+    struct SilentListener : LoadListener {
+        void progressChanged(int32_t) override {}
+        void categoryChanged(RecordCategory, const CategoryState&) override {}
+        void showPauseAndStop() override {}
+        void loadDone() override {}
+    } listener;
+    runRecoveryEngine(store, localContactsDb, localSmsDb);
+    WorkerControls controls;
+    controls.runEvent.set();
+    LoadContext context{store, controls, listener, localContactsDb, localSmsDb};
+    loadThreadProc(context);
+}
+
 void resetForReload(RecordStore& store) {
     clearRecords(store);
     resetCategories(store);

@@ -45,6 +45,11 @@ int32_t loadSms(LoadContext& context, bool countingPass);
 // Returns 1.
 int32_t loadThreadProc(LoadContext& context);
 
+// Does what the window does after an acquisition, on the calling thread and
+// without a window: both engine runs, then a whole loading run.
+void loadAfterAcquisition(RecordStore& store, const std::string& localContactsDb,
+                          const std::string& localSmsDb);
+
 // Returns the number of CR LF line ends in an engine text.
 int32_t countEngineLines(std::string_view text);
 

@@ -1,13 +1,80 @@
-// fennaro-recover list: not built yet.
+// fennaro-recover list: loads a phone's two database copies as the window does
+// after an acquisition and prints the rows the record list shows for one
+// category, deleted records first, then live ones.
 #include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 
 #include "commands.h"
+#include "contact_fields.h"
+#include "conversation_index.h"
+#include "record_loader.h"
+#include "row_texts.h"
+#include "utf8_text.h"
 
 namespace fennaro::cli {
 
-int runListCommand(const Args&) {
-    std::fputs("fennaro-recover: 'list' is not available in this build\n", stderr);
-    return 1;
+namespace {
+
+// Prints one row: its kind, then its cells, TAB-separated, as valid UTF-8.
+void printRow(std::string& out, bool deleted, std::initializer_list<std::string_view> cells) {
+    out = deleted ? "deleted" : "live";
+    for (std::string_view cell : cells) {
+        out += '\t';
+        out += toValidUtf8(cell);
+    }
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// Prints the rows of the Contacts category.
+void printContactRows(const RecordStore& store) {
+    std::string line;
+    if (!store.deletedContactsText.empty()) {
+        for (const ContactNode& contact : store.deletedContacts) {
+            if (auto row = deletedContactRowTexts(contact))
+                printRow(line, true, {row->name, row->phone, row->company, row->email});
+        }
+    }
+    const ContactDataIndex index(store.contactLists);
+    for (const ContactNode& contact : store.contactLists.contacts) {
+        const ContactRowTexts row = liveContactRowTexts(contact, index);
+        printRow(line, false, {row.name, row.phone, row.company, row.email});
+    }
+}
+
+// Prints the rows of the Message category.
+void printMessageRows(const RecordStore& store) {
+    std::string line;
+    if (!store.deletedSmsText.empty()) {
+        for (const ThreadNode& sms : store.deletedSms) {
+            if (auto row = deletedSmsRowTexts(sms))
+                printRow(line, true, {row->name, row->phone});
+        }
+    }
+    const ConversationIndex index(store.contactLists, store.smsLists);
+    for (const ThreadNode& thread : store.smsLists.threads) {
+        const MessageRowTexts row = liveConversationRowTexts(thread, index);
+        printRow(line, false, {row.name, row.phone});
+    }
+}
+
+} // namespace
+
+int runListCommand(const Args& args) {
+    if (args.size() != 3 || (args[0] != "contacts" && args[0] != "messages"))
+        return printUsage();
+    RecordStore store;
+    loadAfterAcquisition(store, args[1], args[2]);
+    // A category without records cannot be shown in the window either.
+    if (args[0] == "contacts") {
+        if (store.contactsCategory.count != 0)
+            printContactRows(store);
+    } else if (store.messageCategory.count != 0) {
+        printMessageRows(store);
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 } // namespace fennaro::cli
