@@ -1,0 +1,156 @@
+#include "skin/list_model.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace skin {
+
+int CheckListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int CheckListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(columns_.size());
+}
+
+QVariant CheckListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole)
+        return QVariant();
+    return Text(index.row(), index.column());
+}
+
+QVariant CheckListModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o != Qt::Horizontal || section < 0 || section >= int(columns_.size()))
+        return QVariant();
+    if (role == Qt::DisplayRole)
+        return columns_[size_t(section)].title;
+    if (role == Qt::TextAlignmentRole)
+        return columns_[size_t(section)].alignment;
+    return QVariant();
+}
+
+int CheckListModel::InsertRow(int row, const QString& text) {
+    row = std::clamp(row, 0, int(rows_.size()));
+    beginInsertRows(QModelIndex(), row, row);
+    ListRow r;
+    r.texts.append(text);
+    rows_.insert(rows_.begin() + row, std::move(r));
+    endInsertRows();
+    return row;
+}
+
+bool CheckListModel::SetText(int row, int column, const QString& text) {
+    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= int(columns_.size()))
+        return false;
+    QStringList& texts = rows_[size_t(row)].texts;
+    while (texts.size() <= column)
+        texts.append(QString());
+    texts[column] = text;
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i);
+    return true;
+}
+
+QString CheckListModel::Text(int row, int column) const {
+    if (row < 0 || row >= int(rows_.size()) || column < 0)
+        return QString();
+    const QStringList& texts = rows_[size_t(row)].texts;
+    return column < texts.size() ? texts[column] : QString();
+}
+
+bool CheckListModel::SetRowData(int row, void* data) {
+    if (row < 0 || row >= int(rows_.size()))
+        return false;
+    rows_[size_t(row)].data = data;
+    return true;
+}
+
+void* CheckListModel::RowData(int row) const {
+    if (row < 0 || row >= int(rows_.size()))
+        return nullptr;
+    return rows_[size_t(row)].data;
+}
+
+int CheckListModel::StateImage(int row) const {
+    if (row < 0 || row >= int(rows_.size()))
+        return 0;
+    return rows_[size_t(row)].stateImage;
+}
+
+bool CheckListModel::SetStateImage(int row, int state) {
+    if (row < 0 || row >= int(rows_.size()))
+        return false;
+    rows_[size_t(row)].stateImage = state;
+    const QModelIndex i = index(row, 0);
+    emit dataChanged(i, i);
+    return true;
+}
+
+void CheckListModel::SetAllStateImages(int state) {
+    for (ListRow& r : rows_)
+        r.stateImage = state;
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, 0));
+}
+
+int CheckListModel::FindState(int state) const {
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].stateImage == state)
+            return int(i);
+    return -1;
+}
+
+void CheckListModel::RemoveAllRows() {
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+int CheckListModel::InsertColumn(int column, const ListColumn& info) {
+    column = std::clamp(column, 0, int(columns_.size()));
+    beginInsertColumns(QModelIndex(), column, column);
+    columns_.insert(columns_.begin() + column, info);
+    for (ListRow& r : rows_)
+        if (column < r.texts.size())
+            r.texts.insert(column, QString());
+    endInsertColumns();
+    return column;
+}
+
+void CheckListModel::RemoveAllColumns() {
+    beginResetModel();
+    columns_.clear();
+    for (ListRow& r : rows_)
+        r.texts.clear();
+    endResetModel();
+}
+
+void CheckListModel::SortByColumn(int column, bool ascending) {
+    if (rows_.size() < 2)
+        return;
+    emit layoutAboutToBeChanged();
+    std::vector<int> order(rows_.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int c = QString::localeAwareCompare(Text(a, column), Text(b, column));
+        return ascending ? c < 0 : c > 0;
+    });
+    std::vector<int> newRowOf(rows_.size());
+    std::vector<ListRow> sorted;
+    sorted.reserve(rows_.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        newRowOf[size_t(order[i])] = int(i);
+        sorted.push_back(std::move(rows_[size_t(order[i])]));
+    }
+    rows_ = std::move(sorted);
+    // Selection and current row follow their rows.
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& i : from)
+        to.append(index(newRowOf[size_t(i.row())], i.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged();
+}
+
+} // namespace skin
