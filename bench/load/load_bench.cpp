@@ -1,0 +1,249 @@
+// Loads a large generated phone and prints how long reading and loading every
+// record takes beside a bare SQLite iteration over the same rows (the limit),
+// how long the record list's field selection takes for every contact, and the
+// memory the store holds beside the text the phone holds.
+//
+// Usage: fennaro_bench_load [CACHE_DIR]
+#include <malloc.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "contact_fields.h"
+#include "content_generator.h"
+#include "readonly_db.h"
+#include "record_loader.h"
+#include "row_texts.h"
+#include "testdata.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The size of the phone.
+constexpr int kContacts = 50'000;
+constexpr int kRowsPerContact = 4;
+constexpr int kMessages = 500'000;
+constexpr int kThreads = 20'000;
+constexpr int kDeletedMessages = 2'000;
+constexpr int kDeletedDataRows = 1'000;
+constexpr uint64_t kSeed = 7;
+
+// Returns seconds since start.
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Returns the bytes of heap in use.
+size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// Gives a generated contact exactly kRowsPerContact data rows: its own rows
+// first, then an e-mail and a company as needed.
+testdata::RawContact fourRowContact(testdata::RawContact contact, int64_t index) {
+    contact.deleted = 0;
+    if (contact.rows.size() > kRowsPerContact)
+        contact.rows.resize(kRowsPerContact);
+    int filler = 0;
+    while (contact.rows.size() < kRowsPerContact) {
+        testdata::DataRow row;
+        if (filler++ % 2 == 0) {
+            row.mimetype = testdata::kMimeEmail;
+            row.data1 = "person" + std::to_string(index) + "@mail.example.org";
+            row.data2 = "1";
+        } else {
+            row.mimetype = testdata::kMimeOrganization;
+            row.data1 = "Company " + std::to_string(index % 997);
+            row.data2 = "1";
+            row.data4 = "Engineer";
+        }
+        contact.rows.push_back(row);
+    }
+    return contact;
+}
+
+// Writes the phone into dir unless a complete one is there already.
+void generatePhone(const std::filesystem::path& dir) {
+    if (std::filesystem::exists(dir / "complete"))
+        return;
+    std::filesystem::create_directories(dir);
+    std::fprintf(stderr, "generating the phone in %s ...\n", dir.c_str());
+    const Clock::time_point start = Clock::now();
+    testdata::RandomSource rng(kSeed);
+    testdata::DbOptions options;
+
+    std::vector<int64_t> rawIds;
+    std::vector<std::string> numbers;
+    {
+        testdata::ContactsDbBuilder contacts((dir / "contacts2.db").string(), options);
+        for (int i = 0; i < kContacts; ++i) {
+            testdata::GeneratedContact generated = testdata::makeContact(rng, i);
+            testdata::RawContact contact = fourRowContact(generated.contact, i);
+            rawIds.push_back(contacts.addRawContact(contact));
+            numbers.push_back(generated.networkForm.empty() ? testdata::makeUnknownNumber(rng, i)
+                                                            : generated.networkForm);
+        }
+        contacts.commit();
+        for (int i = 0; i < kDeletedDataRows; ++i)
+            contacts.deleteDataRow(1 + int64_t{i} * 197 % (int64_t{kContacts} * kRowsPerContact));
+        contacts.close();
+    }
+    {
+        testdata::SmsDbBuilder sms((dir / "mmssms.db").string(), options);
+        std::vector<int64_t> threadIds;
+        for (int t = 0; t < kThreads; ++t) {
+            testdata::Thread thread;
+            thread.address = numbers[t % numbers.size()];
+            threadIds.push_back(sms.addThread(thread));
+        }
+        int64_t date = 1'600'000'000'000;
+        for (int m = 0; m < kMessages; ++m) {
+            const int t = m % kThreads;
+            testdata::Message message;
+            message.threadId = threadIds[t];
+            message.address = numbers[t % numbers.size()];
+            message.type = m % 3 == 0 ? 2 : 1;
+            if (message.type == 1)
+                message.person = rawIds[t % rawIds.size()];
+            message.dateMs = date += 61'000;
+            message.body = testdata::makeBody(rng, m % 5000 == 0);
+            sms.addMessage(message);
+        }
+        sms.commit();
+        std::vector<int64_t> doomed;
+        for (int i = 0; i < kDeletedMessages; ++i)
+            doomed.push_back(1 + int64_t{i} * 241 % kMessages);
+        sms.deleteMessages(doomed);
+        sms.close();
+    }
+    std::ofstream(dir / "complete") << "ok\n";
+    std::fprintf(stderr, "generated in %.1f s\n", secondsSince(start));
+}
+
+// What a bare iteration met: rows and text bytes.
+struct BareResult {
+    long rows = 0;
+    long long textBytes = 0;
+};
+
+// Steps through one query, touching every column the way the reader does
+// (integers as integers, texts as texts), and stores nothing.
+void iterate(sqlite3* db, const char* sql, std::initializer_list<bool> textColumns,
+             BareResult& result) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        return;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ++result.rows;
+        int column = 0;
+        for (bool text : textColumns) {
+            if (text) {
+                sqlite3_column_text(stmt, column);
+                result.textBytes += sqlite3_column_bytes(stmt, column);
+            } else {
+                result.textBytes += 0 * sqlite3_column_int64(stmt, column);
+            }
+            ++column;
+        }
+    }
+    sqlite3_finalize(stmt);
+}
+
+// The bare iteration over the rows the reader reads.
+BareResult bareIteration(const std::string& contactsDb, const std::string& smsDb) {
+    BareResult result;
+    sqlite3* db = fennaro::openReadOnlyDatabase(contactsDb);
+    iterate(db, "SELECT _id, name_raw_contact_id FROM contacts", {false, false}, result);
+    iterate(db, "SELECT _id, deleted, display_name, display_name_source FROM raw_contacts",
+            {false, false, true, false}, result);
+    iterate(db, "SELECT mimetype_id, raw_contact_id, data1, data2, data4, data5 FROM data",
+            {false, false, true, true, true, true}, result);
+    iterate(db, "SELECT _id, mimetype FROM mimetypes", {false, true}, result);
+    sqlite3_close(db);
+    db = fennaro::openReadOnlyDatabase(smsDb);
+    iterate(db, "SELECT _id FROM threads", {false}, result);
+    iterate(db, "SELECT thread_id, address, person, date, type, body, _id FROM sms",
+            {false, true, false, false, false, true, false}, result);
+    iterate(db, "SELECT _id, address FROM canonical_addresses", {false, true}, result);
+    sqlite3_close(db);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path cache = argc > 1 ? argv[1] : FENNARO_BENCH_DATA_DIR;
+    const std::filesystem::path dir =
+        cache / ("load-c" + std::to_string(kContacts) + "x" + std::to_string(kRowsPerContact) +
+                 "-m" + std::to_string(kMessages) + "-t" + std::to_string(kThreads) + "-s" +
+                 std::to_string(kSeed));
+    generatePhone(dir);
+    const std::string contactsDb = (dir / "contacts2.db").string();
+    const std::string smsDb = (dir / "mmssms.db").string();
+
+    // Warm the page cache, then take the better of two bare iterations.
+    bareIteration(contactsDb, smsDb);
+    Clock::time_point start = Clock::now();
+    const BareResult bare = bareIteration(contactsDb, smsDb);
+    double bareSeconds = secondsSince(start);
+
+    fennaro::RecordStore store;
+    start = Clock::now();
+    fennaro::runRecoveryEngine(store, contactsDb, smsDb);
+    const double engineSeconds = secondsSince(start);
+
+    const size_t heapBefore = heapInUse();
+    fennaro::WorkerControls controls;
+    controls.runEvent.set();
+    struct : fennaro::LoadListener {
+        void progressChanged(int32_t) override {}
+        void categoryChanged(fennaro::RecordCategory, const fennaro::CategoryState&) override {}
+        void showPauseAndStop() override {}
+        void loadDone() override {}
+    } listener;
+    fennaro::LoadContext context{store, controls, listener, contactsDb, smsDb};
+    start = Clock::now();
+    fennaro::loadThreadProc(context);
+    const double loadSeconds = secondsSince(start);
+    const size_t heapHeld = heapInUse() - heapBefore;
+
+    start = Clock::now();
+    bareSeconds = std::min(bareSeconds, (bareIteration(contactsDb, smsDb), secondsSince(start)));
+
+    // The record list's cells of every live contact, one row each.
+    start = Clock::now();
+    const fennaro::ContactDataIndex index(store.contactLists);
+    size_t cellBytes = 0;
+    for (const fennaro::ContactNode& contact : store.contactLists.contacts) {
+        const fennaro::ContactRowTexts row = fennaro::liveContactRowTexts(contact, index);
+        cellBytes += row.name.size() + row.phone.size() + row.company.size() + row.email.size();
+    }
+    const double fieldSeconds = secondsSince(start);
+
+    const auto fileBytes =
+        std::filesystem::file_size(contactsDb) + std::filesystem::file_size(smsDb);
+    std::printf("phone: %zu live contacts, %zu data rows, %zu conversations, %zu messages, "
+                "%zu deleted contact lines, %zu deleted SMS lines\n",
+                store.contactLists.contacts.size(), store.contactLists.dataRows.size(),
+                store.smsLists.threads.size(), store.smsLists.messages.size(),
+                store.deletedContacts.size(), store.deletedSms.size());
+    std::printf("bare SQLite iteration:   %8.3f s  (%ld rows)\n", bareSeconds, bare.rows);
+    std::printf("read and load all:       %8.3f s  ratio %.2f (goal <= 2)\n", loadSeconds,
+                loadSeconds / bareSeconds);
+    std::printf("recovery engine, 2 runs: %8.3f s  (not part of the ratio)\n", engineSeconds);
+    std::printf("field selection, %zu contacts: %8.3f s  ratio to bare %.3f (%zu cell bytes)\n",
+                store.contactLists.contacts.size(), fieldSeconds, fieldSeconds / bareSeconds,
+                cellBytes);
+    std::printf("memory held by the store: %.1f MB; text the phone holds %.1f MB: ratio %.2f "
+                "(goal <= 3); database files %.1f MB\n",
+                heapHeld / 1e6, bare.textBytes / 1e6, double(heapHeld) / bare.textBytes,
+                fileBytes / 1e6);
+    return 0;
+}
