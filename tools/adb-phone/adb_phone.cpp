@@ -1,0 +1,101 @@
+// fennaro-adb-phone --root DIR --port-file FILE [--no-root] [--idle-exit SECONDS]
+//
+// An emulated phone for tests. It listens on a free loopback TCP port, writes
+// the port number to FILE once it listens, and serves the real adb client
+// (after "adb connect 127.0.0.1:PORT") the way a phone's debug daemon does:
+// DIR stands for the phone's "/", files under DIR/data/data are unreadable
+// until "su root chmod 777 PATH" opens them up, and with --no-root su fails.
+// It ends by itself after SECONDS (default 120) without any host traffic,
+// so a test that dies never leaves it behind for long.
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "phone_session.h"
+
+namespace {
+
+// Prints the usage and returns the usage status.
+int usage() {
+    std::fputs("usage: fennaro-adb-phone --root DIR --port-file FILE [--no-root] "
+               "[--idle-exit SECONDS]\n",
+               stderr);
+    return 2;
+}
+
+// Writes the port to file through a temporary name, so a reader never sees
+// a half-written number.
+bool publishPort(const std::string& file, int port) {
+    std::string temporary = file + ".tmp";
+    FILE* out = std::fopen(temporary.c_str(), "w");
+    if (!out)
+        return false;
+    std::fprintf(out, "%d\n", port);
+    if (std::fclose(out) != 0)
+        return false;
+    return std::rename(temporary.c_str(), file.c_str()) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    adbphone::PhoneState phone;
+    std::string portFile;
+    int idleSeconds = 120;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--root" && i + 1 < argc)
+            phone.rootFolder = argv[++i];
+        else if (arg == "--port-file" && i + 1 < argc)
+            portFile = argv[++i];
+        else if (arg == "--idle-exit" && i + 1 < argc)
+            idleSeconds = std::atoi(argv[++i]);
+        else if (arg == "--no-root")
+            phone.rooted = false;
+        else
+            return usage();
+    }
+    if (phone.rootFolder.empty() || portFile.empty() || idleSeconds <= 0)
+        return usage();
+    std::signal(SIGPIPE, SIG_IGN);
+
+    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listener, 4) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        std::perror("fennaro-adb-phone: listen");
+        return 1;
+    }
+    if (!publishPort(portFile, ntohs(address.sin_port))) {
+        std::perror("fennaro-adb-phone: port file");
+        return 1;
+    }
+
+    for (;;) {
+        pollfd waiting = {listener, POLLIN, 0};
+        if (::poll(&waiting, 1, idleSeconds * 1000) <= 0)
+            return 0;
+        int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            continue;
+        int one = 1;
+        ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        // A host that goes silent for the idle time ends the session.
+        timeval timeout = {idleSeconds, 0};
+        ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        adbphone::PhoneSession(connection, phone).run();
+        ::close(connection);
+    }
+}

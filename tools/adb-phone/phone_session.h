@@ -1,0 +1,56 @@
+// One host connection to the emulated phone: the transport handshake, the
+// streams the host opens (shell commands and file sync), and flow control.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+#include "adb_packet.h"
+
+namespace adbphone {
+
+// What the phone holds; it outlives a connection, as a real phone does.
+struct PhoneState {
+    std::string rootFolder;         // stands for the phone's "/"
+    bool rooted = true;             // whether su works
+    std::set<std::string> readable; // phone paths opened up by chmod through su
+};
+
+class PhoneSession {
+  public:
+    PhoneSession(int fd, PhoneState& phone) : m_fd(fd), m_phone(phone) {}
+
+    // Serves the connection until the host closes it or it breaks.
+    void run();
+
+  private:
+    struct Stream {
+        uint32_t remoteId = 0;
+        bool sync = false;
+        std::string input;          // sync requests not handled yet
+        std::string output;         // bytes still to send
+        bool awaitingOkay = false;  // a WRTE is out and not acknowledged
+        bool closeWhenSent = false; // send CLSE once output is out
+    };
+
+    bool handle(const Packet& packet);
+    void openStream(const Packet& packet);
+    void runShell(Stream& stream, const std::string& service);
+    void serveSync(Stream& stream);
+    bool pump();
+    bool send(uint32_t command, uint32_t arg0, uint32_t arg1, std::string payload = {});
+
+    // The host file standing for phonePath, empty when it is outside the root.
+    std::string hostPath(const std::string& phonePath) const;
+    bool canRead(const std::string& phonePath) const;
+
+    int m_fd;
+    PhoneState& m_phone;
+    uint32_t m_maxPayload = 4096;
+    uint32_t m_nextId = 1;
+    std::map<uint32_t, Stream> m_streams;
+};
+
+} // namespace adbphone
