@@ -206,3 +206,19 @@ TEST_F(EmulatedPhone, CommandLineReportsEachCopy) {
     EXPECT_EQ(test::readFile(out),
               paths().localContactsDb + "\tmissing\n" + paths().localSmsDb + "\tmissing\n");
 }
+
+TEST(DemoPhone, AcquisitionPullsTheSampleDatabases) {
+    test::TempFolder home;
+    CountingListener listener;
+    AcquireJob job{FENNARO_DEMO_DIR, localDbPaths(home.path()), 0ms, {}, &listener};
+    acquireThreadProc(job);
+    EXPECT_EQ(listener.calls, 1);
+    ArrivedCopies arrived = checkArrivedCopies(job.paths);
+    EXPECT_TRUE(arrived.contacts);
+    EXPECT_TRUE(arrived.sms);
+    std::string phone = std::string(FENNARO_DEMO_DIR) + "/demo-phone/";
+    std::string contacts = test::readFile(phone + "contacts2.db");
+    EXPECT_GT(contacts.size(), 4096u);
+    EXPECT_TRUE(test::readFile(job.paths.localContactsDb) == contacts);
+    EXPECT_TRUE(test::readFile(job.paths.localSmsDb) == test::readFile(phone + "mmssms.db"));
+}
