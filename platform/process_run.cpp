@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,6 +22,21 @@ int exitStatusOf(int status) {
     return -1;
 }
 
+// Closes every descriptor above standard error except keep; async-signal-safe.
+void closeAllBut(int keep) {
+#ifdef SYS_close_range
+    const unsigned first = STDERR_FILENO + 1;
+    const unsigned kept = unsigned(keep);
+    bool below = kept <= first || ::syscall(SYS_close_range, first, kept - 1, 0) == 0;
+    if (below && ::syscall(SYS_close_range, kept + 1, ~0u, 0) == 0)
+        return;
+#endif
+    for (int fd = STDERR_FILENO + 1; fd < 4096; ++fd) {
+        if (fd != keep)
+            ::close(fd);
+    }
+}
+
 // Runs in the child between fork and exec: only async-signal-safe calls.
 // The child leads its own process group, so a kill on expiry reaches the
 // programs it starts in turn; on a failed exec its errno goes up errorPipe.
@@ -31,10 +47,7 @@ int exitStatusOf(int status) {
     ::dup2(devNull, STDERR_FILENO);
     // Keep the caller's other descriptors (sockets, database files) out of
     // the helper; errorPipe is close-on-exec and must survive until exec.
-    for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
-        if (fd != errorPipe)
-            ::close(fd);
-    }
+    closeAllBut(errorPipe);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);

@@ -52,6 +52,17 @@ TEST(AdbHelper, PassesArgumentsAndExitStatusThrough) {
     EXPECT_EQ(test::readFile(adb.file("args")), "[pull][/data/x.db][/home/a b/x.db]");
 }
 
+TEST(AdbHelper, NoAdbOnTheMachineIsAFailedCommand) {
+    test::TempFolder empty;
+    const char* path = std::getenv("PATH");
+    std::string oldPath = path ? path : "/usr/bin:/bin";
+    ::setenv("PATH", empty.path().c_str(), 1);
+    auto result = platform::runHidden({kHelper, "pull", "/data/x.db", empty.path() + "/x.db"}, 10s);
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(result.outcome, platform::RunOutcome::Exited);
+    EXPECT_EQ(result.exitStatus, 127);
+}
+
 TEST(AdbHelper, AdbDiesWithTheHelper) {
     FakeAdb adb("echo $$ > \"$dir/pid\"\nexec sleep 60\n");
 

@@ -182,6 +182,14 @@ TEST_F(EmulatedPhone, PhoneWithoutRootGivesNothing) {
     EXPECT_FALSE(platform::fileExists(paths().localSmsDb));
 }
 
+TEST_F(EmulatedPhone, NoPhoneConnectedGivesNothing) {
+    setEnv("ANDROID_ADB_SERVER_PORT", std::to_string(freePort()));
+    setEnv("ANDROID_SERIAL", "127.0.0.1:" + std::to_string(freePort()));
+    setEnv("HOME", m_home);
+    m_serverStarted = true;
+    EXPECT_FALSE(acquire().any());
+}
+
 TEST_F(EmulatedPhone, CommandLineReportsEachCopy) {
     // A phone that holds only the messages database: loading goes ahead with
     // messages alone, so the acquisition counts as done.

@@ -1,5 +1,5 @@
 // quillmet-fennaro-adb-help.exe ARGS...: runs the adb client (the first "adb"
-// on PATH, else /usr/bin/adb) with ARGS, stays alive while it runs and ends
+// on PATH) with ARGS, stays alive while it runs and ends
 // with its exit status. adb dies with the helper, so whoever kills the helper
 // at a time limit really stops the copy under way.
 #include <cerrno>
@@ -31,7 +31,6 @@ void forwardSignal(int sig) {
         argv.push_back(*arg);
     argv.push_back(nullptr);
     ::execvp("adb", argv.data());
-    ::execv("/usr/bin/adb", argv.data());
     ::_exit(127);
 }
 
