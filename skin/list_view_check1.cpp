@@ -41,6 +41,8 @@ CListViewCheck1::CListViewCheck1(QWidget* parent) : QTreeView(parent) {
     setHeader(header_);
     setModel(model_);
     setItemDelegate(new RowHeightDelegate(this));
+    // The tree view resets this when it takes the header over.
+    header_->setSectionsClickable(true);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setIndentation(0);

@@ -137,10 +137,10 @@ QRect CMsgBox::TextRect() const {
     QPainter p(&probe);
     p.setFont(get_font(QStringLiteral("Arial"), 16, 400));
     const QFontMetrics fm(p.font());
-    if (fm.horizontalAdvance(text_) < full.width())
+    if (fm.horizontalAdvance(text_.left(full.width() + 1)) < full.width())
         return full;
-    const int lines = qMax(
-        1, qMin(WrappedLineCount(p, text_, full.width()), full.height() / qMax(1, fm.height())));
+    const int fit = qMax(1, full.height() / qMax(1, fm.height()));
+    const int lines = qMax(1, WrappedLineCount(p, text_, full.width(), fit));
     const int h = lines * fm.height();
     return QRect(full.left(), (height() - h) / 2, full.width(), h);
 }
@@ -166,7 +166,7 @@ void CMsgBox::paintEvent(QPaintEvent*) {
         p.setFont(get_font(QStringLiteral("Arial"), 16, 400));
         p.setPen(Qt::black);
         const QRect full(70, 0, width() - 80, height());
-        if (QFontMetrics(p.font()).horizontalAdvance(text_) < full.width())
+        if (QFontMetrics(p.font()).horizontalAdvance(text_.left(full.width() + 1)) < full.width())
             DrawElidedLine(p, full, text_, Qt::AlignLeft | Qt::AlignVCenter);
         else
             DrawWrappedText(p, full, text_, Qt::AlignLeft, true);

@@ -16,11 +16,20 @@ struct LineSpan {
     int length;
 };
 
-// Breaks text into lines of at most width pixels with the painter's font.
-std::vector<LineSpan> LayoutLines(QPainter& p, const QString& text, int width) {
+// Returns how much of a text can matter for a number of lines of a width:
+// no glyph is narrower than a pixel, so more characters can never be shown.
+int UsefulLength(const QString& text, int width, int maxLines) {
+    const qint64 cap = qint64(qMax(1, width) + 1) * qint64(qMax(1, maxLines) + 1);
+    return int(qMin<qint64>(text.size(), cap));
+}
+
+// Breaks text into at most maxLines + 1 lines of at most width pixels with
+// the painter's font.
+std::vector<LineSpan> LayoutLines(QPainter& p, const QString& fullText, int width, int maxLines) {
     std::vector<LineSpan> spans;
     if (width <= 0)
         width = 1;
+    const QString text = fullText.left(UsefulLength(fullText, width, maxLines));
     QTextLayout layout(text, p.font());
     QTextOption opt;
     opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -32,6 +41,8 @@ std::vector<LineSpan> LayoutLines(QPainter& p, const QString& text, int width) {
             break;
         line.setLineWidth(width);
         spans.push_back({line.textStart(), line.textLength()});
+        if (int(spans.size()) > maxLines)
+            break;
     }
     layout.endLayout();
     return spans;
@@ -59,12 +70,13 @@ QString NormaliseBreaks(const QString& text) {
 
 void DrawElidedLine(QPainter& p, const QRect& rect, const QString& text, int alignment) {
     const QFontMetrics fm(p.font());
-    const QString shown = fm.elidedText(Flatten(text), Qt::ElideRight, qMax(0, rect.width()));
+    const QString cut = text.left(UsefulLength(text, rect.width(), 1));
+    const QString shown = fm.elidedText(Flatten(cut), Qt::ElideRight, qMax(0, rect.width()));
     p.drawText(rect, alignment | Qt::TextSingleLine, shown);
 }
 
-int WrappedLineCount(QPainter& p, const QString& text, int width) {
-    return int(LayoutLines(p, NormaliseBreaks(text), width).size());
+int WrappedLineCount(QPainter& p, const QString& text, int width, int maxLines) {
+    return qMin(maxLines, int(LayoutLines(p, NormaliseBreaks(text), width, maxLines).size()));
 }
 
 void DrawWrappedText(QPainter& p, const QRect& rect, const QString& rawText, int alignment,
@@ -72,8 +84,8 @@ void DrawWrappedText(QPainter& p, const QRect& rect, const QString& rawText, int
     const QString text = NormaliseBreaks(rawText);
     const QFontMetrics fm(p.font());
     const int lh = qMax(1, fm.height());
-    const std::vector<LineSpan> spans = LayoutLines(p, text, rect.width());
     const int fit = qMax(1, rect.height() / lh);
+    const std::vector<LineSpan> spans = LayoutLines(p, text, rect.width(), fit);
     const int shown = qMin(int(spans.size()), fit);
     int y = rect.top();
     if (vcenter)
@@ -82,7 +94,8 @@ void DrawWrappedText(QPainter& p, const QRect& rect, const QString& rawText, int
     for (int i = 0; i < shown; ++i) {
         QString line = text.mid(spans[i].start, spans[i].length);
         if (i == shown - 1 && shown < int(spans.size()))
-            line = fm.elidedText(Flatten(text.mid(spans[i].start)), Qt::ElideRight, rect.width());
+            line = fm.elidedText(Flatten(text.mid(spans[i].start, rect.width() + 2)),
+                                 Qt::ElideRight, rect.width());
         while (line.endsWith(QChar::LineSeparator))
             line.chop(1);
         p.drawText(QRect(rect.left(), y, rect.width(), lh),

@@ -13,8 +13,9 @@ namespace skin {
 // an ellipsis when it is too wide. Line breaks in the text become spaces.
 void DrawElidedLine(QPainter& p, const QRect& rect, const QString& text, int alignment);
 
-// Returns the number of lines the text takes when word-wrapped to a width.
-int WrappedLineCount(QPainter& p, const QString& text, int width);
+// Returns the number of lines the text takes when word-wrapped to a width,
+// counting no further than maxLines.
+int WrappedLineCount(QPainter& p, const QString& text, int width, int maxLines);
 
 // Draws text word-wrapped to the rectangle's width (breaking inside words
 // that do not fit), lines aligned horizontally as asked and the block

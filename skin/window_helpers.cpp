@@ -28,6 +28,9 @@ QPoint CenteredPosition(const QSize& size, const QWidget* owner) {
 }
 
 void ApplyRoundedShape(QWidget* w) {
+    // Headless platforms cannot shape windows and would only warn about it.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
     QPainterPath path;
     path.addRoundedRect(QRectF(0, 0, w->width() + 1, w->height() + 1), 2.5, 2.5);
     w->setMask(QRegion(path.toFillPolygon().toPolygon()));
