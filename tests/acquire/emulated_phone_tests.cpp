@@ -108,13 +108,15 @@ class EmulatedPhone : public ::testing::Test {
 
     // Starts the phone and connects a private adb server to it; the helper
     // and adb inherit the port, serial and home set here.
-    void startAndConnect(bool rooted) {
+    void startAndConnect(bool rooted, bool silent = false) {
         std::filesystem::create_directories(m_phoneRoot);
         std::string portFile = m_tmp.path() + "/port";
         std::vector<std::string> args{"--root", m_phoneRoot,   "--port-file",
                                       portFile, "--idle-exit", "60"};
         if (!rooted)
             args.push_back("--no-root");
+        if (silent)
+            args.push_back("--silent");
         m_phonePid = test::startBackground(FENNARO_ADB_PHONE, args);
         ASSERT_TRUE(test::waitForFile(portFile, 5000));
         std::string serial =
@@ -126,6 +128,12 @@ class EmulatedPhone : public ::testing::Test {
         std::string log = m_tmp.path() + "/adb.log";
         m_serverStarted = true;
         std::string connect = "'" + m_adb + "' connect " + serial + " > '" + log + "' 2>&1";
+        if (silent) {
+            // The client waits long for a handshake that never comes; the
+            // server keeps the connection (offline) when the client is cut off.
+            platform::runHidden({m_adb, "connect", serial}, 1500ms);
+            return;
+        }
         ASSERT_EQ(std::system(connect.c_str()), 0) << test::readFile(log);
         auto ready = platform::runHidden({m_adb, "wait-for-device"}, 10s);
         ASSERT_EQ(ready.outcome, platform::RunOutcome::Exited);
@@ -187,6 +195,16 @@ TEST_F(EmulatedPhone, NoPhoneConnectedGivesNothing) {
     setEnv("ANDROID_SERIAL", "127.0.0.1:" + std::to_string(freePort()));
     setEnv("HOME", m_home);
     m_serverStarted = true;
+    EXPECT_FALSE(acquire().any());
+}
+
+TEST_F(EmulatedPhone, OfflinePhoneGivesNothing) {
+    putOnPhone(kPhoneContactsDb, m_contacts);
+    putOnPhone(kPhoneSmsDb, m_sms);
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true, true));
+    std::string devices = m_tmp.path() + "/devices";
+    std::system(("'" + m_adb + "' devices > '" + devices + "'").c_str());
+    EXPECT_NE(test::readFile(devices).find("offline"), std::string::npos);
     EXPECT_FALSE(acquire().any());
 }
 

@@ -1,10 +1,13 @@
-// fennaro-adb-phone --root DIR --port-file FILE [--no-root] [--idle-exit SECONDS]
+// fennaro-adb-phone --root DIR --port-file FILE [--no-root] [--silent]
+//                   [--idle-exit SECONDS]
 //
 // An emulated phone for tests. It listens on a free loopback TCP port, writes
 // the port number to FILE once it listens, and serves the real adb client
 // (after "adb connect 127.0.0.1:PORT") the way a phone's debug daemon does:
 // DIR stands for the phone's "/", files under DIR/data/data are unreadable
 // until "su root chmod 777 PATH" opens them up, and with --no-root su fails.
+// With --silent it takes the connection but never answers, as a phone whose
+// debugging has not been allowed, so the host sees it offline.
 // It ends by itself after SECONDS (default 120) without any host traffic,
 // so a test that dies never leaves it behind for long.
 #include <arpa/inet.h>
@@ -25,7 +28,7 @@ namespace {
 
 // Prints the usage and returns the usage status.
 int usage() {
-    std::fputs("usage: fennaro-adb-phone --root DIR --port-file FILE [--no-root] "
+    std::fputs("usage: fennaro-adb-phone --root DIR --port-file FILE [--no-root] [--silent] "
                "[--idle-exit SECONDS]\n",
                stderr);
     return 2;
@@ -60,6 +63,8 @@ int main(int argc, char** argv) {
             idleSeconds = std::atoi(argv[++i]);
         else if (arg == "--no-root")
             phone.rooted = false;
+        else if (arg == "--silent")
+            phone.silent = true;
         else
             return usage();
     }

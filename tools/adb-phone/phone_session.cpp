@@ -54,6 +54,8 @@ std::string syncFail(const std::string& message) {
 void PhoneSession::run() {
     Packet packet;
     while (readPacket(m_fd, packet)) {
+        if (m_phone.silent)
+            continue;
         if (!handle(packet) || !pump())
             return;
     }

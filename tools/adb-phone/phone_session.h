@@ -15,6 +15,7 @@ namespace adbphone {
 struct PhoneState {
     std::string rootFolder;         // stands for the phone's "/"
     bool rooted = true;             // whether su works
+    bool silent = false;            // never answers: the host sees it offline
     std::set<std::string> readable; // phone paths opened up by chmod through su
 };
 
