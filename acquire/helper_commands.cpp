@@ -57,7 +57,7 @@ int runHelperCommand(const HelperCommand& command) {
     if (result.outcome == platform::RunOutcome::NotStarted)
         return 0;
     // A truncated database would otherwise be taken for a whole one.
-    bool copyFailed = result.outcome == platform::RunOutcome::TimedOut || result.exitStatus != 0;
+    bool copyFailed = result.outcome == platform::RunOutcome::TimedOut || result.exitStatus > 0;
     if (!command.copyPath.empty() && copyFailed)
         platform::deleteFile(command.copyPath);
     return 1;

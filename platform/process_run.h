@@ -16,7 +16,8 @@ enum class RunOutcome {
 struct RunResult {
     RunOutcome outcome = RunOutcome::NotStarted;
     // The exit status when it exited normally; 128 + signal number when a
-    // signal ended it; -1 when it did not run to its end.
+    // signal ended it; -1 when it did not run to its end or its status could
+    // not be had (another part of the program reaped it).
     int exitStatus = -1;
 };
 

@@ -36,6 +36,8 @@ void forwardSignal(int sig) {
 
 } // namespace
 
+// Starts adb with the helper's arguments and waits for it, passing on
+// termination requests; returns adb's exit status.
 int main(int, char** argv) {
     const pid_t helper = ::getpid();
     // Block the forwarded signals until the handlers know adb's pid.

@@ -49,6 +49,7 @@ bool publishPort(const std::string& file, int port) {
 
 } // namespace
 
+// Listens, publishes the port, and serves one host connection at a time.
 int main(int argc, char** argv) {
     adbphone::PhoneState phone;
     std::string portFile;

@@ -36,11 +36,18 @@ class PhoneSession {
         bool closeWhenSent = false; // send CLSE once output is out
     };
 
+    // Answers one packet from the host; false when the connection broke.
     bool handle(const Packet& packet);
+    // Opens a shell or sync stream the host asks for, or refuses it.
     void openStream(const Packet& packet);
+    // Runs a shell command and queues its output (and exit status for v2).
     void runShell(Stream& stream, const std::string& service);
+    // Answers every complete sync request in the stream's input.
     void serveSync(Stream& stream);
+    // Sends what flow control allows: one unacknowledged WRTE per stream,
+    // then CLSE when a finished stream's output is out; false on a write error.
     bool pump();
+    // Sends one packet; false on a write error.
     bool send(uint32_t command, uint32_t arg0, uint32_t arg1, std::string payload = {});
 
     // The host file standing for phonePath, empty when it is outside the root.

@@ -55,6 +55,7 @@ int pullCommand(const std::string& phonePath, const std::string& localPath) {
 
 } // namespace
 
+// Dispatches the two commands the program sends; anything else fails.
 int main(int argc, char** argv) {
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "shell" && argc == 7 && std::string(argv[2]) == "su" &&
