@@ -10,13 +10,14 @@
 
 namespace {
 
-// Reads every frame and delay of a GIF held in memory.
+// The frames, delays and loop count of a decoded GIF.
 struct Decoded {
     QList<QImage> frames;
     QList<int> delaysMs;
     int loopCount = 0;
 };
 
+// Reads every frame and delay of a GIF held in memory with Qt's reader.
 Decoded decode(const QByteArray& data) {
     Decoded out;
     QBuffer buffer;

@@ -4,6 +4,8 @@
 
 #include <QFontMetricsF>
 
+#include <cmath>
+
 namespace {
 
 // The frames of a strip in order.
@@ -24,9 +26,11 @@ void drawIconFrame(QPainter& painter, const QRectF& slot, Glyph glyph, Frame fra
     QColor ink = frame == Normal ? QColor(0xD3, 0xE2, 0xEE) : QColor(Qt::white);
     if (frame == Disabled)
         ink = QColor(255, 255, 255, 80);
-    const qreal side = std::min(slot.width(), slot.height()) * 0.62;
-    QRectF box(0, 0, side, side);
-    box.moveCenter(slot.center() + (frame == Pressed ? QPointF(0, 0.6) : QPointF()));
+    // A whole-pixel box keeps the straight strokes of the icons on the pixel grid.
+    const qreal side = std::round(std::min(slot.width(), slot.height()) * 0.7);
+    const QRectF box(std::round(slot.center().x() - side / 2),
+                     std::round(slot.center().y() - side / 2) + (frame == Pressed ? 1 : 0), side,
+                     side);
     drawGlyph(painter, glyph, box, ink, 1.5);
 }
 
