@@ -48,6 +48,9 @@ void closeAllBut(int keep) {
     // Keep the caller's other descriptors (sockets, database files) out of
     // the helper; errorPipe is close-on-exec and must survive until exec.
     closeAllBut(errorPipe);
+    // An ignored SIGPIPE or a blocked signal of the caller would otherwise
+    // carry over into the helper.
+    ::signal(SIGPIPE, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -56,6 +59,16 @@ void closeAllBut(int keep) {
     ssize_t ignored = ::write(errorPipe, &err, sizeof err);
     (void)ignored;
     ::_exit(127);
+}
+
+// Moves a close-on-exec descriptor above standard error, so that setting up
+// the child's standard streams cannot overwrite it; -1 stays -1.
+int aboveStandardStreams(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO)
+        return fd;
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    ::close(fd);
+    return moved;
 }
 
 // Kills the child's whole process group and the child itself, then reaps it.
@@ -82,12 +95,24 @@ RunResult runHidden(const std::vector<std::string>& argv, std::chrono::milliseco
         cargv.push_back(word.data());
     cargv.push_back(nullptr);
 
-    int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    // A caller started with its standard streams closed gets these numbers
+    // below 3, where the child's own streams go.
+    int devNull = aboveStandardStreams(::open("/dev/null", O_RDWR | O_CLOEXEC));
     if (devNull < 0)
         return result;
     int errorPipe[2];
     if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
         ::close(devNull);
+        return result;
+    }
+    errorPipe[0] = aboveStandardStreams(errorPipe[0]);
+    errorPipe[1] = aboveStandardStreams(errorPipe[1]);
+    if (errorPipe[0] < 0 || errorPipe[1] < 0) {
+        ::close(devNull);
+        if (errorPipe[0] >= 0)
+            ::close(errorPipe[0]);
+        if (errorPipe[1] >= 0)
+            ::close(errorPipe[1]);
         return result;
     }
 
