@@ -20,7 +20,7 @@ QRectF drawTilePhone(QPainter& painter, const QRectF& tile) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(tone::tealWash));
     painter.drawRoundedRect(tile, 12, 12);
-    const QRectF phone(tile.center().x() - 17, tile.top() + 10, 34, 58);
+    const QRectF phone(tile.center().x() - 18, tile.center().y() - 31, 36, 62);
     painter.setBrush(QColor(tone::navy));
     painter.drawRoundedRect(phone, 6, 6);
     const QRectF screen = phone.adjusted(3, 6, -3, -8);
@@ -34,7 +34,8 @@ void drawUsbTile(QPainter& painter, const QRectF& tile) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(tone::tealWash));
     painter.drawRoundedRect(tile, 12, 12);
-    const QRectF phone(tile.center().x() - 22, tile.top() + 10, 34, 58);
+    // Higher than on the other tiles, to leave room for the cable below.
+    const QRectF phone(tile.center().x() - 22, tile.center().y() - 39, 36, 62);
     painter.setBrush(QColor(tone::navy));
     painter.drawRoundedRect(phone, 6, 6);
     const QRectF screen = phone.adjusted(3, 6, -3, -8);
