@@ -117,7 +117,7 @@ static void drawHeavyLine(QPainter& painter, const QRectF& box, const QString& t
 void drawText(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
               QColor colour, int flags) {
     painter.save();
-    if (font.bold() && !(flags & Qt::TextWordWrap)) {
+    if (font.bold() && font.family() == QStringLiteral("Tahoma") && !(flags & Qt::TextWordWrap)) {
         drawHeavyLine(painter, box, text, font, colour, flags);
     } else {
         painter.setFont(font);
