@@ -65,7 +65,7 @@ Look lookOf(ButtonKind kind, Frame frame) {
         return {QColor(tone::tealWash), QColor(tone::teal), QColor(tone::tealDark),
                 QColor(0xC4E2E7)};
     case Pressed:
-        return {QColor(0xC2E4EA), QColor(tone::tealDark), QColor(tone::tealDark), Qt::transparent};
+        return {QColor(0xB3DCE3), QColor(tone::tealDark), QColor(tone::tealDark), Qt::transparent};
     case Disabled:
         return {QColor(0xEFF2F4), QColor(tone::disabledFill), QColor(tone::disabledInk),
                 Qt::transparent};
