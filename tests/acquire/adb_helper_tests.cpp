@@ -35,9 +35,9 @@ class FakeAdb {
     std::string m_oldPath;
 };
 
-// Waits up to two seconds for pid to be gone.
+// Waits up to five seconds for pid to be gone.
 bool endsSoon(pid_t pid) {
-    for (int i = 0; i < 200 && test::processAlive(pid); ++i)
+    for (int i = 0; i < 500 && test::processAlive(pid); ++i)
         std::this_thread::sleep_for(10ms);
     return !test::processAlive(pid);
 }

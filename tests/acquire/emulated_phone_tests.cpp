@@ -118,7 +118,7 @@ class EmulatedPhone : public ::testing::Test {
         if (silent)
             args.push_back("--silent");
         m_phonePid = test::startBackground(FENNARO_ADB_PHONE, args);
-        ASSERT_TRUE(test::waitForFile(portFile, 5000));
+        ASSERT_TRUE(test::waitForFile(portFile, 10000));
         std::string serial =
             "127.0.0.1:" + std::to_string(std::atoi(test::readFile(portFile).c_str()));
 
