@@ -131,18 +131,33 @@ void CMsgBox::reject() {
     done(IDC_CLOSE);
 }
 
+QRect CMsgBox::SafeTextArea() const {
+    int bottom = height() - 10;
+    for (const CImgButton* b : {&ok_, &yes_, &no_, &cancel_})
+        if (!b->isHidden() && b->height() > 0)
+            bottom = qMin(bottom, b->y() - 5);
+    const int top = 35; // below the caption band
+    return QRect(70, top, width() - 80, qMax(1, bottom - top));
+}
+
 QRect CMsgBox::TextRect() const {
     const QRect full(70, 0, width() - 80, height());
     QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&probe);
     p.setFont(get_font(QStringLiteral("Arial"), 16, 400));
     const QFontMetrics fm(p.font());
+    const int lh = qMax(1, fm.height());
     if (fm.horizontalAdvance(text_.left(full.width() + 1)) < full.width())
         return full;
-    const int fit = qMax(1, full.height() / qMax(1, fm.height()));
-    const int lines = qMax(1, WrappedLineCount(p, text_, full.width(), fit));
-    const int h = lines * fm.height();
-    return QRect(full.left(), (height() - h) / 2, full.width(), h);
+    // Wrapped lines are centred in the whole box; a block too tall for the
+    // room between the caption and the buttons is cut to that room.
+    const int lines = qMax(1, WrappedLineCount(p, text_, full.width(), height() / lh + 1));
+    QRect block(full.left(), (height() - lines * lh) / 2, full.width(), lines * lh);
+    const QRect safe = SafeTextArea();
+    if (block.top() >= safe.top() && block.bottom() <= safe.bottom())
+        return block;
+    const int fit = qMax(1, safe.height() / lh);
+    return QRect(safe.left(), safe.top() + (safe.height() - fit * lh) / 2, safe.width(), fit * lh);
 }
 
 void CMsgBox::paintEvent(QPaintEvent*) {
@@ -169,7 +184,7 @@ void CMsgBox::paintEvent(QPaintEvent*) {
         if (QFontMetrics(p.font()).horizontalAdvance(text_.left(full.width() + 1)) < full.width())
             DrawElidedLine(p, full, text_, Qt::AlignLeft | Qt::AlignVCenter);
         else
-            DrawWrappedText(p, full, text_, Qt::AlignLeft, true);
+            DrawWrappedText(p, TextRect(), text_, Qt::AlignLeft, true);
     }
     QPainter screen(this);
     screen.drawImage(0, 0, canvas);

@@ -49,7 +49,9 @@ class CMsgBox : public QDialog {
     QRect IconRect() const { return iconRect_; }
     // Returns the message text.
     QString Text() const { return text_; }
-    // Returns the rectangle the message is drawn in (one or more lines).
+    // Returns the rectangle the message is drawn in: the whole height for one
+    // line, else the centred block of wrapped lines, kept clear of the caption
+    // band and the buttons.
     QRect TextRect() const;
 
   public slots:
@@ -62,6 +64,8 @@ class CMsgBox : public QDialog {
     void mouseMoveEvent(QMouseEvent* e) override;
 
   private:
+    // Returns the room for text between the caption band and the buttons.
+    QRect SafeTextArea() const;
     // Places the shown buttons in one row 15 pixels above the bottom edge.
     void LayoutButtons();
 
