@@ -108,6 +108,9 @@ int32_t loadContacts(LoadContext& context, bool countingPass) {
 
     int32_t result = 0;
     if (countingPass) {
+        // The companion list follows the Contacts category, which starts checked.
+        for (CompanionContactNode& companion : store.contactLists.companionContacts)
+            companion.checked = 1;
         for (ContactNode& contact : contacts) {
             contact.checked = 1;
             ++store.totalCount;
