@@ -1,6 +1,7 @@
 #include "recovered_text.h"
 
-#include <cstring>
+#include <initializer_list>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -36,19 +37,58 @@ size_t utf8SequenceLength(const unsigned char* s, size_t i, size_t n) {
     return len;
 }
 
+// Length of value up to its first zero byte when that part is strict UTF-8,
+// else npos.
+size_t validUtf8Prefix(const std::string& value) {
+    const auto* s = reinterpret_cast<const unsigned char*>(value.data());
+    size_t n = 0;
+    while (n < value.size() && s[n] != 0)
+        ++n;
+    for (size_t i = 0; i < n;) {
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = utf8SequenceLength(s, i, n);
+        if (len == 0)
+            return std::string::npos;
+        i += len;
+    }
+    return n;
+}
+
+// Appends utf8ToAnsi(value) to out without a temporary string.
+void appendConverted(std::string& out, const std::string& value) {
+    size_t n = validUtf8Prefix(value);
+    if (n != std::string::npos)
+        out.append(value, 0, n);
+}
+
 } // namespace
 
 std::string utf8ToAnsi(const std::string& value) {
-    size_t n = std::strlen(value.c_str());
-    const auto* s = reinterpret_cast<const unsigned char*>(value.data());
-    for (size_t i = 0; i < n;) {
-        size_t len = utf8SequenceLength(s, i, n);
-        if (len == 0)
-            return std::string();
-        i += len;
-    }
-    return value.substr(0, n);
+    size_t n = validUtf8Prefix(value);
+    return n == std::string::npos ? std::string() : value.substr(0, n);
 }
+
+namespace {
+
+// Appends one line of two or three fields.
+void appendLine(std::string& out, std::initializer_list<const std::string*> fields) {
+    bool first = true;
+    for (const std::string* field : fields) {
+        if (!first)
+            out += '\t';
+        first = false;
+        if (field)
+            appendConverted(out, *field);
+        else
+            out += kNotAvailable;
+    }
+    out += "\r\n";
+}
+
+} // namespace
 
 namespace fennaro {
 
@@ -89,9 +129,9 @@ std::string buildContactText(const std::vector<CarvedContact>& carved) {
                 continue;
             // The number goes second whichever of the two was carved first.
             if (isAllDigits(first))
-                text += utf8ToAnsi(second) + "\t" + utf8ToAnsi(first) + "\r\n";
+                appendLine(text, {&second, &first});
             else
-                text += utf8ToAnsi(first) + "\t" + utf8ToAnsi(second) + "\r\n";
+                appendLine(text, {&first, &second});
             used[i] = used[a] = true;
         }
     }
@@ -101,9 +141,9 @@ std::string buildContactText(const std::vector<CarvedContact>& carved) {
         if (value.empty() || used[j])
             continue;
         if (isAllDigits(value))
-            text += std::string(kNotAvailable) + "\t" + utf8ToAnsi(value) + "\r\n";
+            appendLine(text, {nullptr, &value});
         else
-            text += utf8ToAnsi(value) + "\t" + kNotAvailable + "\r\n";
+            appendLine(text, {&value, nullptr});
     }
     return text;
 }
@@ -116,8 +156,10 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
 
     // First live row per data1, and the first two rows per rid: the sender is
     // the first other row of the contact whose row matched the address.
-    std::unordered_map<std::string, size_t> firstRowByData1;
-    std::unordered_map<std::string, std::pair<size_t, size_t>> firstTwoByRid;
+    std::unordered_map<std::string_view, size_t> firstRowByData1;
+    std::unordered_map<std::string_view, std::pair<size_t, size_t>> firstTwoByRid;
+    firstRowByData1.reserve(live.size());
+    firstTwoByRid.reserve(live.size());
     const size_t none = size_t(-1);
     for (size_t j = 0; j < live.size(); ++j) {
         firstRowByData1.emplace(live[j].second, j);
@@ -126,10 +168,11 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
             it->second.second = j;
     }
 
+    std::string stripped;
     for (const auto& [address, person, body] : carved) {
-        std::string name = kNotAvailable;
+        const std::string* name = nullptr;
         if (!live.empty()) {
-            std::string stripped = address;
+            stripped = address;
             size_t prefix = stripped.find("+86");
             if (prefix != std::string::npos)
                 stripped.erase(prefix, 3);
@@ -139,15 +182,11 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
                 auto [first, second] = firstTwoByRid.at(live[j].first);
                 size_t k = first != j ? first : second;
                 if (k != none)
-                    name = utf8ToAnsi(live[k].second);
+                    name = &live[k].second;
             }
         }
-        text += name;
-        text += '\t';
-        text += address.empty() ? std::string(kNotAvailable) : utf8ToAnsi(address);
-        text += '\t';
-        text += body.empty() ? std::string(kNotAvailable) : utf8ToAnsi(body);
-        text += "\r\n";
+        appendLine(text,
+                   {name, address.empty() ? nullptr : &address, body.empty() ? nullptr : &body});
     }
     return text;
 }

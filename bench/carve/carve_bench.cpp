@@ -1,0 +1,210 @@
+// bench_carve: how fast the engine carves a large phone, as a ratio against
+// what no carver can beat on this machine: one sequential read of the
+// database file, plus (for messages) a bare SQLite iteration of the live
+// contact rows the message run must read. Also prints MB/s, the peak memory
+// of each run and a run on a phone of half the size, to show linear growth.
+//
+// usage: bench_carve [DATA_DIR [MESSAGES]]   (default: bench-data, 1000000)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <sqlite3.h>
+
+#include "phone_generator.h"
+#include "readonly_db.h"
+#include "sqlite_parse.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Measure {
+    double seconds = 0;
+    long peakKiB = 0;
+    size_t outputBytes = 0;
+};
+
+// Runs one measured job ("read", "read+rows", "contacts" or "sms") in a
+// fresh process of this program, so each has a peak memory of its own and
+// nothing of the generator; returns the best of `repeats` timings and the
+// highest peak.
+Measure measure(const std::string& job, const std::string& contacts, const std::string& sms,
+                int repeats = 3) {
+    Measure best;
+    best.seconds = 1e30;
+    for (int r = 0; r < repeats; ++r) {
+        int fds[2];
+        if (pipe(fds) != 0)
+            std::exit(1);
+        pid_t pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            execl("/proc/self/exe", "bench_carve", "--job", job.c_str(), contacts.c_str(),
+                  sms.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        char line[128] = {};
+        ssize_t n = read(fds[0], line, sizeof line - 1);
+        close(fds[0]);
+        int status = 0;
+        struct rusage usage {};
+        wait4(pid, &status, 0, &usage);
+        double seconds = 0, bytes = 0;
+        if (n <= 0 || std::sscanf(line, "%lf %lf", &seconds, &bytes) != 2) {
+            std::fprintf(stderr, "job %s failed\n", job.c_str());
+            std::exit(1);
+        }
+        if (seconds < best.seconds) {
+            best.seconds = seconds;
+            best.outputBytes = size_t(bytes);
+        }
+        best.peakKiB = std::max(best.peakKiB, usage.ru_maxrss);
+    }
+    return best;
+}
+
+// Reads a whole file sequentially in 1 MiB blocks; returns its size.
+size_t sequentialRead(const std::string& path) {
+    std::vector<char> block(1 << 20);
+    std::ifstream in(path, std::ios::binary);
+    size_t total = 0;
+    while (in.read(block.data(), std::streamsize(block.size())) || in.gcount() > 0)
+        total += size_t(in.gcount());
+    return total;
+}
+
+// Steps through the live contact rows as the message run must, and no more.
+size_t bareLiveRowQuery(const std::string& contacts) {
+    sqlite3* db = fennaro::openReadOnlyDatabase(contacts);
+    sqlite3_stmt* stmt = nullptr;
+    size_t rows = 0;
+    if (db && sqlite3_prepare_v2(db, "SELECT raw_contact_id, data1 from data ", -1, &stmt,
+                                 nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            sqlite3_column_text(stmt, 0);
+            sqlite3_column_text(stmt, 1);
+            ++rows;
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+size_t carveRun(ePaserType type, const std::string& contacts, const std::string& sms) {
+    SqliteParse engine(contacts, sms);
+    engine.startParse(type);
+    return engine.get_contacts_mem().size();
+}
+
+// The child side of measure(): runs one job and prints its time and output size.
+int runJob(const std::string& job, const std::string& contacts, const std::string& sms) {
+    auto start = Clock::now();
+    size_t bytes = 0;
+    if (job == "read")
+        bytes = sequentialRead(contacts);
+    else if (job == "read+rows")
+        bytes = sequentialRead(sms) + bareLiveRowQuery(contacts);
+    else if (job == "contacts")
+        bytes = carveRun(ePaserContacts, contacts, sms);
+    else if (job == "sms")
+        bytes = carveRun(ePaserSms, contacts, sms);
+    else
+        return 2;
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("%.9f %zu\n", seconds, bytes);
+    return 0;
+}
+
+// Generates (once, then reuses) a phone of the given size in dir.
+void ensurePhone(const std::string& dir, int contacts, int messages) {
+    std::string stamp = dir + "/done";
+    if (std::filesystem::exists(stamp))
+        return;
+    std::printf("generating %d contacts and %d messages in %s ...\n", contacts, messages,
+                dir.c_str());
+    std::fflush(stdout);
+    testdata::PhoneSpec spec;
+    spec.contacts = contacts;
+    spec.messages = messages;
+    spec.threads = std::max(1, messages / 50);
+    spec.deleteFraction = 1.0 / 3.0;
+    spec.seed = 7;
+    testdata::generatePhone(dir, spec);
+    std::ofstream(stamp) << "ok\n";
+}
+
+double mib(const std::string& path) {
+    return double(std::filesystem::file_size(path)) / 1048576.0;
+}
+
+struct Row {
+    const char* name;
+    Measure carve, limit;
+    double fileMiB;
+};
+
+void report(const Row& row) {
+    std::printf("%-22s %8.1f MiB  carve %7.3f s  limit %7.3f s  ratio %5.2f  %7.1f MB/s  "
+                "peak %6.1f MiB  text %6.1f MiB\n",
+                row.name, row.fileMiB, row.carve.seconds, row.limit.seconds,
+                row.carve.seconds / row.limit.seconds, row.fileMiB / row.carve.seconds,
+                double(row.carve.peakKiB) / 1024.0, double(row.carve.outputBytes) / 1048576.0);
+}
+
+void benchPhone(const std::string& dir, const char* label) {
+    const std::string contacts = dir + "/contacts2.db";
+    const std::string sms = dir + "/mmssms.db";
+    sequentialRead(contacts); // warm the page cache for every contender alike
+    sequentialRead(sms);
+
+    Row c{nullptr, {}, {}, mib(contacts)};
+    c.limit = measure("read", contacts, sms);
+    c.carve = measure("contacts", contacts, sms);
+    std::string name = std::string("contacts ") + label;
+    c.name = name.c_str();
+    report(c);
+
+    Row m{nullptr, {}, {}, mib(sms)};
+    m.limit = measure("read+rows", contacts, sms);
+    m.carve = measure("sms", contacts, sms);
+    std::string name2 = std::string("messages ") + label;
+    m.name = name2.c_str();
+    report(m);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--job")
+        return runJob(argv[2], argv[3], argv[4]);
+    std::string data = argc > 1 ? argv[1] : "bench-data";
+    int messages = argc > 2 ? std::atoi(argv[2]) : 1000000;
+    if (messages < 100) {
+        std::fprintf(stderr, "usage: bench_carve [DATA_DIR [MESSAGES]]\n");
+        return 2;
+    }
+    int contacts = messages / 12; // about 50 MB of contacts per million messages
+    std::string full = data + "/carve-" + std::to_string(messages);
+    std::string half = data + "/carve-" + std::to_string(messages / 2);
+    ensurePhone(full, contacts, messages);
+    ensurePhone(half, contacts / 2, messages / 2);
+
+    std::printf("peak = the whole process's peak resident memory, a fresh process per run\n");
+    std::printf("limit = sequential read of the file (+ live contact rows for messages), "
+                "same process, warm cache; best of 3\n");
+    benchPhone(full, "(full)");
+    benchPhone(half, "(half)");
+    return 0;
+}
