@@ -1,5 +1,6 @@
 #include "recovered_text.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string_view>
 #include <unordered_map>
@@ -116,6 +117,10 @@ std::string buildContactText(const std::vector<CarvedContact>& carved) {
     }
 
     std::string text;
+    size_t valueBytes = 0;
+    for (const auto& row : carved)
+        valueBytes += row.second.size() + 6;
+    text.reserve(valueBytes * 2);
     std::vector<bool> used(n, false);
     for (size_t i = 0; i < n; ++i) {
         const std::string& first = carved[i].second;
@@ -167,6 +172,16 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
         if (!inserted && it->second.second == none)
             it->second.second = j;
     }
+
+    // One allocation for the whole text: the values, at most a name of the
+    // longest live value, and separators.
+    size_t longestName = 3;
+    for (const auto& row : live)
+        longestName = std::max(longestName, row.second.size());
+    size_t textBytes = 0;
+    for (const auto& row : carved)
+        textBytes += std::get<0>(row).size() + std::get<2>(row).size() + longestName + 10;
+    text.reserve(textBytes);
 
     std::string stripped;
     for (const auto& [address, person, body] : carved) {

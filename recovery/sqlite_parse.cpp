@@ -347,10 +347,24 @@ int64_t loadGap(fennaro::DbFile& file, uint64_t pageStart, CarveBuffer& buf) {
 
 } // namespace
 
+namespace {
+
+// Number of freeblocks of all pages: most hold one deleted row each, so it
+// sizes the carved-row vectors once instead of letting them grow.
+size_t freeblockCount(const std::map<unsigned int, std::vector<unsigned int>>& freeblocks) {
+    size_t count = 0;
+    for (const auto& entry : freeblocks)
+        count += entry.second.size();
+    return count;
+}
+
+} // namespace
+
 void SqliteParse::parseContactFreelistCell(const int& rawContactIdColumn, const int& data1Column,
                                            const int& columnCount) {
     if (m_freeblocks.empty())
         return;
+    m_carvedContacts.reserve(m_carvedContacts.size() + freeblockCount(m_freeblocks));
     CarveBuffer buf;
     RecordLayout<2> layout{{rawContactIdColumn, data1Column}, columnCount};
     for (const auto& [page, offsets] : m_freeblocks) {
@@ -388,6 +402,7 @@ void SqliteParse::parseSmsFresslistCell(const int& addressColumn, const int& per
                                         const int& bodyColumn, const int& columnCount) {
     if (m_freeblocks.empty())
         return;
+    m_carvedSms.reserve(m_carvedSms.size() + freeblockCount(m_freeblocks));
     CarveBuffer buf;
     RecordLayout<3> layout{{addressColumn, personColumn, bodyColumn}, columnCount};
     for (const auto& [page, offsets] : m_freeblocks) {
