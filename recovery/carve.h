@@ -60,49 +60,75 @@ struct RecordLayout {
 // strictly more than it for messages).
 enum class HeaderSizeSkip { AtLeastColumnCount, MoreThanColumnCount };
 
+// One record's serial-type run as it is read: where the body starts, and the
+// offset and width of each wanted column within the body.
+template <size_t K>
+class RecordCursor {
+  public:
+    RecordCursor(const CarveBuffer& buf, const RecordLayout<K>& layout, int64_t start)
+        : m_buf(&buf), m_layout(&layout), m_bodyStart(start) {}
+
+    // Reads the next serial type and returns the bytes it adds to the record
+    // (its varint plus the column's width).
+    int64_t readSerialType() {
+        uint32_t serialType = 0;
+        int n = readVarint32(m_buf->data() + m_bodyStart, &serialType);
+        if (n == 0)
+            n = 1;
+        m_bodyStart += n;
+        int w = calculateDataWidth(serialType);
+        for (size_t k = 0; k < K; ++k) {
+            if (m_layout->wanted[k] == m_columns) {
+                m_offset[k] = m_widths;
+                m_length[k] = w;
+            }
+        }
+        m_widths += w;
+        ++m_columns;
+        return n + int64_t(w);
+    }
+
+    bool complete() const { return m_columns == m_layout->columnCount; }
+
+    // The wanted columns' bytes, relative to the body start.
+    std::array<std::string, K> values() const {
+        std::array<std::string, K> v;
+        for (size_t k = 0; k < K; ++k)
+            v[k] = m_buf->column(m_bodyStart + m_offset[k], m_length[k]);
+        return v;
+    }
+
+  private:
+    const CarveBuffer* m_buf;
+    const RecordLayout<K>* m_layout;
+    int64_t m_bodyStart;
+    int64_t m_widths = 0;
+    int m_columns = 0;
+    std::array<int64_t, K> m_offset{}, m_length{};
+};
+
 // Scans one freeblock of carved length L (1 to kCarveBufferSize) held at the
 // start of buf, calling emit(std::array<std::string, K>) per record in order.
 template <size_t K, typename Emit>
 void scanFreeblock(const CarveBuffer& buf, int64_t L, const RecordLayout<K>& layout,
                    HeaderSizeSkip skip, Emit&& emit) {
-    const unsigned char* p = buf.data();
-    int64_t H = 0, R = 0, widths = 0;
-    int col = 0;
-    std::array<int64_t, K> offset{}, length{};
+    int64_t R = 0;
+    RecordCursor<K> record(buf, layout, 0);
     for (;;) {
-        uint32_t serialType = 0;
-        int n = readVarint32(p + H, &serialType);
-        if (n == 0)
-            n = 1;
-        H += n;
-        int w = calculateDataWidth(serialType);
-        for (size_t k = 0; k < K; ++k) {
-            if (layout.wanted[k] == col) {
-                offset[k] = widths;
-                length[k] = w;
-            }
-        }
-        widths += w;
-        R += n + int64_t(w);
-        if (++col == layout.columnCount) {
+        R += record.readSerialType();
+        if (record.complete()) {
             if (R > L)
                 return;
-            std::array<std::string, K> values;
-            for (size_t k = 0; k < K; ++k)
-                values[k] = buf.column(H + offset[k], length[k]);
-            emit(std::move(values));
+            emit(record.values());
             int64_t next = R + 4;
-            unsigned nextByte = buf.at(next);
+            int64_t nextByte = buf.at(next);
             bool headerSize = skip == HeaderSizeSkip::AtLeastColumnCount
-                                  ? int64_t(nextByte) >= layout.columnCount
-                                  : int64_t(nextByte) > layout.columnCount;
+                                  ? nextByte >= layout.columnCount
+                                  : nextByte > layout.columnCount;
             if (headerSize)
                 ++next;
-            H = R = next;
-            widths = 0;
-            col = 0;
-            offset.fill(0);
-            length.fill(0);
+            R = next;
+            record = RecordCursor<K>(buf, layout, next);
         }
         if (R >= L)
             return;
@@ -115,34 +141,12 @@ void scanFreeblock(const CarveBuffer& buf, int64_t L, const RecordLayout<K>& lay
 template <size_t K, typename Emit>
 int64_t parseGapCandidate(const CarveBuffer& buf, int64_t X, int64_t G,
                           const RecordLayout<K>& layout, Emit&& emit) {
-    const unsigned char* p = buf.data();
-    int64_t H = X, E = 0, widths = 0;
-    std::array<int64_t, K> offset{}, length{};
-    int col = 0;
-    for (; col < layout.columnCount; ++col) {
-        if (E >= G)
-            break;
-        uint32_t serialType = 0;
-        int n = readVarint32(p + H, &serialType);
-        if (n == 0)
-            n = 1;
-        H += n;
-        int w = calculateDataWidth(serialType);
-        for (size_t k = 0; k < K; ++k) {
-            if (layout.wanted[k] == col) {
-                offset[k] = widths;
-                length[k] = w;
-            }
-        }
-        widths += w;
-        E += n + int64_t(w);
-    }
-    if (col == layout.columnCount) {
-        std::array<std::string, K> values;
-        for (size_t k = 0; k < K; ++k)
-            values[k] = buf.column(H + offset[k], length[k]);
-        emit(std::move(values));
-    }
+    int64_t E = 0;
+    RecordCursor<K> record(buf, layout, X);
+    while (!record.complete() && E < G)
+        E += record.readSerialType();
+    if (record.complete())
+        emit(record.values());
     return E;
 }
 

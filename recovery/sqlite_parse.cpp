@@ -365,37 +365,23 @@ void SqliteParse::parseContactFreelistCell(const int& rawContactIdColumn, const 
     if (m_freeblocks.empty())
         return;
     m_carvedContacts.reserve(m_carvedContacts.size() + freeblockCount(m_freeblocks));
-    CarveBuffer buf;
     RecordLayout<2> layout{{rawContactIdColumn, data1Column}, columnCount};
-    for (const auto& [page, offsets] : m_freeblocks) {
-        uint64_t start = uint64_t(page - 1) * uint64_t(m_pageSize);
-        for (uint32_t offset : offsets) {
-            int64_t length = loadFreeblock(m_dbFile, start, offset, buf);
-            if (length == 0)
-                continue;
-            fennaro::scanFreeblock(buf, length, layout, fennaro::HeaderSizeSkip::AtLeastColumnCount,
-                                   [&](std::array<std::string, 2>&& v) {
-                                       m_carvedContacts.emplace_back(std::move(v[0]),
-                                                                     std::move(v[1]));
-                                   });
-        }
-    }
+    forEachFreeblock([&](const CarveBuffer& buf, int64_t length) {
+        fennaro::scanFreeblock(buf, length, layout, fennaro::HeaderSizeSkip::AtLeastColumnCount,
+                               [&](std::array<std::string, 2>&& v) {
+                                   m_carvedContacts.emplace_back(std::move(v[0]), std::move(v[1]));
+                               });
+    });
 }
 
 void SqliteParse::parseContactUnassignedArea(const int& rawContactIdColumn, const int& data1Column,
                                              const int& columnCount) {
-    if (m_leafPages.empty())
-        return;
-    CarveBuffer buf;
     RecordLayout<2> layout{{rawContactIdColumn, data1Column}, columnCount};
-    for (unsigned int page : m_leafPages) {
-        int64_t gap = loadGap(m_dbFile, uint64_t(page - 1) * uint64_t(m_pageSize), buf);
-        if (gap == 0)
-            continue;
+    forEachGap([&](const CarveBuffer& buf, int64_t gap) {
         fennaro::scanContactGap(buf, gap, layout, data1Column, [&](std::array<std::string, 2>&& v) {
             m_carvedContacts.emplace_back(std::move(v[0]), std::move(v[1]));
         });
-    }
+    });
 }
 
 void SqliteParse::parseSmsFresslistCell(const int& addressColumn, const int& personColumn,
@@ -403,36 +389,44 @@ void SqliteParse::parseSmsFresslistCell(const int& addressColumn, const int& per
     if (m_freeblocks.empty())
         return;
     m_carvedSms.reserve(m_carvedSms.size() + freeblockCount(m_freeblocks));
-    CarveBuffer buf;
     RecordLayout<3> layout{{addressColumn, personColumn, bodyColumn}, columnCount};
-    for (const auto& [page, offsets] : m_freeblocks) {
-        uint64_t start = uint64_t(page - 1) * uint64_t(m_pageSize);
-        for (uint32_t offset : offsets) {
-            int64_t length = loadFreeblock(m_dbFile, start, offset, buf);
-            if (length == 0)
-                continue;
-            fennaro::scanFreeblock(
-                buf, length, layout, fennaro::HeaderSizeSkip::MoreThanColumnCount,
-                [&](std::array<std::string, 3>&& v) {
-                    m_carvedSms.emplace_back(std::move(v[0]), std::move(v[1]), std::move(v[2]));
-                });
-        }
-    }
+    forEachFreeblock([&](const CarveBuffer& buf, int64_t length) {
+        fennaro::scanFreeblock(buf, length, layout, fennaro::HeaderSizeSkip::MoreThanColumnCount,
+                               [&](std::array<std::string, 3>&& v) {
+                                   m_carvedSms.emplace_back(std::move(v[0]), std::move(v[1]),
+                                                            std::move(v[2]));
+                               });
+    });
 }
 
 void SqliteParse::parseSmsUnassignedArea(const int& addressColumn, const int& personColumn,
                                          const int& bodyColumn, const int& columnCount) {
-    if (m_leafPages.empty())
-        return;
-    CarveBuffer buf;
     RecordLayout<3> layout{{addressColumn, personColumn, bodyColumn}, columnCount};
-    for (unsigned int page : m_leafPages) {
-        int64_t gap = loadGap(m_dbFile, uint64_t(page - 1) * uint64_t(m_pageSize), buf);
-        if (gap == 0)
-            continue;
+    forEachGap([&](const CarveBuffer& buf, int64_t gap) {
         fennaro::scanSmsGap(buf, gap, layout, bodyColumn, [&](std::array<std::string, 3>&& v) {
             m_carvedSms.emplace_back(std::move(v[0]), std::move(v[1]), std::move(v[2]));
         });
+    });
+}
+
+template <typename Carve>
+void SqliteParse::forEachFreeblock(Carve&& carve) {
+    CarveBuffer buf;
+    for (const auto& [page, offsets] : m_freeblocks) {
+        uint64_t start = uint64_t(page - 1) * uint64_t(m_pageSize);
+        for (uint32_t offset : offsets) {
+            if (int64_t length = loadFreeblock(m_dbFile, start, offset, buf))
+                carve(buf, length);
+        }
+    }
+}
+
+template <typename Carve>
+void SqliteParse::forEachGap(Carve&& carve) {
+    CarveBuffer buf;
+    for (unsigned int page : m_leafPages) {
+        if (int64_t gap = loadGap(m_dbFile, uint64_t(page - 1) * uint64_t(m_pageSize), buf))
+            carve(buf, gap);
     }
 }
 

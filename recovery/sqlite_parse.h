@@ -53,6 +53,13 @@ class SqliteParse {
     void saveContactRecover2File(const std::string& ignored);
     void saveSmsRecover2File(const std::string& ignored);
 
+    // Calls carve(buffer, length) for every freeblock of m_freeblocks, or for
+    // the unallocated gap of every page of m_leafPages, that has bytes to carve.
+    template <typename Carve>
+    void forEachFreeblock(Carve&& carve);
+    template <typename Carve>
+    void forEachGap(Carve&& carve);
+
     // Opens m_dbFile and checks that the run has what carving needs.
     bool openForCarving(const std::string& path);
 
