@@ -39,4 +39,22 @@ void DrawStripFrame(QPainter& p, const QPoint& at, const QImage& strip, int fram
     p.drawImage(at, strip, src);
 }
 
+AnimatedPicture LoadAnimatedPicture(const QString& path) {
+    AnimatedPicture result;
+    QImageReader reader(path);
+    // Broken files can claim endless frames; a cap keeps loading bounded.
+    constexpr int kMaxFrames = 1000;
+    while (int(result.frames.size()) < kMaxFrames) {
+        QImage frame;
+        if (!reader.read(&frame))
+            break;
+        const int delay = reader.nextImageDelay();
+        result.frames.push_back(frame.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        result.delaysMs.push_back(delay > 0 ? delay : 100);
+        if (!reader.supportsAnimation() || reader.imageCount() == 1)
+            break;
+    }
+    return result;
+}
+
 } // namespace skin

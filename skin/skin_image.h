@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <vector>
 
 class QPainter;
 
@@ -26,5 +27,16 @@ QRect StripFrameRect(const QImage& strip, int frameCount, int index);
 
 // Draws frame index of a strip at a point, at its own size, with alpha.
 void DrawStripFrame(QPainter& p, const QPoint& at, const QImage& strip, int frameCount, int index);
+
+// The frames of an animated picture (a GIF) with the delay after each.
+struct AnimatedPicture {
+    std::vector<QImage> frames;
+    std::vector<int> delaysMs;
+};
+
+// Loads every frame of an animated picture with its delay in milliseconds
+// (100 when the file gives none); a missing or broken file gives no frames,
+// a still picture one frame.
+AnimatedPicture LoadAnimatedPicture(const QString& path);
 
 } // namespace skin

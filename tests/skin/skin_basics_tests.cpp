@@ -110,6 +110,11 @@ class SkinBasicsTests : public QObject {
             DrawStripFrame(p, QPoint(0, 0), bad, 3, 0);
         }
         QVERIFY(Near(canvas.pixelColor(5, 2), Qt::green));
+        QCOMPARE(LoadAnimatedPicture(MakeImagePath("absent.gif")).frames.size(), size_t(0));
+        QCOMPARE(LoadAnimatedPicture(MakeImagePath("broken.png")).frames.size(), size_t(0));
+        const AnimatedPicture still = LoadAnimatedPicture(MakeImagePath("s.png"));
+        QCOMPARE(still.frames.size(), size_t(1));
+        QCOMPARE(still.delaysMs.size(), size_t(1));
     }
 
     void gradientAndSubrect() {
