@@ -127,6 +127,11 @@ int CMsgBox::Show(int kind, int flags, const QString& text, QWidget* owner) {
     return exec();
 }
 
+int CMsgBox::Run(int kind, int flags, const QString& text, QWidget* owner) {
+    CMsgBox box;
+    return box.Show(kind, flags, text, owner);
+}
+
 void CMsgBox::reject() {
     done(IDC_CLOSE);
 }

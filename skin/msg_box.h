@@ -39,6 +39,9 @@ class CMsgBox : public QDialog {
     // returns the id of the button pressed (1010 for close or Escape).
     int Show(int kind, int flags, const QString& text, QWidget* owner = nullptr);
 
+    // Builds a box, shows it modally and returns the id of the button pressed.
+    static int Run(int kind, int flags, const QString& text, QWidget* owner = nullptr);
+
     // Sets the box up for a message without running it: size, place, icon
     // and buttons. Show calls it; tests and the gallery use it directly.
     void Prepare(int kind, int flags, const QString& text, QWidget* owner = nullptr);

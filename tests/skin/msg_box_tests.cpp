@@ -72,6 +72,15 @@ class MsgBoxTests : public QObject {
         CMsgBox ok;
         ClickLater(ok, 1011);
         QCOMPARE(ok.Show(CMsgBox::kRight, 1, "done"), 1011);
+        QWidget owner;
+        owner.resize(800, 600);
+        owner.show();
+        QTimer::singleShot(0, &owner, [] {
+            auto* box = qobject_cast<CMsgBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QTest::mouseClick(box->Button(1012), Qt::LeftButton, {}, QPoint(3, 3));
+        });
+        QCOMPARE(CMsgBox::Run(CMsgBox::kInfo, 10, "Update?", &owner), 1012);
         CMsgBox escaped;
         QTimer::singleShot(0, &escaped, [&escaped] { QTest::keyClick(&escaped, Qt::Key_Escape); });
         QCOMPARE(escaped.Show(CMsgBox::kWarn, 10, "Escape?"), 1010);
