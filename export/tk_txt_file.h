@@ -1,0 +1,52 @@
+// The line writer of the export: a UTF-16 little-endian text file with a byte
+// order mark and CR LF line ends, filled one line at a time.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace fennaro {
+
+// Appends lines to the file at a path. A file that does not exist yet is
+// created and begins with the byte order mark FF FE; an existing file is
+// appended to without one, so two writers on one path one after the other give
+// the same bytes as one writer.
+//
+// The file is opened at the first line and stays open while the writer lives;
+// lines are collected and written by Flush (called once per record, so a
+// record's lines reach the disk together) and by the destructor.
+class TkTxtFile {
+  public:
+    // Makes a writer for the file at path; nothing is opened yet.
+    explicit TkTxtFile(std::string path);
+    // Writes what is left and closes the file.
+    virtual ~TkTxtFile();
+    TkTxtFile(const TkTxtFile&) = delete;
+    TkTxtFile& operator=(const TkTxtFile&) = delete;
+
+    // Takes one line (UTF-8; see appendUtf16Line for the bytes it becomes).
+    // Returns 1 when the file is open and the line was taken, 0 when the file
+    // cannot be opened (the line is lost; Flush then reports the loss).
+    int AppendLine(std::string_view text);
+
+    // Writes the lines taken since the last Flush. Returns false when any of
+    // them is lost: the file could not be opened or a write failed.
+    bool Flush();
+
+    // Returns the file's path.
+    const std::string& path() const { return m_path; }
+
+  private:
+    // Opens the file for appending, creating it with the byte order mark when
+    // it does not exist. Returns whether it is open.
+    bool open();
+
+    std::string m_path;
+    int m_fd = -1;
+    // Bytes taken but not yet written.
+    std::string m_pending;
+    // A line since the last Flush was lost.
+    bool m_lost = false;
+};
+
+} // namespace fennaro
