@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
+#include <deque>
+#include <tuple>
+#include <unordered_map>
 
+#include "date_line.h"
 #include "readonly_db.h"
 
 namespace fennaro {
@@ -55,13 +58,6 @@ std::string_view textColumn(sqlite3_stmt* stmt, int column) {
     if (const void* zero = std::memchr(text, '\0', size))
         size = static_cast<const char*>(zero) - text;
     return {text, size};
-}
-
-// Appends two digits of value to out.
-char* putTwoDigits(char* out, int value) {
-    out[0] = static_cast<char>('0' + value / 10 % 10);
-    out[1] = static_cast<char>('0' + value % 10);
-    return out + 2;
 }
 
 void readCompanionContacts(sqlite3* db, ContactLists& lists) {
@@ -144,39 +140,71 @@ struct MessageKey {
     uint32_t index;
 };
 
+// Orders message keys by conversation, date and id. Groups the keys by
+// conversation in linear time first; a group then is usually in order already,
+// as a phone stores a conversation's messages as they come.
+void sortMessageKeys(std::vector<MessageKey>& keys) {
+    auto before = [](const MessageKey& a, const MessageKey& b) {
+        return std::tie(a.threadId, a.date, a.id) < std::tie(b.threadId, b.date, b.id);
+    };
+    if (std::is_sorted(keys.begin(), keys.end(), before))
+        return;
+    // The distinct conversations in ascending order give each its group.
+    std::unordered_map<int64_t, uint32_t> groupOf;
+    for (const MessageKey& key : keys)
+        groupOf.try_emplace(key.threadId, 0);
+    std::vector<int64_t> threadIds;
+    threadIds.reserve(groupOf.size());
+    for (const auto& entry : groupOf)
+        threadIds.push_back(entry.first);
+    std::sort(threadIds.begin(), threadIds.end());
+    std::vector<uint32_t> starts(threadIds.size() + 1, 0);
+    for (uint32_t group = 0; group < threadIds.size(); ++group)
+        groupOf[threadIds[group]] = group;
+    for (const MessageKey& key : keys)
+        ++starts[groupOf[key.threadId] + 1];
+    for (std::size_t group = 1; group < starts.size(); ++group)
+        starts[group] += starts[group - 1];
+    std::vector<MessageKey> grouped(keys.size());
+    std::vector<uint32_t> next(starts.begin(), starts.end() - 1);
+    for (const MessageKey& key : keys)
+        grouped[next[groupOf[key.threadId]]++] = key;
+    for (std::size_t group = 0; group + 1 < starts.size(); ++group) {
+        auto first = grouped.begin() + starts[group];
+        auto last = grouped.begin() + starts[group + 1];
+        if (!std::is_sorted(first, last, before))
+            std::sort(first, last, before);
+    }
+    keys = std::move(grouped);
+}
+
 void readMessages(sqlite3* db, SmsLists& lists) {
     // Read in storage order and sort here: the database's sorter would build a
     // temporary index of the whole table first.
     Statement rows(db, "SELECT thread_id, address, person, date, type, body, _id FROM sms");
     if (!rows)
         return;
-    std::vector<MessageNode> read;
+    // A deque grows without moving what it holds, so a large table is not
+    // copied again and again while it is read.
+    std::deque<MessageNode> read;
     std::vector<MessageKey> keys;
-    std::string dateLine;
+    DateLineFormatter dates;
     while (rows.next()) {
         MessageNode node;
         sqlite3_stmt* stmt = rows.handle;
-        node.conversationId = intColumn(stmt, 0);
+        const int64_t threadId = sqlite3_column_int64(stmt, 0);
+        node.conversationId = static_cast<int32_t>(static_cast<uint32_t>(threadId));
         node.address = lists.texts.add(textColumn(stmt, 1));
         node.personKey = intColumn(stmt, 2);
         const int64_t date = sqlite3_column_int64(stmt, 3);
-        node.dateLine = lists.texts.add(formatDateLine(date));
+        node.dateLine = lists.texts.add(dates.format(date));
         node.type = intColumn(stmt, 4);
         node.body = lists.texts.add(textColumn(stmt, 5));
-        keys.push_back({sqlite3_column_int64(stmt, 0), date, sqlite3_column_int64(stmt, 6),
-                        static_cast<uint32_t>(read.size())});
+        keys.push_back(
+            {threadId, date, sqlite3_column_int64(stmt, 6), static_cast<uint32_t>(read.size())});
         read.push_back(node);
     }
-    // Storage order is usually _id order already; sort only when needed.
-    auto before = [](const MessageKey& a, const MessageKey& b) {
-        if (a.threadId != b.threadId)
-            return a.threadId < b.threadId;
-        if (a.date != b.date)
-            return a.date < b.date;
-        return a.id < b.id;
-    };
-    if (!std::is_sorted(keys.begin(), keys.end(), before))
-        std::sort(keys.begin(), keys.end(), before);
+    sortMessageKeys(keys);
     lists.messages.reserve(read.size());
     for (const MessageKey& key : keys)
         lists.messages.push_back(read[key.index]);
@@ -197,28 +225,8 @@ void readCanonicalAddresses(sqlite3* db, SmsLists& lists) {
 } // namespace
 
 std::string formatDateLine(int64_t milliseconds) {
-    const std::time_t seconds = static_cast<std::time_t>(milliseconds / 1000);
-    std::tm local{};
-    if (!localtime_r(&seconds, &local))
-        return {};
-    const long year = 1900L + local.tm_year;
-    if (year < 0 || year > 9999)
-        return {};
-    char buffer[20];
-    char* out = buffer;
-    out = putTwoDigits(out, static_cast<int>(year / 100));
-    out = putTwoDigits(out, static_cast<int>(year % 100));
-    *out++ = '-';
-    out = putTwoDigits(out, local.tm_mon + 1);
-    *out++ = '-';
-    out = putTwoDigits(out, local.tm_mday);
-    *out++ = ' ';
-    out = putTwoDigits(out, local.tm_hour);
-    *out++ = ':';
-    out = putTwoDigits(out, local.tm_min);
-    *out++ = ':';
-    out = putTwoDigits(out, local.tm_sec);
-    return std::string(buffer, out);
+    DateLineFormatter formatter;
+    return std::string(formatter.format(milliseconds));
 }
 
 ContactLists readContacts(const std::string& contactsDbPath) {

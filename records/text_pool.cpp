@@ -18,7 +18,8 @@ std::string_view TextPool::add(std::string_view text) {
         // A text larger than a block gets a block of its own; the current block
         // stays open for the small texts that follow.
         if (need > kBlockSize / 4) {
-            auto block = std::make_unique<char[]>(need);
+            // Not zero-filled: every byte handed out is written first.
+            auto block = std::unique_ptr<char[]>(new char[need]);
             char* out = block.get();
             std::memcpy(out, text.data(), text.size());
             out[text.size()] = '\0';
@@ -27,7 +28,7 @@ std::string_view TextPool::add(std::string_view text) {
             m_reserved += need;
             return {out, text.size()};
         }
-        m_blocks.push_back(std::make_unique<char[]>(kBlockSize));
+        m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize]));
         m_cursor = m_blocks.back().get();
         m_left = kBlockSize;
         m_reserved += kBlockSize;

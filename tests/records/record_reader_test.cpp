@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "date_line.h"
 #include "record_reader.h"
 #include "test_db.h"
 
@@ -246,6 +247,43 @@ TEST_F(RecordReaderTest, ModernColumnOrderReadsTheSame) {
     ASSERT_EQ(lists.dataRows.size(), 1u);
     EXPECT_EQ(lists.dataRows[0].value, "+86 138 0013 8000");
     EXPECT_EQ(lists.dataRows[0].typeNumber, "2");
+}
+
+// Returns the date line the C library gives for a time in seconds.
+std::string libraryDateLine(int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (!localtime_r(&time, &local))
+        return {};
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
+
+TEST_F(RecordReaderTest, DateLinesFollowClockChangesInEveryZone) {
+    // Zones with summer time, with changes at odd minutes and by half hours.
+    for (const char* zone : {"Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe",
+                             "Asia/Kathmandu", "America/Sao_Paulo"}) {
+        SCOPED_TRACE(zone);
+        setenv("TZ", zone, 1);
+        tzset();
+        DateLineFormatter formatter;
+        // Two years in steps of 7 minutes 13 seconds, then the same times
+        // scattered, so both the remembered day and fresh days are used.
+        const int64_t start = 1'300'000'000;
+        for (int64_t t = start; t < start + 2 * 366 * 86400; t += 433)
+            ASSERT_EQ(formatter.format(t * 1000 + 999), libraryDateLine(t)) << t;
+        for (int64_t i = 0; i < 20000; ++i) {
+            const int64_t t = start + (i * 7'919'993) % (2 * 366 * 86400);
+            ASSERT_EQ(formatter.format(t * 1000), libraryDateLine(t)) << t;
+        }
+    }
+    // Years without four digits give no date line.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(formatDateLine(253'402'300'799'000), "9999-12-31 23:59:59");
+    EXPECT_EQ(formatDateLine(-62'200'000'000'000), "");
+    EXPECT_EQ(formatDateLine(253'402'300'800'000), "");
 }
 
 } // namespace
