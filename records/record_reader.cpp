@@ -18,7 +18,9 @@ namespace {
 // Owns an open database handle.
 struct Database {
     sqlite3* handle = nullptr;
+    // Opens path read-only; the handle is null when it does not open.
     explicit Database(const std::string& path) : handle(openReadOnlyDatabase(path)) {}
+    // Closes the handle.
     ~Database() { sqlite3_close(handle); }
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -27,15 +29,18 @@ struct Database {
 // Owns a prepared statement; null when the query does not fit the database.
 struct Statement {
     sqlite3_stmt* handle = nullptr;
+    // Prepares sql; the handle is null when the database lacks a table or column.
     Statement(sqlite3* db, const char* sql) {
         if (db && sqlite3_prepare_v2(db, sql, -1, &handle, nullptr) != SQLITE_OK) {
             sqlite3_finalize(handle);
             handle = nullptr;
         }
     }
+    // Finalizes the statement.
     ~Statement() { sqlite3_finalize(handle); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
+    // Returns whether the query fitted the database.
     explicit operator bool() const { return handle != nullptr; }
     // Steps to the next row; false at the end and on any error (a damaged page
     // ends the list where it is).
@@ -60,6 +65,7 @@ std::string_view textColumn(sqlite3_stmt* stmt, int column) {
     return {text, size};
 }
 
+// Fills the companion list: one node per aggregate contact, in _id order.
 void readCompanionContacts(sqlite3* db, ContactLists& lists) {
     Statement rows(db, "SELECT _id, name_raw_contact_id FROM contacts ORDER BY _id");
     if (!rows)
@@ -72,6 +78,7 @@ void readCompanionContacts(sqlite3* db, ContactLists& lists) {
     }
 }
 
+// Fills the contact list: the raw contacts not marked deleted, in _id order.
 void readRawContacts(sqlite3* db, ContactLists& lists) {
     Statement rows(db, "SELECT _id, deleted, display_name, display_name_source FROM raw_contacts"
                        " ORDER BY _id");
@@ -91,6 +98,7 @@ void readRawContacts(sqlite3* db, ContactLists& lists) {
     }
 }
 
+// Fills the data-row list, in _id order.
 void readDataRows(sqlite3* db, ContactLists& lists) {
     Statement rows(db, "SELECT mimetype_id, raw_contact_id, data1, data2, data4, data5 FROM data"
                        " ORDER BY _id");
@@ -108,6 +116,7 @@ void readDataRows(sqlite3* db, ContactLists& lists) {
     }
 }
 
+// Fills the mime type list, in _id order.
 void readMimeTypes(sqlite3* db, ContactLists& lists) {
     Statement rows(db, "SELECT _id, mimetype FROM mimetypes ORDER BY _id");
     if (!rows)
@@ -120,6 +129,7 @@ void readMimeTypes(sqlite3* db, ContactLists& lists) {
     }
 }
 
+// Fills the conversation list, in _id order.
 void readThreads(sqlite3* db, SmsLists& lists) {
     Statement rows(db, "SELECT _id FROM threads ORDER BY _id");
     if (!rows)
@@ -178,6 +188,7 @@ void sortMessageKeys(std::vector<MessageKey>& keys) {
     keys = std::move(grouped);
 }
 
+// Fills the message list, ordered by conversation, date and id.
 void readMessages(sqlite3* db, SmsLists& lists) {
     // Read in storage order and sort here: the database's sorter would build a
     // temporary index of the whole table first.
@@ -210,6 +221,7 @@ void readMessages(sqlite3* db, SmsLists& lists) {
         lists.messages.push_back(read[key.index]);
 }
 
+// Fills the third SMS list with the canonical addresses, in _id order.
 void readCanonicalAddresses(sqlite3* db, SmsLists& lists) {
     Statement rows(db, "SELECT _id, address FROM canonical_addresses ORDER BY _id");
     if (!rows)
