@@ -81,9 +81,11 @@ struct ContactsDbBuilder::Statements {
                                " data3, data4, data5) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
           insertLookup(db, "INSERT INTO phone_lookup (data_id, raw_contact_id, normalized_number,"
                            " min_match) VALUES (?1, ?2, ?3, ?4)"),
-          setHasPhone(db, "UPDATE contacts SET has_phone_number = EXISTS (SELECT 1 FROM data d"
-                          " JOIN raw_contacts r ON r._id = d.raw_contact_id WHERE r.contact_id ="
-                          " contacts._id AND d.mimetype_id = ?1) WHERE _id = ?2"),
+          // CROSS JOIN and the unary + keep the planner on the raw_contact_id indexes;
+          // scanning data by mimetype would make every deletion cost a table scan.
+          setHasPhone(db, "UPDATE contacts SET has_phone_number = EXISTS (SELECT 1 FROM"
+                          " raw_contacts r CROSS JOIN data d ON d.raw_contact_id = r._id WHERE"
+                          " r.contact_id = contacts._id AND +d.mimetype_id = ?1) WHERE _id = ?2"),
           selectData(db, "SELECT d._id, d.raw_contact_id, m.mimetype, d.data1, d.data2, d.data3,"
                          " d.data4, d.data5 FROM data d JOIN mimetypes m ON m._id = d.mimetype_id"
                          " WHERE d._id = ?1"),

@@ -35,6 +35,12 @@ const Words kCompanies = {"华为技术有限公司", "Tencent",  "Müller & Sö
 const Words kTitles = {"工程师", "Sales Manager", "Directrice", "CTO",
                        "经理",   "Nurse",         "会计",       "Product Owner"};
 const Words kDepartments = {"研发部", "Marketing", "R&D", "Finance", "人事部", "Support"};
+const Words kStreets = {"建国路88号",       "Hauptstraße 5",     "12 Rue de la Paix",
+                        "南京东路100弄3号", "221B Baker Street", "1600 Amphitheatre Pkwy",
+                        "Calle Mayor 7, 2º"};
+const Words kCities = {"北京市朝阳区", "10115 Berlin", "75002 Paris",
+                       "上海市黄浦区", "London NW1",   "Mountain View, CA 94043",
+                       "28013 Madrid"};
 const Words kMailDomains = {"qq.com",  "163.com",     "gmail.com", "outlook.com",
                             "126.com", "yahoo.co.jp", "gmx.de"};
 const Words kCustomLabels = {"宿舍", "Dorm", "老家", "Lab", "Office 2"};
@@ -223,17 +229,31 @@ GeneratedContact makeContact(RandomSource& rng, int64_t index) {
     c.rows.push_back(
         row(kMimeName, display, given, family.empty() ? std::optional<std::string>() : family));
     c.rows.push_back(phoneRow(rng, n));
-    const uint64_t extraPhones = rng.chance(0.3) ? (rng.chance(0.3) ? 2 : 1) : 0;
+    const uint64_t extraPhones = rng.chance(0.45) ? (rng.chance(0.35) ? 2 : 1) : 0;
     for (uint64_t k = 1; k <= extraPhones; ++k)
         c.rows.push_back(phoneRow(rng, makeNumber(rng, index + 20000000 * int64_t(k))));
-    if (rng.chance(0.3))
+    if (rng.chance(0.5))
         c.rows.push_back(emailRow(rng, index, hint));
-    if (rng.chance(0.15))
+    if (rng.chance(0.2))
         c.rows.push_back(row(kMimeOrganization, rng.pick(kCompanies), "1", std::nullopt,
                              rng.pick(kTitles), rng.pick(kDepartments)));
-    if (rng.chance(0.05))
+    if (rng.chance(0.08))
         c.rows.push_back(row(kMimeNickname, rng.pick(kNicknames), "1"));
-    if (rng.chance(0.05))
+    if (rng.chance(0.4)) { // birthday: type 3
+        char date[16];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d",
+                      static_cast<int>(rng.between(1950, 2012)),
+                      static_cast<int>(rng.between(1, 12)), static_cast<int>(rng.between(1, 28)));
+        c.rows.push_back(row(kMimeEvent, std::string(date), "3"));
+    }
+    if (rng.chance(0.3)) { // home address: formatted in data1, street in data4
+        const std::string& street = rng.pick(kStreets);
+        c.rows.push_back(
+            row(kMimePostal, street + "\n" + rng.pick(kCities), "1", std::nullopt, street));
+    }
+    if (rng.chance(0.1))
+        c.rows.push_back(row(kMimeWebsite, "https://example.org/~" + std::to_string(index), "7"));
+    if (rng.chance(0.1))
         c.rows.push_back(
             row(kMimeNote, "Met at the conference\nlikes green tea\r\nbirthday: 3 May"));
     return g;
@@ -250,12 +270,12 @@ std::string makeServiceSender(int64_t index) {
 std::string makeBody(RandomSource& rng, bool allowLong) {
     const double r = rng.unit();
     size_t bytes;
-    if (r < 0.55)
+    if (r < 0.60)
         bytes = static_cast<size_t>(rng.between(2, 70));
-    else if (r < 0.82)
+    else if (r < 0.88)
         bytes = static_cast<size_t>(rng.between(70, 160));
-    else if (r < 0.985 || !allowLong)
-        bytes = static_cast<size_t>(rng.between(160, 1200)); // multipart
+    else if (r < 0.994 || !allowLong)
+        bytes = static_cast<size_t>(rng.between(160, 800)); // multipart
     else
         bytes = static_cast<size_t>(rng.between(4200, 9000)); // spills into overflow pages
     std::string body;

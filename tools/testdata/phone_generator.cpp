@@ -248,7 +248,7 @@ void buildMessages(const std::string& path, const PhoneSpec& spec, RandomSource&
     std::unordered_map<int64_t, std::vector<int64_t>> byThread;
     for (const Message& m : all)
         byThread[m.threadId].push_back(m.id);
-    std::set<int64_t> doomed;
+    std::unordered_set<int64_t> doomed;
     std::vector<int64_t> shuffledThreads = threadIds;
     rng.shuffle(shuffledThreads);
     for (int64_t t : shuffledThreads) {
@@ -269,7 +269,9 @@ void buildMessages(const std::string& path, const PhoneSpec& spec, RandomSource&
             doomed.insert(all[i].id);
     }
 
-    truth.deletedMessages = builder.deleteMessages({doomed.begin(), doomed.end()});
+    std::vector<int64_t> doomedIds(doomed.begin(), doomed.end());
+    std::sort(doomedIds.begin(), doomedIds.end()); // oldest first
+    truth.deletedMessages = builder.deleteMessages(doomedIds);
     truth.threads = builder.threads();
     builder.close();
     for (Message& m : all)

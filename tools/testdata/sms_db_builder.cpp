@@ -133,9 +133,13 @@ int64_t SmsDbBuilder::addMessage(const Message& m) {
     st.run();
 
     ThreadState& state = thread->second;
-    state.messages.emplace(m.dateMs.value_or(0), id);
+    const std::pair<int64_t, int64_t> key(m.dateMs.value_or(0), id);
+    if (!state.messages.empty() && key < state.messages.back())
+        state.sorted = false;
+    state.messages.push_back(key);
     ++state.thread.messageCount;
-    if (*state.messages.rbegin() == std::make_pair(m.dateMs.value_or(0), id)) {
+    if (key > state.newest) {
+        state.newest = key;
         state.thread.dateMs = m.dateMs.value_or(0);
         state.thread.snippet = m.body.value_or("");
     }
@@ -184,7 +188,14 @@ std::optional<Message> SmsDbBuilder::deleteMessage(int64_t id) {
     if (thread == m_threads.end())
         return m; // a thread the builder did not create: leave it alone
     ThreadState& s = thread->second;
-    s.messages.erase({m->dateMs.value_or(0), id});
+    if (!s.sorted) {
+        std::sort(s.messages.begin(), s.messages.end());
+        s.sorted = true;
+    }
+    const std::pair<int64_t, int64_t> key(m->dateMs.value_or(0), id);
+    const auto at = std::lower_bound(s.messages.begin(), s.messages.end(), key);
+    if (at != s.messages.end() && *at == key)
+        s.messages.erase(at);
     s.thread.messageCount = static_cast<int>(s.messages.size());
     if (s.messages.empty()) {
         m_st->deleteThread.bind(1, s.thread.id).run();
@@ -196,7 +207,8 @@ std::optional<Message> SmsDbBuilder::deleteMessage(int64_t id) {
         m_threads.erase(thread);
         return m;
     }
-    const auto& [newestDate, newestId] = *s.messages.rbegin();
+    s.newest = s.messages.back();
+    const auto [newestDate, newestId] = s.newest;
     s.thread.dateMs = newestDate;
     s.thread.snippet = message(newestId).value_or(Message{}).body.value_or("");
     writeThread(s);

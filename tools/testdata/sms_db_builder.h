@@ -6,11 +6,11 @@
 
 #include <sqlite3.h>
 
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,7 +73,10 @@ class SmsDbBuilder {
     struct ThreadState {
         Thread thread;
         int64_t canonicalId = 0;
-        std::set<std::pair<int64_t, int64_t>> messages; // (date, id)
+        // (date, id) of its messages; appended in date order as a rule, sorted on demand.
+        std::vector<std::pair<int64_t, int64_t>> messages;
+        std::pair<int64_t, int64_t> newest{INT64_MIN, 0}; // (date, id) of the newest message
+        bool sorted = true;
         bool dirty = false;
     };
     struct Statements;

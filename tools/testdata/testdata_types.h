@@ -44,6 +44,9 @@ inline constexpr const char* kMimeEmail = "vnd.android.cursor.item/email_v2";
 inline constexpr const char* kMimeOrganization = "vnd.android.cursor.item/organization";
 inline constexpr const char* kMimeNickname = "vnd.android.cursor.item/nickname";
 inline constexpr const char* kMimeNote = "vnd.android.cursor.item/note";
+inline constexpr const char* kMimeEvent = "vnd.android.cursor.item/contact_event";
+inline constexpr const char* kMimePostal = "vnd.android.cursor.item/postal-address_v2";
+inline constexpr const char* kMimeWebsite = "vnd.android.cursor.item/website";
 
 // One raw contact with its data rows.
 struct RawContact {
