@@ -35,9 +35,8 @@ std::string idList(const std::vector<T>& items) {
 
 } // namespace
 
-TEST(PhoneGenerator, GroundTruthMatchesTheFiles) {
-    ScratchDir dir("phone-truth");
-    const PhoneTruth truth = generatePhone(dir.path(), smallPhone());
+// Checks that the files in `dir` hold exactly what `truth` says.
+static void expectTruthMatchesFiles(const ScratchDir& dir, const PhoneTruth& truth) {
     const std::string contacts = dir.file("contacts2.db");
     const std::string sms = dir.file("mmssms.db");
 
@@ -78,6 +77,27 @@ TEST(PhoneGenerator, GroundTruthMatchesTheFiles) {
         EXPECT_EQ(
             queryInt(sms, "SELECT message_count FROM threads WHERE _id=" + std::to_string(t.id)),
             t.messageCount);
+    }
+}
+
+// The ground truth holds for both layouts and for small, usual and large pages.
+TEST(PhoneGenerator, GroundTruthMatchesTheFiles) {
+    struct Case {
+        Generation generation;
+        int pageSize;
+        bool wal;
+    };
+    for (const Case& c : {Case{Generation::Old, 4096, false}, Case{Generation::Modern, 1024, true},
+                          Case{Generation::Old, 65536, false}}) {
+        SCOPED_TRACE(c.pageSize);
+        ScratchDir dir("phone-truth");
+        PhoneSpec spec = smallPhone();
+        spec.contactsOptions.generation = spec.smsOptions.generation = c.generation;
+        spec.contactsOptions.pageSize = spec.smsOptions.pageSize = c.pageSize;
+        spec.contactsOptions.wal = c.wal;
+        const PhoneTruth truth = generatePhone(dir.path(), spec);
+        EXPECT_EQ(filePageSize(dir.file("mmssms.db")), static_cast<uint32_t>(c.pageSize));
+        expectTruthMatchesFiles(dir, truth);
     }
 }
 

@@ -32,8 +32,10 @@ class LeafBudget {
   public:
     // Maps the leaf pages of `table` in the committed file `path`.
     LeafBudget(const std::string& path, const std::string& table) {
-        m_halfPage = filePageSize(path) / 2;
-        for (const LeafPage& p : tableLeafPages(path, table)) {
+        const std::vector<LeafPage> leaves = tableLeafPages(path, table);
+        // A lone leaf is the root, which SQLite never rebalances for being empty.
+        m_halfPage = filePageSize(path) / (leaves.size() == 1 ? 1 : 2);
+        for (const LeafPage& p : leaves) {
             m_pages[p.page] = {p.freeBytes(), static_cast<uint32_t>(p.cells.size())};
             for (const LeafCell& c : p.cells)
                 m_rows[c.rowid] = {p.page, c.size + 2}; // the cell and its pointer
