@@ -35,7 +35,9 @@ class CAnimateImg : public CAnimateStaticBase {
     // Returns the frame height.
     int FrameHeight() const { return frameHeight_; }
 
+    // Fills the background and draws the current frame.
     void OnPaint(QPainter& p) override;
+    // Moves to the next frame on a tick of the control's own timer.
     void OnTimer(int timerId) override;
 
   private:

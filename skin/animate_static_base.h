@@ -35,7 +35,9 @@ class CAnimateStaticBase : public QWidget {
     int TimerId() const { return timerId_; }
 
   protected:
+    // Hands painting to OnPaint.
     void paintEvent(QPaintEvent* e) override;
+    // Hands timer ticks to OnTimer.
     void timerEvent(QTimerEvent* e) override;
 
     int running_ = 0;

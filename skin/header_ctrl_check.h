@@ -40,6 +40,7 @@ class CHeaderCtrlCheck : public QHeaderView {
     void headerCheckAll(int check);
 
   protected:
+    // Paints the background, column titles, grid lines and the sort arrow.
     void paintEvent(QPaintEvent* e) override;
 
   private:

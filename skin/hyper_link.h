@@ -63,14 +63,23 @@ class CHyperLink : public QWidget {
     // Opens the link's page for a click; CMyHyperLink opens a fixed page.
     virtual void OnClick() { Navigate(); }
 
+    // Shows the target as tooltip over the label.
     bool event(QEvent* e) override;
+    // Draws the label in the link, visited or disabled colour.
     void paintEvent(QPaintEvent* e) override;
+    // Takes the focus and starts a click inside the label.
     void mousePressEvent(QMouseEvent* e) override;
+    // Completes a click released inside the label.
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // Shows the hand cursor over the label and tracks hovering.
     void mouseMoveEvent(QMouseEvent* e) override;
+    // Ends hovering when the pointer leaves.
     void leaveEvent(QEvent* e) override;
+    // Opens the link on Enter or Space.
     void keyPressEvent(QKeyEvent* e) override;
+    // Measures the label again for the new size.
     void resizeEvent(QResizeEvent* e) override;
+    // Takes a new font as normal font; repaints on enabling.
     void changeEvent(QEvent* e) override;
 
     // Marks the link visited and repaints it.

@@ -49,11 +49,17 @@ class CImgButton : public QAbstractButton {
     void commandClicked(int id);
 
   protected:
+    // Draws the backdrop and the frame for the current state.
     void paintEvent(QPaintEvent* e) override;
+    // Shows the hover frame when the pointer arrives.
     void enterEvent(QEnterEvent* e) override;
+    // Shows the normal frame when the pointer leaves.
     void leaveEvent(QEvent* e) override;
+    // Ends hover tracking and presses the button.
     void mousePressEvent(QMouseEvent* e) override;
+    // Re-arms hover tracking after a press was released.
     void mouseMoveEvent(QMouseEvent* e) override;
+    // Drops hover, press and hand cursor while disabled.
     void changeEvent(QEvent* e) override;
 
   private:

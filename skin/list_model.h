@@ -28,9 +28,13 @@ class CheckListModel : public QAbstractTableModel {
   public:
     using QAbstractTableModel::QAbstractTableModel;
 
+    // Returns the number of rows.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // Returns the number of columns.
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    // Returns a cell's text for display.
     QVariant data(const QModelIndex& index, int role) const override;
+    // Returns a column's title and alignment.
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
     // Inserts a row with a first-column text at index (clamped); returns it.

@@ -97,9 +97,12 @@ class CListViewCheck1 : public QTreeView {
     void itemClicked(int row);
 
   protected:
+    // Paints one row: stripe or selection, grid, check box, marker and texts.
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
+    // Toggles a row's box when clicked on it, else selects as usual.
     void mousePressEvent(QMouseEvent* e) override;
+    // Treats the second click of a double click on a box as a toggle.
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
   private:

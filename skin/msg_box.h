@@ -62,8 +62,11 @@ class CMsgBox : public QDialog {
     void reject() override;
 
   protected:
+    // Composes the box off screen and lets the buttons capture their backdrop.
     void paintEvent(QPaintEvent* e) override;
+    // Starts dragging the box by its background.
     void mousePressEvent(QMouseEvent* e) override;
+    // Moves the box while it is dragged.
     void mouseMoveEvent(QMouseEvent* e) override;
 
   private:

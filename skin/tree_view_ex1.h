@@ -62,11 +62,16 @@ class CTreeViewEx1 : public QTreeWidget {
     void treeItemCheck(QTreeWidgetItem* item, int state);
 
   protected:
+    // Paints one row: expand picture or box, images, band and text.
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
+    // Draws no branch lines; rows paint everything themselves.
     void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
+    // Toggles boxes, ignores unavailable rows, else selects as usual.
     void mousePressEvent(QMouseEvent* e) override;
+    // Swallows double clicks so rows neither expand nor collapse.
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    // Fills the view white before the rows are painted.
     void paintEvent(QPaintEvent* e) override;
 
   private:
