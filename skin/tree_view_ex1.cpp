@@ -159,6 +159,15 @@ void CTreeViewEx1::paintEvent(QPaintEvent* e) {
     QTreeWidget::paintEvent(e);
 }
 
+QRect CTreeViewEx1::ExpandRect(const QTreeWidgetItem* item) const {
+    const QRect row = RowRect(item);
+    const QImage& expand = item->isExpanded() ? openedImage_ : closedImage_;
+    if (expand.isNull())
+        return QRect();
+    return QRect(row.left() + 5, row.top() + (row.height() - expand.height()) / 2, expand.width(),
+                 expand.height());
+}
+
 void CTreeViewEx1::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                            const QModelIndex& index) const {
     const QTreeWidgetItem* item = itemFromIndex(index);
@@ -226,6 +235,11 @@ void CTreeViewEx1::mousePressEvent(QMouseEvent* e) {
     const TreeItemRecord* rec = GetItemRecord(item);
     if (rec && rec->count == 0) {
         e->accept(); // an unavailable row can be neither selected nor checked
+        return;
+    }
+    if (IsGroupRow(item) && ExpandRect(item).contains(pos)) {
+        item->setExpanded(!item->isExpanded());
+        e->accept();
         return;
     }
     if (!CheckBoxRect(item).contains(pos)) {

@@ -54,6 +54,10 @@ class CTreeViewEx1 : public QTreeWidget {
     static bool IsGroupRow(const QTreeWidgetItem* item);
     // Returns the check box rectangle of a row in viewport coordinates.
     QRect CheckBoxRect(const QTreeWidgetItem* item) const;
+    // Returns the expand picture's rectangle of a group row in viewport
+    // coordinates (empty without the picture); a click on it expands or
+    // collapses the row.
+    QRect ExpandRect(const QTreeWidgetItem* item) const;
     // Returns the check strip's frame width g.
     int CheckFrameWidth() const;
 

@@ -133,6 +133,12 @@ class TreeViewTests : public QObject {
         const QPoint onRoot = tree_->visualItemRect(root_).center();
         QTest::mouseDClick(tree_->viewport(), Qt::LeftButton, {}, onRoot);
         QVERIFY(root_->isExpanded());
+        // The expand picture itself still opens and closes the group.
+        QCOMPARE(tree_->ExpandRect(root_).left(), 5);
+        QTest::mouseClick(tree_->viewport(), Qt::LeftButton, {}, tree_->ExpandRect(root_).center());
+        QVERIFY(!root_->isExpanded());
+        QTest::mouseClick(tree_->viewport(), Qt::LeftButton, {}, tree_->ExpandRect(root_).center());
+        QVERIFY(root_->isExpanded());
     }
 
     void paintsBoxesBandAndGreyRows() {
