@@ -3,6 +3,7 @@
 
 #include "page_inspector.h"
 #include "phone_generator.h"
+#include "sqlite_util.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +34,29 @@ std::string idList(const std::vector<T>& items) {
     return out.empty() ? "-1" : out;
 }
 
+// PRAGMA integrity_check of a file, with the phone's collations available.
+std::string integrityOf(const std::string& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    registerAndroidCollations(db);
+    sqlite3_stmt* st = nullptr;
+    std::string result = "no answer";
+    if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        result = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return result;
+}
+
 } // namespace
 
 // Checks that the files in `dir` hold exactly what `truth` says.
 static void expectTruthMatchesFiles(const ScratchDir& dir, const PhoneTruth& truth) {
     const std::string contacts = dir.file("contacts2.db");
     const std::string sms = dir.file("mmssms.db");
+    EXPECT_EQ(integrityOf(contacts), "ok");
+    EXPECT_EQ(integrityOf(sms), "ok");
 
     size_t liveRows = 0;
     std::vector<DataRow> live;
