@@ -39,6 +39,14 @@ int CheckListModel::InsertRow(int row, const QString& text) {
     return row;
 }
 
+int CheckListModel::AppendRow(const QStringList& texts, void* data, int stateImage) {
+    const int row = int(rows_.size());
+    beginInsertRows(QModelIndex(), row, row);
+    rows_.push_back(ListRow{texts.mid(0, int(columns_.size())), data, stateImage});
+    endInsertRows();
+    return row;
+}
+
 bool CheckListModel::SetText(int row, int column, const QString& text) {
     if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= int(columns_.size()))
         return false;

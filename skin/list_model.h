@@ -39,6 +39,8 @@ class CheckListModel : public QAbstractTableModel {
 
     // Inserts a row with a first-column text at index (clamped); returns it.
     int InsertRow(int row, const QString& text);
+    // Appends a row with all its texts, record and check mark in one step.
+    int AppendRow(const QStringList& texts, void* data, int stateImage);
     // Sets the text of a cell; false when the row or column does not exist.
     bool SetText(int row, int column, const QString& text);
     // Returns the text of a cell, empty when it does not exist.

@@ -99,6 +99,10 @@ int CListViewCheck1::InsertItem(int row, const QString& text) {
     return model_->InsertRow(row, text);
 }
 
+int CListViewCheck1::AppendRow(const QStringList& texts, void* data, bool checked) {
+    return model_->AppendRow(texts, data, checked ? 2 : 1);
+}
+
 bool CListViewCheck1::SetItem(int row, int column, unsigned mask, const QString& text, void* data) {
     if (row < 0 || row >= model_->rowCount())
         return false;
@@ -160,6 +164,11 @@ void CListViewCheck1::SelectRow(int row) {
     const QModelIndex i = model_->index(row, 0);
     selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
                                              QItemSelectionModel::Rows);
+}
+
+void CListViewCheck1::EnsureVisible(int row) {
+    if (row >= 0 && row < model_->rowCount())
+        scrollTo(model_->index(row, 0));
 }
 
 int CListViewCheck1::GetSelectedRow() const {

@@ -49,6 +49,8 @@ class CListViewCheck1 : public QTreeView {
 
     // Inserts a row with a first-column text; returns its index.
     int InsertItem(int row, const QString& text);
+    // Appends a row with one text per column, its record and its check mark.
+    int AppendRow(const QStringList& texts, void* data, bool checked);
     // Sets a row's text in a column (LVIF_TEXT) and/or its record (LVIF_PARAM).
     bool SetItem(int row, int column, unsigned mask, const QString& text, void* data);
     // Sets one cell's text.
@@ -73,6 +75,8 @@ class CListViewCheck1 : public QTreeView {
     void DeleteAllColumns();
     // Selects a row (and makes it current) or clears the selection with -1.
     void SelectRow(int row);
+    // Scrolls the list so that a row is visible.
+    void EnsureVisible(int row);
     // Returns the first selected row, or -1.
     int GetSelectedRow() const;
 

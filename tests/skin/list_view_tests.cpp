@@ -199,8 +199,13 @@ class ListViewTests : public QObject {
     void manyRowsNeedNoWidgetPerRow() {
         list_->DeleteAllItems();
         for (int i = 0; i < 50000; ++i)
-            list_->SetItemText(list_->InsertItem(i, QString::number(i)), 1, "x");
+            list_->AppendRow({QString::number(i), "x", "dropped: no such column"}, nullptr, false);
         QCOMPARE(list_->GetItemCount(), 50000);
+        QCOMPARE(list_->GetItemText(49999, 1), QString("x"));
+        QCOMPARE(list_->GetItemText(49999, 2), QString());
+        list_->EnsureVisible(49999);
+        QVERIFY(list_->viewport()->rect().intersects(
+            list_->visualRect(list_->model()->index(49999, 0))));
         const int children = list_->viewport()->findChildren<QWidget*>().size();
         QVERIFY(children < 5);
         QSignalSpy spy(list_, &CListViewCheck1::listItemCheck);
