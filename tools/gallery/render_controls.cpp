@@ -12,10 +12,12 @@
 #include "skin/tree_view_ex1.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimerEvent>
+#include <QUrl>
 #include <QWidget>
 
 namespace gallery {
@@ -166,17 +168,31 @@ void RenderAnimation(Shots& shots) {
     anim.Stop();
 }
 
-// Renders a link before and after it was opened.
+// Takes the addresses links open, so the gallery never starts a browser.
+class UrlSink : public QObject {
+    Q_OBJECT
+  public slots:
+    // Accepts an address and does nothing with it.
+    void open(const QUrl&) {}
+};
+
+// Renders a link unvisited, visited and disabled.
 void RenderLinks(Shots& shots) {
+    UrlSink sink;
+    QDesktopServices::setUrlHandler("https", &sink, "open");
     QWidget parent;
     parent.resize(300, 40);
-    CHyperLink link(&parent, CHyperLink::kCommandButton);
+    CHyperLink link(&parent);
     link.SetLabel("Have Problems?");
+    link.SetTarget("https://www.quillmet.com/fennaro/support/");
     link.SetBackgroundColor(QColor(238, 244, 248));
     link.resize(link.IdealSize());
     shots.Save(link, "link_normal");
+    link.Navigate();
+    shots.Save(link, "link_visited");
     link.setEnabled(false);
     shots.Save(link, "link_disabled");
+    QDesktopServices::unsetUrlHandler("https");
 }
 
 // A panel that paints received and sent bubbles of several sizes.
@@ -226,3 +242,5 @@ void RenderControls(Shots& shots) {
 }
 
 } // namespace gallery
+
+#include "render_controls.moc"
