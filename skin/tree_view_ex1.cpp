@@ -268,6 +268,16 @@ void CTreeViewEx1::mouseDoubleClickEvent(QMouseEvent* e) {
     e->accept(); // double clicks neither expand nor collapse
 }
 
+void CTreeViewEx1::focusInEvent(QFocusEvent* e) {
+    QTreeWidget::focusInEvent(e);
+    viewport()->update();
+}
+
+void CTreeViewEx1::focusOutEvent(QFocusEvent* e) {
+    QTreeWidget::focusOutEvent(e);
+    viewport()->update();
+}
+
 void CTreeViewEx1::RecomputeRootCheck() {
     QTreeWidgetItem* root = topLevelItem(0);
     if (!root)

@@ -75,6 +75,10 @@ class CTreeViewEx1 : public QTreeWidget {
     void mousePressEvent(QMouseEvent* e) override;
     // Swallows double clicks so rows neither expand nor collapse.
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    // Repaints the selection band, which shows only with the focus.
+    void focusInEvent(QFocusEvent* e) override;
+    // Repaints the selection band, which hides without the focus.
+    void focusOutEvent(QFocusEvent* e) override;
     // Fills the view white before the rows are painted.
     void paintEvent(QPaintEvent* e) override;
 
