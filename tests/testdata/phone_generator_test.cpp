@@ -215,5 +215,8 @@ TEST(PhoneGenerator, RejectsImpossibleSpecs) {
     spec = PhoneSpec{};
     spec.messages = -1;
     EXPECT_THROW(generatePhone(dir.path(), spec), std::invalid_argument);
+    spec = PhoneSpec{};
+    spec.threads = 0; // messages would have nowhere to go
+    EXPECT_THROW(generatePhone(dir.path(), spec), std::invalid_argument);
     EXPECT_THROW(generatePhone("/proc/no-such-place/phone", PhoneSpec{}), std::exception);
 }

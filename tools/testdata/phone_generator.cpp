@@ -288,6 +288,8 @@ PhoneTruth generatePhone(const std::string& dir, const PhoneSpec& spec) {
         throw std::invalid_argument("testdata: deleteFraction must be within 0 ... 0.45");
     if (spec.contacts < 0 || spec.messages < 0 || spec.threads < 0 || spec.firstId < 1)
         throw std::invalid_argument("testdata: negative counts or ids");
+    if (spec.messages > 0 && spec.threads == 0)
+        throw std::invalid_argument("testdata: messages need at least one thread");
     std::filesystem::create_directories(dir);
     const std::filesystem::path base(dir);
     PhoneTruth truth;
