@@ -17,7 +17,9 @@ struct PhoneSpec {
     DbOptions smsOptions;
     int contacts = 50; // raw contacts (about 2.3 data rows each)
     int messages = 200;
-    int threads = 20;            // conversations; each gets at least one message if messages allow
+    // Conversations, at least 1 when there are messages. The first messages go one to
+    // each thread; threads left over when messages run out stay empty.
+    int threads = 20;
     double deleteFraction = 0.2; // share of data rows and of messages deleted (0 ... 0.45)
     uint64_t seed = 1;
     bool longBodies = true; // a few bodies that spill into overflow pages at 4096-byte pages
