@@ -15,7 +15,7 @@ namespace testdata {
 struct PhoneSpec {
     DbOptions contactsOptions;
     DbOptions smsOptions;
-    int contacts = 50; // raw contacts (about 2.3 data rows each)
+    int contacts = 50; // raw contacts (about 3.6 data rows each)
     int messages = 200;
     // Conversations, at least 1 when there are messages. The first messages go one to
     // each thread; threads left over when messages run out stay empty.
