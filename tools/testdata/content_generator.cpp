@@ -176,6 +176,18 @@ GeneratedContact makeContact(RandomSource& rng, int64_t index) {
     g.typedForm = n.network.rfind("+86", 0) == 0 && rng.chance(0.7) ? n.digits : n.typed;
     const uint64_t kind = rng.below(100);
 
+    if (kind < 2) { // a service saved under its short code
+        static const Words names = {"中国移动", "工商银行", "中国联通", "招商银行"};
+        static const Words codes = {"10086", "95588", "10010", "95555"};
+        const size_t which = static_cast<size_t>(rng.below(names.size()));
+        c.displayName = names[which];
+        c.displayNameSource = 40;
+        c.rows.push_back(row(kMimeName, names[which], names[which]));
+        c.rows.push_back(row(kMimePhone, codes[which], "10"));
+        g.networkForm = g.typedForm = codes[which];
+        g.service = true;
+        return g;
+    }
     if (kind < 10) { // saved as a bare number: the number becomes the name
         c.displayName = n.typed;
         c.displayNameSource = 20;

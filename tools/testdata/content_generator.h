@@ -15,6 +15,7 @@ struct GeneratedContact {
     RawContact contact;      // ids left 0
     std::string networkForm; // sender address as the network delivers it ("+8613800138000"), or ""
     std::string typedForm;   // address of messages sent to it, as typed ("13800138000"), or ""
+    bool service = false;    // a saved short code ("10086"): networkForm is the code
 };
 
 // Makes contact number `index` (numbers are unique per index).

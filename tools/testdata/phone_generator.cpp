@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <unordered_map>
@@ -84,9 +85,11 @@ int64_t nextId(RandomSource& rng, int64_t& next) {
     return id;
 }
 
-// Builds contacts2.db; returns who can appear in messages.
+// Builds contacts2.db; returns the people who can appear in messages and fills
+// `services` with the saved short codes (code -> raw contact id).
 std::vector<Correspondent> buildContacts(const std::string& path, const PhoneSpec& spec,
-                                         RandomSource& rng, PhoneTruth& truth) {
+                                         RandomSource& rng, PhoneTruth& truth,
+                                         std::map<std::string, int64_t>& services) {
     ContactsDbBuilder builder(path, spec.contactsOptions);
     std::vector<RawContact> all;
     std::vector<Correspondent> people;
@@ -103,7 +106,9 @@ std::vector<Correspondent> buildContacts(const std::string& path, const PhoneSpe
         }
         builder.addRawContact(c);
         totalRows += c.rows.size();
-        if (!g.networkForm.empty())
+        if (g.service)
+            services.emplace(g.networkForm, c.id); // the first one saved is found
+        else if (!g.networkForm.empty())
             people.push_back({c.id, g.networkForm, g.typedForm});
         all.push_back(std::move(c));
     }
@@ -179,9 +184,11 @@ struct Party {
     std::string address;
 };
 
-// Builds mmssms.db with conversations with `people`, services and strangers.
+// Builds mmssms.db with conversations with `people`, services (their messages name
+// the raw contact of a saved code in `services`) and strangers.
 void buildMessages(const std::string& path, const PhoneSpec& spec, RandomSource& rng,
-                   std::vector<Correspondent> people, PhoneTruth& truth) {
+                   std::vector<Correspondent> people,
+                   const std::map<std::string, int64_t>& services, PhoneTruth& truth) {
     SmsDbBuilder builder(path, spec.smsOptions);
     rng.shuffle(people);
     size_t nextPerson = 0;
@@ -199,6 +206,8 @@ void buildMessages(const std::string& path, const PhoneSpec& spec, RandomSource&
         } else if (r < 0.88 && nextService < 8) {
             p.kind = Party::Service;
             p.address = makeServiceSender(nextService++);
+            if (auto saved = services.find(p.address); saved != services.end())
+                p.who.rawId = saved->second;
         } else {
             p.address = makeUnknownNumber(rng, t);
         }
@@ -231,6 +240,10 @@ void buildMessages(const std::string& path, const PhoneSpec& spec, RandomSource&
         if (p.kind == Party::Contact) {
             m.address = received ? p.who.networkForm : p.who.typedForm;
             if (received)
+                m.person = p.who.rawId;
+        } else if (p.kind == Party::Service) {
+            m.address = p.address;
+            if (p.who.rawId != 0)
                 m.person = p.who.rawId;
         } else if (p.kind == Party::Stranger && !received) {
             m.address = p.address.substr(3); // typed without the country code
@@ -294,9 +307,10 @@ PhoneTruth generatePhone(const std::string& dir, const PhoneSpec& spec) {
     const std::filesystem::path base(dir);
     PhoneTruth truth;
     RandomSource rng(spec.seed);
+    std::map<std::string, int64_t> services;
     std::vector<Correspondent> people =
-        buildContacts((base / "contacts2.db").string(), spec, rng, truth);
-    buildMessages((base / "mmssms.db").string(), spec, rng, std::move(people), truth);
+        buildContacts((base / "contacts2.db").string(), spec, rng, truth, services);
+    buildMessages((base / "mmssms.db").string(), spec, rng, std::move(people), services, truth);
     return truth;
 }
 
