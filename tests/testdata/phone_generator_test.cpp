@@ -105,8 +105,9 @@ TEST(PhoneGenerator, GroundTruthMatchesTheFiles) {
         int pageSize;
         bool wal;
     };
-    for (const Case& c : {Case{Generation::Old, 4096, false}, Case{Generation::Modern, 1024, true},
-                          Case{Generation::Old, 65536, false}}) {
+    for (const Case& c :
+         {Case{Generation::Old, 4096, false}, Case{Generation::Modern, 1024, true},
+          Case{Generation::Old, 65536, false}, Case{Generation::Upgraded, 4096, true}}) {
         SCOPED_TRACE(c.pageSize);
         ScratchDir dir("phone-truth");
         PhoneSpec spec = smallPhone();

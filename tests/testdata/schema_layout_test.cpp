@@ -98,6 +98,29 @@ TEST(SchemaLayout, ModernGenerationHasAndroid10ColumnOrder) {
     EXPECT_EQ(indexOf(threads, "type"), 8);
 }
 
+TEST(SchemaLayout, UpgradedFileKeepsOldOrderWithNewColumnsAtTheEnd) {
+    ScratchDir dir("schema-upgraded");
+    buildEmpty(dir, Generation::Upgraded);
+    const auto data = columnsOf(dir.file("contacts2.db"), "data");
+    EXPECT_EQ(data.size(), 31u);
+    EXPECT_EQ(indexOf(data, "data1"), 8);
+    EXPECT_EQ(indexOf(data, "hash_id"), 27);
+    EXPECT_EQ(indexOf(data, "preferred_phone_account_id"), 30);
+    const auto raw = columnsOf(dir.file("contacts2.db"), "raw_contacts");
+    EXPECT_EQ(raw.size(), 36u);
+    EXPECT_EQ(indexOf(raw, "display_name"), 16);
+    EXPECT_EQ(indexOf(raw, "backup_id"), 32);
+    EXPECT_EQ(columnsOf(dir.file("contacts2.db"), "contacts").size(), 16u);
+
+    const auto sms = columnsOf(dir.file("mmssms.db"), "sms");
+    EXPECT_EQ(sms.size(), 19u);
+    EXPECT_EQ(indexOf(sms, "body"), 12);
+    EXPECT_EQ(indexOf(sms, "seen"), 16);
+    EXPECT_EQ(indexOf(sms, "sub_id"), 17);
+    EXPECT_EQ(indexOf(sms, "creator"), 18);
+    EXPECT_EQ(indexOf(columnsOf(dir.file("mmssms.db"), "threads"), "archived"), 10);
+}
+
 TEST(SchemaLayout, MimetypesGetTheAospIdsAndNewOnesFollow) {
     ScratchDir dir("mimetypes");
     {

@@ -10,6 +10,14 @@ static std::string textColumns(const std::string& prefix, int from, int to) {
     return out;
 }
 
+// ALTER TABLE statements that add `columns` to `table`, as an upgrade does.
+static std::string addColumns(const std::string& table, const std::vector<std::string>& columns) {
+    std::string sql;
+    for (const std::string& c : columns)
+        sql += "ALTER TABLE " + table + " ADD " + c + ";\n";
+    return sql;
+}
+
 // Table "data": hash_id came in with Android 6, the phone-account columns later.
 static std::string dataTableSql(Generation g) {
     std::string sql = "CREATE TABLE data (_id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -129,6 +137,18 @@ std::string contactsSchemaSql(Generation g) {
         "status_label INTEGER,status_icon INTEGER);\n"
         "CREATE TABLE visible_contacts (_id INTEGER PRIMARY KEY);\n"
         "CREATE TABLE default_directory (_id INTEGER PRIMARY KEY);\n";
+    if (g == Generation::Upgraded) {
+        sql += addColumns("data", {"hash_id TEXT", "carrier_presence INTEGER NOT NULL DEFAULT 0",
+                                   "preferred_phone_account_component_name TEXT",
+                                   "preferred_phone_account_id TEXT"});
+        sql += "CREATE INDEX data_hash_id_index ON data (hash_id);\n";
+        sql += addColumns("raw_contacts",
+                          {"backup_id TEXT", "metadata_dirty INTEGER NOT NULL DEFAULT 0",
+                           "x_times_contacted INTEGER NOT NULL DEFAULT 0",
+                           "x_last_time_contacted INTEGER"});
+        sql += addColumns("contacts", {"x_times_contacted INTEGER NOT NULL DEFAULT 0",
+                                       "x_last_time_contacted INTEGER"});
+    }
     // What the provider's triggers do when a raw contact or a data row goes.
     sql += "CREATE TRIGGER raw_contacts_deleted BEFORE DELETE ON raw_contacts BEGIN "
            "DELETE FROM data WHERE raw_contact_id=OLD._id;"
@@ -191,6 +211,11 @@ std::string smsSchemaSql(Generation g) {
            "CREATE TABLE part (_id INTEGER PRIMARY KEY AUTOINCREMENT,mid INTEGER,seq INTEGER "
            "DEFAULT 0,ct TEXT,name TEXT,chset INTEGER,cd TEXT,fn TEXT,cid TEXT,cl TEXT,"
            "ctt_s INTEGER,ctt_t TEXT,_data TEXT,text TEXT);\n";
+    if (g == Generation::Upgraded) {
+        sql += addColumns("sms", {"sub_id INTEGER DEFAULT -1", "creator TEXT"});
+        sql += addColumns("threads", {"archived INTEGER DEFAULT 0"});
+        sql += "CREATE INDEX threadIdDateIndex ON sms (thread_id, date);\n";
+    }
     return sql;
 }
 

@@ -73,7 +73,7 @@ struct ContactsDbBuilder::Statements {
                   " ?11)"),
           insertContact(db, "INSERT INTO contacts (_id, name_raw_contact_id, has_phone_number,"
                             " lookup, contact_last_updated_timestamp) VALUES (?1, ?2, ?3, ?4, ?5)"),
-          insertData(db, g == Generation::Modern
+          insertData(db, hasModernColumns(g)
                              ? "INSERT INTO data (_id, mimetype_id, raw_contact_id, hash_id, data1,"
                                " data2, data3, data4, data5) VALUES (?1, ?2, ?3, ?9, ?4, ?5, ?6,"
                                " ?7, ?8)"
@@ -165,7 +165,7 @@ int64_t ContactsDbBuilder::insertDataRow(const DataRow& row) {
         .bind(6, row.data3)
         .bind(7, row.data4)
         .bind(8, row.data5);
-    if (m_options.generation == Generation::Modern)
+    if (hasModernColumns(m_options.generation))
         st.bind(9, hashIdOf(row));
     st.run();
     if (row.mimetype == kMimePhone && row.data1) {

@@ -14,7 +14,7 @@ namespace testdata {
 struct SmsDbBuilder::Statements {
     // Prepares all statements for a file of generation `g`.
     Statements(sqlite3* db, Generation g)
-        : insertSms(db, g == Generation::Modern
+        : insertSms(db, hasModernColumns(g)
                             ? "INSERT INTO sms (_id, thread_id, address, person, date, date_sent,"
                               " protocol, read, status, type, reply_path_present, body,"
                               " service_center, locked, sub_id, error_code, creator, seen) VALUES"
@@ -24,7 +24,7 @@ struct SmsDbBuilder::Statements {
                               " protocol, read, status, type, reply_path_present, body,"
                               " service_center, locked, error_code, seen) VALUES (?1, ?2, ?3, ?4,"
                               " ?5, ?6, ?7, 1, -1, ?8, ?9, ?10, ?11, 0, 0, 1)"),
-          insertThread(db, g == Generation::Modern
+          insertThread(db, hasModernColumns(g)
                                ? "INSERT INTO threads (_id, date, message_count, recipient_ids,"
                                  " snippet, snippet_cs, read, archived, type, error,"
                                  " has_attachment) VALUES (?1, ?2, 0, ?3, ?4, 0, 1, 0, 0, 0, 0)"
@@ -128,7 +128,7 @@ int64_t SmsDbBuilder::addMessage(const Message& m) {
     if (received)
         st.bind(7, int64_t(0)).bind(9, int64_t(0)).bind(11, std::string("+8613800100500"));
     st.bind(8, int64_t(m.type)).bind(10, m.body);
-    if (m_options.generation == Generation::Modern)
+    if (hasModernColumns(m_options.generation))
         st.bind(12, std::string(received ? "com.android.phone" : "com.android.mms"));
     st.run();
 

@@ -13,7 +13,15 @@ namespace testdata {
 enum class Generation {
     Old,    // Android 4.x: data1 at column 8, sms has 17 columns
     Modern, // Android 10+: hash_id before data1 (data1 at 9), sms has 19 columns
+    // A 4.x file upgraded to 10+: the Old order, the newer columns appended at the end
+    // (data.hash_id last but three, sms.sub_id and creator after seen).
+    Upgraded,
 };
+
+// Whether a file of this generation has the columns Android added after 4.x.
+inline bool hasModernColumns(Generation g) {
+    return g != Generation::Old;
+}
 
 // File-level settings of one generated database.
 struct DbOptions {
