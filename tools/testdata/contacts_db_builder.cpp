@@ -6,6 +6,7 @@
 #include "sqlite_util.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace testdata {
