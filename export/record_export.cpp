@@ -167,6 +167,7 @@ int32_t exportMessages(ExportContext& context) {
     makeFolder(folder);
 
     const ConversationIndex index(store.contactLists, store.smsLists);
+    PendingBytes storage;
     for (ThreadNode& thread : store.smsLists.threads) {
         context.controls.runEvent.wait();
         if (context.controls.stopRequested)
@@ -175,7 +176,7 @@ int32_t exportMessages(ExportContext& context) {
             continue;
         const std::string_view name = conversationExportName(conversationContact(thread, index));
         // Conversations of one name share a file: each writer appends.
-        TkTxtFile file(folder + "/" + conversationFileName(name));
+        TkTxtFile file(folder + "/" + conversationFileName(name), storage);
         writeConversation(file, name, index.messagesOf(thread.conversationId));
         finishRecord(context, file);
     }

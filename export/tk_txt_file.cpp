@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "utf16_line.h"
@@ -17,22 +19,39 @@ namespace {
 constexpr std::size_t kPendingLimit = 1 << 20;
 
 // Writes all of data to fd; returns false on an error.
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
-        data.remove_prefix(static_cast<std::size_t>(written));
+        data += written;
+        size -= static_cast<std::size_t>(written);
     }
     return true;
 }
 
 } // namespace
 
-TkTxtFile::TkTxtFile(std::string path) : m_path(std::move(path)) {}
+void PendingBytes::reserve(std::size_t bytes) {
+    if (capacity - size >= bytes)
+        return;
+    const std::size_t grownCapacity = std::max({size + bytes, capacity * 2, std::size_t{16384}});
+    auto grown = std::make_unique_for_overwrite<char[]>(grownCapacity);
+    if (size > 0)
+        std::memcpy(grown.get(), data.get(), size);
+    data = std::move(grown);
+    capacity = grownCapacity;
+}
+
+TkTxtFile::TkTxtFile(std::string path) : m_path(std::move(path)), m_pending(m_ownStorage) {}
+
+TkTxtFile::TkTxtFile(std::string path, PendingBytes& storage)
+    : m_path(std::move(path)), m_pending(storage) {
+    m_pending.size = 0;
+}
 
 TkTxtFile::~TkTxtFile() {
     Flush();
@@ -43,11 +62,14 @@ TkTxtFile::~TkTxtFile() {
 bool TkTxtFile::open() {
     if (m_fd >= 0)
         return true;
-    // Create exclusively first, so only the writer that creates the file
-    // writes the byte order mark.
+    // Create exclusively first (the common case: one open), so only the
+    // writer that creates the file writes the byte order mark.
     m_fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd >= 0) {
-        m_pending.insert(0, "\xFF\xFE", 2);
+        m_pending.reserve(2);
+        std::memmove(m_pending.data.get() + 2, m_pending.data.get(), m_pending.size);
+        std::memcpy(m_pending.data.get(), "\xFF\xFE", 2);
+        m_pending.size += 2;
         return true;
     }
     if (errno == EEXIST)
@@ -55,26 +77,28 @@ bool TkTxtFile::open() {
     return m_fd >= 0;
 }
 
+bool TkTxtFile::writePending() {
+    const bool written = m_fd >= 0 && writeAll(m_fd, m_pending.data.get(), m_pending.size);
+    m_pending.size = 0;
+    return written;
+}
+
 int TkTxtFile::AppendLine(std::string_view text) {
     if (!open()) {
         m_lost = true;
         return 0;
     }
-    appendUtf16Line(m_pending, text);
-    if (m_pending.size() >= kPendingLimit) {
-        if (!writeAll(m_fd, m_pending))
-            m_lost = true;
-        m_pending.clear();
-    }
+    m_pending.reserve(maxUtf16LineBytes(text.size()));
+    char* end = writeUtf16Line(m_pending.data.get() + m_pending.size, text);
+    m_pending.size = static_cast<std::size_t>(end - m_pending.data.get());
+    if (m_pending.size >= kPendingLimit && !writePending())
+        m_lost = true;
     return 1;
 }
 
 bool TkTxtFile::Flush() {
-    if (!m_pending.empty()) {
-        if (m_fd < 0 || !writeAll(m_fd, m_pending))
-            m_lost = true;
-        m_pending.clear();
-    }
+    if (m_pending.size > 0 && !writePending())
+        m_lost = true;
     return !std::exchange(m_lost, false);
 }
 

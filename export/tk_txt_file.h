@@ -2,10 +2,23 @@
 // order mark and CR LF line ends, filled one line at a time.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace fennaro {
+
+// Bytes collected for writing. A run that writes many files one after another
+// lends one of these to each writer in turn, so it allocates once.
+struct PendingBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+
+    // Makes room for bytes more bytes, keeping what is there.
+    void reserve(std::size_t bytes);
+};
 
 // Appends lines to the file at a path. A file that does not exist yet is
 // created and begins with the byte order mark FF FE; an existing file is
@@ -19,12 +32,15 @@ class TkTxtFile {
   public:
     // Makes a writer for the file at path; nothing is opened yet.
     explicit TkTxtFile(std::string path);
+    // The same, collecting into borrowed, empty storage that outlives the
+    // writer and serves no other writer meanwhile.
+    TkTxtFile(std::string path, PendingBytes& storage);
     // Writes what is left and closes the file.
     virtual ~TkTxtFile();
     TkTxtFile(const TkTxtFile&) = delete;
     TkTxtFile& operator=(const TkTxtFile&) = delete;
 
-    // Takes one line (UTF-8; see appendUtf16Line for the bytes it becomes).
+    // Takes one line (UTF-8; see writeUtf16Line for the bytes it becomes).
     // Returns 1 when the file is open and the line was taken, 0 when the file
     // cannot be opened (the line is lost; Flush then reports the loss).
     int AppendLine(std::string_view text);
@@ -40,11 +56,14 @@ class TkTxtFile {
     // Opens the file for appending, creating it with the byte order mark when
     // it does not exist. Returns whether it is open.
     bool open();
+    // Writes the pending bytes; returns false on an error. They are dropped
+    // either way.
+    bool writePending();
 
     std::string m_path;
     int m_fd = -1;
-    // Bytes taken but not yet written.
-    std::string m_pending;
+    PendingBytes m_ownStorage;
+    PendingBytes& m_pending;
     // A line since the last Flush was lost.
     bool m_lost = false;
 };

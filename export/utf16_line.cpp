@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace fennaro {
 
 namespace {
@@ -56,42 +60,93 @@ std::size_t decodeSequence(std::string_view text, std::size_t at, uint32_t& code
 
 } // namespace
 
-void appendUtf16Line(std::string& out, std::string_view text) {
-    if (const std::size_t zero = text.find('\0'); zero != std::string_view::npos)
-        text = text.substr(0, zero);
-    // No input byte gives more than 4 output bytes (LF gives CR LF; a 4-byte
-    // sequence gives a surrogate pair), plus the line end.
-    const std::size_t start = out.size();
-    out.resize(start + text.size() * 4 + 4);
-    char* p = out.data() + start;
+char* writeUtf16Line(char* p, std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    // A byte that is copied as one code unit without a closer look.
+    const auto plain = [&](std::size_t at) {
+        return bytes[at] < 0x80 && bytes[at] != '\n' && bytes[at] != 0;
+    };
     std::size_t at = 0;
-    while (at < text.size()) {
-        const auto c = static_cast<unsigned char>(text[at]);
-        if (c < 0x80) {
-            if (c == '\n')
-                p = putUnit(p, '\r');
-            p = putUnit(p, c);
-            ++at;
-            continue;
+    while (at < size) {
+#ifdef __SSE2__
+        // Runs of plain ASCII are widened 16 bytes at a time; they are most of
+        // what a phone holds. The output always has room for the 32 bytes
+        // stored: no input byte gives more than 4.
+        const __m128i lineFeed = _mm_set1_epi8('\n');
+        const __m128i zero = _mm_setzero_si128();
+        while (size - at >= 16) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+            const __m128i special =
+                _mm_or_si128(_mm_cmpeq_epi8(chunk, lineFeed), _mm_cmpeq_epi8(chunk, zero));
+            const int mask = _mm_movemask_epi8(_mm_or_si128(chunk, special));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_unpacklo_epi8(chunk, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm_unpackhi_epi8(chunk, zero));
+            if (mask == 0) {
+                p += 32;
+                at += 16;
+                continue;
+            }
+            const int run = __builtin_ctz(static_cast<unsigned>(mask));
+            p += 2 * run;
+            at += run;
+            break;
         }
-        uint32_t codePoint = 0;
-        const std::size_t length = decodeSequence(text, at, codePoint);
-        if (length == 0) {
-            p = putUnit(p, 0xFFFD);
-            ++at;
-        } else if (codePoint >= 0x10000) {
-            codePoint -= 0x10000;
-            p = putUnit(p, 0xD800 | (codePoint >> 10));
-            p = putUnit(p, 0xDC00 | (codePoint & 0x3FF));
-            at += length;
-        } else {
-            p = putUnit(p, codePoint);
-            at += length;
-        }
+        if (at == size)
+            break;
+#endif
+        // One character at a time up to the next plain ASCII byte.
+        do {
+            const unsigned char c = bytes[at];
+            if (c < 0x80) {
+                if (c == 0)
+                    return putUnit(putUnit(p, '\r'), '\n');
+                if (c == '\n')
+                    p = putUnit(p, '\r');
+                p = putUnit(p, c);
+                ++at;
+                continue;
+            }
+            // The common valid two- and three-byte forms, checked inline.
+            if ((c & 0xF0) == 0xE0 && size - at >= 3 && (bytes[at + 1] & 0xC0) == 0x80 &&
+                (bytes[at + 2] & 0xC0) == 0x80) {
+                const uint32_t unit =
+                    (c & 0x0Fu) << 12 | (bytes[at + 1] & 0x3Fu) << 6 | (bytes[at + 2] & 0x3Fu);
+                if (unit >= 0x800 && (unit < 0xD800 || unit > 0xDFFF)) {
+                    p = putUnit(p, unit);
+                    at += 3;
+                    continue;
+                }
+            } else if (c >= 0xC2 && c <= 0xDF && size - at >= 2 && (bytes[at + 1] & 0xC0) == 0x80) {
+                p = putUnit(p, (c & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu));
+                at += 2;
+                continue;
+            }
+            uint32_t codePoint = 0;
+            const std::size_t length = decodeSequence(text, at, codePoint);
+            if (length == 0) {
+                p = putUnit(p, 0xFFFD);
+                ++at;
+            } else if (codePoint >= 0x10000) {
+                codePoint -= 0x10000;
+                p = putUnit(p, 0xD800 | (codePoint >> 10));
+                p = putUnit(p, 0xDC00 | (codePoint & 0x3FF));
+                at += length;
+            } else {
+                p = putUnit(p, codePoint);
+                at += length;
+            }
+        } while (at < size && !plain(at));
     }
     p = putUnit(p, '\r');
-    p = putUnit(p, '\n');
-    out.resize(static_cast<std::size_t>(p - out.data()));
+    return putUnit(p, '\n');
+}
+
+void appendUtf16Line(std::string& out, std::string_view text) {
+    const std::size_t start = out.size();
+    out.resize(start + maxUtf16LineBytes(text.size()));
+    char* end = writeUtf16Line(out.data() + start, text);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 } // namespace fennaro

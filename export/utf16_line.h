@@ -3,16 +3,28 @@
 // CR LF and the line ended by CR LF, as Windows text files are read.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace fennaro {
 
-// Appends the UTF-16LE bytes of text plus CR LF to out. The text ends at its
-// first zero byte. Each LF becomes CR LF; a CR is kept as it is. Every byte
-// that is not part of a valid UTF-8 sequence becomes U+FFFD, so a stray byte
-// stays visible and never costs the line; characters above U+FFFF become
-// surrogate pairs.
+// Returns the most bytes a line of textBytes bytes of UTF-8 can become: no
+// input byte gives more than 4 (LF gives CR LF; a 4-byte sequence gives a
+// surrogate pair), plus the line end.
+constexpr std::size_t maxUtf16LineBytes(std::size_t textBytes) {
+    return textBytes * 4 + 4;
+}
+
+// Writes the UTF-16LE bytes of text plus CR LF at out, which has room for
+// maxUtf16LineBytes(text.size()) bytes, and returns the end of what it wrote.
+// The text ends at its first zero byte. Each LF becomes CR LF; a CR is kept as
+// it is. Every byte that is not part of a valid UTF-8 sequence becomes U+FFFD,
+// so a stray byte stays visible and never costs the line; characters above
+// U+FFFF become surrogate pairs.
+char* writeUtf16Line(char* out, std::string_view text);
+
+// Appends the bytes writeUtf16Line makes of text to out.
 void appendUtf16Line(std::string& out, std::string_view text);
 
 } // namespace fennaro

@@ -56,6 +56,34 @@ TEST(Utf16LineTest, StrayBytesBecomeReplacementCharacters) {
     }
 }
 
+TEST(Utf16LineTest, LongMixedTextsMatchTheProgramsOwnReading) {
+    // Pieces of every kind at every offset, so the fast paths for plain runs
+    // and common characters meet every boundary.
+    const std::string_view pieces[] = {
+        "a",    "\n",       "\r",           "\xC3\xA9",         "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+        "\xFF", "\xE4\xB8", "\xED\xA0\x80", "0123456789abcdef", "\xC3",         "\t"};
+    uint64_t state = 12345;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int count = 1 + round % 23;
+        for (int i = 0; i < count; ++i) {
+            state = state * 6364136223846793005u + 1442695040888963407u;
+            text += pieces[(state >> 33) % std::size(pieces)];
+        }
+        std::string expected;
+        for (char c : toValidUtf8(text)) {
+            if (c == '\n')
+                expected += '\r';
+            expected += c;
+        }
+        ASSERT_EQ(test::decodeTextFile("\xFF\xFE" + lineBytes(text)), expected + "\r\n") << text;
+        // A zero byte anywhere ends the line there.
+        const std::size_t cut = text.size() / 2;
+        ASSERT_EQ(lineBytes(text.substr(0, cut) + '\0' + text.substr(cut)),
+                  lineBytes(text.substr(0, cut)));
+    }
+}
+
 TEST(TkTxtFileTest, FirstLineOfContactsTxt) {
     test::ScratchDir dir;
     {
