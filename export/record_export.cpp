@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <span>
+#include <unordered_set>
 
 #include "contact_fields.h"
 #include "conversation_index.h"
@@ -76,16 +77,13 @@ bool deletedContactLine(const ContactNode& contact, std::string& line) {
 // line, the sender and the body, and an empty line.
 void writeConversation(TkTxtFile& file, std::string_view name,
                        std::span<const MessageNode* const> messages) {
-    std::string line;
     file.AppendLine("");
     for (const MessageNode* message : messages) {
         file.AppendLine(message->dateLine);
         if (message->type == 1)
-            line.assign(name).append(" : ");
+            file.AppendLine({name, " : ", message->body});
         else
-            line.assign("Me : ");
-        line.append(message->body);
-        file.AppendLine(line);
+            file.AppendLine({"Me : ", message->body});
         file.AppendLine("");
     }
 }
@@ -168,6 +166,9 @@ int32_t exportMessages(ExportContext& context) {
 
     const ConversationIndex index(store.contactLists, store.smsLists);
     PendingBytes storage;
+    // The file names written so far: a later conversation of the same name
+    // appends to its file.
+    std::unordered_set<std::string> fileNames;
     for (ThreadNode& thread : store.smsLists.threads) {
         context.controls.runEvent.wait();
         if (context.controls.stopRequested)
@@ -176,7 +177,9 @@ int32_t exportMessages(ExportContext& context) {
             continue;
         const std::string_view name = conversationExportName(conversationContact(thread, index));
         // Conversations of one name share a file: each writer appends.
-        TkTxtFile file(folder + "/" + conversationFileName(name), storage);
+        std::string fileName = conversationFileName(name);
+        const bool written = !fileNames.insert(fileName).second;
+        TkTxtFile file(folder + "/" + fileName, storage, written);
         writeConversation(file, name, index.messagesOf(thread.conversationId));
         finishRecord(context, file);
     }

@@ -48,8 +48,8 @@ void PendingBytes::reserve(std::size_t bytes) {
 
 TkTxtFile::TkTxtFile(std::string path) : m_path(std::move(path)), m_pending(m_ownStorage) {}
 
-TkTxtFile::TkTxtFile(std::string path, PendingBytes& storage)
-    : m_path(std::move(path)), m_pending(storage) {
+TkTxtFile::TkTxtFile(std::string path, PendingBytes& storage, bool expectExisting)
+    : m_path(std::move(path)), m_pending(storage), m_expectExisting(expectExisting) {
     m_pending.size = 0;
 }
 
@@ -62,6 +62,11 @@ TkTxtFile::~TkTxtFile() {
 bool TkTxtFile::open() {
     if (m_fd >= 0)
         return true;
+    if (m_expectExisting) {
+        m_fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (m_fd >= 0 || errno != ENOENT)
+            return m_fd >= 0;
+    }
     // Create exclusively first (the common case: one open), so only the
     // writer that creates the file writes the byte order mark.
     m_fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -83,17 +88,28 @@ bool TkTxtFile::writePending() {
     return written;
 }
 
-int TkTxtFile::AppendLine(std::string_view text) {
+template <typename Write>
+int TkTxtFile::takeLine(std::size_t maxBytes, Write write) {
     if (!open()) {
         m_lost = true;
         return 0;
     }
-    m_pending.reserve(maxUtf16LineBytes(text.size()));
-    char* end = writeUtf16Line(m_pending.data.get() + m_pending.size, text);
+    m_pending.reserve(maxBytes);
+    char* end = write(m_pending.data.get() + m_pending.size);
     m_pending.size = static_cast<std::size_t>(end - m_pending.data.get());
     if (m_pending.size >= kPendingLimit && !writePending())
         m_lost = true;
     return 1;
+}
+
+int TkTxtFile::AppendLine(std::string_view text) {
+    return takeLine(maxUtf16LineBytes(text.size()),
+                    [&](char* out) { return writeUtf16Line(out, text); });
+}
+
+int TkTxtFile::AppendLine(std::initializer_list<std::string_view> pieces) {
+    return takeLine(maxUtf16LineBytes(pieces),
+                    [&](char* out) { return writeUtf16Line(out, pieces, m_scratch); });
 }
 
 bool TkTxtFile::Flush() {

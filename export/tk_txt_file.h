@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,9 +33,11 @@ class TkTxtFile {
   public:
     // Makes a writer for the file at path; nothing is opened yet.
     explicit TkTxtFile(std::string path);
-    // The same, collecting into borrowed, empty storage that outlives the
-    // writer and serves no other writer meanwhile.
-    TkTxtFile(std::string path, PendingBytes& storage);
+    // The same, collecting into borrowed storage that outlives the writer and
+    // serves no other writer meanwhile. expectExisting: the caller has written
+    // the file before, so opening it is tried before creating it (one call
+    // instead of two; the bytes are the same either way).
+    TkTxtFile(std::string path, PendingBytes& storage, bool expectExisting = false);
     // Writes what is left and closes the file.
     virtual ~TkTxtFile();
     TkTxtFile(const TkTxtFile&) = delete;
@@ -44,6 +47,9 @@ class TkTxtFile {
     // Returns 1 when the file is open and the line was taken, 0 when the file
     // cannot be opened (the line is lost; Flush then reports the loss).
     int AppendLine(std::string_view text);
+    // Takes the line that is the concatenation of pieces, with the same bytes
+    // and result as AppendLine of the joined text, mostly without joining.
+    int AppendLine(std::initializer_list<std::string_view> pieces);
 
     // Writes the lines taken since the last Flush. Returns false when any of
     // them is lost: the file could not be opened or a write failed.
@@ -59,13 +65,20 @@ class TkTxtFile {
     // Writes the pending bytes; returns false on an error. They are dropped
     // either way.
     bool writePending();
+    // Takes a line: opens the file, makes room for maxBytes more bytes and
+    // lets write add them. Returns what AppendLine returns.
+    template <typename Write>
+    int takeLine(std::size_t maxBytes, Write write);
 
     std::string m_path;
     int m_fd = -1;
     PendingBytes m_ownStorage;
     PendingBytes& m_pending;
+    // The joined text of pieces that split a character.
+    std::string m_scratch;
     // A line since the last Flush was lost.
     bool m_lost = false;
+    bool m_expectExisting = false;
 };
 
 } // namespace fennaro

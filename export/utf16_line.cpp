@@ -58,9 +58,9 @@ std::size_t decodeSequence(std::string_view text, std::size_t at, uint32_t& code
     return length;
 }
 
-} // namespace
-
-char* writeUtf16Line(char* p, std::string_view text) {
+// Writes the UTF-16LE bytes of text at p and returns the end; sets ended when
+// the text holds a zero byte, where it ends.
+char* writeUtf16Text(char* p, std::string_view text, bool& ended) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
     // A byte that is copied as one code unit without a closer look.
@@ -99,8 +99,10 @@ char* writeUtf16Line(char* p, std::string_view text) {
         do {
             const unsigned char c = bytes[at];
             if (c < 0x80) {
-                if (c == 0)
-                    return putUnit(putUnit(p, '\r'), '\n');
+                if (c == 0) {
+                    ended = true;
+                    return p;
+                }
                 if (c == '\n')
                     p = putUnit(p, '\r');
                 p = putUnit(p, c);
@@ -137,6 +139,48 @@ char* writeUtf16Line(char* p, std::string_view text) {
                 at += length;
             }
         } while (at < size && !plain(at));
+    }
+    return p;
+}
+
+} // namespace
+
+char* writeUtf16Line(char* p, std::string_view text) {
+    bool ended = false;
+    p = writeUtf16Text(p, text, ended);
+    p = putUnit(p, '\r');
+    return putUnit(p, '\n');
+}
+
+std::size_t maxUtf16LineBytes(std::initializer_list<std::string_view> pieces) {
+    std::size_t bytes = 0;
+    for (std::string_view piece : pieces)
+        bytes += piece.size();
+    return maxUtf16LineBytes(bytes);
+}
+
+char* writeUtf16Line(char* p, std::initializer_list<std::string_view> pieces,
+                     std::string& scratch) {
+    // A character can only be split where a piece ends in a byte above ASCII
+    // and the next begins with a continuation byte.
+    const std::string_view* previous = nullptr;
+    for (const std::string_view& piece : pieces) {
+        if (previous && !previous->empty() && !piece.empty() &&
+            static_cast<unsigned char>(previous->back()) >= 0x80 &&
+            (static_cast<unsigned char>(piece.front()) & 0xC0) == 0x80) {
+            scratch.clear();
+            for (std::string_view part : pieces)
+                scratch.append(part);
+            return writeUtf16Line(p, scratch);
+        }
+        if (!piece.empty())
+            previous = &piece;
+    }
+    bool ended = false;
+    for (std::string_view piece : pieces) {
+        p = writeUtf16Text(p, piece, ended);
+        if (ended)
+            break;
     }
     p = putUnit(p, '\r');
     return putUnit(p, '\n');

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,16 @@ constexpr std::size_t maxUtf16LineBytes(std::size_t textBytes) {
 // so a stray byte stays visible and never costs the line; characters above
 // U+FFFF become surrogate pairs.
 char* writeUtf16Line(char* out, std::string_view text);
+
+// Returns the most bytes a line made of pieces can become.
+std::size_t maxUtf16LineBytes(std::initializer_list<std::string_view> pieces);
+
+// Writes the line that is the concatenation of pieces, exactly as
+// writeUtf16Line writes the joined text, without joining them first unless a
+// character is split between two pieces (then scratch holds the joined text).
+// out has room for maxUtf16LineBytes(pieces) bytes.
+char* writeUtf16Line(char* out, std::initializer_list<std::string_view> pieces,
+                     std::string& scratch);
 
 // Appends the bytes writeUtf16Line makes of text to out.
 void appendUtf16Line(std::string& out, std::string_view text);

@@ -77,10 +77,25 @@ TEST(Utf16LineTest, LongMixedTextsMatchTheProgramsOwnReading) {
             expected += c;
         }
         ASSERT_EQ(test::decodeTextFile("\xFF\xFE" + lineBytes(text)), expected + "\r\n") << text;
+        // The same line given in pieces, split anywhere (inside characters too).
+        const std::size_t first = text.size() / 3, second = text.size() * 2 / 3;
+        std::string scratch;
+        const std::initializer_list<std::string_view> pieces = {
+            std::string_view(text).substr(0, first),
+            std::string_view(text).substr(first, second - first), "",
+            std::string_view(text).substr(second)};
+        std::string pieceBytes(maxUtf16LineBytes(pieces), '\0');
+        pieceBytes.resize(writeUtf16Line(pieceBytes.data(), pieces, scratch) - pieceBytes.data());
+        ASSERT_EQ(pieceBytes, lineBytes(text)) << text;
         // A zero byte anywhere ends the line there.
         const std::size_t cut = text.size() / 2;
-        ASSERT_EQ(lineBytes(text.substr(0, cut) + '\0' + text.substr(cut)),
-                  lineBytes(text.substr(0, cut)));
+        const std::string withZero = text.substr(0, cut) + '\0' + text.substr(cut);
+        ASSERT_EQ(lineBytes(withZero), lineBytes(text.substr(0, cut)));
+        const std::initializer_list<std::string_view> zeroPieces = {"", withZero, "tail"};
+        pieceBytes.assign(maxUtf16LineBytes(zeroPieces), '\0');
+        pieceBytes.resize(writeUtf16Line(pieceBytes.data(), zeroPieces, scratch) -
+                          pieceBytes.data());
+        ASSERT_EQ(pieceBytes, lineBytes(text.substr(0, cut)));
     }
 }
 
