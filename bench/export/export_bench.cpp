@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "content_generator.h"
@@ -131,6 +132,38 @@ void generatePhone(const fs::path& dir) {
     std::fprintf(stderr, "generated in %.1f s\n", secondsSince(start));
 }
 
+// Some file systems (ext4) search longer for free inodes while many were freed
+// in the last half minute; a run that starts right after the removal of an
+// earlier run's files would measure that.
+constexpr auto kRemovalSettleTime = std::chrono::seconds(35);
+
+// Returns the file that records when the runs below work were last removed.
+fs::path removalStamp(const fs::path& work) {
+    return work.parent_path() / (work.filename().string() + ".removed");
+}
+
+// Removes the runs' folders, if any, and notes the time.
+void removeRuns(const fs::path& work) {
+    if (fs::remove_all(work) > 0)
+        std::ofstream(removalStamp(work)) << "removed\n";
+}
+
+// Waits until the last removal of runs has settled.
+void waitAfterRemoval(const fs::path& work) {
+    std::error_code error;
+    const auto removed = fs::last_write_time(removalStamp(work), error);
+    if (error)
+        return;
+    const auto settled = removed + kRemovalSettleTime;
+    const auto now = fs::file_time_type::clock::now();
+    if (settled > now) {
+        const auto wait = std::chrono::ceil<std::chrono::seconds>(settled - now);
+        std::fprintf(stderr, "waiting %lld s for the removal of earlier runs to settle ...\n",
+                     static_cast<long long>(wait.count()));
+        std::this_thread::sleep_for(wait);
+    }
+}
+
 // The folders and files of an export, relative to its output folder.
 struct Tree {
     std::vector<fs::path> folders;
@@ -207,7 +240,8 @@ int main(int argc, char** argv) {
     generatePhone(dir);
     const fs::path work =
         argc > 2 ? fs::path(argv[2]) / "fennaro-export-runs" : cache / "export-runs";
-    fs::remove_all(work);
+    removeRuns(work);
+    waitAfterRemoval(work);
 
     fennaro::RecordStore store;
     Clock::time_point start = Clock::now();
@@ -233,7 +267,7 @@ int main(int argc, char** argv) {
         if (run % 2 != 0)
             limitTime.keepBest(writeInOneGo(limitFolder, tree));
     }
-    fs::remove_all(work);
+    removeRuns(work);
 
     std::printf("phone: %zu live contacts, %zu data rows, %zu conversations, %zu messages, "
                 "%zu deleted contact lines, %zu deleted SMS lines (load %.1f s)\n",

@@ -129,6 +129,20 @@ TEST(TkTxtFileTest, WritersOneAfterAnotherAppendWithoutASecondMark) {
         second.AppendLine("three");
     }
     EXPECT_EQ(readBytes(path), test::textFile({"", "one", "two", "", "three"}));
+
+    // Writers sharing one buffer, told the file may exist, give the same bytes
+    // whether it does or not.
+    PendingBytes storage;
+    {
+        TkTxtFile third(path, storage, true);
+        third.AppendLine({"fo", "ur"});
+    }
+    {
+        TkTxtFile fresh(dir.file("fresh.txt"), storage, true);
+        fresh.AppendLine("five");
+    }
+    EXPECT_EQ(readBytes(path), test::textFile({"", "one", "two", "", "three", "four"}));
+    EXPECT_EQ(readBytes(dir.file("fresh.txt")), test::textFile({"five"}));
 }
 
 TEST(TkTxtFileTest, ALineThatCannotBeWrittenIsReported) {
