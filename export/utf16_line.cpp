@@ -109,16 +109,20 @@ char* writeUtf16Text(char* p, std::string_view text, bool& ended) {
                 ++at;
                 continue;
             }
-            // The common valid two- and three-byte forms, checked inline.
-            if ((c & 0xF0) == 0xE0 && size - at >= 3 && (bytes[at + 1] & 0xC0) == 0x80 &&
-                (bytes[at + 2] & 0xC0) == 0x80) {
-                const uint32_t unit =
-                    (c & 0x0Fu) << 12 | (bytes[at + 1] & 0x3Fu) << 6 | (bytes[at + 2] & 0x3Fu);
-                if (unit >= 0x800 && (unit < 0xD800 || unit > 0xDFFF)) {
+            // The common valid three-byte forms (most scripts of Asia), in a run.
+            if ((c & 0xF0) == 0xE0) {
+                const std::size_t runStart = at;
+                while (size - at >= 3 && (bytes[at] & 0xF0) == 0xE0 &&
+                       (bytes[at + 1] & 0xC0) == 0x80 && (bytes[at + 2] & 0xC0) == 0x80) {
+                    const uint32_t unit = (bytes[at] & 0x0Fu) << 12 | (bytes[at + 1] & 0x3Fu) << 6 |
+                                          (bytes[at + 2] & 0x3Fu);
+                    if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF))
+                        break;
                     p = putUnit(p, unit);
                     at += 3;
-                    continue;
                 }
+                if (at != runStart)
+                    continue;
             } else if (c >= 0xC2 && c <= 0xDF && size - at >= 2 && (bytes[at + 1] & 0xC0) == 0x80) {
                 p = putUnit(p, (c & 0x1Fu) << 6 | (bytes[at + 1] & 0x3Fu));
                 at += 2;
