@@ -1,7 +1,7 @@
 // Read-only access to a database file for the carvers. The file is mapped in
-// windows of a fixed size, so a run touches each page through the page cache
-// without a system call per header field, and the memory it holds does not
-// grow with the file.
+// windows of a fixed size, so a run reads each page through the page cache
+// without a system call per header field, and the mapped pages it holds are
+// bounded by the window whatever the file's size.
 #pragma once
 
 #include <cstddef>

@@ -158,19 +158,40 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
     std::string text;
     if (carved.empty())
         return text;
-
-    // First live row per data1, and the first two rows per rid: the sender is
-    // the first other row of the contact whose row matched the address.
-    std::unordered_map<std::string_view, size_t> firstRowByData1;
-    std::unordered_map<std::string_view, std::pair<size_t, size_t>> firstTwoByRid;
-    firstRowByData1.reserve(live.size());
-    firstTwoByRid.reserve(live.size());
     const size_t none = size_t(-1);
+
+    // The sender of a message is found through the first live row whose data1
+    // equals its address without the first "+86", then the first other row
+    // of that row's contact. A phone has far fewer distinct addresses than
+    // messages or live rows, so both lookups are keyed by what the messages
+    // need and filled in one pass over the live rows each.
+    std::vector<std::string> stripped(carved.size());
+    std::unordered_map<std::string_view, size_t> matchByAddress;
+    if (!live.empty()) {
+        for (size_t m = 0; m < carved.size(); ++m) {
+            std::string& key = stripped[m] = std::get<0>(carved[m]);
+            if (size_t prefix = key.find("+86"); prefix != std::string::npos)
+                key.erase(prefix, 3);
+        }
+        for (const std::string& key : stripped)
+            matchByAddress.try_emplace(key, none);
+    }
+    std::unordered_map<std::string_view, std::pair<size_t, size_t>> firstTwoByRid;
     for (size_t j = 0; j < live.size(); ++j) {
-        firstRowByData1.emplace(live[j].second, j);
-        auto [it, inserted] = firstTwoByRid.emplace(live[j].first, std::make_pair(j, none));
-        if (!inserted && it->second.second == none)
-            it->second.second = j;
+        auto match = matchByAddress.find(live[j].second);
+        if (match != matchByAddress.end() && match->second == none) {
+            match->second = j;
+            firstTwoByRid.try_emplace(live[j].first, none, none);
+        }
+    }
+    for (size_t k = 0; k < live.size() && !firstTwoByRid.empty(); ++k) {
+        auto rid = firstTwoByRid.find(live[k].first);
+        if (rid == firstTwoByRid.end())
+            continue;
+        if (rid->second.first == none)
+            rid->second.first = k;
+        else if (rid->second.second == none)
+            rid->second.second = k;
     }
 
     // One allocation for the whole text: the values, at most a name of the
@@ -183,18 +204,13 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
         textBytes += std::get<0>(row).size() + std::get<2>(row).size() + longestName + 10;
     text.reserve(textBytes);
 
-    std::string stripped;
-    for (const auto& [address, person, body] : carved) {
+    for (size_t m = 0; m < carved.size(); ++m) {
+        const auto& [address, person, body] = carved[m];
         const std::string* name = nullptr;
         if (!live.empty()) {
-            stripped = address;
-            size_t prefix = stripped.find("+86");
-            if (prefix != std::string::npos)
-                stripped.erase(prefix, 3);
-            auto match = firstRowByData1.find(stripped);
-            if (match != firstRowByData1.end()) {
-                size_t j = match->second;
-                auto [first, second] = firstTwoByRid.at(live[j].first);
+            size_t j = matchByAddress.find(stripped[m])->second;
+            if (j != none) {
+                auto [first, second] = firstTwoByRid.find(live[j].first)->second;
                 size_t k = first != j ? first : second;
                 if (k != none)
                     name = &live[k].second;

@@ -5,13 +5,13 @@
 // of each run and a run on a phone of half the size, to show linear growth.
 //
 // usage: bench_carve [DATA_DIR [MESSAGES]]   (default: bench-data, 1000000)
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -29,9 +29,21 @@ using Clock = std::chrono::steady_clock;
 
 struct Measure {
     double seconds = 0;
-    long peakKiB = 0;
     size_t outputBytes = 0;
+    long peakKiB = 0;    // VmHWM: peak resident memory, mapped file pages included
+    long privateKiB = 0; // RssAnon at the end of the run: the process's own memory
 };
+
+// A "Name:   123 kB" field of /proc/self/status, in KiB.
+long statusField(const char* name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(name, 0) == 0)
+            return std::atol(line.c_str() + std::strlen(name));
+    }
+    return 0;
+}
 
 // Runs one measured job ("read", "read+rows", "contacts" or "sms") in a
 // fresh process of this program, so each has a peak memory of its own and
@@ -54,14 +66,14 @@ Measure measure(const std::string& job, const std::string& contacts, const std::
             _exit(127);
         }
         close(fds[1]);
-        char line[128] = {};
+        char line[256] = {};
         ssize_t n = read(fds[0], line, sizeof line - 1);
         close(fds[0]);
         int status = 0;
-        struct rusage usage {};
-        wait4(pid, &status, 0, &usage);
+        waitpid(pid, &status, 0);
         double seconds = 0, bytes = 0;
-        if (n <= 0 || std::sscanf(line, "%lf %lf", &seconds, &bytes) != 2) {
+        long peak = 0, priv = 0;
+        if (n <= 0 || std::sscanf(line, "%lf %lf %ld %ld", &seconds, &bytes, &peak, &priv) != 4) {
             std::fprintf(stderr, "job %s failed\n", job.c_str());
             std::exit(1);
         }
@@ -69,7 +81,8 @@ Measure measure(const std::string& job, const std::string& contacts, const std::
             best.seconds = seconds;
             best.outputBytes = size_t(bytes);
         }
-        best.peakKiB = std::max(best.peakKiB, usage.ru_maxrss);
+        best.peakKiB = std::max(best.peakKiB, peak);
+        best.privateKiB = std::max(best.privateKiB, priv);
     }
     return best;
 }
@@ -102,28 +115,36 @@ size_t bareLiveRowQuery(const std::string& contacts) {
     return rows;
 }
 
-size_t carveRun(ePaserType type, const std::string& contacts, const std::string& sms) {
+// One engine run; notes the private memory while the engine still holds
+// everything it carved and the text it built.
+size_t carveRun(ePaserType type, const std::string& contacts, const std::string& sms,
+                long* privateKiB) {
     SqliteParse engine(contacts, sms);
     engine.startParse(type);
-    return engine.get_contacts_mem().size();
+    size_t bytes = engine.get_contacts_mem().size();
+    *privateKiB = statusField("RssAnon:");
+    return bytes;
 }
 
 // The child side of measure(): runs one job and prints its time and output size.
 int runJob(const std::string& job, const std::string& contacts, const std::string& sms) {
     auto start = Clock::now();
     size_t bytes = 0;
+    long privateKiB = 0;
     if (job == "read")
         bytes = sequentialRead(contacts);
     else if (job == "read+rows")
         bytes = sequentialRead(sms) + bareLiveRowQuery(contacts);
     else if (job == "contacts")
-        bytes = carveRun(ePaserContacts, contacts, sms);
+        bytes = carveRun(ePaserContacts, contacts, sms, &privateKiB);
     else if (job == "sms")
-        bytes = carveRun(ePaserSms, contacts, sms);
+        bytes = carveRun(ePaserSms, contacts, sms, &privateKiB);
     else
         return 2;
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("%.9f %zu\n", seconds, bytes);
+    if (privateKiB == 0)
+        privateKiB = statusField("RssAnon:");
+    std::printf("%.9f %zu %ld %ld\n", seconds, bytes, statusField("VmHWM:"), privateKiB);
     return 0;
 }
 
@@ -156,11 +177,12 @@ struct Row {
 };
 
 void report(const Row& row) {
-    std::printf("%-22s %8.1f MiB  carve %7.3f s  limit %7.3f s  ratio %5.2f  %7.1f MB/s  "
-                "peak %6.1f MiB  text %6.1f MiB\n",
+    std::printf("%-17s %6.1f MiB  carve %6.3f s  limit %6.3f s  ratio %4.2f  %6.1f MB/s  "
+                "peak %6.1f MiB  private %6.1f MiB  text %5.1f MiB\n",
                 row.name, row.fileMiB, row.carve.seconds, row.limit.seconds,
                 row.carve.seconds / row.limit.seconds, row.fileMiB / row.carve.seconds,
-                double(row.carve.peakKiB) / 1024.0, double(row.carve.outputBytes) / 1048576.0);
+                double(row.carve.peakKiB) / 1024.0, double(row.carve.privateKiB) / 1024.0,
+                double(row.carve.outputBytes) / 1048576.0);
 }
 
 void benchPhone(const std::string& dir, const char* label) {
@@ -201,7 +223,8 @@ int main(int argc, char** argv) {
     ensurePhone(full, contacts, messages);
     ensurePhone(half, contacts / 2, messages / 2);
 
-    std::printf("peak = the whole process's peak resident memory, a fresh process per run\n");
+    std::printf("peak = peak resident memory of a fresh process per run, mapped file pages "
+                "included; private = its own (anonymous) memory at the end of the run\n");
     std::printf("limit = sequential read of the file (+ live contact rows for messages), "
                 "same process, warm cache; best of 3\n");
     benchPhone(full, "(full)");
