@@ -91,6 +91,71 @@ void runRecoveryEngine(RecordStore& store, const std::string& localContactsDb,
     store.deletedSmsText = engineText(localContactsDb, localSmsDb, ePaserSms);
 }
 
+namespace {
+
+// Gives a deleted record its sequence number among the deleted records.
+void setSequence(ContactNode& node, int32_t sequence) {
+    node.contactId = sequence;
+}
+void setSequence(ThreadNode& node, int32_t sequence) {
+    node.conversationId = sequence;
+}
+
+// The counting or loading pass over one category once its copy was read: the
+// live records, then the deleted records made from the engine's text. The
+// two categories differ only in their node type, lists and caption.
+template <typename Node>
+int32_t passOverCategory(LoadContext& context, bool countingPass, std::vector<Node>& live,
+                         const std::string& deletedText, std::deque<Node>& deleted,
+                         RecordCategory category) {
+    RecordStore& store = context.store;
+    // Deleted records are merged only beside live ones.
+    if (live.empty())
+        return 0;
+
+    int32_t result = 0;
+    if (countingPass) {
+        for (Node& node : live) {
+            node.checked = 1;
+            ++store.totalCount;
+            ++result;
+        }
+        const int32_t lines = countEngineLines(deletedText);
+        store.totalCount += lines;
+        return result + lines;
+    }
+
+    for (Node& node : live) {
+        context.controls.runEvent.wait();
+        if (context.controls.stopRequested) {
+            if (result > 0)
+                setCategoryCaption(context, category, result);
+            return -1;
+        }
+        node.checked = 1;
+        ++result;
+        stepProgress(context);
+    }
+
+    // A newer pass replaces the deleted records of an older one.
+    deleted.clear();
+    forEachEngineLine(deletedText, [&](std::string_view line, int32_t sequence) {
+        Node& node = deleted.emplace_back();
+        setSequence(node, sequence);
+        node.checked = 1;
+        node.deleted = 1;
+        node.text = store.deletedTexts.add(untilZero(line));
+        ++result;
+        stepProgress(context);
+    });
+
+    if (result > 0)
+        setCategoryCaption(context, category, result);
+    return result;
+}
+
+} // namespace
+
 int32_t loadContacts(LoadContext& context, bool countingPass) {
     RecordStore& store = context.store;
     if (!copyExists(context.localContactsDb))
@@ -101,53 +166,14 @@ int32_t loadContacts(LoadContext& context, bool countingPass) {
         store.contactLists = readContacts(context.localContactsDb);
         context.contactsRead = true;
     }
-    std::vector<ContactNode>& contacts = store.contactLists.contacts;
-    // Deleted contacts are merged only beside live ones.
-    if (contacts.empty())
-        return 0;
-
-    int32_t result = 0;
+    // The companion list follows the Contacts category, which starts checked.
     if (countingPass) {
-        // The companion list follows the Contacts category, which starts checked.
         for (CompanionContactNode& companion : store.contactLists.companionContacts)
             companion.checked = 1;
-        for (ContactNode& contact : contacts) {
-            contact.checked = 1;
-            ++store.totalCount;
-            ++result;
-        }
-        const int32_t deleted = countEngineLines(store.deletedContactsText);
-        store.totalCount += deleted;
-        return result + deleted;
     }
-
-    for (ContactNode& contact : contacts) {
-        context.controls.runEvent.wait();
-        if (context.controls.stopRequested) {
-            if (result > 0)
-                setCategoryCaption(context, RecordCategory::Contacts, result);
-            return -1;
-        }
-        contact.checked = 1;
-        ++result;
-        stepProgress(context);
-    }
-
-    // A newer pass replaces the deleted contacts of an older one.
-    store.deletedContacts.clear();
-    forEachEngineLine(store.deletedContactsText, [&](std::string_view line, int32_t sequence) {
-        ContactNode& node = store.deletedContacts.emplace_back();
-        node.contactId = sequence;
-        node.checked = 1;
-        node.deleted = 1;
-        node.text = store.deletedTexts.add(untilZero(line));
-        ++result;
-        stepProgress(context);
-    });
-
-    if (result > 0)
-        setCategoryCaption(context, RecordCategory::Contacts, result);
-    return result;
+    return passOverCategory(context, countingPass, store.contactLists.contacts,
+                            store.deletedContactsText, store.deletedContacts,
+                            RecordCategory::Contacts);
 }
 
 int32_t loadSms(LoadContext& context, bool countingPass) {
@@ -158,49 +184,8 @@ int32_t loadSms(LoadContext& context, bool countingPass) {
         store.smsLists = readSms(context.localSmsDb);
         context.smsRead = true;
     }
-    std::vector<ThreadNode>& threads = store.smsLists.threads;
-    // Deleted messages are merged only beside live conversations.
-    if (threads.empty())
-        return 0;
-
-    int32_t result = 0;
-    if (countingPass) {
-        for (ThreadNode& thread : threads) {
-            thread.checked = 1;
-            ++store.totalCount;
-            ++result;
-        }
-        const int32_t deleted = countEngineLines(store.deletedSmsText);
-        store.totalCount += deleted;
-        return result + deleted;
-    }
-
-    for (ThreadNode& thread : threads) {
-        context.controls.runEvent.wait();
-        if (context.controls.stopRequested) {
-            if (result > 0)
-                setCategoryCaption(context, RecordCategory::Message, result);
-            return -1;
-        }
-        thread.checked = 1;
-        ++result;
-        stepProgress(context);
-    }
-
-    store.deletedSms.clear();
-    forEachEngineLine(store.deletedSmsText, [&](std::string_view line, int32_t sequence) {
-        ThreadNode& node = store.deletedSms.emplace_back();
-        node.conversationId = sequence;
-        node.checked = 1;
-        node.deleted = 1;
-        node.text = store.deletedTexts.add(untilZero(line));
-        ++result;
-        stepProgress(context);
-    });
-
-    if (result > 0)
-        setCategoryCaption(context, RecordCategory::Message, result);
-    return result;
+    return passOverCategory(context, countingPass, store.smsLists.threads, store.deletedSmsText,
+                            store.deletedSms, RecordCategory::Message);
 }
 
 int32_t loadThreadProc(LoadContext& context) {
