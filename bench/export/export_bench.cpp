@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_phone.h"
 #include "content_generator.h"
 #include "record_export.h"
 #include "record_loader.h"
@@ -100,34 +101,8 @@ void generatePhone(const fs::path& dir) {
             contacts.deleteDataRow(1 + int64_t{i} * 197 % dataRows);
         contacts.close();
     }
-    {
-        testdata::SmsDbBuilder sms((dir / "mmssms.db").string(), options);
-        std::vector<int64_t> threadIds;
-        for (int t = 0; t < kThreads; ++t) {
-            testdata::Thread thread;
-            thread.address = numbers[t % numbers.size()];
-            threadIds.push_back(sms.addThread(thread));
-        }
-        int64_t date = 1'600'000'000'000;
-        for (int m = 0; m < kMessages; ++m) {
-            const int t = m % kThreads;
-            testdata::Message message;
-            message.threadId = threadIds[t];
-            message.address = numbers[t % numbers.size()];
-            message.type = m % 3 == 0 ? 2 : 1;
-            if (message.type == 1)
-                message.person = rawIds[t % rawIds.size()];
-            message.dateMs = date += 61'000;
-            message.body = testdata::makeBody(rng, m % 5000 == 0);
-            sms.addMessage(message);
-        }
-        sms.commit();
-        std::vector<int64_t> doomed;
-        for (int i = 0; i < kDeletedMessages; ++i)
-            doomed.push_back(1 + int64_t{i} * 241 % kMessages);
-        sms.deleteMessages(doomed);
-        sms.close();
-    }
+    benchphone::writeMessages((dir / "mmssms.db").string(), options, rng, numbers, rawIds, kThreads,
+                              kMessages, kDeletedMessages);
     std::ofstream(dir / "complete") << "ok\n";
     std::fprintf(stderr, "generated in %.1f s\n", secondsSince(start));
 }
