@@ -103,17 +103,50 @@ bool isAllDigits(const std::string& value) {
 
 std::string buildContactText(const std::vector<CarvedContact>& carved) {
     const size_t n = carved.size();
-    // The rows of each contact that have a value, in carving order; a row
-    // only ever pairs with rows of its own contact, so this index gives the
-    // same lines, in the same order, as comparing every pair.
-    std::unordered_map<std::string, std::vector<size_t>> rowsByRid;
-    std::vector<size_t> positionInGroup(n, 0);
+    // The rows that have a value, grouped by contact and in carving order
+    // within a group: a row only ever pairs with rows of its own contact, so
+    // walking its group from its own place gives the same lines, in the same
+    // order, as comparing every pair. A rid is a few bytes, so its first
+    // eight make a sort key; longer rids are told apart by their bytes.
+    struct Row {
+        uint64_t key;
+        uint32_t length;
+        uint32_t index;
+    };
+    std::vector<Row> rows;
+    rows.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         if (carved[i].second.empty())
             continue;
-        auto& group = rowsByRid[carved[i].first];
-        positionInGroup[i] = group.size();
-        group.push_back(i);
+        const std::string& rid = carved[i].first;
+        uint64_t key = 0;
+        for (size_t b = 0; b < 8; ++b)
+            key = (key << 8) | (b < rid.size() ? uint8_t(rid[b]) : 0);
+        rows.push_back({key, uint32_t(rid.size()), uint32_t(i)});
+    }
+    auto sameRid = [&](const Row& a, const Row& b) {
+        return a.key == b.key && a.length == b.length &&
+               (a.length <= 8 || carved[a.index].first == carved[b.index].first);
+    };
+    std::sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+        if (a.key != b.key)
+            return a.key < b.key;
+        if (a.length != b.length)
+            return a.length < b.length;
+        if (a.length > 8) {
+            int order = carved[a.index].first.compare(carved[b.index].first);
+            if (order != 0)
+                return order < 0;
+        }
+        return a.index < b.index;
+    });
+    // For each carved row: its place in `rows` and the end of its group.
+    std::vector<uint32_t> placeOf(n, 0), groupEnd(rows.size(), 0);
+    for (size_t end = rows.size(), p = rows.size(); p-- > 0;) {
+        if (p + 1 < rows.size() && !sameRid(rows[p], rows[p + 1]))
+            end = p + 1;
+        groupEnd[p] = uint32_t(end);
+        placeOf[rows[p].index] = uint32_t(p);
     }
 
     std::string text;
@@ -126,9 +159,8 @@ std::string buildContactText(const std::vector<CarvedContact>& carved) {
         const std::string& first = carved[i].second;
         if (first.empty())
             continue;
-        const auto& group = rowsByRid.find(carved[i].first)->second;
-        for (size_t g = positionInGroup[i]; g < group.size(); ++g) {
-            size_t a = group[g];
+        for (size_t g = placeOf[i]; g < groupEnd[placeOf[i]]; ++g) {
+            size_t a = rows[g].index;
             const std::string& second = carved[a].second;
             if (first == second)
                 continue;
@@ -165,16 +197,18 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
     // of that row's contact. A phone has far fewer distinct addresses than
     // messages or live rows, so both lookups are keyed by what the messages
     // need and filled in one pass over the live rows each.
-    std::vector<std::string> stripped(carved.size());
-    std::unordered_map<std::string_view, size_t> matchByAddress;
+    std::unordered_map<std::string, size_t> matchByAddress;
+    std::vector<size_t*> matchOf(carved.size(), nullptr);
     if (!live.empty()) {
+        std::string stripped;
         for (size_t m = 0; m < carved.size(); ++m) {
-            std::string& key = stripped[m] = std::get<0>(carved[m]);
-            if (size_t prefix = key.find("+86"); prefix != std::string::npos)
-                key.erase(prefix, 3);
+            stripped = std::get<0>(carved[m]);
+            if (size_t prefix = stripped.find("+86"); prefix != std::string::npos)
+                stripped.erase(prefix, 3);
+            // Nodes keep their place when the table grows, so each message
+            // can hold on to its address's slot.
+            matchOf[m] = &matchByAddress.try_emplace(stripped, none).first->second;
         }
-        for (const std::string& key : stripped)
-            matchByAddress.try_emplace(key, none);
     }
     std::unordered_map<std::string_view, std::pair<size_t, size_t>> firstTwoByRid;
     for (size_t j = 0; j < live.size(); ++j) {
@@ -208,7 +242,7 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
         const auto& [address, person, body] = carved[m];
         const std::string* name = nullptr;
         if (!live.empty()) {
-            size_t j = matchByAddress.find(stripped[m])->second;
+            size_t j = *matchOf[m];
             if (j != none) {
                 auto [first, second] = firstTwoByRid.find(live[j].first)->second;
                 size_t k = first != j ? first : second;

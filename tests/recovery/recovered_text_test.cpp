@@ -122,10 +122,14 @@ TEST(IndexedTextSteps, MatchThePlainTranscriptionOnRandomInputs) {
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     const std::vector<std::string> values = {"",     "Ann",  "555", "+86555", "Bob", "13800138000",
                                              "\xC3", "a\tb", "555", "Zoe"};
+    // Rids of one to a dozen bytes, some sharing their first eight.
+    const std::vector<std::string> rids = {
+        "0",         "1",         std::string("\0", 1), "12345678",
+        "123456789", "123456788", "1234567890ab",       "\x07\xD0"};
     for (int round = 0; round < 400; ++round) {
         std::vector<CarvedContact> carved;
         for (int i = pick(30); i > 0; --i)
-            carved.emplace_back(std::string(1, char('0' + pick(4))), values[size_t(pick(10))]);
+            carved.emplace_back(rids[size_t(pick(8))], values[size_t(pick(10))]);
         ASSERT_EQ(buildContactText(carved), plainContactText(carved)) << "round " << round;
 
         std::vector<LiveContactRow> live;
