@@ -34,16 +34,21 @@ struct Variant {
     testdata::Generation generation;
     int pageSize;
     bool autoVacuumFull;
+
+    testdata::DbOptions options() const {
+        testdata::DbOptions o;
+        o.generation = generation;
+        o.pageSize = pageSize;
+        o.autoVacuumFull = autoVacuumFull;
+        return o;
+    }
 };
 
 class ContactRoundTrip : public ::testing::TestWithParam<Variant> {};
 
 TEST_P(ContactRoundTrip, EveryDeletedRowInAFreeblockIsFound) {
     TempDir dir;
-    testdata::DbOptions options;
-    options.generation = GetParam().generation;
-    options.pageSize = GetParam().pageSize;
-    options.autoVacuumFull = GetParam().autoVacuumFull;
+    const testdata::DbOptions options = GetParam().options();
     const std::string path = dir.file("contacts2.db");
     std::vector<testdata::DataRow> deleted;
     {
@@ -99,10 +104,7 @@ class SmsRoundTrip : public ::testing::TestWithParam<Variant> {};
 
 TEST_P(SmsRoundTrip, EveryDeletedMessageInAFreeblockIsFound) {
     TempDir dir;
-    testdata::DbOptions options;
-    options.generation = GetParam().generation;
-    options.pageSize = GetParam().pageSize;
-    options.autoVacuumFull = GetParam().autoVacuumFull;
+    const testdata::DbOptions options = GetParam().options();
     const std::string contacts = dir.file("contacts2.db");
     testdata::ContactsDbBuilder(contacts, {}).close();
     const std::string path = dir.file("mmssms.db");
