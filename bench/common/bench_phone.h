@@ -2,6 +2,7 @@
 // generate, so both measure the same shape of phone.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +11,20 @@
 #include "testdata.h"
 
 namespace benchphone {
+
+// The phone both benchmarks measure: 50,000 contacts, 500,000 messages in
+// 20,000 conversations, with a few rows of each deleted.
+constexpr int kContacts = 50'000;
+constexpr int kMessages = 500'000;
+constexpr int kThreads = 20'000;
+constexpr int kDeletedMessages = 2'000;
+constexpr int kDeletedDataRows = 1'000;
+constexpr uint64_t kSeed = 7;
+
+// Returns seconds since start.
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // Writes an mmssms.db at path: `threads` conversations, one per number in
 // turn; `messages` messages spread over them round-robin, a third sent and

@@ -25,25 +25,15 @@
 #include "record_loader.h"
 #include "testdata.h"
 
+using namespace benchphone;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-// The size of the phone.
-constexpr int kContacts = 50'000;
-constexpr int kMessages = 500'000;
-constexpr int kThreads = 20'000;
-constexpr int kDeletedMessages = 2'000;
-constexpr int kDeletedDataRows = 1'000;
-constexpr uint64_t kSeed = 7;
 // Runs of each measurement; the best one counts.
 constexpr int kRuns = 4;
-
-// Returns seconds since start.
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // Returns the processor seconds (user and system) this process has used.
 double cpuSeconds() {

@@ -22,25 +22,16 @@
 #include "row_texts.h"
 #include "testdata.h"
 
+using namespace benchphone;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The size of the phone.
-constexpr int kContacts = 50'000;
+// Data rows per contact (the rest of the phone: bench_phone.h).
 constexpr int kRowsPerContact = 4;
-constexpr int kMessages = 500'000;
-constexpr int kThreads = 20'000;
-constexpr int kDeletedMessages = 2'000;
-constexpr int kDeletedDataRows = 1'000;
-constexpr uint64_t kSeed = 7;
 // Measurements of each kind; the best counts.
 constexpr int kRounds = 3;
-
-// Returns seconds since start.
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // Returns the bytes of heap in use.
 size_t heapInUse() {
