@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         controls.runEvent.set();
         struct : fennaro::LoadListener {
             void progressChanged(int32_t) override {}
-            void categoryChanged(fennaro::RecordCategory, const fennaro::CategoryState&) override {}
+            void categoryChanged(fennaro::RecordCategory, std::string, int32_t) override {}
             void showPauseAndStop() override {}
             void loadDone() override {}
         } listener;
