@@ -13,7 +13,7 @@
 namespace skin {
 
 // The maker's home page the About box links to.
-inline constexpr const char* kHomePageUrl = "https://www.quillmet.com/";
+inline constexpr const char* kHomePageUrl = "https://www.quillmet.example/";
 
 // Returns the program's version text, "1.5.0.0".
 QString AppVersionText();

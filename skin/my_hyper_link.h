@@ -7,9 +7,9 @@
 namespace skin {
 
 // The product page a click opens.
-inline constexpr const char* kProductPageUrl = "https://www.quillmet.com/fennaro/";
+inline constexpr const char* kProductPageUrl = "https://www.quillmet.example/";
 // The support page shown as the link's target.
-inline constexpr const char* kSupportPageUrl = "https://www.quillmet.com/fennaro/support/";
+inline constexpr const char* kSupportPageUrl = "https://www.quillmet.example/support";
 
 class CMyHyperLink : public CHyperLink {
     Q_OBJECT
