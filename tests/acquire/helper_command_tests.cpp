@@ -187,7 +187,8 @@ TEST(AcquireThreadProc, FolderThatCannotBeMadeOnlyLosesItsCopy) {
 TEST(AcquireThreadProc, HangingHelperIsStoppedAtEachLimit) {
     test::TempFolder program, home;
     writeScriptedHelper(program.path(),
-                        "echo $$ >> \"$dir/pids\"; echo partial > \"$3\"; exec sleep 60");
+                        "echo $$ >> \"$dir/pids\"\n"
+                        "[ \"$1\" = pull ] && echo partial > \"$3\"\nexec sleep 60");
     CountingListener listener;
     AcquireJob job{program.path(), localDbPaths(home.path()), 0ms, {100ms, 150ms}, &listener,
                    nullptr};
