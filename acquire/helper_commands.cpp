@@ -52,12 +52,15 @@ std::vector<HelperCommand> helperCommands(const std::string& programFolder,
     };
 }
 
-int runHelperCommand(const HelperCommand& command) {
-    platform::RunResult result = platform::runHidden(command.argv, command.limit);
+int runHelperCommand(const HelperCommand& command, const platform::StopSignal* stop) {
+    if (stop && stop->requested())
+        return 0;
+    platform::RunResult result = platform::runHidden(command.argv, command.limit, stop);
     if (result.outcome == platform::RunOutcome::NotStarted)
         return 0;
     // A truncated database would otherwise be taken for a whole one.
-    bool copyFailed = result.outcome == platform::RunOutcome::TimedOut || result.exitStatus > 0;
+    bool copyFailed = result.outcome == platform::RunOutcome::TimedOut ||
+                      result.outcome == platform::RunOutcome::Stopped || result.exitStatus > 0;
     if (!command.copyPath.empty() && copyFailed)
         platform::deleteFile(command.copyPath);
     return 1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "local_copies.h"
+#include "stop_signal.h"
 
 namespace fennaro {
 
@@ -58,9 +59,11 @@ std::vector<HelperCommand> helperCommands(const std::string& programFolder,
                                           const HelperLimits& limits = {});
 
 // Runs one command hidden and waits for it up to its limit, killing it on
-// expiry. A pull cut off at its limit, or one the helper reports as failed,
-// leaves no copy behind. Returns 1 if the helper was started, 0 if not.
-int runHelperCommand(const HelperCommand& command);
+// expiry or when stop (may be null) is requested. A pull cut off at its
+// limit or by a stop, or one the helper reports as failed, leaves no copy
+// behind. Returns 1 if the helper was started, 0 if not (nothing is started
+// once a stop has been requested).
+int runHelperCommand(const HelperCommand& command, const platform::StopSignal* stop = nullptr);
 
 // Kills every running process whose program file name is the helper's,
 // compared without regard to case; true when the last one found was killed.

@@ -143,7 +143,7 @@ class EmulatedPhone : public ::testing::Test {
     // One acquisition as the window runs it, without the start delay.
     ArrivedCopies acquire() {
         CountingListener listener;
-        AcquireJob job{kHelperDir, localDbPaths(m_home), 0ms, {}, &listener};
+        AcquireJob job{kHelperDir, localDbPaths(m_home), 0ms, {}, &listener, nullptr};
         acquireThreadProc(job);
         EXPECT_EQ(listener.calls, 1);
         return checkArrivedCopies(job.paths);
@@ -236,7 +236,7 @@ TEST_F(EmulatedPhone, CommandLineReportsEachCopy) {
 TEST(DemoPhone, AcquisitionPullsTheSampleDatabases) {
     test::TempFolder home;
     CountingListener listener;
-    AcquireJob job{FENNARO_DEMO_DIR, localDbPaths(home.path()), 0ms, {}, &listener};
+    AcquireJob job{FENNARO_DEMO_DIR, localDbPaths(home.path()), 0ms, {}, &listener, nullptr};
     acquireThreadProc(job);
     EXPECT_EQ(listener.calls, 1);
     ArrivedCopies arrived = checkArrivedCopies(job.paths);

@@ -1,5 +1,6 @@
 // The four helper commands and the acquisition worker, run against scripted
 // stand-ins for the helper.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -186,9 +187,11 @@ TEST(AcquireThreadProc, FolderThatCannotBeMadeOnlyLosesItsCopy) {
 TEST(AcquireThreadProc, HangingHelperIsStoppedAtEachLimit) {
     test::TempFolder program, home;
     writeScriptedHelper(program.path(),
-                        "echo $$ >> \"$dir/pids\"; echo partial > \"$3\"; exec sleep 60");
+                        "echo $$ >> \"$dir/pids\"\n"
+                        "[ \"$1\" = pull ] && echo partial > \"$3\"\nexec sleep 60");
     CountingListener listener;
-    AcquireJob job{program.path(), localDbPaths(home.path()), 0ms, {100ms, 150ms}, &listener};
+    AcquireJob job{program.path(), localDbPaths(home.path()), 0ms, {100ms, 150ms}, &listener,
+                   nullptr};
     acquireThreadProc(job);
     EXPECT_EQ(listener.calls, 1);
     EXPECT_FALSE(checkArrivedCopies(job.paths).any());
@@ -202,7 +205,7 @@ TEST(AcquireThreadProc, HangingHelperIsStoppedAtEachLimit) {
 TEST(AcquireThreadProc, MissingHelperFailsAfterTheStartDelay) {
     test::TempFolder program, home;
     CountingListener listener;
-    AcquireJob job{program.path(), localDbPaths(home.path()), 5000ms, {}, &listener};
+    AcquireJob job{program.path(), localDbPaths(home.path()), 5000ms, {}, &listener, nullptr};
     auto start = std::chrono::steady_clock::now();
     std::thread worker([&] { acquireThreadProc(job); });
     std::this_thread::sleep_for(4500ms);
@@ -213,6 +216,51 @@ TEST(AcquireThreadProc, MissingHelperFailsAfterTheStartDelay) {
     EXPECT_GE(elapsed, 5000ms);
     EXPECT_LT(elapsed, 15000ms);
     EXPECT_FALSE(checkArrivedCopies(job.paths).any());
+}
+
+TEST(AcquireThreadProc, StopEndsTheStartDelayAtOnceAndSilently) {
+    test::TempFolder program, home;
+    writeScriptedHelper(program.path());
+    CountingListener listener;
+    AcquireJob job{program.path(), localDbPaths(home.path()),
+                   5000ms,         {},
+                   &listener,      std::make_shared<platform::StopSignal>()};
+    std::thread worker([&] { acquireThreadProc(job); });
+    std::this_thread::sleep_for(200ms);
+    auto requested = std::chrono::steady_clock::now();
+    job.stop->request();
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - requested, 1s);
+    EXPECT_EQ(listener.calls, 0);
+    EXPECT_FALSE(platform::fileExists(program.path() + "/log"));
+}
+
+TEST(AcquireThreadProc, StopDuringAPullKillsItKeepsNoCopyAndStartsNothingMore) {
+    test::TempFolder program, home;
+    writeScriptedHelper(program.path(), "if [ \"$1\" = pull ]; then echo $$ > \"$dir/pid\"; "
+                                        "echo partial > \"$3\"; exec sleep 60; fi");
+    CountingListener listener;
+    AcquireJob job{program.path(),
+                   localDbPaths(home.path()),
+                   0ms,
+                   {},
+                   &listener,
+                   std::make_shared<platform::StopSignal>()};
+    std::thread worker([&] { acquireThreadProc(job); });
+    ASSERT_TRUE(test::waitForFile(program.path() + "/pid", 10000));
+    ASSERT_TRUE(test::waitForFile(job.paths.localSmsDb, 10000));
+    auto requested = std::chrono::steady_clock::now();
+    job.stop->request();
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - requested, 1s);
+
+    EXPECT_EQ(listener.calls, 0);
+    EXPECT_FALSE(test::processAlive(test::pidFromFile(program.path() + "/pid")));
+    EXPECT_FALSE(checkArrivedCopies(job.paths).any());
+    // Both permission commands and the first pull ran; the second pull never started.
+    std::string log = test::readFile(program.path() + "/log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3) << log;
+    EXPECT_EQ(log.find(job.paths.localContactsDb), std::string::npos);
 }
 
 TEST(KillHelperProcesses, KillsOnlyTheHelpersName) {

@@ -113,3 +113,88 @@ TEST(PrivateFolder, CreatedOrTightenedToOwnerOnly) {
     EXPECT_FALSE(platform::createPrivateFolder(tmp.path() + "/file"));
     EXPECT_FALSE(platform::createPrivateFolder(tmp.path() + "/no/such/parent"));
 }
+
+TEST(StopSignal, WakesWaitersAtOnceAndStaysRequested) {
+    platform::StopSignal stop;
+    EXPECT_FALSE(stop.requested());
+    EXPECT_FALSE(stop.waitFor(20ms));
+    int ran = 0;
+    EXPECT_TRUE(stop.runUnlessRequested([&] { ++ran; }));
+
+    auto start = std::chrono::steady_clock::now();
+    std::thread requester([&] {
+        std::this_thread::sleep_for(100ms);
+        stop.request();
+    });
+    EXPECT_TRUE(stop.waitFor(60s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    requester.join();
+    EXPECT_TRUE(stop.requested());
+    EXPECT_TRUE(stop.waitFor(0ms));
+    EXPECT_FALSE(stop.runUnlessRequested([&] { ++ran; }));
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(RunHidden, StopKillsTheProgramGroupAndSaysSo) {
+    test::TempFolder tmp;
+    std::string script = tmp.path() + "/hang";
+    std::string childPid = tmp.path() + "/child.pid";
+    test::writeFile(script, "#!/bin/sh\nsleep 60 &\necho $! > \"$1\"\nwait\n", true);
+    platform::StopSignal stop;
+    std::thread requester([&] {
+        test::waitForFile(childPid, 5000);
+        stop.request();
+    });
+    auto start = std::chrono::steady_clock::now();
+    auto result = platform::runHidden({script, childPid}, 60s, &stop);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    requester.join();
+    EXPECT_EQ(result.outcome, RunOutcome::Stopped);
+    EXPECT_LT(elapsed, 5s);
+    pid_t child = test::pidFromFile(childPid);
+    ASSERT_GT(child, 0);
+    for (int i = 0; i < 100 && test::processAlive(child); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(test::processAlive(child));
+
+    // Once stopped, nothing more is started.
+    EXPECT_EQ(platform::runHidden({script, tmp.path() + "/again"}, 60s, &stop).outcome,
+              RunOutcome::Stopped);
+    EXPECT_FALSE(platform::fileExists(tmp.path() + "/again"));
+}
+
+TEST(RunHidden, OutputGoesToAFileOrIsCollectedUpToTheLimit) {
+    test::TempFolder tmp;
+    std::string script = tmp.path() + "/talk";
+    test::writeFile(script, "#!/bin/sh\nprintf 'out\\0put'\necho err >&2\nexit \"$1\"\n", true);
+
+    std::string file = tmp.path() + "/stdout";
+    auto result = platform::runHiddenToFile({script, "4"}, 5s, file);
+    EXPECT_EQ(result.outcome, RunOutcome::Exited);
+    EXPECT_EQ(result.exitStatus, 4);
+    EXPECT_EQ(test::readFile(file), std::string("out\0put", 7));
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    std::string text = "stale";
+    result = platform::runHiddenCapture({script, "0"}, 5s, text);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(text, std::string("out\0put", 7));
+
+    // A flood is read to its end and cut at the limit.
+    test::writeFile(script, "#!/bin/sh\nhead -c 1000000 /dev/zero\n", true);
+    result = platform::runHiddenCapture({script}, 10s, text);
+    EXPECT_EQ(result.outcome, RunOutcome::Exited);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(text.size(), platform::kCaptureLimit);
+
+    // An output file that cannot be made starts nothing, and a link planted
+    // where it should go is not followed.
+    EXPECT_EQ(platform::runHiddenToFile({script}, 5s, tmp.path() + "/no/such/file").outcome,
+              RunOutcome::NotStarted);
+    std::filesystem::create_symlink(tmp.path() + "/target", tmp.path() + "/link");
+    EXPECT_EQ(platform::runHiddenToFile({script}, 5s, tmp.path() + "/link").outcome,
+              RunOutcome::NotStarted);
+    EXPECT_FALSE(platform::fileExists(tmp.path() + "/target"));
+}
