@@ -76,7 +76,6 @@ std::filesystem::path ensureLoadPhone(const std::filesystem::path& cache) {
     return dir;
 }
 
-
 void writeMessages(const std::string& path, const testdata::DbOptions& options,
                    testdata::RandomSource& rng, const std::vector<std::string>& numbers,
                    const std::vector<int64_t>& rawIds, int threads, int messages, int deleted) {
