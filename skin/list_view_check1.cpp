@@ -5,6 +5,7 @@
 #include "skin/skin_image.h"
 #include "skin/text_draw.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -270,6 +271,18 @@ void CListViewCheck1::mouseDoubleClickEvent(QMouseEvent* e) {
         return;
     }
     QTreeView::mouseDoubleClickEvent(e);
+}
+
+void CListViewCheck1::keyPressEvent(QKeyEvent* e) {
+    // Space toggles the focused row's box, as users expect of a check list.
+    const QModelIndex current = currentIndex();
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && current.isValid()) {
+        ToggleFromClick(current.row());
+        viewport()->update();
+        e->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(e);
 }
 
 void CListViewCheck1::ToggleFromClick(int row) {

@@ -108,9 +108,11 @@ class CListViewCheck1 : public QTreeView {
     void mousePressEvent(QMouseEvent* e) override;
     // Treats the second click of a double click on a box as a toggle.
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    // Space toggles the focused row's box like a click on it.
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
-    // Toggles a row's check from a click on its box and tells the parent.
+    // Toggles a row's check from a click on its box (or Space) and tells the parent.
     void ToggleFromClick(int row);
     // Checks the header box exactly when every row is checked.
     void SyncCheckAll();

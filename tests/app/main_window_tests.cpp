@@ -12,6 +12,7 @@
 #include <QTreeWidgetItem>
 
 #include "platform/file_ops.h"
+#include "records/contact_fields.h"
 #include "skin/header_ctrl_check.h"
 #include "skin/image_path.h"
 #include "skin/img_button.h"
@@ -19,6 +20,8 @@
 #include "skin/msg_box.h"
 #include "skin/my_hyper_link.h"
 #include "skin/tree_view_ex1.h"
+#include "views/contact_info_board.h"
+#include "views/msg_info_board.h"
 #include "window_rig.h"
 
 using apptest::waitUntil;
@@ -45,6 +48,13 @@ bool hasPixel(const QImage& image, const QRect& rect, const QColor& c) {
             if (image.pixelColor(x, y).rgb() == c.rgb())
                 return true;
     return false;
+}
+
+// Clicks the middle of a list row, away from its check box.
+void clickRow(skin::CListViewCheck1* list, int row) {
+    list->EnsureVisible(row);
+    const QRect rect = list->visualRect(list->model()->index(row, 1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
 // Clicks a list row's check box.
@@ -101,6 +111,37 @@ class MainWindowTests : public QObject {
         QCOMPARE(w.tree()->GetStateImage(w.contactsItem()), 2);
         QCOMPARE(w.tree()->GetStateImage(w.rootItem()), 2);
 
+        // Space on the focused row toggles it like a click.
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(2, 0));
+        auto* third = static_cast<fennaro::ContactNode*>(list->GetItemData(2));
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(third->checked, 0);
+        QCOMPARE(w.tree()->GetStateImage(w.contactsItem()), 1);
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(third->checked, 1);
+        QCOMPARE(w.tree()->GetStateImage(w.contactsItem()), 2);
+
+        // A clicked row shows on the contact board: a deleted one as name and
+        // "Mobile:" number, a live one with its name and labelled values.
+        fennaro::CContactInfoBoard* contactBoard = w.contactBoard();
+        QVERIFY(contactBoard != nullptr && contactBoard->isVisible());
+        clickRow(list, 0);
+        QCOMPARE(contactBoard->name(), list->GetItemText(0, 0));
+        QCOMPARE(contactBoard->items().front().label, QString("Mobile:"));
+        QCOMPARE(contactBoard->items().front().value, list->GetItemText(0, 1));
+        const int liveRow = list->GetItemCount() - 1;
+        clickRow(list, liveRow);
+        auto* live = static_cast<const fennaro::ContactNode*>(list->GetItemData(liveRow));
+        const fennaro::ContactDataIndex index(store.contactLists);
+        const fennaro::ContactBoardFields fields = fennaro::contactBoardFields(*live, index);
+        QCOMPARE(contactBoard->name(), QString::fromUtf8(fields.name));
+        QCOMPARE(contactBoard->items().size() >= fields.items.size(), true);
+        for (size_t i = 0; i < fields.items.size(); ++i) {
+            QCOMPARE(contactBoard->items()[i].label, QString::fromUtf8(fields.items[i].label));
+            QCOMPARE(contactBoard->items()[i].value, QString::fromUtf8(fields.items[i].value));
+        }
+
         // The message list: its own columns and place, row 0 selected.
         w.tree()->setCurrentItem(w.messageItem());
         QCOMPARE(w.currentCategory(), w.messageItem());
@@ -108,6 +149,33 @@ class MainWindowTests : public QObject {
         QCOMPARE(list->geometry(), QRect(225, 32, 497, 576));
         QVERIFY(list->GetItemCount() > 0 && list->GetItemCount() <= messages);
         QCOMPARE(list->GetSelectedRow(), 0);
+        QVERIFY(contactBoard->isHidden());
+
+        // A live conversation shows every message under its date line,
+        // received ones on the left and sent ones on the right.
+        fennaro::CMsgInfoBoard* messageBoard = w.messageBoard();
+        QVERIFY(messageBoard != nullptr && messageBoard->isVisible());
+        int conversationRow = -1;
+        for (int row = 0; row < list->GetItemCount() && conversationRow < 0; ++row)
+            if (!list->IsRowDeleted(row))
+                conversationRow = row;
+        QVERIFY(conversationRow >= 0);
+        clickRow(list, conversationRow);
+        auto* thread = static_cast<const fennaro::ThreadNode*>(list->GetItemData(conversationRow));
+        std::vector<const fennaro::MessageNode*> shownMessages;
+        for (const fennaro::MessageNode& m : store.smsLists.messages)
+            if (m.conversationId == thread->conversationId && !m.body.empty())
+                shownMessages.push_back(&m);
+        QCOMPARE(messageBoard->items().size(), shownMessages.size());
+        for (size_t i = 0; i < shownMessages.size(); ++i) {
+            const fennaro::CMsgInfoItem& item = messageBoard->items()[i];
+            QCOMPARE(item.header, QString::fromUtf8(shownMessages[i]->dateLine));
+            QCOMPARE(item.kind, shownMessages[i]->type == 1 ? 1 : 2);
+            if (item.kind == 1)
+                QCOMPARE(item.bubble.left, 0);
+            else
+                QCOMPARE(item.bubble.right, 215);
+        }
 
         // Everything checked: the window writes what the command line writes.
         rig.pickedFolder = rig.outputRoot() + "/window";
