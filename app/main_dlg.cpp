@@ -221,7 +221,7 @@ void CMainDlg::onLoadDone() {
     m_back->show();
     m_recover->show();
     m_workerRunning = false;
-    buildIndexes();
+    takeLoadedViews();
     for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem})
         m_tree->SetCheckState(item, 0x2000);
     setChecked(m_store.contactsCategory, true);
@@ -231,10 +231,18 @@ void CMainDlg::onLoadDone() {
     emit loadFinished();
 }
 
-void CMainDlg::buildIndexes() {
-    m_contactIndex = std::make_unique<ContactDataIndex>(m_store.contactLists);
-    m_conversationIndex =
-        std::make_unique<ConversationIndex>(m_store.contactLists, m_store.smsLists);
+void CMainDlg::takeLoadedViews() {
+    LoadRun& run = *m_loadRun;
+    // Without a worker nothing was prepared: make it here.
+    if (run.contactIndex == nullptr || run.conversationIndex == nullptr) {
+        run.contactIndex = std::make_unique<ContactDataIndex>(m_store.contactLists);
+        run.conversationIndex =
+            std::make_unique<ConversationIndex>(m_store.contactLists, m_store.smsLists);
+        run.rows = makeRecordRows(m_store, *run.contactIndex, *run.conversationIndex);
+    }
+    m_contactIndex = std::move(run.contactIndex);
+    m_conversationIndex = std::move(run.conversationIndex);
+    m_rows = std::make_unique<RecordRows>(std::move(run.rows));
     if (m_contactBoard != nullptr)
         m_contactBoard->setIndex(m_contactIndex.get());
     if (m_messageBoard != nullptr)
@@ -370,6 +378,7 @@ void CMainDlg::clearRecords() {
     delete m_messageBoard;
     m_messageBoard = nullptr;
     m_currentCategory = nullptr;
+    m_rows.reset();
     m_contactIndex.reset();
     m_conversationIndex.reset();
     fennaro::clearRecords(m_store);

@@ -41,6 +41,8 @@ class CMsgInfoBoard;
 class ContactDataIndex;
 class ConversationIndex;
 class WindowBridge;
+struct RecordRows;
+struct RecordRow;
 namespace platform {
 class StopSignal;
 }
@@ -183,11 +185,12 @@ class CMainDlg : public QDialog {
     void onTreeItemCheck(QTreeWidgetItem* item, int state);
     void onListItemCheck(int row, int state);
     void onListClick(int row);
+    void appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record));
     void fillContactRows();
     void fillMessageRows();
     void recomputeRootCheck();
     void setCategoryChecked(QTreeWidgetItem* item, bool checked);
-    void buildIndexes();
+    void takeLoadedViews();
 
     // Recover (main_dlg_recover.cpp).
     void onRecover();
@@ -258,6 +261,7 @@ class CMainDlg : public QDialog {
     CMsgInfoBoard* m_messageBoard = nullptr;
     std::unique_ptr<ContactDataIndex> m_contactIndex;
     std::unique_ptr<ConversationIndex> m_conversationIndex;
+    std::unique_ptr<RecordRows> m_rows;
 };
 
 } // namespace fennaro

@@ -14,7 +14,7 @@
 #include "skin/tree_view_ex1.h"
 #include "views/contact_info_board.h"
 #include "views/msg_info_board.h"
-#include "views/row_texts.h"
+#include "views/record_rows.h"
 
 namespace fennaro {
 
@@ -24,11 +24,6 @@ namespace {
 constexpr int kTreeUnchecked = 0x1000;
 constexpr int kTreeChecked = 0x2000;
 
-// A record text as the list shows it; stray bytes become U+FFFD.
-QString cell(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 void CMainDlg::populateRecordList() {
@@ -36,7 +31,7 @@ void CMainDlg::populateRecordList() {
     if (item == nullptr || item == m_rootItem)
         return;
     const skin::TreeItemRecord* record = m_tree->GetItemRecord(item);
-    if (record == nullptr || record->count == 0)
+    if (record == nullptr || record->count == 0 || m_rows == nullptr)
         return;
     m_currentCategory = item;
     m_list->Header()->SetCheckAll(m_tree->GetStateImage(item) == skin::kStateChecked);
@@ -48,6 +43,17 @@ void CMainDlg::populateRecordList() {
         fillMessageRows();
 }
 
+void CMainDlg::appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record)) {
+    // The texts were made when the store was loaded; only the check marks,
+    // which the user changes, are read now.
+    std::vector<skin::ListRow> listRows;
+    listRows.reserve(rows.size());
+    for (const RecordRow& row : rows)
+        listRows.push_back({row.cells, row.record,
+                            checked(row.record) ? skin::kStateChecked : skin::kStateUnchecked});
+    m_list->AppendRows(std::move(listRows));
+}
+
 void CMainDlg::fillContactRows() {
     if (m_messageBoard != nullptr)
         m_messageBoard->hide();
@@ -57,23 +63,8 @@ void CMainDlg::fillContactRows() {
     m_list->InsertColumn(1, QStringLiteral("Phone"), 170);
     m_list->InsertColumn(2, QStringLiteral("Company"), 180);
     m_list->InsertColumn(3, QStringLiteral("Email"), 150);
-    m_list->setUpdatesEnabled(false);
-    if (!m_store.deletedContactsText.empty()) {
-        for (ContactNode& contact : m_store.deletedContacts) {
-            const auto texts = deletedContactRowTexts(contact);
-            if (!texts)
-                continue;
-            m_list->AppendRow({cell(texts->name), cell(texts->phone), QString(), QString()},
-                              &contact, isChecked(contact));
-        }
-    }
-    for (ContactNode& contact : m_store.contactLists.contacts) {
-        const ContactRowTexts texts = liveContactRowTexts(contact, *m_contactIndex);
-        m_list->AppendRow(
-            {cell(texts.name), cell(texts.phone), cell(texts.company), cell(texts.email)}, &contact,
-            isChecked(contact));
-    }
-    m_list->setUpdatesEnabled(true);
+    appendRows(m_rows->contacts,
+               [](void* record) { return isChecked(*static_cast<ContactNode*>(record)); });
     if (m_contactBoard == nullptr) {
         m_contactBoard = new CContactInfoBoard(this);
         m_contactBoard->setIndex(m_contactIndex.get());
@@ -92,20 +83,8 @@ void CMainDlg::fillMessageRows() {
     m_list->setGeometry(225, 32, 497, 576);
     m_list->InsertColumn(0, QStringLiteral("Name"), 220);
     m_list->InsertColumn(1, QStringLiteral("Phone"), 276);
-    m_list->setUpdatesEnabled(false);
-    if (!m_store.deletedSmsText.empty()) {
-        for (ThreadNode& sms : m_store.deletedSms) {
-            const auto texts = deletedSmsRowTexts(sms);
-            if (!texts)
-                continue;
-            m_list->AppendRow({cell(texts->name), cell(texts->phone)}, &sms, isChecked(sms));
-        }
-    }
-    for (ThreadNode& thread : m_store.smsLists.threads) {
-        const MessageRowTexts texts = liveConversationRowTexts(thread, *m_conversationIndex);
-        m_list->AppendRow({cell(texts.name), cell(texts.phone)}, &thread, isChecked(thread));
-    }
-    m_list->setUpdatesEnabled(true);
+    appendRows(m_rows->messages,
+               [](void* record) { return isChecked(*static_cast<ThreadNode*>(record)); });
     if (m_messageBoard == nullptr) {
         m_messageBoard = new CMsgInfoBoard(this);
         m_messageBoard->setIndex(m_conversationIndex.get());

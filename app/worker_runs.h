@@ -10,7 +10,10 @@
 #include "acquire/acquire_worker.h"
 #include "app/window_bridge.h"
 #include "export/record_export.h"
+#include "records/contact_fields.h"
+#include "records/conversation_index.h"
 #include "records/record_loader.h"
+#include "views/record_rows.h"
 
 namespace fennaro {
 
@@ -32,6 +35,11 @@ struct LoadRun : LoadListener {
     std::function<void()> buttons;
     std::function<void()> done;
     LoadContext context;
+    // What the views need of the loaded store, made on the worker once the
+    // store is complete, so the window does not stall making it.
+    std::unique_ptr<ContactDataIndex> contactIndex;
+    std::unique_ptr<ConversationIndex> conversationIndex;
+    RecordRows rows;
 
     LoadRun(RecordStore& store, WorkerControls& controls, const LocalDbPaths& paths)
         : context{store, controls, *this, paths.localContactsDb, paths.localSmsDb} {}
@@ -47,8 +55,17 @@ struct LoadRun : LoadListener {
     }
     // Shows Pause and Stop; the worker waits until the window did.
     void showPauseAndStop() override { bridge->send(buttons); }
-    // Queues "load done" to the window.
-    void loadDone() override { bridge->post(done); }
+    // Prepares the views' indexes and rows, then queues "load done" to the
+    // window. A closing window wants neither.
+    void loadDone() override {
+        if (bridge->isClosed())
+            return;
+        contactIndex = std::make_unique<ContactDataIndex>(context.store.contactLists);
+        conversationIndex =
+            std::make_unique<ConversationIndex>(context.store.contactLists, context.store.smsLists);
+        rows = makeRecordRows(context.store, *contactIndex, *conversationIndex);
+        bridge->post(done);
+    }
 };
 
 // One export run.

@@ -104,6 +104,10 @@ int CListViewCheck1::AppendRow(const QStringList& texts, void* data, bool checke
     return model_->AppendRow(texts, data, checked ? 2 : 1);
 }
 
+void CListViewCheck1::AppendRows(std::vector<ListRow> rows) {
+    model_->AppendRows(std::move(rows));
+}
+
 bool CListViewCheck1::SetItem(int row, int column, unsigned mask, const QString& text, void* data) {
     if (row < 0 || row >= model_->rowCount())
         return false;

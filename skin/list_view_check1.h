@@ -51,6 +51,8 @@ class CListViewCheck1 : public QTreeView {
     int InsertItem(int row, const QString& text);
     // Appends a row with one text per column, its record and its check mark.
     int AppendRow(const QStringList& texts, void* data, bool checked);
+    // Appends many rows at once (their state images: 1 unchecked, 2 checked).
+    void AppendRows(std::vector<ListRow> rows);
     // Sets a row's text in a column (LVIF_TEXT) and/or its record (LVIF_PARAM).
     bool SetItem(int row, int column, unsigned mask, const QString& text, void* data);
     // Sets one cell's text.
