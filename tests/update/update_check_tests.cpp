@@ -246,6 +246,16 @@ class UpdateCheckTests : public QObject {
         QVERIFY(options.enabled);
         QVERIFY(options.url.isEmpty());
         QCOMPARE(runCheck(options).outcome, Outcome::Failed);
+        // A file of junk reads as no settings at all.
+        QVERIFY(writeFile(QByteArray("\0\xff[update\nenabled\n=\x01\n", 20) +
+                          QByteArray(5000, '\xfe')));
+        settings = fennaro::readUpdateSettings();
+        QVERIFY(settings.enabled);
+        QVERIFY(settings.url.isEmpty());
+        // The system's connection check loads whatever backend this machine
+        // has; its answer depends on the machine, only that it answers counts.
+        QVERIFY(options.isDisconnected);
+        options.isDisconnected();
         for (const char* bad : {"not an address", "http://", "ftp://127.0.0.1/x"}) {
             fennaro::UpdateSettings s;
             s.url = bad;
