@@ -4,6 +4,7 @@
 #include <QFileDialog>
 
 #include "skin/msg_box.h"
+#include "update/main_menu.h"
 
 namespace fennaro {
 
@@ -22,6 +23,8 @@ DialogHooks withDefaultHooks(DialogHooks hooks) {
         };
     if (!hooks.openUrl)
         hooks.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!hooks.trackMenu)
+        hooks.trackMenu = [](QWidget* window) { return trackMainMenu(window); };
     return hooks;
 }
 

@@ -21,6 +21,9 @@ struct DialogHooks {
     std::function<std::optional<QString>(QWidget* owner, const QString& title)> pickFolder;
     // Opens a web page in the default browser.
     std::function<void(const QUrl& url)> openUrl;
+    // Pops the main menu up below the menu button and returns the chosen
+    // command id (0 for none).
+    std::function<int(QWidget* window)> trackMenu;
 };
 
 // The hooks of the real program: the skinned message box, QFileDialog and

@@ -25,6 +25,10 @@
 #include "skin/msg_box.h"
 #include "skin/my_hyper_link.h"
 #include "skin/tree_view_ex1.h"
+#include "update/main_menu.h"
+#include "update/product_info.h"
+#include "update/update_check.h"
+#include "update/update_prompt.h"
 #include "views/contact_info_board.h"
 #include "views/msg_info_board.h"
 
@@ -112,10 +116,10 @@ void CMainDlg::onCommand(int id) {
         showMainMenu();
         break;
     case IDC_HOME:
-        m_hooks.openUrl(QUrl(QString::fromUtf8(skin::kProductPageUrl)));
+        m_hooks.openUrl(QUrl(QString::fromUtf8(kHomePageUrl)));
         break;
     case IDC_HELP:
-        m_hooks.openUrl(QUrl(QString::fromUtf8(skin::kSupportPageUrl)));
+        m_hooks.openUrl(QUrl(QString::fromUtf8(kSupportPageUrl)));
         break;
     case IDC_BACK:
         onBack();
@@ -331,12 +335,35 @@ void CMainDlg::onStop() {
     m_controls.runEvent.set();
 }
 
+UpdateActions CMainDlg::updateActions() {
+    UpdateActions actions;
+    actions.askUser = m_hooks.messageBox;
+    actions.openUrl = [this](const QUrl& url) {
+        m_hooks.openUrl(url);
+        return true;
+    };
+    return actions;
+}
+
 void CMainDlg::onUpdateTimer() {
-    // The update check starts here once it exists.
+    // The check belongs to the window: closing the window abandons a
+    // request still under way without it touching anything.
+    auto* check = new UpdateCheck(programUpdateCheckOptions(), this);
+    connect(check, &UpdateCheck::updateFound, this, [this] {
+        if (!m_closing)
+            onUpdateFound(this, updateActions());
+    });
+    check->updateThreadProc();
 }
 
 void CMainDlg::showMainMenu() {
-    // The main menu opens here once it exists.
+    MainMenuActions actions;
+    actions.update = updateActions();
+    actions.closeWindow = [this](int code) {
+        closeWith(code);
+        return code;
+    };
+    runMainMenuCommand(this, m_hooks.trackMenu(this), actions);
 }
 
 void CMainDlg::failedToStartWorker() {

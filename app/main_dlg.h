@@ -22,6 +22,7 @@
 #include "records/record_store.h"
 #include "skin/skin_image.h"
 #include "skin/window_helpers.h"
+#include "update/product_info.h"
 
 class QProgressBar;
 class QTreeWidgetItem;
@@ -41,6 +42,7 @@ class CMsgInfoBoard;
 class ContactDataIndex;
 class ConversationIndex;
 class WindowBridge;
+struct UpdateActions;
 struct RecordRows;
 struct RecordRow;
 namespace platform {
@@ -171,6 +173,7 @@ class CMainDlg : public QDialog {
     void onContinue();
     void onStop();
     void onUpdateTimer();
+    UpdateActions updateActions();
     void showMainMenu();
     void setCategoryCaption(RecordCategory category, const std::string& caption, int32_t count);
     void showPauseAndStop();
@@ -207,7 +210,7 @@ class CMainDlg : public QDialog {
     // The frame of the connecting animation shown now, and the next one.
     int m_activeGifFrame = 0;
     int m_gifFrameIndex = 0;
-    std::string m_programVersion = "1.5.0.0";
+    std::string m_programVersion = kProgramVersion;
     LocalDbPaths m_paths;
 
     RecordStore m_store;

@@ -20,6 +20,7 @@
 #include "skin/msg_box.h"
 #include "skin/my_hyper_link.h"
 #include "skin/tree_view_ex1.h"
+#include "update/main_menu.h"
 #include "views/contact_info_board.h"
 #include "views/msg_info_board.h"
 #include "window_rig.h"
@@ -417,10 +418,31 @@ class MainWindowTests : public QObject {
         QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
         w.onCommand(CMainDlg::IDC_HOME);
         w.onCommand(CMainDlg::IDC_HELP);
-        QCOMPARE(rig.openedUrls, QStringList({QString::fromUtf8(skin::kProductPageUrl),
-                                              QString::fromUtf8(skin::kSupportPageUrl)}));
+        QCOMPARE(rig.openedUrls, QStringList({"https://www.quillmet.example/",
+                                              "https://www.quillmet.example/support"}));
         w.close();
         QCOMPARE(w.result(), CMainDlg::kClosedBySystem);
+    }
+
+    // The menu's Home and Help open the pages, Update the download page, no
+    // choice does nothing, and Exit closes like the window system (status 0).
+    void mainMenu() {
+        WindowRig rig;
+        CMainDlg& w = rig.openLoaded();
+        rig.menuChoices = {fennaro::ID_MENU_HOME, fennaro::ID_MENU_HELP, fennaro::ID_MENU_UPDATE,
+                           0};
+        for (int i = 0; i < 4; ++i)
+            w.onCommand(CMainDlg::IDC_MENU);
+        QCOMPARE(rig.openedUrls, QStringList({"https://www.quillmet.example/",
+                                              "https://www.quillmet.example/support",
+                                              "https://www.quillmet.example/download/"}));
+        QVERIFY(w.isVisible());
+        const fennaro::LocalDbPaths copies = w.localCopies();
+        rig.menuChoices = {fennaro::ID_MENU_EXIT};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(w.result(), CMainDlg::kClosedBySystem);
+        QVERIFY(!fennaro::platform::fileExists(copies.localContactsDb));
     }
 
     // On a real window system the window is frameless, rounded and centred.

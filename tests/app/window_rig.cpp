@@ -41,6 +41,9 @@ fennaro::CMainDlg& WindowRig::open(std::chrono::milliseconds acquireDelay) {
     };
     hooks.pickFolder = [this](QWidget*, const QString&) { return pickedFolder; };
     hooks.openUrl = [this](const QUrl& url) { openedUrls.append(url.toString()); };
+    hooks.trackMenu = [this](QWidget*) {
+        return menuChoices.isEmpty() ? 0 : menuChoices.takeFirst();
+    };
     m_window = std::make_unique<fennaro::CMainDlg>(options, hooks);
     m_window->show();
     return *m_window;

@@ -53,6 +53,8 @@ class WindowRig {
     QList<AskedBox> asked;
     // Every web page opened.
     QStringList openedUrls;
+    // The main menu's next choices, in order (none chosen when empty).
+    QList<int> menuChoices;
 
     // Paths.
     std::string programFolder() const { return m_program.path().toStdString(); }
