@@ -282,7 +282,6 @@ void CMainDlg::onBack() {
     m_tree->SetItemInfo(&message, m_messageItem, 0);
     for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem})
         m_tree->SetCheckState(item, 0x1000);
-    m_tree->SetCheckState(m_rootItem, 0x1000);
     m_tree->setCurrentItem(m_rootItem);
     m_list->hide();
     m_tree->hide();
