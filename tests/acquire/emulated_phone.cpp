@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <netinet/in.h>
-#include <random>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -53,14 +52,6 @@ int freePort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(fd);
     return ntohs(address.sin_port);
-}
-
-std::string noise(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = char(random());
-    return bytes;
 }
 
 void EmulatedPhone::SetUp() {

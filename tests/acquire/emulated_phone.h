@@ -15,9 +15,6 @@
 
 namespace fennaro::test {
 
-// Bytes that look like nothing in particular, so a misplaced chunk shows.
-std::string noise(size_t size, unsigned seed);
-
 // A loopback TCP port nobody listens on at the moment.
 int freePort();
 
