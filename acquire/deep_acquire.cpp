@@ -83,10 +83,9 @@ std::string chosenFolder(const PhoneDatabase& database, const Sizes& sizes) {
 // Runs a short command on the phone and returns its trimmed output; nothing
 // when the helper could not be started. Sets stopped after a stop.
 std::optional<std::string> askPhone(const Run& run, const std::vector<std::string>& argv,
-                                    bool& stopped) {
+                                    std::chrono::milliseconds limit, bool& stopped) {
     std::string output;
-    platform::RunResult result =
-        platform::runHiddenCapture(argv, run.job.limits.command, output, run.stop);
+    platform::RunResult result = platform::runHiddenCapture(argv, limit, output, run.stop);
     stopped = result.outcome == platform::RunOutcome::Stopped;
     if (result.outcome == platform::RunOutcome::NotStarted)
         return std::nullopt;
@@ -234,14 +233,16 @@ void writeManifests(DeepAcquireResult& result) {
 // Checks that a phone with root access is there; the problem when not.
 PhoneProblem checkPhone(const Run& run) {
     bool stopped = false;
-    std::optional<std::string> state = askPhone(run, phoneStateCommand(run.helper), stopped);
+    std::optional<std::string> state =
+        askPhone(run, phoneStateCommand(run.helper), run.job.limits.command, stopped);
     if (stopped)
         return PhoneProblem::Stopped;
     if (!state)
         return PhoneProblem::HelperMissing;
     if (*state != "device")
         return PhoneProblem::NoPhone;
-    std::optional<std::string> uid = askPhone(run, rootCheckCommand(run.helper), stopped);
+    std::optional<std::string> uid =
+        askPhone(run, rootCheckCommand(run.helper), run.job.limits.rootGrant, stopped);
     if (stopped)
         return PhoneProblem::Stopped;
     if (!uid || *uid != "0")

@@ -21,6 +21,9 @@ namespace fennaro {
 struct DeepLimits {
     // A check or a size listing is one quick command on the phone.
     std::chrono::milliseconds command{10000};
+    // The first su of a session may put a prompt on the phone's screen that
+    // waits for its user to grant root.
+    std::chrono::milliseconds rootGrant{60000};
     // Reading one file; one cut off at its limit is incomplete and removed.
     std::chrono::milliseconds pull{120000};
 };

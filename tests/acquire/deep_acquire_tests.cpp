@@ -183,6 +183,22 @@ TEST_F(DeepPhone, PhoneWithoutRootIsReportedAndNothingIsKept) {
     expectOnlyReadsInTheLog();
 }
 
+TEST_F(DeepPhone, CopyFolderThatCannotBeMadeOnlyFailsItsOwnCopies) {
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kContactsData + "contacts2.db-wal", "log");
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    test::writeFile(m_home + "/Quillmet", "a file where the folder should be");
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+
+    DeepAcquireResult result = deepAcquireNow();
+    EXPECT_EQ(outcomes(result), "failed failed missing missing arrived missing missing missing");
+    EXPECT_EQ(result.contactsDb().detail, "the copy could not be written");
+    EXPECT_EQ(result.manifests,
+              std::vector<std::string>{m_home + "/quillmet-fennaro/manifest.sha256"});
+    EXPECT_EQ(test::readFile(m_home + "/Quillmet"), "a file where the folder should be");
+    EXPECT_TRUE(checkCopies(paths()).intact());
+}
+
 TEST_F(DeepPhone, NoPhoneOrNoHelperIsReported) {
     connectNoPhone();
     EXPECT_EQ(deepAcquireNow().problem, PhoneProblem::NoPhone);
@@ -201,7 +217,7 @@ TEST_F(DeepPhone, ReadPastItsLimitOrStoppedLeavesNoPartialCopy) {
     m_phoneOptions = {"--slow", "mmssms.db", "30"};
     ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
 
-    DeepAcquireResult result = deepAcquireNow({10s, 1s});
+    DeepAcquireResult result = deepAcquireNow({10s, 10s, 1s});
     EXPECT_EQ(outcomes(result), "arrived missing missing missing failed missing missing missing");
     EXPECT_EQ(result.smsDb().detail, "not read whole within 1 s");
     EXPECT_FALSE(platform::fileExists(copyOf("mmssms.db")));
@@ -235,7 +251,7 @@ TEST_F(DeepPhone, PhoneGoingAwayMidReadKeepsOnlyWhatArrivedWhole) {
     m_phoneOptions = {"--vanish", "mmssms.db"};
     ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
 
-    DeepAcquireResult result = deepAcquireNow({5s, 10s});
+    DeepAcquireResult result = deepAcquireNow({5s, 5s, 10s});
     EXPECT_EQ(outcomes(result), "arrived missing missing missing failed missing arrived missing");
     EXPECT_FALSE(platform::fileExists(copyOf("mmssms.db")));
     EXPECT_TRUE(checkCopies(paths()).intact());
