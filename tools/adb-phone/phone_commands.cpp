@@ -66,13 +66,13 @@ CommandResult statFiles(PhoneState& phone, const std::vector<std::string>& args)
                 result.out += format[c];
                 continue;
             }
-            char spec = format[++c];
-            if (spec == 's')
+            char conversion = format[++c];
+            if (conversion == 's')
                 result.out += std::to_string(st.st_size);
-            else if (spec == 'n')
+            else if (conversion == 'n')
                 result.out += args[i];
             else
-                result.out += spec;
+                result.out += conversion;
         }
         result.out += '\n';
     }
