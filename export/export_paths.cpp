@@ -1,5 +1,7 @@
 #include "export_paths.h"
 
+#include "check_marks.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -58,7 +60,7 @@ std::string createOutputFolder(const std::string& chosenFolder, std::time_t now)
 }
 
 std::string categoryFolderName(const CategoryState& category, int32_t checkedRecords) {
-    if (category.checked)
+    if (isChecked(category))
         return category.caption;
     const std::string& caption = category.caption;
     return caption.substr(0, caption.find('(')) + "(" + std::to_string(checkedRecords) + ")";

@@ -1,11 +1,11 @@
 #include "record_export.h"
 
-#include <atomic>
 #include <cstdio>
 
 #include <span>
 #include <unordered_set>
 
+#include "check_marks.h"
 #include "contact_fields.h"
 #include "conversation_index.h"
 #include "export_paths.h"
@@ -18,17 +18,6 @@ namespace {
 // The line between the live and the deleted contacts: 66 dashes.
 constexpr std::string_view kDashLine =
     "------------------------------------------------------------------";
-
-// Returns whether a contact is checked. The window may change check marks
-// while the worker runs; the worker reads each mark once, atomically.
-bool isChecked(ContactNode& contact) {
-    return std::atomic_ref<int32_t>(contact.checked).load(std::memory_order_relaxed) != 0;
-}
-
-// Returns whether a conversation or a deleted message is checked.
-bool isChecked(ThreadNode& thread) {
-    return std::atomic_ref<uint8_t>(thread.checked).load(std::memory_order_relaxed) != 0;
-}
 
 // Returns the number of checked records in a list.
 template <typename Records>

@@ -52,7 +52,7 @@ void setCategoryCaption(LoadContext& context, RecordCategory category, int32_t r
     std::snprintf(caption, sizeof caption, "%s (%d)", categoryWord(category), records);
     state.caption = caption;
     state.count = records;
-    context.listener.categoryChanged(category, state);
+    context.listener.categoryChanged(category, state.caption, state.count);
 }
 
 // Returns text up to its first zero byte, as a zero-terminated copy reads.
@@ -208,7 +208,7 @@ void loadAfterAcquisition(RecordStore& store, const std::string& localContactsDb
     // Nobody watches the progress here.
     struct SilentListener : LoadListener {
         void progressChanged(int32_t) override {}
-        void categoryChanged(RecordCategory, const CategoryState&) override {}
+        void categoryChanged(RecordCategory, std::string, int32_t) override {}
         void showPauseAndStop() override {}
         void loadDone() override {}
     } listener;

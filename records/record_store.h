@@ -55,8 +55,9 @@ class LoadListener {
     virtual ~LoadListener() = default;
     // The progress bar moves to percent (loaded × 100 / total; may pass 100).
     virtual void progressChanged(int32_t percent) = 0;
-    // A category's caption and count changed (the store already holds them).
-    virtual void categoryChanged(RecordCategory category, const CategoryState& state) = 0;
+    // A category's caption and count changed. The values are copies: the
+    // store they come from is still being written by the worker.
+    virtual void categoryChanged(RecordCategory category, std::string caption, int32_t count) = 0;
     // The Pause and Stop buttons are to be shown.
     virtual void showPauseAndStop() = 0;
     // The loading run has ended (completed or stopped).

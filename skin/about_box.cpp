@@ -27,7 +27,7 @@ const char* const kRights = "Copyright (C) Quillmet. All rights reserved.";
 } // namespace
 
 QString AppVersionText() {
-    return QStringLiteral("1.5.0.0");
+    return QString::fromLatin1(fennaro::kProgramVersion);
 }
 
 CAboutBox::CAboutBox(QWidget* owner, const QString& version)

@@ -2,6 +2,8 @@
 // line and a link to the maker's home page.
 #pragma once
 
+#include "update/product_info.h"
+
 #include "skin/hyper_link.h"
 #include "skin/img_button.h"
 #include "skin/window_helpers.h"
@@ -13,7 +15,7 @@
 namespace skin {
 
 // The maker's home page the About box links to.
-inline constexpr const char* kHomePageUrl = "https://www.quillmet.com/";
+inline constexpr const char* kHomePageUrl = fennaro::kHomePageUrl;
 
 // Returns the program's version text, "1.5.0.0".
 QString AppVersionText();

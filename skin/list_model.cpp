@@ -47,6 +47,20 @@ int CheckListModel::AppendRow(const QStringList& texts, void* data, int stateIma
     return row;
 }
 
+void CheckListModel::AppendRows(std::vector<ListRow> rows) {
+    if (rows.empty())
+        return;
+    const int first = int(rows_.size());
+    beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
+    rows_.reserve(rows_.size() + rows.size());
+    for (ListRow& row : rows) {
+        if (row.texts.size() > qsizetype(columns_.size()))
+            row.texts.resize(qsizetype(columns_.size()));
+        rows_.push_back(std::move(row));
+    }
+    endInsertRows();
+}
+
 bool CheckListModel::SetText(int row, int column, const QString& text) {
     if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= int(columns_.size()))
         return false;

@@ -41,6 +41,9 @@ class CheckListModel : public QAbstractTableModel {
     int InsertRow(int row, const QString& text);
     // Appends a row with all its texts, record and check mark in one step.
     int AppendRow(const QStringList& texts, void* data, int stateImage);
+    // Appends many rows with one notification, so a list of tens of
+    // thousands of rows fills at once.
+    void AppendRows(std::vector<ListRow> rows);
     // Sets the text of a cell; false when the row or column does not exist.
     bool SetText(int row, int column, const QString& text);
     // Returns the text of a cell, empty when it does not exist.

@@ -5,6 +5,7 @@
 #include "skin/skin_image.h"
 #include "skin/text_draw.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -101,6 +102,10 @@ int CListViewCheck1::InsertItem(int row, const QString& text) {
 
 int CListViewCheck1::AppendRow(const QStringList& texts, void* data, bool checked) {
     return model_->AppendRow(texts, data, checked ? 2 : 1);
+}
+
+void CListViewCheck1::AppendRows(std::vector<ListRow> rows) {
+    model_->AppendRows(std::move(rows));
 }
 
 bool CListViewCheck1::SetItem(int row, int column, unsigned mask, const QString& text, void* data) {
@@ -270,6 +275,18 @@ void CListViewCheck1::mouseDoubleClickEvent(QMouseEvent* e) {
         return;
     }
     QTreeView::mouseDoubleClickEvent(e);
+}
+
+void CListViewCheck1::keyPressEvent(QKeyEvent* e) {
+    // Space toggles the focused row's box, as users expect of a check list.
+    const QModelIndex current = currentIndex();
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && current.isValid()) {
+        ToggleFromClick(current.row());
+        viewport()->update();
+        e->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(e);
 }
 
 void CListViewCheck1::ToggleFromClick(int row) {

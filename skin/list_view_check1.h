@@ -51,6 +51,8 @@ class CListViewCheck1 : public QTreeView {
     int InsertItem(int row, const QString& text);
     // Appends a row with one text per column, its record and its check mark.
     int AppendRow(const QStringList& texts, void* data, bool checked);
+    // Appends many rows at once (their state images: 1 unchecked, 2 checked).
+    void AppendRows(std::vector<ListRow> rows);
     // Sets a row's text in a column (LVIF_TEXT) and/or its record (LVIF_PARAM).
     bool SetItem(int row, int column, unsigned mask, const QString& text, void* data);
     // Sets one cell's text.
@@ -108,9 +110,11 @@ class CListViewCheck1 : public QTreeView {
     void mousePressEvent(QMouseEvent* e) override;
     // Treats the second click of a double click on a box as a toggle.
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    // Space toggles the focused row's box like a click on it.
+    void keyPressEvent(QKeyEvent* e) override;
 
   private:
-    // Toggles a row's check from a click on its box and tells the parent.
+    // Toggles a row's check from a click on its box (or Space) and tells the parent.
     void ToggleFromClick(int row);
     // Checks the header box exactly when every row is checked.
     void SyncCheckAll();

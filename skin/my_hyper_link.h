@@ -3,13 +3,14 @@
 #pragma once
 
 #include "skin/hyper_link.h"
+#include "update/product_info.h"
 
 namespace skin {
 
 // The product page a click opens.
-inline constexpr const char* kProductPageUrl = "https://www.quillmet.com/fennaro/";
+inline constexpr const char* kProductPageUrl = fennaro::kHomePageUrl;
 // The support page shown as the link's target.
-inline constexpr const char* kSupportPageUrl = "https://www.quillmet.com/fennaro/support/";
+inline constexpr const char* kSupportPageUrl = fennaro::kSupportPageUrl;
 
 class CMyHyperLink : public CHyperLink {
     Q_OBJECT

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ constexpr uint64_t kSeed = 7;
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
+
+// Data rows per contact of the load benchmarks' phone.
+constexpr int kRowsPerContact = 4;
+
+// Makes the phone the load and window benchmarks measure (kContacts contacts
+// of kRowsPerContact rows, kMessages messages in kThreads conversations) in a
+// folder below cache named after its parameters, unless a complete one is
+// there; returns the folder, which holds contacts2.db and mmssms.db.
+std::filesystem::path ensureLoadPhone(const std::filesystem::path& cache);
 
 // Writes an mmssms.db at path: `threads` conversations, one per number in
 // turn; `messages` messages spread over them round-robin, a third sent and

@@ -28,8 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Data rows per contact (the rest of the phone: bench_phone.h).
-constexpr int kRowsPerContact = 4;
 // Measurements of each kind; the best counts.
 constexpr int kRounds = 3;
 
@@ -37,62 +35,6 @@ constexpr int kRounds = 3;
 size_t heapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
-}
-
-// Gives a generated contact exactly kRowsPerContact data rows: its own rows
-// first, then an e-mail and a company as needed.
-testdata::RawContact fourRowContact(testdata::RawContact contact, int64_t index) {
-    contact.deleted = 0;
-    if (contact.rows.size() > kRowsPerContact)
-        contact.rows.resize(kRowsPerContact);
-    int filler = 0;
-    while (contact.rows.size() < kRowsPerContact) {
-        testdata::DataRow row;
-        if (filler++ % 2 == 0) {
-            row.mimetype = testdata::kMimeEmail;
-            row.data1 = "person" + std::to_string(index) + "@mail.example.org";
-            row.data2 = "1";
-        } else {
-            row.mimetype = testdata::kMimeOrganization;
-            row.data1 = "Company " + std::to_string(index % 997);
-            row.data2 = "1";
-            row.data4 = "Engineer";
-        }
-        contact.rows.push_back(row);
-    }
-    return contact;
-}
-
-// Writes the phone into dir unless a complete one is there already.
-void generatePhone(const std::filesystem::path& dir) {
-    if (std::filesystem::exists(dir / "complete"))
-        return;
-    std::filesystem::create_directories(dir);
-    std::fprintf(stderr, "generating the phone in %s ...\n", dir.c_str());
-    const Clock::time_point start = Clock::now();
-    testdata::RandomSource rng(kSeed);
-    testdata::DbOptions options;
-
-    std::vector<int64_t> rawIds;
-    std::vector<std::string> numbers;
-    {
-        testdata::ContactsDbBuilder contacts((dir / "contacts2.db").string(), options);
-        for (int i = 0; i < kContacts; ++i) {
-            testdata::GeneratedContact generated = testdata::makeContact(rng, i);
-            testdata::RawContact contact = fourRowContact(generated.contact, i);
-            rawIds.push_back(contacts.addRawContact(contact));
-            numbers.push_back(generated.networkForm.empty() ? testdata::makeUnknownNumber(rng, i)
-                                                            : generated.networkForm);
-        }
-        contacts.commit();
-        for (int i = 0; i < kDeletedDataRows; ++i)
-            contacts.deleteDataRow(1 + int64_t{i} * 197 % (int64_t{kContacts} * kRowsPerContact));
-        contacts.close();
-    }
-    benchphone::writeMessages((dir / "mmssms.db").string(), options, rng, numbers, rawIds, kThreads,
-                              kMessages, kDeletedMessages);
-    std::ofstream(dir / "complete") << "ok\n";
-    std::fprintf(stderr, "generated in %.1f s\n", secondsSince(start));
 }
 
 // What a bare iteration met: rows and text bytes.
@@ -148,11 +90,7 @@ BareResult bareIteration(const std::string& contactsDb, const std::string& smsDb
 
 int main(int argc, char** argv) {
     const std::filesystem::path cache = argc > 1 ? argv[1] : FENNARO_BENCH_DATA_DIR;
-    const std::filesystem::path dir =
-        cache / ("load-c" + std::to_string(kContacts) + "x" + std::to_string(kRowsPerContact) +
-                 "-m" + std::to_string(kMessages) + "-t" + std::to_string(kThreads) + "-s" +
-                 std::to_string(kSeed));
-    generatePhone(dir);
+    const std::filesystem::path dir = ensureLoadPhone(cache);
     const std::string contactsDb = (dir / "contacts2.db").string();
     const std::string smsDb = (dir / "mmssms.db").string();
 
@@ -183,7 +121,7 @@ int main(int argc, char** argv) {
         controls.runEvent.set();
         struct : fennaro::LoadListener {
             void progressChanged(int32_t) override {}
-            void categoryChanged(fennaro::RecordCategory, const fennaro::CategoryState&) override {}
+            void categoryChanged(fennaro::RecordCategory, std::string, int32_t) override {}
             void showPauseAndStop() override {}
             void loadDone() override {}
         } listener;

@@ -37,9 +37,9 @@ class RecordingListener : public LoadListener {
             changed.notify_all();
         }
     }
-    void categoryChanged(RecordCategory category, const CategoryState& state) override {
+    void categoryChanged(RecordCategory category, std::string caption, int32_t) override {
         std::lock_guard lock(mutex);
-        captions.emplace_back(category, state.caption);
+        captions.emplace_back(category, std::move(caption));
     }
     void showPauseAndStop() override {
         std::lock_guard lock(mutex);

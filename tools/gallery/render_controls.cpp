@@ -184,7 +184,7 @@ void RenderLinks(Shots& shots) {
     parent.resize(300, 40);
     CHyperLink link(&parent);
     link.SetLabel("Have Problems?");
-    link.SetTarget("https://www.quillmet.com/fennaro/support/");
+    link.SetTarget("https://www.quillmet.example/support");
     link.SetBackgroundColor(QColor(238, 244, 248));
     link.resize(link.IdealSize());
     shots.Save(link, "link_normal");

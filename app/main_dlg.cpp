@@ -1,0 +1,468 @@
+// The main window's flow: the acquisition, the loading run, Back, Refresh,
+// Pause, Continue, Stop and the close sequence.
+#include "app/main_dlg.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QTreeWidgetItem>
+#include <QUrl>
+#include <QWindow>
+#include <system_error>
+
+#include "acquire/helper_commands.h"
+#include "app/window_bridge.h"
+#include "app/worker_runs.h"
+#include "platform/file_ops.h"
+#include "platform/stop_signal.h"
+#include "records/check_marks.h"
+#include "records/contact_fields.h"
+#include "records/conversation_index.h"
+#include "records/record_loader.h"
+#include "skin/animate_img.h"
+#include "skin/img_button.h"
+#include "skin/list_view_check1.h"
+#include "skin/msg_box.h"
+#include "skin/my_hyper_link.h"
+#include "skin/tree_view_ex1.h"
+#include "update/main_menu.h"
+#include "update/product_info.h"
+#include "update/update_check.h"
+#include "update/update_prompt.h"
+#include "views/contact_info_board.h"
+#include "views/msg_info_board.h"
+
+namespace fennaro {
+
+namespace {
+
+// Starts a thread running work; false (and no thread) when the system
+// refuses one.
+bool startThread(std::thread& thread, std::function<void()> work) {
+    try {
+        thread = std::thread(std::move(work));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+// Waits for a thread that has been told to end.
+void join(std::thread& thread) {
+    if (thread.joinable())
+        thread.join();
+}
+
+} // namespace
+
+CMainDlg::CMainDlg(MainDlgOptions options, DialogHooks hooks, QWidget* parent)
+    : QDialog(parent), m_options(std::move(options)), m_hooks(withDefaultHooks(std::move(hooks))) {
+    m_bridge = WindowBridge::create(this);
+    setUpWindow();
+    setUpControls();
+
+    // The copies: their folders, and no copy left from an earlier run.
+    m_paths = localDbPaths(m_options.homeFolder);
+    prepareCopyFolders(m_paths);
+    deleteStaleCopies(m_paths);
+
+    m_updateTimer.setSingleShot(true);
+    connect(&m_updateTimer, &QTimer::timeout, this, &CMainDlg::onUpdateTimer);
+    if (m_options.armUpdateTimer)
+        m_updateTimer.start(1000);
+
+    m_controls.runEvent.reset();
+    startAcquisition();
+}
+
+CMainDlg::~CMainDlg() {
+    stopWorkers();
+    joinWorkers();
+    // The views refer to records by address: drop them before the store goes.
+    clearRecords();
+}
+
+skin::CImgButton* CMainDlg::button(int id) const {
+    for (skin::CImgButton* b : {m_minimize, m_close, m_menu, m_home, m_help, m_back, m_pause,
+                                m_continue, m_stop, m_recover, m_refresh})
+        if (b != nullptr && b->Id() == id)
+            return b;
+    return nullptr;
+}
+
+void CMainDlg::onCommand(int id) {
+    if (m_closing)
+        return;
+    switch (id) {
+    case IDC_CLOSE:
+        closeWith(kClosedByButton);
+        break;
+    case IDC_MINIMIZE:
+        showMinimized();
+        break;
+    case IDC_PAUSE:
+        onPause();
+        break;
+    case IDC_STOP:
+        onStop();
+        break;
+    case IDC_CONTINUE:
+        onContinue();
+        break;
+    case IDC_RECOVER:
+        onRecover();
+        break;
+    case IDC_MENU:
+        showMainMenu();
+        break;
+    case IDC_HOME:
+        m_hooks.openUrl(QUrl(QString::fromUtf8(kHomePageUrl)));
+        break;
+    case IDC_HELP:
+        m_hooks.openUrl(QUrl(QString::fromUtf8(kSupportPageUrl)));
+        break;
+    case IDC_BACK:
+        onBack();
+        break;
+    case IDC_REFRESH:
+        onRefresh();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainDlg::startAcquisition() {
+    join(m_acquireThread);
+    m_acquireStop = std::make_shared<platform::StopSignal>();
+    m_acquireRun = std::make_unique<AcquireRun>();
+    AcquireRun& run = *m_acquireRun;
+    run.bridge = m_bridge;
+    run.done = [this] { onAcquireDone(); };
+    run.job.programFolder = m_options.programFolder;
+    run.job.paths = m_paths;
+    run.job.startDelay = m_options.acquireDelay;
+    run.job.limits = m_options.helperLimits;
+    run.job.listener = &run;
+    run.job.stop = m_acquireStop;
+    m_workerRunning = true;
+    if (!startThread(m_acquireThread, [&run] { acquireThreadProc(run.job); })) {
+        m_workerRunning = false;
+        // Without a worker the phone is never read: say so and leave the
+        // user on the failure screen, where Refresh tries again.
+        m_loadState = 0;
+        m_refresh->show();
+        m_problemsLink->show();
+        update();
+        failedToStartWorker();
+    }
+}
+
+void CMainDlg::onAcquireDone() {
+    join(m_acquireThread);
+    m_workerRunning = false;
+    if (m_gifTimerRunning) {
+        m_gifTimer.stop();
+        m_gifTimerRunning = false;
+    }
+    if (!checkArrivedCopies(m_paths).any()) {
+        m_loadState = 0;
+        m_refresh->show();
+        m_problemsLink->show();
+        update();
+        killHelperProcesses();
+        emit acquireFinished();
+        return;
+    }
+    m_loadState = 1;
+    m_screen = 2;
+    m_tree->show();
+    update();
+    m_progress->setValue(0);
+    m_progress->show();
+    m_back->hide();
+    m_animate->MoveTo(20, 641, skin::CAnimateStaticBase::kMoveShow);
+    m_animate->Start();
+    emit acquireFinished();
+    startLoading();
+}
+
+void CMainDlg::startLoading() {
+    m_controls.stopRequested = false;
+    m_controls.runEvent.set();
+    m_loadRun = std::make_unique<LoadRun>(m_store, m_controls, m_paths);
+    LoadRun& run = *m_loadRun;
+    run.bridge = m_bridge;
+    run.progress = [this](int32_t percent) { setProgress(percent); };
+    run.caption = [this](RecordCategory category, const std::string& text, int32_t count) {
+        setCategoryCaption(category, text, count);
+    };
+    run.buttons = [this] { showPauseAndStop(); };
+    run.done = [this] { onLoadDone(); };
+    m_workerRunning = true;
+    // The engine carves on the worker too, so the window never freezes
+    // while a large phone's databases are read.
+    bool started = startThread(m_loadThread, [&run] {
+        runRecoveryEngine(run.context.store, run.context.localContactsDb, run.context.localSmsDb);
+        loadThreadProc(run.context);
+    });
+    if (!started) {
+        m_workerRunning = false;
+        failedToStartWorker();
+        // Nothing was loaded; the user can go back and try again.
+        onLoadDone();
+    }
+}
+
+void CMainDlg::onLoadDone() {
+    join(m_loadThread);
+    m_animate->Stop();
+    m_animate->hide();
+    m_pause->hide();
+    m_continue->hide();
+    m_stop->hide();
+    m_progress->hide();
+    m_back->show();
+    m_recover->show();
+    m_workerRunning = false;
+    takeLoadedViews();
+    for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem})
+        m_tree->SetCheckState(item, 0x2000);
+    setChecked(m_store.contactsCategory, true);
+    setChecked(m_store.messageCategory, true);
+    m_tree->setCurrentItem(m_contactsItem);
+    populateRecordList();
+    emit loadFinished();
+}
+
+void CMainDlg::takeLoadedViews() {
+    LoadRun& run = *m_loadRun;
+    // Without a worker nothing was prepared: make it here.
+    if (run.contactIndex == nullptr || run.conversationIndex == nullptr) {
+        run.contactIndex = std::make_unique<ContactDataIndex>(m_store.contactLists);
+        run.conversationIndex =
+            std::make_unique<ConversationIndex>(m_store.contactLists, m_store.smsLists);
+        run.rows = makeRecordRows(m_store, *run.contactIndex, *run.conversationIndex);
+    }
+    m_contactIndex = std::move(run.contactIndex);
+    m_conversationIndex = std::move(run.conversationIndex);
+    m_rows = std::make_unique<RecordRows>(std::move(run.rows));
+    if (m_contactBoard != nullptr)
+        m_contactBoard->setIndex(m_contactIndex.get());
+    if (m_messageBoard != nullptr)
+        m_messageBoard->setIndex(m_conversationIndex.get());
+}
+
+void CMainDlg::setCategoryCaption(RecordCategory category, const std::string& caption,
+                                  int32_t count) {
+    QTreeWidgetItem* item = category == RecordCategory::Contacts ? m_contactsItem : m_messageItem;
+    const QString text = QString::fromUtf8(caption);
+    m_tree->SetItemInfo(&text, item, count);
+}
+
+void CMainDlg::showPauseAndStop() {
+    m_pause->show();
+    m_stop->show();
+}
+
+void CMainDlg::setProgress(int32_t percent) {
+    m_progress->setValue(std::clamp(percent, 0, 100));
+}
+
+void CMainDlg::onBack() {
+    if (m_hooks.messageBox(skin::CMsgBox::kWarn, skin::CMsgBox::kYes | skin::CMsgBox::kNo,
+                           "Are you sure to go back to reload the data from Android phone?",
+                           this) != skin::CMsgBox::IDC_YES)
+        return;
+    clearRecords();
+    resetForReload(m_store);
+    const QString contacts = QStringLiteral("Contacts");
+    const QString message = QStringLiteral("Message");
+    m_tree->SetItemInfo(&contacts, m_contactsItem, 0);
+    m_tree->SetItemInfo(&message, m_messageItem, 0);
+    for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem})
+        m_tree->SetCheckState(item, 0x1000);
+    m_tree->SetCheckState(m_rootItem, 0x1000);
+    m_tree->setCurrentItem(m_rootItem);
+    m_list->hide();
+    m_tree->hide();
+    m_recover->hide();
+    m_back->hide();
+    m_exportTotal = 0;
+    m_progress->setValue(0);
+    m_screen = 1;
+    m_loadState = -1;
+    m_gifTimerRunning = false;
+    m_gifTimer.stop();
+    repaint();
+    deleteStaleCopies(m_paths);
+    startAcquisition();
+}
+
+void CMainDlg::onRefresh() {
+    m_refresh->hide();
+    m_problemsLink->hide();
+    m_gifTimerRunning = false;
+    m_gifTimer.stop();
+    m_loadState = -1;
+    update();
+    startAcquisition();
+}
+
+void CMainDlg::onPause() {
+    // Only loading and export pause; the acquisition runs on the connect screen.
+    if (!m_workerRunning || m_screen != 2)
+        return;
+    m_controls.runEvent.reset();
+    m_animate->Stop();
+    m_pause->hide();
+    m_continue->show();
+}
+
+void CMainDlg::onContinue() {
+    if (!m_workerRunning || m_screen != 2)
+        return;
+    m_controls.runEvent.set();
+    m_animate->Start();
+    m_continue->hide();
+    m_pause->show();
+}
+
+void CMainDlg::onStop() {
+    // The flag first: a paused worker woken before it would handle one more
+    // record.
+    m_controls.stopRequested = true;
+    m_controls.runEvent.set();
+}
+
+UpdateActions CMainDlg::updateActions() {
+    UpdateActions actions;
+    actions.askUser = m_hooks.messageBox;
+    actions.openUrl = [this](const QUrl& url) {
+        m_hooks.openUrl(url);
+        return true;
+    };
+    return actions;
+}
+
+void CMainDlg::onUpdateTimer() {
+    // The check belongs to the window: closing the window abandons a
+    // request still under way without it touching anything.
+    auto* check = new UpdateCheck(programUpdateCheckOptions(), this);
+    connect(check, &UpdateCheck::updateFound, this, [this] {
+        if (!m_closing)
+            onUpdateFound(this, updateActions());
+    });
+    check->updateThreadProc();
+}
+
+void CMainDlg::showMainMenu() {
+    MainMenuActions actions;
+    actions.update = updateActions();
+    actions.closeWindow = [this](int code) {
+        closeWith(code);
+        return code;
+    };
+    runMainMenuCommand(this, m_hooks.trackMenu(this), actions);
+}
+
+void CMainDlg::failedToStartWorker() {
+    m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
+                       "The program could not start a worker thread. Close other programs "
+                       "and try again.",
+                       this);
+}
+
+void CMainDlg::stopWorkers() {
+    // Later calls from the workers are dropped, and a worker waiting for the
+    // window is released.
+    m_bridge->close();
+    if (m_acquireStop)
+        m_acquireStop->request();
+    m_controls.stopRequested = true;
+    m_controls.runEvent.set();
+}
+
+void CMainDlg::joinWorkers() {
+    join(m_acquireThread);
+    join(m_loadThread);
+    join(m_exportThread);
+    m_workerRunning = false;
+}
+
+void CMainDlg::clearRecords() {
+    // The rows and the boards point into the store: empty them first.
+    if (m_list != nullptr) {
+        m_list->DeleteAllItems();
+        m_list->DeleteAllColumns();
+    }
+    if (m_contactBoard != nullptr)
+        m_contactBoard->clearContent();
+    if (m_messageBoard != nullptr)
+        m_messageBoard->clearContent();
+    delete m_contactBoard;
+    m_contactBoard = nullptr;
+    delete m_messageBoard;
+    m_messageBoard = nullptr;
+    m_currentCategory = nullptr;
+    m_rows.reset();
+    m_contactIndex.reset();
+    m_conversationIndex.reset();
+    fennaro::clearRecords(m_store);
+}
+
+void CMainDlg::closeWith(int result) {
+    if (m_closing)
+        return;
+    m_closing = true;
+    // Nothing shows a closed window again; hide it first so the close is
+    // seen at once even while a worker finishes its current step.
+    hide();
+    stopWorkers();
+    joinWorkers();
+    clearRecords();
+    platform::deleteFile(m_paths.localContactsDb);
+    platform::deleteFile(m_paths.localSmsDb);
+    if (m_gifTimerRunning) {
+        m_gifTimer.stop();
+        m_gifTimerRunning = false;
+    }
+    m_updateTimer.stop();
+    killHelperProcesses();
+    done(result);
+}
+
+void CMainDlg::closeEvent(QCloseEvent* e) {
+    if (!m_closing)
+        closeWith(kClosedBySystem);
+    e->accept();
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* e) {
+    // Enter and Escape leave the window open.
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        e->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(e);
+    }
+}
+
+void CMainDlg::mousePressEvent(QMouseEvent* e) {
+    // A press anywhere on the background drags the frameless window.
+    if (e->button() != Qt::LeftButton)
+        return;
+    QWindow* handle = windowHandle();
+    if (handle != nullptr && handle->startSystemMove())
+        return;
+    m_dragger.Press(this, e->globalPosition().toPoint());
+}
+
+void CMainDlg::mouseMoveEvent(QMouseEvent* e) {
+    m_dragger.Move(this, e->globalPosition().toPoint(), e->buttons() & Qt::LeftButton);
+}
+
+} // namespace fennaro

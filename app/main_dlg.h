@@ -1,0 +1,270 @@
+// The program's only top-level window: a frameless, picture-drawn dialog that
+// holds the whole flow. It pulls the databases on its connect screen, carves
+// and loads them, shows live and deleted records side by side on its data
+// screen, and writes the checked records with Recover. Workers (acquisition,
+// loading, export) run on threads of their own and reach the window only
+// through queued calls; every worker is stopped and joined before the window
+// goes.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QRect>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "acquire/acquire_worker.h"
+#include "app/dialog_hooks.h"
+#include "export/record_export.h"
+#include "records/record_store.h"
+#include "skin/skin_image.h"
+#include "skin/window_helpers.h"
+#include "update/product_info.h"
+
+class QProgressBar;
+class QTreeWidgetItem;
+
+namespace skin {
+class CImgButton;
+class CTreeViewEx1;
+class CListViewCheck1;
+class CAnimateImg;
+class CMyHyperLink;
+} // namespace skin
+
+namespace fennaro {
+
+class CContactInfoBoard;
+class CMsgInfoBoard;
+class ContactDataIndex;
+class ConversationIndex;
+class WindowBridge;
+struct UpdateActions;
+struct RecordRows;
+struct RecordRow;
+namespace platform {
+class StopSignal;
+}
+
+// Where the window finds the helper and puts the copies, and how long the
+// acquisition waits; tests and the tour shorten the wait.
+struct MainDlgOptions {
+    // The helper program lies here (the program's own folder).
+    std::string programFolder;
+    // The copies go below this folder (the user's home).
+    std::string homeFolder;
+    // The pause before the first helper command, which gives the connect
+    // screen its moment.
+    std::chrono::milliseconds acquireDelay{5000};
+    HelperLimits helperLimits;
+    // Whether the update check runs one second after the window opens.
+    bool armUpdateTimer = true;
+};
+
+class CMainDlg : public QDialog {
+    Q_OBJECT
+  public:
+    // Control ids; the buttons report them when clicked.
+    static constexpr int IDC_CLOSE = 1000;
+    static constexpr int IDC_MINIMIZE = 1001;
+    static constexpr int IDC_TREE = 1003;
+    static constexpr int IDC_LIST = 1004;
+    static constexpr int IDC_PROGRESS = 1005;
+    static constexpr int IDC_PAUSE = 1006;
+    static constexpr int IDC_STOP = 1007;
+    static constexpr int IDC_CONTINUE = 1008;
+    static constexpr int IDC_ANIMATE = 1009;
+    static constexpr int IDC_RECOVER = 1010;
+    static constexpr int IDC_MENU = 1024;
+    static constexpr int IDC_HOME = 1029;
+    static constexpr int IDC_HELP = 1031;
+    static constexpr int IDC_BACK = 1032;
+    static constexpr int IDC_REFRESH = 1033;
+
+    // Exit codes: the close button, the window system's close and Exit.
+    static constexpr int kClosedByButton = 1000;
+    static constexpr int kClosedBySystem = 0;
+
+    static constexpr int kWidth = 984;
+    static constexpr int kHeight = 674;
+    // The connecting animation's and the failure picture's place.
+    static constexpr QRect kAnimationRect{120, 230, 785, 331};
+
+    // Builds the window, its controls and pictures, and starts the first
+    // acquisition (the window's initialisation).
+    explicit CMainDlg(MainDlgOptions options, DialogHooks hooks = {}, QWidget* parent = nullptr);
+    // Stops and joins every worker that still runs.
+    ~CMainDlg() override;
+
+    // Carries out a command by control id, as a click on its button does.
+    void onCommand(int id);
+    // Ends the window with an exit code after the close sequence (the close
+    // button, the window system's close and the menu's Exit).
+    void closeWith(int result);
+
+    // State, for the tour and the tests.
+    int screen() const { return m_screen; }
+    int loadState() const { return m_loadState; }
+    bool workerRunning() const { return m_workerRunning; }
+    bool gifTimerRunning() const { return m_gifTimerRunning; }
+    const RecordStore& store() const { return m_store; }
+    RecordStore& store() { return m_store; }
+    const LocalDbPaths& localCopies() const { return m_paths; }
+    const std::string& outputFolder() const { return m_outputFolder; }
+    int32_t exportTotal() const { return m_exportTotal; }
+    std::string programVersion() const { return m_programVersion; }
+
+    // Controls, for the tour and the tests.
+    skin::CImgButton* button(int id) const;
+    skin::CTreeViewEx1* tree() const { return m_tree; }
+    QTreeWidgetItem* rootItem() const { return m_rootItem; }
+    QTreeWidgetItem* contactsItem() const { return m_contactsItem; }
+    QTreeWidgetItem* messageItem() const { return m_messageItem; }
+    QTreeWidgetItem* currentCategory() const { return m_currentCategory; }
+    skin::CListViewCheck1* recordList() const { return m_list; }
+    QProgressBar* progressBar() const { return m_progress; }
+    skin::CAnimateImg* stripAnimation() const { return m_animate; }
+    skin::CMyHyperLink* problemsLink() const { return m_problemsLink; }
+    CContactInfoBoard* contactBoard() const { return m_contactBoard; }
+    CMsgInfoBoard* messageBoard() const { return m_messageBoard; }
+    // The frame of the connecting animation shown next.
+    int gifFrameIndex() const { return m_gifFrameIndex; }
+
+    // Composes the whole window surface as painting does (for the tests).
+    QImage composeSurface();
+
+  signals:
+    // A worker has ended and the window has handled it (for the tests and
+    // the tour, which wait on the flow instead of on the clock).
+    void acquireFinished();
+    void loadFinished();
+    void exportFinished();
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    // Escape must not close the window.
+    void reject() override {}
+
+  private:
+    // Set-up (main_dlg_layout.cpp).
+    void setUpWindow();
+    void setUpControls();
+    skin::CImgButton* addButton(int id, const QString& image, int x, int y, int frames);
+    void paintConnectScreen(QPainter& p);
+    void paintFailureTexts(QPainter& p);
+    void onGifTimer();
+    void armGifTimer(int ms);
+
+    // The flow (main_dlg.cpp).
+    void startAcquisition();
+    void onAcquireDone();
+    void startLoading();
+    void onLoadDone();
+    void onBack();
+    void onRefresh();
+    void onPause();
+    void onContinue();
+    void onStop();
+    void onUpdateTimer();
+    UpdateActions updateActions();
+    void showMainMenu();
+    void setCategoryCaption(RecordCategory category, const std::string& caption, int32_t count);
+    void showPauseAndStop();
+    void setProgress(int32_t percent);
+    void clearRecords();
+    void stopWorkers();
+    void joinWorkers();
+    void failedToStartWorker();
+
+    // The record views (main_dlg_records.cpp).
+    void populateRecordList();
+    void onTreeItemCheck(QTreeWidgetItem* item, int state);
+    void onListItemCheck(int row, int state);
+    void onListClick(int row);
+    void appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record));
+    void fillContactRows();
+    void fillMessageRows();
+    void recomputeRootCheck();
+    void setCategoryChecked(QTreeWidgetItem* item, bool checked);
+    void takeLoadedViews();
+
+    // Recover (main_dlg_recover.cpp).
+    void onRecover();
+    void onExportDone(int32_t unwrittenRecords);
+
+    MainDlgOptions m_options;
+    DialogHooks m_hooks;
+
+    int m_screen = 1;
+    int m_loadState = -1;
+    bool m_workerRunning = false;
+    bool m_closing = false;
+    bool m_gifTimerRunning = false;
+    // The frame of the connecting animation shown now, and the next one.
+    int m_activeGifFrame = 0;
+    int m_gifFrameIndex = 0;
+    std::string m_programVersion = kProgramVersion;
+    LocalDbPaths m_paths;
+
+    RecordStore m_store;
+    WorkerControls m_controls;
+    std::shared_ptr<WindowBridge> m_bridge;
+    std::shared_ptr<platform::StopSignal> m_acquireStop;
+    std::thread m_acquireThread;
+    std::thread m_loadThread;
+    std::thread m_exportThread;
+    std::unique_ptr<struct LoadRun> m_loadRun;
+    std::unique_ptr<struct ExportRun> m_exportRun;
+    std::unique_ptr<struct AcquireRun> m_acquireRun;
+
+    std::string m_outputFolder;
+    int32_t m_exportTotal = 0;
+
+    // Pictures held for the window's life.
+    QImage m_mainBg1;
+    QImage m_mainBg2;
+    QImage m_step1;
+    QImage m_contactsImage;
+    QImage m_messageImage;
+    QImage m_loadFail;
+    skin::AnimatedPicture m_loadData;
+    QTimer m_gifTimer;
+    QTimer m_updateTimer;
+    skin::WindowDragger m_dragger;
+
+    // Controls.
+    skin::CImgButton* m_minimize = nullptr;
+    skin::CImgButton* m_close = nullptr;
+    skin::CImgButton* m_menu = nullptr;
+    skin::CImgButton* m_home = nullptr;
+    skin::CImgButton* m_help = nullptr;
+    skin::CImgButton* m_back = nullptr;
+    skin::CImgButton* m_pause = nullptr;
+    skin::CImgButton* m_continue = nullptr;
+    skin::CImgButton* m_stop = nullptr;
+    skin::CImgButton* m_recover = nullptr;
+    skin::CImgButton* m_refresh = nullptr;
+    skin::CTreeViewEx1* m_tree = nullptr;
+    QTreeWidgetItem* m_rootItem = nullptr;
+    QTreeWidgetItem* m_contactsItem = nullptr;
+    QTreeWidgetItem* m_messageItem = nullptr;
+    QTreeWidgetItem* m_currentCategory = nullptr;
+    skin::CListViewCheck1* m_list = nullptr;
+    QProgressBar* m_progress = nullptr;
+    skin::CAnimateImg* m_animate = nullptr;
+    skin::CMyHyperLink* m_problemsLink = nullptr;
+    CContactInfoBoard* m_contactBoard = nullptr;
+    CMsgInfoBoard* m_messageBoard = nullptr;
+    std::unique_ptr<ContactDataIndex> m_contactIndex;
+    std::unique_ptr<ConversationIndex> m_conversationIndex;
+    std::unique_ptr<RecordRows> m_rows;
+};
+
+} // namespace fennaro

@@ -1,0 +1,179 @@
+// The data screen's record views: the list of the selected category, the
+// boards that show the clicked record, and the check marks kept in step
+// between the records, the list rows and the tree.
+#include <QStringList>
+#include <QTreeWidgetItem>
+
+#include "app/main_dlg.h"
+#include "records/check_marks.h"
+#include "records/contact_fields.h"
+#include "records/conversation_index.h"
+#include "skin/header_ctrl_check.h"
+#include "skin/list_view_check1.h"
+#include "skin/skin_messages.h"
+#include "skin/tree_view_ex1.h"
+#include "views/contact_info_board.h"
+#include "views/msg_info_board.h"
+#include "views/record_rows.h"
+
+namespace fennaro {
+
+namespace {
+
+// The tree's check values for SetCheckState.
+constexpr int kTreeUnchecked = 0x1000;
+constexpr int kTreeChecked = 0x2000;
+
+} // namespace
+
+void CMainDlg::populateRecordList() {
+    QTreeWidgetItem* item = m_tree->currentItem();
+    if (item == nullptr || item == m_rootItem)
+        return;
+    const skin::TreeItemRecord* record = m_tree->GetItemRecord(item);
+    if (record == nullptr || record->count == 0 || m_rows == nullptr)
+        return;
+    m_currentCategory = item;
+    m_list->Header()->SetCheckAll(m_tree->GetStateImage(item) == skin::kStateChecked);
+    m_list->DeleteAllItems();
+    m_list->DeleteAllColumns();
+    if (record->category == 0)
+        fillContactRows();
+    else
+        fillMessageRows();
+}
+
+void CMainDlg::appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record)) {
+    // The texts were made when the store was loaded; only the check marks,
+    // which the user changes, are read now.
+    std::vector<skin::ListRow> listRows;
+    listRows.reserve(rows.size());
+    for (const RecordRow& row : rows)
+        listRows.push_back({row.cells, row.record,
+                            checked(row.record) ? skin::kStateChecked : skin::kStateUnchecked});
+    m_list->AppendRows(std::move(listRows));
+}
+
+void CMainDlg::fillContactRows() {
+    if (m_messageBoard != nullptr)
+        m_messageBoard->hide();
+    m_list->hide();
+    m_list->setGeometry(225, 32, 507, 576);
+    m_list->InsertColumn(0, QStringLiteral("Name"), 150);
+    m_list->InsertColumn(1, QStringLiteral("Phone"), 170);
+    m_list->InsertColumn(2, QStringLiteral("Company"), 180);
+    m_list->InsertColumn(3, QStringLiteral("Email"), 150);
+    appendRows(m_rows->contacts,
+               [](void* record) { return isChecked(*static_cast<ContactNode*>(record)); });
+    if (m_contactBoard == nullptr) {
+        m_contactBoard = new CContactInfoBoard(this);
+        m_contactBoard->setIndex(m_contactIndex.get());
+    }
+    m_list->SetListKind(1);
+    m_list->show();
+    m_contactBoard->show();
+    m_contactBoard->showContact(static_cast<const ContactNode*>(
+        m_list->GetItemCount() > 0 ? m_list->GetItemData(0) : nullptr));
+}
+
+void CMainDlg::fillMessageRows() {
+    if (m_contactBoard != nullptr)
+        m_contactBoard->hide();
+    m_list->hide();
+    m_list->setGeometry(225, 32, 497, 576);
+    m_list->InsertColumn(0, QStringLiteral("Name"), 220);
+    m_list->InsertColumn(1, QStringLiteral("Phone"), 276);
+    appendRows(m_rows->messages,
+               [](void* record) { return isChecked(*static_cast<ThreadNode*>(record)); });
+    if (m_messageBoard == nullptr) {
+        m_messageBoard = new CMsgInfoBoard(this);
+        m_messageBoard->setIndex(m_conversationIndex.get());
+    }
+    const bool hasRows = m_list->GetItemCount() > 0;
+    if (hasRows) {
+        m_list->SelectRow(0);
+        m_list->setFocus();
+        m_list->EnsureVisible(0);
+    }
+    m_messageBoard->showConversation(
+        static_cast<const ThreadNode*>(hasRows ? m_list->GetItemData(0) : nullptr));
+    m_list->SetListKind(2);
+    m_list->show();
+    m_messageBoard->show();
+}
+
+void CMainDlg::onTreeItemCheck(QTreeWidgetItem* item, int state) {
+    if (item == nullptr)
+        return;
+    if (item == m_currentCategory) {
+        m_list->Header()->SetCheckAll(state == 1);
+        for (int row = 0, rows = m_list->GetItemCount(); row < rows; ++row)
+            m_list->SetStateImage(row, state == 1 ? skin::kStateChecked : skin::kStateUnchecked);
+        m_list->viewport()->update();
+    }
+    const int32_t mark = state == 1 ? 1 : 0;
+    if (item == m_contactsItem) {
+        setChecked(m_store.contactsCategory, state == 1);
+        for (ContactNode& companion : m_store.contactLists.companionContacts)
+            setChecked(companion, mark);
+        for (ContactNode& contact : m_store.contactLists.contacts)
+            setChecked(contact, mark);
+        for (ContactNode& contact : m_store.deletedContacts)
+            setChecked(contact, mark);
+    } else if (item == m_messageItem) {
+        setChecked(m_store.messageCategory, state == 1);
+        for (ThreadNode& thread : m_store.smsLists.threads)
+            setChecked(thread, mark);
+        for (ThreadNode& sms : m_store.deletedSms)
+            setChecked(sms, mark);
+    }
+}
+
+void CMainDlg::onListItemCheck(int row, int state) {
+    void* data = m_list->GetItemData(row);
+    if (data == nullptr || m_currentCategory == nullptr)
+        return;
+    // A row's data is its record: setting the mark through it is what
+    // looking the record up among the live and deleted ones would find.
+    const int32_t mark = state == 1 ? 1 : 0;
+    if (m_currentCategory == m_contactsItem)
+        setChecked(*static_cast<ContactNode*>(data), mark);
+    else if (m_currentCategory == m_messageItem)
+        setChecked(*static_cast<ThreadNode*>(data), mark);
+    else
+        return;
+    setCategoryChecked(m_currentCategory, m_list->Header()->IsCheckAll());
+    recomputeRootCheck();
+}
+
+void CMainDlg::onListClick(int) {
+    const int row = m_list->GetSelectedRow();
+    if (row < 0)
+        return;
+    void* data = m_list->GetItemData(row);
+    if (m_currentCategory == m_contactsItem && m_contactBoard != nullptr)
+        m_contactBoard->showContact(static_cast<const ContactNode*>(data));
+    else if (m_currentCategory == m_messageItem && m_messageBoard != nullptr)
+        m_messageBoard->showConversation(static_cast<const ThreadNode*>(data));
+}
+
+void CMainDlg::setCategoryChecked(QTreeWidgetItem* item, bool checked) {
+    m_tree->SetCheckState(item, checked ? kTreeChecked : kTreeUnchecked);
+    if (item == m_contactsItem)
+        setChecked(m_store.contactsCategory, checked);
+    else if (item == m_messageItem)
+        setChecked(m_store.messageCategory, checked);
+}
+
+void CMainDlg::recomputeRootCheck() {
+    // Contacts and Message, then three slots that stay empty.
+    for (QTreeWidgetItem* category : {m_contactsItem, m_messageItem}) {
+        if (category != nullptr && m_tree->GetStateImage(category) == skin::kStateUnchecked) {
+            m_tree->SetCheckState(m_rootItem, kTreeUnchecked);
+            return;
+        }
+    }
+    m_tree->SetCheckState(m_rootItem, kTreeChecked);
+}
+
+} // namespace fennaro

@@ -1,0 +1,508 @@
+// The main window driven as a user drives it, on generated phones served by
+// the demo helper: connect, load, browse, check and uncheck, Recover, Back,
+// Refresh, Pause, Continue, Stop and closing in every state.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidgetItem>
+
+#include "platform/file_ops.h"
+#include "records/contact_fields.h"
+#include "skin/header_ctrl_check.h"
+#include "skin/image_path.h"
+#include "skin/img_button.h"
+#include "skin/list_view_check1.h"
+#include "skin/msg_box.h"
+#include "skin/my_hyper_link.h"
+#include "skin/tree_view_ex1.h"
+#include "update/main_menu.h"
+#include "views/contact_info_board.h"
+#include "views/msg_info_board.h"
+#include "window_rig.h"
+
+using apptest::waitUntil;
+using apptest::WindowRig;
+using fennaro::CMainDlg;
+
+namespace {
+
+// Returns whether the button with id is visible.
+bool shown(CMainDlg& w, int id) {
+    return w.button(id) != nullptr && w.button(id)->isVisible();
+}
+
+// Returns the single Fennaro<time stamp> folder below root.
+QString onlyRunFolder(const QString& root) {
+    const QStringList runs = QDir(root).entryList({"Fennaro*"}, QDir::Dirs);
+    return runs.size() == 1 ? QDir(root).filePath(runs.first()) : QString();
+}
+
+// Returns whether the picture has a pixel of exactly colour c inside rect.
+bool hasPixel(const QImage& image, const QRect& rect, const QColor& c) {
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            if (image.pixelColor(x, y).rgb() == c.rgb())
+                return true;
+    return false;
+}
+
+// Clicks the middle of a list row, away from its check box.
+void clickRow(skin::CListViewCheck1* list, int row) {
+    list->EnsureVisible(row);
+    const QRect rect = list->visualRect(list->model()->index(row, 1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+// Clicks a list row's check box.
+void clickRowBox(skin::CListViewCheck1* list, int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->CheckBoxRect(row).center());
+}
+
+} // namespace
+
+class MainWindowTests : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() { skin::SetImageFolder(QStringLiteral(FENNARO_IMAGE_DIR)); }
+
+    // Connect screen, data screen, both categories, check marks in step, and
+    // Recover writing what the command line writes for the same checks.
+    void wholeRun() {
+        WindowRig rig;
+        CMainDlg& w = rig.open();
+        QCOMPARE(w.screen(), 1);
+        QCOMPARE(w.loadState(), -1);
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+
+        const fennaro::RecordStore& store = w.store();
+        const int contacts = int(store.contactLists.contacts.size() + store.deletedContacts.size());
+        const int messages = int(store.smsLists.threads.size() + store.deletedSms.size());
+        QVERIFY(!store.deletedContacts.empty());
+        QVERIFY(!store.deletedSms.empty());
+        QCOMPARE(w.tree()->GetItemText(w.contactsItem()), QString("Contacts (%1)").arg(contacts));
+        QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message (%1)").arg(messages));
+        QVERIFY(shown(w, CMainDlg::IDC_BACK) && shown(w, CMainDlg::IDC_RECOVER));
+        QVERIFY(!shown(w, CMainDlg::IDC_PAUSE) && !w.progressBar()->isVisible());
+
+        // Contacts are selected; deleted rows first, in red, every row checked.
+        skin::CListViewCheck1* list = w.recordList();
+        QCOMPARE(w.currentCategory(), w.contactsItem());
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->ListKind(), 1);
+        QCOMPARE(list->geometry(), QRect(225, 32, 507, 576));
+        QVERIFY(list->IsRowDeleted(0));
+        QVERIFY(!list->IsRowDeleted(list->GetItemCount() - 1));
+        QVERIFY(list->Header()->IsCheckAll());
+
+        // Unchecking one row unchecks the category and the root; checking it
+        // again checks both.
+        clickRowBox(list, 1);
+        QCOMPARE(list->GetStateImage(1), 1);
+        QCOMPARE(w.tree()->GetStateImage(w.contactsItem()), 1);
+        QCOMPARE(w.tree()->GetStateImage(w.rootItem()), 1);
+        auto* record = static_cast<fennaro::ContactNode*>(list->GetItemData(1));
+        QCOMPARE(record->checked, 0);
+        clickRowBox(list, 1);
+        QCOMPARE(record->checked, 1);
+        QCOMPARE(w.tree()->GetStateImage(w.contactsItem()), 2);
+        QCOMPARE(w.tree()->GetStateImage(w.rootItem()), 2);
+
+        // Space on the focused row toggles it like a click.
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(2, 0));
+        auto* third = static_cast<fennaro::ContactNode*>(list->GetItemData(2));
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(third->checked, 0);
+        QCOMPARE(w.tree()->GetStateImage(w.contactsItem()), 1);
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(third->checked, 1);
+        QCOMPARE(w.tree()->GetStateImage(w.contactsItem()), 2);
+
+        // A clicked row shows on the contact board: a deleted one as name and
+        // "Mobile:" number, a live one with its name and labelled values.
+        fennaro::CContactInfoBoard* contactBoard = w.contactBoard();
+        QVERIFY(contactBoard != nullptr && contactBoard->isVisible());
+        clickRow(list, 0);
+        QCOMPARE(contactBoard->name(), list->GetItemText(0, 0));
+        QCOMPARE(contactBoard->items().front().label, QString("Mobile:"));
+        QCOMPARE(contactBoard->items().front().value, list->GetItemText(0, 1));
+        const int liveRow = list->GetItemCount() - 1;
+        clickRow(list, liveRow);
+        auto* live = static_cast<const fennaro::ContactNode*>(list->GetItemData(liveRow));
+        const fennaro::ContactDataIndex index(store.contactLists);
+        const fennaro::ContactBoardFields fields = fennaro::contactBoardFields(*live, index);
+        QCOMPARE(contactBoard->name(), QString::fromUtf8(fields.name));
+        QCOMPARE(contactBoard->items().size() >= fields.items.size(), true);
+        for (size_t i = 0; i < fields.items.size(); ++i) {
+            QCOMPARE(contactBoard->items()[i].label, QString::fromUtf8(fields.items[i].label));
+            QCOMPARE(contactBoard->items()[i].value, QString::fromUtf8(fields.items[i].value));
+        }
+
+        // The message list: its own columns and place, row 0 selected.
+        w.tree()->setCurrentItem(w.messageItem());
+        QCOMPARE(w.currentCategory(), w.messageItem());
+        QCOMPARE(list->ListKind(), 2);
+        QCOMPARE(list->geometry(), QRect(225, 32, 497, 576));
+        QVERIFY(list->GetItemCount() > 0 && list->GetItemCount() <= messages);
+        QCOMPARE(list->GetSelectedRow(), 0);
+        QVERIFY(contactBoard->isHidden());
+
+        // A live conversation shows every message under its date line,
+        // received ones on the left and sent ones on the right.
+        fennaro::CMsgInfoBoard* messageBoard = w.messageBoard();
+        QVERIFY(messageBoard != nullptr && messageBoard->isVisible());
+        int conversationRow = -1;
+        for (int row = 0; row < list->GetItemCount() && conversationRow < 0; ++row)
+            if (!list->IsRowDeleted(row))
+                conversationRow = row;
+        QVERIFY(conversationRow >= 0);
+        clickRow(list, conversationRow);
+        auto* thread = static_cast<const fennaro::ThreadNode*>(list->GetItemData(conversationRow));
+        std::vector<const fennaro::MessageNode*> shownMessages;
+        for (const fennaro::MessageNode& m : store.smsLists.messages)
+            if (m.conversationId == thread->conversationId && !m.body.empty())
+                shownMessages.push_back(&m);
+        QCOMPARE(messageBoard->items().size(), shownMessages.size());
+        for (size_t i = 0; i < shownMessages.size(); ++i) {
+            const fennaro::CMsgInfoItem& item = messageBoard->items()[i];
+            QCOMPARE(item.header, QString::fromUtf8(shownMessages[i]->dateLine));
+            QCOMPARE(item.kind, shownMessages[i]->type == 1 ? 1 : 2);
+            if (item.kind == 1)
+                QCOMPARE(item.bubble.left, 0);
+            else
+                QCOMPARE(item.bubble.right, 215);
+        }
+
+        // Everything checked: the window writes what the command line writes.
+        rig.pickedFolder = rig.outputRoot() + "/window";
+        QDir().mkpath(*rig.pickedFolder);
+        QSignalSpy exported(&w, &CMainDlg::exportFinished);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 1);
+        QVERIFY(shown(w, CMainDlg::IDC_RECOVER) && !shown(w, CMainDlg::IDC_BACK));
+        QCOMPARE(rig.asked.last().kind, skin::CMsgBox::kRight);
+        QVERIFY(rig.asked.last().text.startsWith(
+            QString("Recovering finished, %1 files have been recovered.\nSaveFile:")
+                .arg(contacts + messages)));
+
+        const QString cliRoot = rig.outputRoot() + "/cli";
+        QDir().mkpath(cliRoot);
+        QProcess cli;
+        cli.start(QStringLiteral(FENNARO_RECOVER_PATH),
+                  {"export", QString::fromStdString(w.localCopies().localContactsDb),
+                   QString::fromStdString(w.localCopies().localSmsDb), cliRoot});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const auto windowFiles = apptest::filesBelow(onlyRunFolder(*rig.pickedFolder));
+        QVERIFY(!windowFiles.isEmpty());
+        QCOMPARE(windowFiles, apptest::filesBelow(onlyRunFolder(cliRoot)));
+
+        // Unchecking the Message category in the tree leaves its rows out.
+        QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {},
+                          w.tree()->CheckBoxRect(w.messageItem()).center());
+        QCOMPARE(list->GetStateImage(0), 1);
+        QVERIFY(!list->Header()->IsCheckAll());
+        QCOMPARE(w.tree()->GetStateImage(w.rootItem()), 1);
+        rig.pickedFolder = rig.outputRoot() + "/second";
+        QDir().mkpath(*rig.pickedFolder);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 2);
+        const QStringList folders =
+            QDir(onlyRunFolder(*rig.pickedFolder)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders, QStringList{QString("Contacts (%1)").arg(contacts)});
+
+        // Nothing checked: a warning, and no folder.
+        QTest::mouseClick(w.tree()->viewport(), Qt::LeftButton, {},
+                          w.tree()->CheckBoxRect(w.contactsItem()).center());
+        rig.pickedFolder = rig.outputRoot() + "/none";
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QCOMPARE(rig.asked.last().text, QString("Please select the file(s) you want to recover."));
+        QVERIFY(!QDir(*rig.pickedFolder).exists());
+    }
+
+    // Back asks first; Yes goes to the connect screen and loads afresh.
+    void back() {
+        WindowRig rig;
+        CMainDlg& w = rig.openLoaded();
+        const QString caption = w.tree()->GetItemText(w.contactsItem());
+        rig.answers = {skin::CMsgBox::IDC_NO};
+        w.onCommand(CMainDlg::IDC_BACK);
+        QCOMPARE(rig.asked.last().text,
+                 QString("Are you sure to go back to reload the data from Android phone?"));
+        QCOMPARE(rig.asked.last().flags, skin::CMsgBox::kYes | skin::CMsgBox::kNo);
+        QCOMPARE(w.screen(), 2);
+        QVERIFY(w.recordList()->GetItemCount() > 0);
+
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_BACK);
+        QCOMPARE(w.screen(), 1);
+        QCOMPARE(w.loadState(), -1);
+        QVERIFY(!w.tree()->isVisible() && !w.recordList()->isVisible());
+        QCOMPARE(w.contactBoard(), nullptr);
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(w.tree()->GetItemText(w.contactsItem()), caption);
+        QCOMPARE(w.store().totalCount, w.store().loadedCount);
+    }
+
+    // Without a helper the failure screen shows; Refresh tries again without
+    // deleting anything.
+    void failureAndRefresh() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open();
+        QVERIFY(waitUntil([&] { return w.loadState() == 0; }));
+        QCOMPARE(w.screen(), 1);
+        QVERIFY(shown(w, CMainDlg::IDC_REFRESH));
+        QVERIFY(w.problemsLink()->isVisible());
+        QCOMPARE(w.problemsLink()->Label(), QString("Have Problems?"));
+        QVERIFY(!w.gifTimerRunning());
+        const QImage surface = w.composeSurface();
+        QVERIFY(hasPixel(surface, QRect(100, 570, 300, 16), QColor(189, 58, 6)));
+        QVERIFY(hasPixel(surface, QRect(120, 590, 300, 16), QColor(10, 0, 0)));
+
+        // A stale copy left by an earlier run stays through a Refresh.
+        const std::string stale = w.localCopies().localSmsDb;
+        QFile(QString::fromStdString(stale)).open(QIODevice::WriteOnly);
+        w.onCommand(CMainDlg::IDC_REFRESH);
+        QCOMPARE(w.loadState(), -1);
+        QVERIFY(!shown(w, CMainDlg::IDC_REFRESH) && !w.problemsLink()->isVisible());
+        QVERIFY(fennaro::platform::fileExists(stale));
+        // The empty copy arrived (it stands on disk), so the window goes on
+        // to an empty data screen rather than crashing on it.
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message"));
+    }
+
+    // Pause holds the loading worker until Continue; Stop ends it early.
+    void pauseContinueStopLoading() {
+        testdata::PhoneSpec spec = WindowRig::smallPhone();
+        spec.contacts = 400;
+        WindowRig rig(spec);
+        CMainDlg& w = rig.open();
+        // Pause at the first move of the progress bar: the worker waits for
+        // the window there, so the pause is in place before its next record.
+        bool paused = false;
+        connect(w.progressBar(), &QProgressBar::valueChanged, &w, [&] {
+            if (!paused) {
+                paused = true;
+                w.onCommand(CMainDlg::IDC_PAUSE);
+            }
+        });
+        QVERIFY(waitUntil([&] { return paused; }));
+        QVERIFY(shown(w, CMainDlg::IDC_CONTINUE) && !shown(w, CMainDlg::IDC_PAUSE));
+        const int progress = w.progressBar()->value();
+        QTest::qWait(300);
+        QVERIFY(w.workerRunning());
+        QCOMPARE(w.progressBar()->value(), progress);
+        QVERIFY(w.store().loadedCount < w.store().totalCount);
+
+        w.onCommand(CMainDlg::IDC_CONTINUE);
+        QVERIFY(shown(w, CMainDlg::IDC_PAUSE) && !shown(w, CMainDlg::IDC_CONTINUE));
+        QVERIFY(waitUntil([&] { return !w.workerRunning(); }));
+        QCOMPARE(w.store().loadedCount, w.store().totalCount);
+
+        // Stop while nothing runs changes nothing; Back then loads everything.
+        w.onCommand(CMainDlg::IDC_STOP);
+        QVERIFY(shown(w, CMainDlg::IDC_RECOVER));
+        bool stopped = false;
+        disconnect(w.progressBar(), nullptr, &w, nullptr);
+        connect(w.progressBar(), &QProgressBar::valueChanged, &w, [&](int value) {
+            if (!stopped && value > 0 && w.workerRunning()) {
+                stopped = true;
+                w.onCommand(CMainDlg::IDC_STOP);
+            }
+        });
+        w.onCommand(CMainDlg::IDC_BACK);
+        QVERIFY(waitUntil([&] { return stopped && !w.workerRunning() && w.screen() == 2; }));
+        // Stopped during the contacts: only live contacts loaded so far, no
+        // messages.
+        QVERIFY(w.store().loadedCount < w.store().totalCount);
+        QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message"));
+        QVERIFY(shown(w, CMainDlg::IDC_BACK) && shown(w, CMainDlg::IDC_RECOVER));
+    }
+
+    // Pause and Stop during a Recover.
+    void pauseAndStopExport() {
+        testdata::PhoneSpec spec = WindowRig::smallPhone();
+        spec.contacts = 400;
+        WindowRig rig(spec);
+        CMainDlg& w = rig.openLoaded();
+        rig.pickedFolder = rig.outputRoot();
+        bool paused = false;
+        connect(w.progressBar(), &QProgressBar::valueChanged, &w, [&](int value) {
+            if (!paused && value > 0 && w.workerRunning()) {
+                paused = true;
+                w.onCommand(CMainDlg::IDC_PAUSE);
+            }
+        });
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(waitUntil([&] { return paused; }));
+        const int handled = w.store().loadedCount;
+        QTest::qWait(300);
+        QCOMPARE(w.store().loadedCount, handled);
+        // Check marks stay usable while the export waits.
+        clickRowBox(w.recordList(), 0);
+
+        w.onCommand(CMainDlg::IDC_STOP);
+        QVERIFY(waitUntil([&] { return !w.workerRunning(); }));
+        QVERIFY2(rig.asked.last().text.startsWith(
+                     QString("Recovering finished, %1 files have been recovered.").arg(handled)),
+                 qPrintable(rig.asked.last().text));
+        // Stopped during the contacts: no Message folder.
+        const QStringList folders =
+            QDir(onlyRunFolder(rig.outputRoot())).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders.size(), 1);
+        QVERIFY(folders.first().startsWith("Contacts"));
+    }
+
+    // Closing in any state ends within moments, whatever runs, and leaves no
+    // copy behind.
+    void closeInEveryState() {
+        enum class State { Connecting, Failed, LoadingPaused, Loaded, ExportPaused };
+        for (State state : {State::Connecting, State::Failed, State::LoadingPaused, State::Loaded,
+                            State::ExportPaused}) {
+            WindowRig rig(WindowRig::smallPhone(), state != State::Failed);
+            CMainDlg& w = rig.open(state == State::Connecting ? std::chrono::milliseconds(5000)
+                                                              : std::chrono::milliseconds(0));
+            bool paused = false;
+            const auto pauseAtFirstStep = [&] {
+                connect(w.progressBar(), &QProgressBar::valueChanged, &w, [&](int value) {
+                    if (!paused && value > 0 && w.workerRunning()) {
+                        paused = true;
+                        w.onCommand(CMainDlg::IDC_PAUSE);
+                    }
+                });
+            };
+            if (state == State::LoadingPaused)
+                pauseAtFirstStep();
+            if (state == State::Failed)
+                QVERIFY(waitUntil([&] { return w.loadState() == 0; }));
+            if (state == State::Loaded || state == State::ExportPaused)
+                QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+            if (state == State::ExportPaused) {
+                pauseAtFirstStep();
+                rig.pickedFolder = rig.outputRoot();
+                w.onCommand(CMainDlg::IDC_RECOVER);
+            }
+            if (state == State::LoadingPaused || state == State::ExportPaused)
+                QVERIFY(waitUntil([&] { return paused; }));
+            const fennaro::LocalDbPaths copies = w.localCopies();
+
+            QElapsedTimer clock;
+            clock.start();
+            w.onCommand(CMainDlg::IDC_CLOSE);
+            // Well below the acquisition's five-second pause: nothing is waited out.
+            QVERIFY2(clock.elapsed() < 3000, "closing waited for a worker");
+            QCOMPARE(w.result(), CMainDlg::kClosedByButton);
+            QVERIFY(!w.isVisible());
+            rig.destroyWindow();
+            QVERIFY(!fennaro::platform::fileExists(copies.localContactsDb));
+            QVERIFY(!fennaro::platform::fileExists(copies.localSmsDb));
+        }
+    }
+
+    // The window system's close gives 0; Enter and Escape leave the window open.
+    void keysAndSystemClose() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open();
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QTest::keyClick(&w, Qt::Key_Return);
+        QTest::keyClick(&w, Qt::Key_Enter);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.size(), QSize(CMainDlg::kWidth, CMainDlg::kHeight));
+        QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+        w.onCommand(CMainDlg::IDC_HOME);
+        w.onCommand(CMainDlg::IDC_HELP);
+        QCOMPARE(rig.openedUrls, QStringList({"https://www.quillmet.example/",
+                                              "https://www.quillmet.example/support"}));
+        w.close();
+        QCOMPARE(w.result(), CMainDlg::kClosedBySystem);
+    }
+
+    // The menu's Home and Help open the pages, Update the download page, no
+    // choice does nothing, and Exit closes like the window system (status 0).
+    void mainMenu() {
+        WindowRig rig;
+        CMainDlg& w = rig.openLoaded();
+        rig.menuChoices = {fennaro::ID_MENU_HOME, fennaro::ID_MENU_HELP, fennaro::ID_MENU_UPDATE,
+                           0};
+        for (int i = 0; i < 4; ++i)
+            w.onCommand(CMainDlg::IDC_MENU);
+        QCOMPARE(rig.openedUrls, QStringList({"https://www.quillmet.example/",
+                                              "https://www.quillmet.example/support",
+                                              "https://www.quillmet.example/download/"}));
+        QVERIFY(w.isVisible());
+        const fennaro::LocalDbPaths copies = w.localCopies();
+        rig.menuChoices = {fennaro::ID_MENU_EXIT};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(w.result(), CMainDlg::kClosedBySystem);
+        QVERIFY(!fennaro::platform::fileExists(copies.localContactsDb));
+    }
+
+    // On a real window system the window is frameless, rounded and centred.
+    void windowShape() {
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QSKIP("shapes need a window system; run under Xvfb");
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), QSize(CMainDlg::kWidth, CMainDlg::kHeight));
+        QVERIFY(!w.mask().isEmpty() && !w.mask().contains(QPoint(0, 0)));
+        QVERIFY(w.mask().contains(QPoint(2, 2)));
+        QVERIFY(w.mask().contains(QPoint(CMainDlg::kWidth - 1, CMainDlg::kHeight / 2)));
+        const QRect screen = w.QWidget::screen()->availableGeometry();
+        QVERIFY(qAbs(w.geometry().center().x() - screen.center().x()) <= 1);
+        // A press on the background and a move drag the window along.
+        const QPoint before = w.pos();
+        QTest::mousePress(&w, Qt::LeftButton, {}, QPoint(500, 400));
+        QMouseEvent move(QEvent::MouseMove, QPointF(540, 420), w.mapToGlobal(QPointF(540, 420)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &move);
+        QTest::mouseRelease(&w, Qt::LeftButton, {}, QPoint(540, 420));
+        QTRY_VERIFY(w.pos() != before);
+        w.onCommand(CMainDlg::IDC_CLOSE);
+    }
+
+    // A second start ends at once with status 0 while the first runs; without
+    // a window system the program ends with -1.
+    void singleInstanceAndExitStatus() {
+        QTemporaryDir runtime;
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("HOME", home.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(QStringLiteral(FENNARO_DEMO_WINDOW), {});
+        QVERIFY(first.waitForStarted());
+        QVERIFY(waitUntil([&] { return QFile::exists(runtime.filePath("Quillmet Fennaro")); }));
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.start(QStringLiteral(FENNARO_DEMO_WINDOW), {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
+        first.terminate();
+        QVERIFY(first.waitForFinished(10000));
+
+        QProcessEnvironment bare = env;
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            bare.remove(name);
+        QProcess headless;
+        headless.setProcessEnvironment(bare);
+        headless.start(QStringLiteral(FENNARO_DEMO_WINDOW), {});
+        QVERIFY(headless.waitForFinished(10000));
+        QCOMPARE(headless.exitCode(), 255);
+    }
+};
+
+QTEST_MAIN(MainWindowTests)
+#include "main_window_tests.moc"

@@ -1,0 +1,197 @@
+// fennaro-tour: drives the real main window through one whole recovery on the
+// demo phone, as a user would, and saves a picture of every screen:
+//   fennaro-tour DEMO_BIN_DIR OUT_DIR SHOT_DIR
+// DEMO_BIN_DIR holds the demo helper and its phone; the recovered files go
+// below OUT_DIR; the pictures go to SHOT_DIR. Message boxes are the real
+// skinned boxes, pictured and then answered. Exit status 0 when every step
+// was reached, 1 otherwise.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTreeWidgetItem>
+#include <cstdio>
+
+#include "app/main_dlg.h"
+#include "platform/program_paths.h"
+#include "skin/font_pool.h"
+#include "skin/image_path.h"
+#include "skin/list_view_check1.h"
+#include "skin/msg_box.h"
+#include "skin/tree_view_ex1.h"
+
+namespace {
+
+// Processes events until done() holds or timeoutMs passed; returns done().
+template <typename Done>
+bool waitFor(Done done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// Lets the window paint for a moment, as a user would see it.
+void settle(int ms = 400) {
+    waitFor([] { return false; }, ms);
+}
+
+class Tour {
+  public:
+    Tour(QString demoBin, QString outDir, QString shotDir)
+        : m_demoBin(std::move(demoBin)), m_outDir(QDir(outDir).absolutePath()),
+          m_shotDir(std::move(shotDir)) {}
+
+    // Runs every step; false at the first one that was not reached.
+    bool run() {
+        QDir().mkpath(m_outDir);
+        QDir().mkpath(m_shotDir);
+        return connectAndLoad() && failureScreen();
+    }
+
+  private:
+    // Saves a picture of a widget under a numbered name.
+    void shoot(QWidget& w, const QString& name) {
+        const QString path = QDir(m_shotDir).filePath(
+            QString("%1-%2.png").arg(++m_shots, 2, 10, QChar('0')).arg(name));
+        w.grab().save(path);
+        std::printf("  %s\n", qPrintable(path));
+    }
+
+    // The hooks of the tour: real message boxes, pictured and answered Yes or
+    // OK; the picker answers the output folder.
+    fennaro::DialogHooks hooks() {
+        fennaro::DialogHooks h;
+        h.messageBox = [this](int kind, int flags, const QString& text, QWidget* owner) {
+            skin::CMsgBox box(owner);
+            box.Prepare(kind, flags, text, owner);
+            box.show();
+            settle(300);
+            shoot(box, "message-box");
+            return (flags & skin::CMsgBox::kYes) ? skin::CMsgBox::IDC_YES : skin::CMsgBox::IDC_OK;
+        };
+        h.pickFolder = [this](QWidget*, const QString&) { return std::optional(m_outDir); };
+        h.openUrl = [](const QUrl&) {};
+        return h;
+    }
+
+    // Clicks the middle of a list row's second column, as the user selects it.
+    static void clickRow(skin::CListViewCheck1* list, int row) {
+        list->EnsureVisible(row);
+        const QRect rect = list->visualRect(list->model()->index(row, 1));
+        const QPointF at = rect.center();
+        QMouseEvent press(QEvent::MouseButtonPress, at, list->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, list->viewport()->mapToGlobal(at),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &press);
+        QApplication::sendEvent(list->viewport(), &release);
+        settle(200);
+    }
+
+    // The row of the record with the most lines to show: the largest live
+    // conversation, or the first row.
+    static int busiestConversationRow(fennaro::CMainDlg& w) {
+        skin::CListViewCheck1* list = w.recordList();
+        int best = 0;
+        size_t most = 0;
+        for (int row = 0; row < list->GetItemCount(); ++row) {
+            auto* thread = static_cast<const fennaro::ThreadNode*>(list->GetItemData(row));
+            if (thread == nullptr || thread->deleted != 0)
+                continue;
+            size_t count = 0;
+            for (const fennaro::MessageNode& m : w.store().smsLists.messages)
+                count += m.conversationId == thread->conversationId ? 1 : 0;
+            if (count > most) {
+                most = count;
+                best = row;
+            }
+        }
+        return best;
+    }
+
+    bool connectAndLoad() {
+        fennaro::MainDlgOptions options;
+        options.programFolder = m_demoBin.toStdString();
+        options.homeFolder = fennaro::platform::homeFolder();
+        options.acquireDelay = std::chrono::milliseconds(1500);
+        options.armUpdateTimer = false;
+        fennaro::CMainDlg w(options, hooks());
+        w.show();
+        settle(800);
+        shoot(w, "connecting");
+        if (!waitFor([&] { return w.screen() == 2 && !w.workerRunning(); }, 60000))
+            return fail("the data screen did not load");
+        settle();
+        skin::CListViewCheck1* list = w.recordList();
+        shoot(w, "contacts");
+        int liveRow = -1;
+        for (int row = 0; row < list->GetItemCount() && liveRow < 0; ++row)
+            if (!list->IsRowDeleted(row))
+                liveRow = row;
+        clickRow(list, 0);
+        shoot(w, "deleted-contact");
+        if (liveRow >= 0) {
+            clickRow(list, liveRow);
+            shoot(w, "live-contact");
+        }
+        w.tree()->setCurrentItem(w.messageItem());
+        settle();
+        shoot(w, "messages");
+        clickRow(list, busiestConversationRow(w));
+        shoot(w, "conversation");
+
+        w.onCommand(fennaro::CMainDlg::IDC_RECOVER);
+        if (!waitFor([&] { return !w.workerRunning(); }, 60000))
+            return fail("Recover did not finish");
+        std::printf("recovered into %s\n", w.outputFolder().c_str());
+        w.onCommand(fennaro::CMainDlg::IDC_CLOSE);
+        return true;
+    }
+
+    bool failureScreen() {
+        // A program folder without the helper: the phone cannot be read.
+        QTemporaryDir empty;
+        fennaro::MainDlgOptions options;
+        options.programFolder = empty.path().toStdString();
+        options.homeFolder = fennaro::platform::homeFolder();
+        options.acquireDelay = std::chrono::milliseconds(0);
+        options.armUpdateTimer = false;
+        fennaro::CMainDlg w(options, hooks());
+        w.show();
+        if (!waitFor([&] { return w.loadState() == 0; }, 20000))
+            return fail("the failure screen did not show");
+        settle();
+        shoot(w, "failed");
+        w.onCommand(fennaro::CMainDlg::IDC_CLOSE);
+        return true;
+    }
+
+    static bool fail(const char* what) {
+        std::fprintf(stderr, "fennaro-tour: %s\n", what);
+        return false;
+    }
+
+    QString m_demoBin;
+    QString m_outDir;
+    QString m_shotDir;
+    int m_shots = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fputs("usage: fennaro-tour DEMO_BIN_DIR OUT_DIR SHOT_DIR\n", stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    skin::RegisterSkinFonts();
+    const QString demoBin = QString::fromLocal8Bit(argv[1]);
+    skin::SetImageFolder(demoBin + QStringLiteral("/image/"));
+    std::printf("screenshots:\n");
+    Tour tour(demoBin, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    return tour.run() ? 0 : 1;
+}

@@ -1,0 +1,37 @@
+// The record list's rows of both categories, made once per loading run: each
+// row's cell texts and its record, deleted records first. Made on the loading
+// worker after the store is complete (QString is safe to build there), so
+// showing a category of tens of thousands of records only hands the ready
+// texts to the list.
+#pragma once
+
+#include <QStringList>
+#include <vector>
+
+#include "records/contact_fields.h"
+#include "records/conversation_index.h"
+#include "records/record_store.h"
+
+namespace fennaro {
+
+// One row: its cells and the record it shows (a ContactNode or a ThreadNode).
+struct RecordRow {
+    QStringList cells;
+    void* record = nullptr;
+};
+
+struct RecordRows {
+    // Name, Phone, Company, Email.
+    std::vector<RecordRow> contacts;
+    // Name, Phone.
+    std::vector<RecordRow> messages;
+};
+
+// Makes the rows of both categories from a loaded store: deleted contacts
+// with a TAB (only when the engine's contact text is not empty), then every
+// live contact; deleted messages with two TABs (likewise), then every live
+// conversation. The store must not change while the rows are used.
+RecordRows makeRecordRows(RecordStore& store, const ContactDataIndex& contactIndex,
+                          const ConversationIndex& conversationIndex);
+
+} // namespace fennaro
