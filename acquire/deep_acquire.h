@@ -48,8 +48,9 @@ struct PulledFile {
 
 struct DeepAcquireResult {
     // Always eight entries: the contacts database, its -wal, -journal and
-    // -shm, then the same for the messages database.
-    std::vector<PulledFile> files;
+    // -shm, then the same for the messages database (all failed, without
+    // paths, in a result that no acquisition has filled).
+    std::vector<PulledFile> files = std::vector<PulledFile>(8);
     // The manifests written, one per copy folder that received a copy.
     std::vector<std::string> manifests;
     // False when a manifest could not be written: its folder's copies stand
