@@ -19,9 +19,23 @@ bool prepareCopyFolders(const LocalDbPaths& paths) {
     return contacts && sms;
 }
 
+std::vector<std::string> copyFamily(const std::string& copyPath) {
+    std::vector<std::string> family{copyPath};
+    for (const char* suffix : kSideFileSuffixes)
+        family.push_back(copyPath + suffix);
+    return family;
+}
+
+std::string manifestPathBeside(const std::string& copyPath) {
+    return platform::parentFolder(copyPath) + "/" + kManifestFileName;
+}
+
 void deleteStaleCopies(const LocalDbPaths& paths) {
-    platform::deleteFile(paths.localContactsDb);
-    platform::deleteFile(paths.localSmsDb);
+    for (const std::string& copy : {paths.localContactsDb, paths.localSmsDb}) {
+        for (const std::string& file : copyFamily(copy))
+            platform::deleteFile(file);
+        platform::deleteFile(manifestPathBeside(copy));
+    }
 }
 
 ArrivedCopies checkArrivedCopies(const LocalDbPaths& paths) {

@@ -3,7 +3,9 @@
 // folders closed to other users because the copies hold private data.
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
 namespace fennaro {
 
@@ -19,7 +21,24 @@ LocalDbPaths localDbPaths(const std::string& baseFolder);
 // exist; false when either folder cannot be had.
 bool prepareCopyFolders(const LocalDbPaths& paths);
 
-// Deletes both copies, contacts first; missing ones are no failure.
+// The files SQLite may keep beside a database, which a deep acquisition
+// copies too: its write-ahead log, rollback journal and shared memory index.
+inline constexpr std::array<const char*, 3> kSideFileSuffixes = {"-wal", "-journal", "-shm"};
+
+// The hash list a deep acquisition writes into each copy folder.
+inline constexpr const char* kManifestFileName = "manifest.sha256";
+
+// A database copy and the side files beside it: the copy's path, then its
+// path with each of kSideFileSuffixes.
+std::vector<std::string> copyFamily(const std::string& copyPath);
+
+// The manifest in the folder of copyPath.
+std::string manifestPathBeside(const std::string& copyPath);
+
+// Deletes both copies, contacts first, with the side files and manifest a
+// deep acquisition may have left beside them; missing ones are no failure.
+// Old side files must never meet a new copy: SQLite and the deep engine
+// would read a stale log or journal as part of it.
 void deleteStaleCopies(const LocalDbPaths& paths);
 
 struct ArrivedCopies {

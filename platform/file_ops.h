@@ -2,6 +2,10 @@
 // callers decide what a failure means, nothing is thrown.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace fennaro::platform {
@@ -22,5 +26,23 @@ std::string parentFolder(const std::string& path);
 
 // The last component of path ("/a/b/c.db" -> "c.db").
 std::string baseName(const std::string& path);
+
+// The size of the regular file at path; nothing when there is none.
+std::optional<uint64_t> fileSize(const std::string& path);
+
+// Reads the file at path from start to end, handing each chunk to consume,
+// which returns false to end the reading early; false when the file cannot
+// be opened, a read fails or consume ended it.
+bool readFileInChunks(const std::string& path,
+                      const std::function<bool(const char* data, size_t size)>& consume);
+
+// The whole file at path in text; false when it cannot be read or holds more
+// than maxBytes (text is then empty).
+bool readSmallFile(const std::string& path, std::string& text, size_t maxBytes);
+
+// Replaces the file at path with text, owner-only (0600), through a
+// temporary file in the same folder, so that a reader sees the old file or
+// the whole new one, never a part; false on failure (path is then untouched).
+bool writeFileReplacing(const std::string& path, const std::string& text);
 
 } // namespace fennaro::platform

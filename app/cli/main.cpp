@@ -12,7 +12,7 @@ int printUsage() {
                "  fennaro-recover carve sms CONTACTS_DB SMS_DB\n"
                "  fennaro-recover list contacts CONTACTS_DB SMS_DB\n"
                "  fennaro-recover list messages CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover acquire\n"
+               "  fennaro-recover acquire [--deep]\n"
                "  fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n",
                stderr);
     return kUsageStatus;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -72,6 +73,14 @@ bool waitForFile(const std::string& path, int timeoutMs) {
 
 pid_t pidFromFile(const std::string& path) {
     return pid_t(std::atol(readFile(path).c_str()));
+}
+
+std::string noise(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = char(random());
+    return bytes;
 }
 
 } // namespace fennaro::test

@@ -40,4 +40,7 @@ bool waitForFile(const std::string& path, int timeoutMs);
 // The pid written in file by a scripted program, 0 if none.
 pid_t pidFromFile(const std::string& path);
 
+// Bytes that look like nothing in particular, so a misplaced chunk shows.
+std::string noise(size_t size, unsigned seed);
+
 } // namespace fennaro::test

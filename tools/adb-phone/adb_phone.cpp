@@ -1,13 +1,22 @@
 // fennaro-adb-phone --root DIR --port-file FILE [--no-root] [--silent]
-//                   [--idle-exit SECONDS]
+//                   [--idle-exit SECONDS] [--log FILE] [--growing NAME]
+//                   [--slow NAME SECONDS] [--vanish NAME]
 //
 // An emulated phone for tests. It listens on a free loopback TCP port, writes
 // the port number to FILE once it listens, and serves the real adb client
 // (after "adb connect 127.0.0.1:PORT") the way a phone's debug daemon does:
-// DIR stands for the phone's "/", files under DIR/data/data are unreadable
-// until "su root chmod 777 PATH" opens them up, and with --no-root su fails.
-// With --silent it takes the connection but never answers, as a phone whose
-// debugging has not been allowed, so the host sees it offline.
+// DIR stands for the phone's "/". Files under DIR can be pulled once
+// "su root chmod 777 PATH" has opened them up, or read with root rights
+// through "su -c cat PATH", "su -c stat -c FORMAT PATH..." and "su -c id -u"
+// (adb shell or exec-out); with --no-root su fails. With --silent it takes
+// the connection but never answers, as a phone whose debugging has not been
+// allowed, so the host sees it offline.
+// --log appends every request the phone receives (shell, exec and sync
+// services, verbatim) to FILE, one per line. Files with the base name NAME
+// misbehave: --growing ones grow by 1000 bytes each time cat reads them,
+// --slow ones stall for SECONDS after their first 4096 bytes, and while
+// cat sends a --vanish one the phone goes away (closes the connection after
+// half of it and ends).
 // It ends by itself after SECONDS (default 120) without any host traffic,
 // so a test that dies never leaves it behind for long.
 #include <arpa/inet.h>
@@ -29,7 +38,8 @@ namespace {
 // Prints the usage and returns the usage status.
 int usage() {
     std::fputs("usage: fennaro-adb-phone --root DIR --port-file FILE [--no-root] [--silent] "
-               "[--idle-exit SECONDS]\n",
+               "[--idle-exit SECONDS] [--log FILE] [--growing NAME] [--slow NAME SECONDS] "
+               "[--vanish NAME]\n",
                stderr);
     return 2;
 }
@@ -53,7 +63,7 @@ bool publishPort(const std::string& file, int port) {
 int main(int argc, char** argv) {
     adbphone::PhoneState phone;
     std::string portFile;
-    int idleSeconds = 120;
+    int& idleSeconds = phone.idleSeconds;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--root" && i + 1 < argc)
@@ -62,6 +72,15 @@ int main(int argc, char** argv) {
             portFile = argv[++i];
         else if (arg == "--idle-exit" && i + 1 < argc)
             idleSeconds = std::atoi(argv[++i]);
+        else if (arg == "--log" && i + 1 < argc)
+            phone.logFile = argv[++i];
+        else if (arg == "--growing" && i + 1 < argc)
+            phone.growingName = argv[++i];
+        else if (arg == "--slow" && i + 2 < argc) {
+            phone.slowName = argv[++i];
+            phone.slowSeconds = std::atoi(argv[++i]);
+        } else if (arg == "--vanish" && i + 1 < argc)
+            phone.vanishingName = argv[++i];
         else if (arg == "--no-root")
             phone.rooted = false;
         else if (arg == "--silent")
@@ -103,5 +122,7 @@ int main(int argc, char** argv) {
         ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         adbphone::PhoneSession(connection, phone).run();
         ::close(connection);
+        if (phone.gone)
+            return 0;
     }
 }

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
-#include <sstream>
+#include <poll.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -28,11 +27,8 @@ constexpr uint32_t ID_FAIL = commandId("FAIL");
 const char kBanner[] = "device::ro.product.name=fennaro_emu;ro.product.model=Emulated_Phone;"
                        "ro.product.device=emu;features=shell_v2";
 
-// Splits text at blanks.
-std::vector<std::string> wordsOf(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
+// How many bytes of a stalling file go out before it stalls.
+constexpr size_t kSlowFirstBytes = 4096;
 
 // One shell_v2 packet: kind (1 stdout, 2 stderr, 3 exit), length, data.
 std::string shellPacket(char kind, const std::string& data) {
@@ -52,11 +48,27 @@ std::string syncFail(const std::string& message) {
 } // namespace
 
 void PhoneSession::run() {
-    Packet packet;
-    while (readPacket(m_fd, packet)) {
-        if (m_phone.silent)
-            continue;
-        if (!handle(packet) || !pump())
+    using clock = std::chrono::steady_clock;
+    clock::time_point idleSince = clock::now();
+    for (;;) {
+        // While output is held back, wake often enough to release it.
+        pollfd waiting = {m_fd, POLLIN, 0};
+        int ready = ::poll(&waiting, 1, holdingOutput() ? 20 : m_phone.idleSeconds * 1000);
+        if (ready < 0)
+            return;
+        if (ready > 0) {
+            Packet packet;
+            if (!readPacket(m_fd, packet))
+                return;
+            idleSince = clock::now();
+            if (m_phone.silent)
+                continue;
+            if (!handle(packet))
+                return;
+        } else if (clock::now() - idleSince >= std::chrono::seconds(m_phone.idleSeconds)) {
+            return;
+        }
+        if (!pump())
             return;
     }
 }
@@ -110,7 +122,9 @@ bool PhoneSession::handle(const Packet& packet) {
 
 void PhoneSession::openStream(const Packet& packet) {
     std::string service = packet.payload.substr(0, packet.payload.find('\0'));
-    bool shell = service.rfind("shell:", 0) == 0 || service.rfind("shell,", 0) == 0;
+    log(service);
+    bool shell = service.rfind("shell:", 0) == 0 || service.rfind("shell,", 0) == 0 ||
+                 service.rfind("exec:", 0) == 0;
     bool sync = service == "sync:";
     if (!shell && !sync) {
         send(A_CLSE, 0, packet.arg0);
@@ -128,39 +142,31 @@ void PhoneSession::openStream(const Packet& packet) {
 void PhoneSession::runShell(Stream& stream, const std::string& service) {
     std::string::size_type colon = service.find(':');
     std::string options = service.substr(0, colon);
-    std::string command = service.substr(colon + 1);
     bool v2 = options.find(",v2") != std::string::npos;
-
-    std::string err;
-    int status = 0;
-    std::vector<std::string> words = wordsOf(command);
-    bool chmodThroughSu = words.size() == 5 && words[0] == "su" && words[1] == "root" &&
-                          words[2] == "chmod" && words[3] == "777";
-    if (chmodThroughSu && !m_phone.rooted) {
-        err = "/system/bin/sh: su: inaccessible or not found\n";
-        status = 127;
-    } else if (chmodThroughSu) {
-        struct stat st;
-        std::string path = hostPath(words[4]);
-        if (!path.empty() && ::stat(path.c_str(), &st) == 0) {
-            m_phone.readable.insert(words[4]);
-        } else {
-            err = "chmod: " + words[4] + ": No such file or directory\n";
-            status = 1;
-        }
-    } else {
-        err = "/system/bin/sh: " + (words.empty() ? command : words[0]) + ": not found\n";
-        status = 127;
-    }
+    CommandResult result = runPhoneCommand(m_phone, service.substr(colon + 1));
 
     if (v2) {
-        if (!err.empty())
-            stream.output += shellPacket(2, err);
-        stream.output += shellPacket(3, std::string(1, char(status)));
+        if (!result.out.empty())
+            stream.output += shellPacket(1, result.out);
+        if (!result.err.empty())
+            stream.output += shellPacket(2, result.err);
+        stream.output += shellPacket(3, std::string(1, char(result.status)));
     } else {
-        stream.output += err;
+        // Without the shell protocol, standard error shares the one stream.
+        stream.output += result.err + result.out;
     }
     stream.closeWhenSent = true;
+
+    if (!result.catName.empty() && result.catName == m_phone.vanishingName) {
+        stream.output.resize(stream.output.size() / 2);
+        stream.vanishWhenSent = true;
+    } else if (!result.catName.empty() && result.catName == m_phone.slowName &&
+               stream.output.size() > kSlowFirstBytes) {
+        stream.heldBack = stream.output.substr(kSlowFirstBytes);
+        stream.output.resize(kSlowFirstBytes);
+        stream.releaseAt =
+            std::chrono::steady_clock::now() + std::chrono::seconds(m_phone.slowSeconds);
+    }
 }
 
 void PhoneSession::serveSync(Stream& stream) {
@@ -174,20 +180,21 @@ void PhoneSession::serveSync(Stream& stream) {
         if (stream.input.size() < 8 + size_t(length))
             break;
         std::string path = stream.input.substr(8, length);
+        log("sync:" + stream.input.substr(0, 4) + " " + path);
         stream.input.erase(0, 8 + size_t(length));
 
         if (id == ID_STAT) {
             // The old stat reply has no error field: a path the shell user
             // cannot see reads as all zeros, as on a phone that denies it.
             struct stat st;
-            std::string host = hostPath(path);
+            std::string host = hostPathOf(m_phone, path);
             bool visible = canRead(path) && ::stat(host.c_str(), &st) == 0;
             putLe32(stream.output, ID_STAT);
             putLe32(stream.output, visible ? uint32_t(st.st_mode) : 0);
             putLe32(stream.output, visible ? uint32_t(st.st_size) : 0);
             putLe32(stream.output, visible ? uint32_t(st.st_mtime) : 0);
         } else if (id == ID_RECV) {
-            std::ifstream file(hostPath(path), std::ios::binary);
+            std::ifstream file(hostPathOf(m_phone, path), std::ios::binary);
             if (!canRead(path) || !file) {
                 stream.output += syncFail("open failed: Permission denied");
                 continue;
@@ -209,6 +216,10 @@ void PhoneSession::serveSync(Stream& stream) {
 bool PhoneSession::pump() {
     for (auto it = m_streams.begin(); it != m_streams.end();) {
         Stream& stream = it->second;
+        if (!stream.heldBack.empty() && std::chrono::steady_clock::now() >= stream.releaseAt) {
+            stream.output += stream.heldBack;
+            stream.heldBack.clear();
+        }
         if (stream.awaitingOkay) {
             ++it;
             continue;
@@ -221,7 +232,11 @@ bool PhoneSession::pump() {
             stream.output.erase(0, size);
             stream.awaitingOkay = true;
             ++it;
-        } else if (stream.closeWhenSent) {
+        } else if (stream.vanishWhenSent) {
+            // Unplugged in the middle of a copy: the connection just ends.
+            m_phone.gone = true;
+            return false;
+        } else if (stream.closeWhenSent && stream.heldBack.empty()) {
             if (!send(A_CLSE, it->first, stream.remoteId))
                 return false;
             it = m_streams.erase(it);
@@ -232,14 +247,21 @@ bool PhoneSession::pump() {
     return true;
 }
 
-std::string PhoneSession::hostPath(const std::string& phonePath) const {
-    if (phonePath.empty() || phonePath[0] != '/' || phonePath.find("/..") != std::string::npos)
-        return {};
-    return m_phone.rootFolder + phonePath;
-}
-
 bool PhoneSession::canRead(const std::string& phonePath) const {
     return m_phone.readable.count(phonePath) > 0;
+}
+
+void PhoneSession::log(const std::string& request) const {
+    if (!m_phone.logFile.empty())
+        std::ofstream(m_phone.logFile, std::ios::app) << request << '\n';
+}
+
+bool PhoneSession::holdingOutput() const {
+    for (const auto& [id, stream] : m_streams) {
+        if (!stream.heldBack.empty())
+            return true;
+    }
+    return false;
 }
 
 } // namespace adbphone

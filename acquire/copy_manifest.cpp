@@ -1,0 +1,95 @@
+#include "copy_manifest.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "file_ops.h"
+#include "sha256.h"
+
+namespace fennaro {
+
+namespace {
+
+// A manifest names at most the four files of one copy; anything much bigger
+// is not one of ours.
+constexpr size_t kLargestManifest = 64 * 1024;
+
+// True for 64 lower- or upper-case hexadecimal digits.
+bool isHexDigest(const std::string& text) {
+    return text.size() == 64 &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+// Checks one copy folder: the manifest beside copyPath against the copy's
+// family of files.
+void checkFolder(const std::string& copyPath, CopyCheck& check) {
+    const std::string folder = platform::parentFolder(copyPath);
+    const std::string manifestPath = manifestPathBeside(copyPath);
+    std::vector<std::string> listed;
+    if (platform::fileExists(manifestPath)) {
+        std::string text;
+        std::optional<std::vector<ManifestEntry>> entries;
+        if (platform::readSmallFile(manifestPath, text, kLargestManifest))
+            entries = parseManifest(text);
+        if (!entries) {
+            check.badManifests.push_back(manifestPath);
+            return;
+        }
+        for (const ManifestEntry& entry : *entries) {
+            const std::string path = folder + "/" + entry.fileName;
+            listed.push_back(path);
+            std::string hex;
+            if (!platform::fileExists(path))
+                check.missing.push_back(path);
+            else if (!platform::sha256OfFile(path, hex) || hex != entry.sha256)
+                check.changed.push_back(path);
+            else
+                check.verified.push_back(path);
+        }
+    }
+    for (const std::string& file : copyFamily(copyPath)) {
+        if (platform::fileExists(file) &&
+            std::find(listed.begin(), listed.end(), file) == listed.end())
+            check.unlisted.push_back(file);
+    }
+}
+
+} // namespace
+
+std::string manifestText(const std::vector<ManifestEntry>& entries) {
+    std::string text;
+    for (const ManifestEntry& entry : entries)
+        text += entry.sha256 + "  " + entry.fileName + "\n";
+    return text;
+}
+
+std::optional<std::vector<ManifestEntry>> parseManifest(const std::string& text) {
+    std::vector<ManifestEntry> entries;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() < 67 || line[64] != ' ' || (line[65] != ' ' && line[65] != '*'))
+            return std::nullopt;
+        ManifestEntry entry{line.substr(66), line.substr(0, 64)};
+        if (!isHexDigest(entry.sha256) || entry.fileName.find('/') != std::string::npos ||
+            entry.fileName.find('\r') != std::string::npos || entry.fileName == "." ||
+            entry.fileName == "..")
+            return std::nullopt;
+        std::transform(entry.sha256.begin(), entry.sha256.end(), entry.sha256.begin(),
+                       [](char c) { return char(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c); });
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+bool writeManifest(const std::string& folder, const std::vector<ManifestEntry>& entries) {
+    return platform::writeFileReplacing(folder + "/" + kManifestFileName, manifestText(entries));
+}
+
+CopyCheck checkCopies(const LocalDbPaths& paths) {
+    CopyCheck check;
+    checkFolder(paths.localContactsDb, check);
+    checkFolder(paths.localSmsDb, check);
+    return check;
+}
+
+} // namespace fennaro

@@ -1,0 +1,279 @@
+// Deep acquisitions through our helper and the real adb client against the
+// emulated phone: modern and classic layouts, files that change, stall or
+// vanish while read, phones without root, and proof that nothing was changed
+// on the phone.
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <regex>
+#include <sys/wait.h>
+#include <thread>
+
+#include "copy_manifest.h"
+#include "deep_acquire.h"
+#include "emulated_phone.h"
+#include "file_ops.h"
+#include "helper_commands.h"
+#include "process_list.h"
+#include "test_support.h"
+
+using namespace fennaro;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kContactsData = "/data/data/com.android.providers.contacts/databases/";
+const std::string kContactsUser = "/data/user/0/com.android.providers.contacts/databases/";
+const std::string kSmsData = "/data/data/com.android.providers.telephony/databases/";
+const std::string kSmsUserDe = "/data/user_de/0/com.android.providers.telephony/databases/";
+const std::string kSmsUser = "/data/user/0/com.android.providers.telephony/databases/";
+
+struct RecordingListener : DeepAcquireListener {
+    std::atomic<int> calls{0};
+    void deepAcquireDone(const DeepAcquireResult&) override { ++calls; }
+};
+
+class DeepPhone : public test::EmulatedPhone {
+  protected:
+    // One deep acquisition into the test's home, without the start delay.
+    DeepAcquireResult deepAcquireNow(DeepLimits limits = {}) {
+        DeepAcquireJob job;
+        job.programFolder = FENNARO_HELPER_DIR;
+        job.paths = paths();
+        job.startDelay = 0ms;
+        job.limits = limits;
+        return deepAcquire(job);
+    }
+
+    // The eight outcomes, contacts' family then messages', as words.
+    static std::string outcomes(const DeepAcquireResult& result) {
+        std::string words;
+        for (const PulledFile& file : result.files)
+            words += std::string(words.empty() ? "" : " ") + outcomeWord(file.outcome);
+        return words;
+    }
+
+    // Every file under the phone's root with its bytes.
+    std::map<std::string, std::string> phoneFiles() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_phoneRoot)) {
+            if (entry.is_regular_file())
+                files[entry.path().string()] = test::readFile(entry.path().string());
+        }
+        return files;
+    }
+
+    // Every request the phone received was one of the read-only ones.
+    void expectOnlyReadsInTheLog() const {
+        const std::regex reading(
+            "exec:su '-c' 'cat' '/[A-Za-z0-9/._-]+'|"
+            "shell,v2,[^:]*:su -c (id -u|stat -c %s:%n /( /[A-Za-z0-9/._-]+)+)");
+        std::vector<std::string> log = phoneLog();
+        EXPECT_FALSE(log.empty());
+        for (const std::string& line : log)
+            EXPECT_TRUE(std::regex_match(line, reading)) << line;
+    }
+
+    std::string copyOf(const std::string& name) const {
+        const std::string folder =
+            name.rfind("mmssms", 0) == 0 ? "/quillmet-fennaro/" : "/Quillmet/";
+        return m_home + folder + name;
+    }
+};
+
+} // namespace
+
+TEST_F(DeepPhone, ModernPhoneArrivesWholeVerifiedAndUntouched) {
+    const std::string wal = test::noise(50 * 1024 + 5, 3), shm = test::noise(32768, 4);
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kContactsData + "contacts2.db-wal", wal);
+    putOnPhone(kContactsData + "contacts2.db-shm", shm);
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    putOnPhone(kSmsUserDe + "mmssms.db-journal", "");
+    putOnPhone(kSmsUser + "mmssms.db", "a later folder, never read");
+    // A journal left from an earlier run must not sit beside the new copy.
+    prepareCopyFolders(paths());
+    test::writeFile(copyOf("contacts2.db-journal"), "stale");
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+    const auto before = phoneFiles();
+
+    DeepAcquireResult result = deepAcquireNow();
+    EXPECT_EQ(result.problem, PhoneProblem::None);
+    EXPECT_EQ(outcomes(result), "arrived arrived missing arrived arrived missing arrived missing");
+    EXPECT_TRUE(result.bothDatabasesArrived());
+    EXPECT_EQ(result.smsDb().phonePath, kSmsUserDe + "mmssms.db");
+    EXPECT_TRUE(test::readFile(copyOf("contacts2.db")) == m_contacts);
+    EXPECT_TRUE(test::readFile(copyOf("contacts2.db-wal")) == wal);
+    EXPECT_TRUE(test::readFile(copyOf("contacts2.db-shm")) == shm);
+    EXPECT_TRUE(test::readFile(copyOf("mmssms.db")) == m_sms);
+    EXPECT_EQ(platform::fileSize(copyOf("mmssms.db-journal")), 0u);
+    EXPECT_FALSE(platform::fileExists(copyOf("contacts2.db-journal")));
+
+    EXPECT_EQ(result.manifests,
+              (std::vector<std::string>{copyOf("manifest.sha256"),
+                                        m_home + "/quillmet-fennaro/manifest.sha256"}));
+    CopyCheck check = checkCopies(paths());
+    EXPECT_TRUE(check.intact());
+    EXPECT_EQ(check.verified.size(), 5u);
+    // A copy changed on this computer afterwards is caught.
+    std::string changed = wal;
+    changed[40000] ^= 1;
+    test::writeFile(copyOf("contacts2.db-wal"), changed);
+    EXPECT_EQ(checkCopies(paths()).changed, std::vector<std::string>{copyOf("contacts2.db-wal")});
+
+    expectOnlyReadsInTheLog();
+    EXPECT_TRUE(phoneFiles() == before);
+    EXPECT_TRUE(platform::findProcessesByFileName(kHelperFileName).empty());
+}
+
+TEST_F(DeepPhone, ClassicLayoutAndALogWithoutItsDatabaseOnTheCommandLine) {
+    putOnPhone(kSmsData + "mmssms.db", m_sms);
+    putOnPhone(kContactsUser + "contacts2.db-wal", "a log whose database is gone");
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+
+    std::string out = m_tmp.path() + "/out";
+    int status = std::system(
+        ("'" + std::string(FENNARO_RECOVER) + "' acquire --deep > '" + out + "' 2> /dev/null")
+            .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1); // the contacts database did not arrive
+    EXPECT_EQ(test::readFile(out),
+              copyOf("contacts2.db") + "\tmissing\n" + copyOf("contacts2.db-wal") + "\tarrived\n" +
+                  copyOf("contacts2.db-journal") + "\tmissing\n" + copyOf("contacts2.db-shm") +
+                  "\tmissing\n" + copyOf("mmssms.db") + "\tarrived\n" + copyOf("mmssms.db-wal") +
+                  "\tmissing\n" + copyOf("mmssms.db-journal") + "\tmissing\n" +
+                  copyOf("mmssms.db-shm") + "\tmissing\n" + copyOf("manifest.sha256") +
+                  "\tmanifest\n" + m_home + "/quillmet-fennaro/manifest.sha256" + "\tmanifest\n");
+    EXPECT_TRUE(test::readFile(copyOf("mmssms.db")) == m_sms);
+    EXPECT_TRUE(checkCopies(paths()).intact());
+    expectOnlyReadsInTheLog();
+}
+
+TEST_F(DeepPhone, FileChangingWhileReadIsFailedAndNotKept) {
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kContactsData + "contacts2.db-wal", test::noise(20000, 5));
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    m_phoneOptions = {"--growing", "contacts2.db-wal"};
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+
+    DeepAcquireResult result = deepAcquireNow();
+    EXPECT_EQ(outcomes(result), "arrived failed missing missing arrived missing missing missing");
+    EXPECT_NE(result.files[1].detail.find("changed while it was read"), std::string::npos)
+        << result.files[1].detail;
+    EXPECT_FALSE(platform::fileExists(copyOf("contacts2.db-wal")));
+    CopyCheck check = checkCopies(paths());
+    EXPECT_TRUE(check.intact());
+    EXPECT_EQ(check.verified.size(), 2u);
+}
+
+TEST_F(DeepPhone, PhoneWithoutRootIsReportedAndNothingIsKept) {
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(false));
+
+    DeepAcquireResult result = deepAcquireNow();
+    EXPECT_EQ(result.problem, PhoneProblem::NoRoot);
+    EXPECT_EQ(outcomes(result), "failed failed failed failed failed failed failed failed");
+    EXPECT_FALSE(result.anyArrived());
+    EXPECT_TRUE(result.manifests.empty());
+    EXPECT_FALSE(platform::fileExists(copyOf("contacts2.db")));
+    EXPECT_FALSE(platform::fileExists(copyOf("mmssms.db")));
+    EXPECT_EQ(phoneLog().size(), 1u); // the root check, and nothing after it
+    expectOnlyReadsInTheLog();
+}
+
+TEST_F(DeepPhone, CopyFolderThatCannotBeMadeOnlyFailsItsOwnCopies) {
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kContactsData + "contacts2.db-wal", "log");
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    test::writeFile(m_home + "/Quillmet", "a file where the folder should be");
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+
+    DeepAcquireResult result = deepAcquireNow();
+    EXPECT_EQ(outcomes(result), "failed failed missing missing arrived missing missing missing");
+    EXPECT_EQ(result.contactsDb().detail, "the copy could not be written");
+    EXPECT_EQ(result.manifests,
+              std::vector<std::string>{m_home + "/quillmet-fennaro/manifest.sha256"});
+    EXPECT_EQ(test::readFile(m_home + "/Quillmet"), "a file where the folder should be");
+    EXPECT_TRUE(checkCopies(paths()).intact());
+}
+
+TEST_F(DeepPhone, NoPhoneOrNoHelperIsReported) {
+    connectNoPhone();
+    EXPECT_EQ(deepAcquireNow().problem, PhoneProblem::NoPhone);
+
+    DeepAcquireJob job;
+    job.programFolder = m_tmp.path();
+    job.paths = paths();
+    DeepAcquireResult result = deepAcquire(job);
+    EXPECT_EQ(result.problem, PhoneProblem::HelperMissing);
+    EXPECT_EQ(outcomes(result), "failed failed failed failed failed failed failed failed");
+}
+
+TEST_F(DeepPhone, ReadPastItsLimitOrStoppedLeavesNoPartialCopy) {
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    m_phoneOptions = {"--slow", "mmssms.db", "30"};
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+
+    DeepAcquireResult result = deepAcquireNow({10s, 10s, 1s});
+    EXPECT_EQ(outcomes(result), "arrived missing missing missing failed missing missing missing");
+    EXPECT_EQ(result.smsDb().detail, "not read whole within 1 s");
+    EXPECT_FALSE(platform::fileExists(copyOf("mmssms.db")));
+    EXPECT_EQ(result.manifests, std::vector<std::string>{copyOf("manifest.sha256")});
+
+    // The window closing in the middle of the same read.
+    RecordingListener listener;
+    DeepAcquireJob job{
+        FENNARO_HELPER_DIR, paths(), 0ms, {}, &listener, std::make_shared<platform::StopSignal>()};
+    std::thread worker([&] { deepAcquireThreadProc(job); });
+    for (int i = 0; i < 1000 && platform::fileSize(copyOf("mmssms.db")).value_or(0) == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_GT(platform::fileSize(copyOf("mmssms.db")).value_or(0), 0u);
+    auto requested = std::chrono::steady_clock::now();
+    job.stop->request();
+    worker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - requested, 1s);
+    EXPECT_EQ(listener.calls, 0);
+    EXPECT_FALSE(platform::fileExists(copyOf("mmssms.db")));
+    // What arrived before the stop stays whole but unlisted: no manifest
+    // vouches for an acquisition that did not end.
+    EXPECT_TRUE(test::readFile(copyOf("contacts2.db")) == m_contacts);
+    EXPECT_EQ(checkCopies(paths()).unlisted, std::vector<std::string>{copyOf("contacts2.db")});
+    EXPECT_TRUE(platform::findProcessesByFileName(kHelperFileName).empty());
+}
+
+TEST_F(DeepPhone, PhoneGoingAwayMidReadKeepsOnlyWhatArrivedWhole) {
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    putOnPhone(kSmsUserDe + "mmssms.db-journal", test::noise(9000, 6));
+    m_phoneOptions = {"--vanish", "mmssms.db"};
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+
+    DeepAcquireResult result = deepAcquireNow({5s, 5s, 10s});
+    EXPECT_EQ(outcomes(result), "arrived missing missing missing failed missing arrived missing");
+    EXPECT_FALSE(platform::fileExists(copyOf("mmssms.db")));
+    EXPECT_TRUE(checkCopies(paths()).intact());
+}
+
+TEST(DemoPhone, DeepAcquisitionOnTheCommandLinePullsTheModernPhone) {
+    test::TempFolder home;
+    const std::string demo = FENNARO_DEMO_DIR;
+    std::string out = home.path() + "/out";
+    int status = std::system(("HOME='" + home.path() + "' '" + demo + "/fennaro-recover' " +
+                              "acquire --deep > '" + out + "'")
+                                 .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << test::readFile(out);
+    const LocalDbPaths paths = localDbPaths(home.path());
+    const std::string phone = demo + "/modern-phone";
+    EXPECT_TRUE(test::readFile(paths.localContactsDb + "-wal") ==
+                test::readFile(phone + kContactsData + "contacts2.db-wal"));
+    EXPECT_TRUE(test::readFile(paths.localSmsDb + "-journal") ==
+                test::readFile(phone + kSmsUserDe + "mmssms.db-journal"));
+    EXPECT_GT(platform::fileSize(paths.localSmsDb + "-journal").value_or(0), 0u);
+    CopyCheck check = checkCopies(paths);
+    EXPECT_TRUE(check.intact());
+    EXPECT_EQ(check.verified.size(), 5u);
+}

@@ -1,0 +1,15 @@
+# cmake -DFILES=DIR -DPHONE=DIR -P lay_out_modern_phone.cmake
+# Places a modern phone's flat files (contacts2.db and mmssms.db with whatever
+# -wal, -journal and -shm they have) where a phone from Android 7 on keeps
+# them, below PHONE, replacing an earlier layout.
+set(contacts ${PHONE}/data/data/com.android.providers.contacts/databases)
+set(sms ${PHONE}/data/user_de/0/com.android.providers.telephony/databases)
+file(REMOVE_RECURSE ${PHONE})
+file(MAKE_DIRECTORY ${contacts} ${sms})
+file(GLOB contacts_files ${FILES}/contacts2.db ${FILES}/contacts2.db-*)
+file(GLOB sms_files ${FILES}/mmssms.db ${FILES}/mmssms.db-*)
+if(NOT contacts_files OR NOT sms_files)
+    message(FATAL_ERROR "no contacts2.db or mmssms.db in ${FILES}")
+endif()
+file(COPY ${contacts_files} DESTINATION ${contacts})
+file(COPY ${sms_files} DESTINATION ${sms})
