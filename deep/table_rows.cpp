@@ -61,6 +61,13 @@ void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t 
         values->push_back(table.columns[i].defaultValue);
     if (table.aliasColumn >= 0 && rowid && (*values)[size_t(table.aliasColumn)].isNull())
         (*values)[size_t(table.aliasColumn)] = Value::ofInteger(*rowid);
+    // A REAL column stores whole numbers as integers to save space; SQLite
+    // reads them back as reals.
+    for (size_t i = 0; i < width; ++i) {
+        Value& v = (*values)[i];
+        if (table.columns[i].affinity == Affinity::Real && v.kind == Value::Kind::Integer)
+            v = Value::ofReal(double(v.integer));
+    }
     if (textEncoding == 2 || textEncoding == 3) {
         for (Value& v : *values) {
             if (v.kind == Value::Kind::Text)

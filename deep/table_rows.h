@@ -47,7 +47,8 @@ void forEachTableRow(const PageReader& reader, uint32_t root, uint32_t usableSiz
 
 // Turns a decoded record into the row SQLite would return: the rowid in the
 // INTEGER PRIMARY KEY column (when known), the defaults of the columns a
-// short record lacks, texts of a UTF-16 database as UTF-8. Columns beyond
+// short record lacks, whole numbers of REAL columns as reals, texts of a
+// UTF-16 database as UTF-8. Columns beyond
 // the table's are dropped.
 void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t textEncoding,
                  std::vector<Value>* values);
