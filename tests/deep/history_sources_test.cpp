@@ -87,10 +87,10 @@ TEST_P(HistorySources, CheckpointedWalKeepsDeletedRowsInOlderFrames) {
     const ScanReport report = scanPulled(live);
     expectRecovered(report, "msg", deleted);
     for (const auto& [rowid, record] : byRowid(report, "msg")) {
-        if (GetParam())
+        if (GetParam()) {
             EXPECT_EQ(record.source, RecordSource::Wal) << rowid;
-        if (record.source == RecordSource::Wal)
-            EXPECT_TRUE(record.frame.has_value());
+        }
+        EXPECT_EQ(record.frame.has_value(), record.source == RecordSource::Wal) << rowid;
     }
 }
 
