@@ -92,6 +92,8 @@ class DeepScan {
             if (owner >= 0) {
                 if (btree && header.type == kTableLeafPage)
                     m_carver.carveLeaf(view, header, owner, false, version);
+                else if (btree && header.type == kTableInteriorPage)
+                    m_carver.carveInterior(view, header, owner, version);
             } else if (owner == kOtherTree) {
                 continue;
             } else if (free == 1) {
@@ -162,13 +164,19 @@ class DeepScan {
         }
     }
 
-    // An older version of a page: when it is a table leaf, all of it.
+    // An older version of a page: all of a table leaf, the unallocated
+    // space of a table interior page.
     void carveOldVersion(ByteView view, const VersionInfo& version,
                          const std::vector<int>& owners) {
         BtreeHeader header;
-        if (view.data && readBtreeHeader(view, version.page, m_state.usableSize, &header) &&
-            header.type == kTableLeafPage)
+        if (!view.data || !readBtreeHeader(view, version.page, m_state.usableSize, &header))
+            return;
+        if (header.type == kTableLeafPage) {
             carveLooseLeaf(view, header, version, owners);
+        } else if (header.type == kTableInteriorPage) {
+            auto owner = std::find_if(owners.begin(), owners.end(), [](int o) { return o >= 0; });
+            m_carver.carveInterior(view, header, owner == owners.end() ? -1 : *owner, version);
+        }
     }
 
     // A table leaf whose owner at its moment is not certain: the listed

@@ -91,6 +91,22 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
         scanRegion(page, header.pointerArrayEnd, gapEnd, table, version);
 }
 
+void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int table,
+                               const VersionInfo& version) {
+    // Whole cells only: the freeblocks of an interior page held interior cells.
+    const size_t gapEnd = std::min<size_t>({header.contentStart, m_usable, page.size});
+    size_t at = header.pointerArrayEnd;
+    Located found;
+    while (at + 4 <= gapEnd) {
+        if (tryWholeCell(page, at, gapEnd, table, Evidence::ScannedCell, &found)) {
+            emit(page, found, version);
+            at = found.end;
+        } else {
+            ++at;
+        }
+    }
+}
+
 void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version) {
     // Whole cells only: without an owner there is no shape to guess with.
     scanRegion(page, from, std::min<size_t>({to, m_usable, page.size}), -1, version);

@@ -24,6 +24,11 @@ class PageCarver {
     void carveLeaf(ByteView page, const BtreeHeader& header, int table, bool withCells,
                    const VersionInfo& version);
 
+    // A table interior page's unallocated space: a page that was a leaf
+    // before the tree grew (or was rebuilt) keeps old cells there.
+    void carveInterior(ByteView page, const BtreeHeader& header, int table,
+                       const VersionInfo& version);
+
     // Looks for whole cells in bytes [from, to) of a page that is not a
     // b-tree page (a free-list trunk past its page list, a free page).
     void scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version);

@@ -94,10 +94,11 @@ bool RecordCollector::sameRow(const Candidate& a, const Candidate& b) const {
 }
 
 bool RecordCollector::better(const Candidate& a, const Candidate& b) const {
-    // The more recent version, then the stronger evidence.
-    if (a.rank != b.rank)
-        return a.rank > b.rank;
-    return a.evidence > b.evidence;
+    // A cell a page lists beats one found in free bytes (which may be an
+    // older leftover even in a recent page); then the more recent version.
+    if (a.evidence != b.evidence)
+        return a.evidence > b.evidence;
+    return a.rank > b.rank;
 }
 
 void RecordCollector::add(const FoundRecord& record, const VersionInfo& version) {
