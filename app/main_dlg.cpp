@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "acquire/helper_commands.h"
+#include "app/deep_load.h"
 #include "app/window_bridge.h"
 #include "app/worker_runs.h"
 #include "platform/file_ops.h"
@@ -133,12 +134,25 @@ void CMainDlg::onCommand(int id) {
 }
 
 void CMainDlg::startAcquisition() {
-    join(m_acquireThread);
+    if (m_acquireThread.joinable())
+        m_acquireThread.join();
+    ++m_acquisitionGeneration;
     m_acquireStop = std::make_shared<platform::StopSignal>();
+    if (m_deepMode)
+        startDeepAcquisition();
+    else
+        startClassicAcquisition();
+}
+
+void CMainDlg::startClassicAcquisition() {
     m_acquireRun = std::make_unique<AcquireRun>();
     AcquireRun& run = *m_acquireRun;
+    const int generation = m_acquisitionGeneration;
     run.bridge = m_bridge;
-    run.done = [this] { onAcquireDone(); };
+    run.done = [this, generation] {
+        if (generation == m_acquisitionGeneration)
+            onAcquireDone();
+    };
     run.job.programFolder = m_options.programFolder;
     run.job.paths = m_paths;
     run.job.startDelay = m_options.acquireDelay;
@@ -150,30 +164,40 @@ void CMainDlg::startAcquisition() {
         m_workerRunning = false;
         // Without a worker the phone is never read: say so and leave the
         // user on the failure screen, where Refresh tries again.
-        m_loadState = 0;
-        m_refresh->show();
-        m_problemsLink->show();
-        update();
+        showFailed();
         failedToStartWorker();
+    }
+}
+
+void CMainDlg::showFailed() {
+    m_loadState = 0;
+    m_refresh->show();
+    m_problemsLink->show();
+    update();
+}
+
+void CMainDlg::stopGifTimer() {
+    if (m_gifTimerRunning) {
+        m_gifTimer.stop();
+        m_gifTimerRunning = false;
     }
 }
 
 void CMainDlg::onAcquireDone() {
     join(m_acquireThread);
     m_workerRunning = false;
-    if (m_gifTimerRunning) {
-        m_gifTimer.stop();
-        m_gifTimerRunning = false;
-    }
+    stopGifTimer();
     if (!checkArrivedCopies(m_paths).any()) {
-        m_loadState = 0;
-        m_refresh->show();
-        m_problemsLink->show();
-        update();
+        showFailed();
         killHelperProcesses();
         emit acquireFinished();
         return;
     }
+    emit acquireFinished();
+    enterLoading();
+}
+
+void CMainDlg::enterLoading() {
     m_loadState = 1;
     m_screen = 2;
     m_tree->show();
@@ -183,7 +207,6 @@ void CMainDlg::onAcquireDone() {
     m_back->hide();
     m_animate->MoveTo(20, 641, skin::CAnimateStaticBase::kMoveShow);
     m_animate->Start();
-    emit acquireFinished();
     startLoading();
 }
 
@@ -233,6 +256,7 @@ void CMainDlg::onLoadDone() {
     m_tree->setCurrentItem(m_contactsItem);
     populateRecordList();
     emit loadFinished();
+    offerDeepScanOnce();
 }
 
 void CMainDlg::takeLoadedViews() {
@@ -274,6 +298,12 @@ void CMainDlg::onBack() {
                            "Are you sure to go back to reload the data from Android phone?",
                            this) != skin::CMsgBox::IDC_YES)
         return;
+    resetToConnectScreen();
+    deleteStaleCopies(m_paths);
+    startAcquisition();
+}
+
+void CMainDlg::resetToConnectScreen() {
     clearRecords();
     resetForReload(m_store);
     const QString contacts = QStringLiteral("Contacts");
@@ -282,6 +312,7 @@ void CMainDlg::onBack() {
     m_tree->SetItemInfo(&message, m_messageItem, 0);
     for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem})
         m_tree->SetCheckState(item, 0x1000);
+    m_rootItem->setText(0, rootCaption());
     m_tree->setCurrentItem(m_rootItem);
     m_list->hide();
     m_tree->hide();
@@ -294,8 +325,6 @@ void CMainDlg::onBack() {
     m_gifTimerRunning = false;
     m_gifTimer.stop();
     repaint();
-    deleteStaleCopies(m_paths);
-    startAcquisition();
 }
 
 void CMainDlg::onRefresh() {
@@ -362,6 +391,7 @@ void CMainDlg::showMainMenu() {
         closeWith(code);
         return code;
     };
+    actions.deepScan = [this] { onDeepScanCommand(); };
     runMainMenuCommand(this, m_hooks.trackMenu(this), actions);
 }
 
@@ -420,12 +450,9 @@ void CMainDlg::closeWith(int result) {
     stopWorkers();
     joinWorkers();
     clearRecords();
-    platform::deleteFile(m_paths.localContactsDb);
-    platform::deleteFile(m_paths.localSmsDb);
-    if (m_gifTimerRunning) {
-        m_gifTimer.stop();
-        m_gifTimerRunning = false;
-    }
+    // The copies, their side files and manifests: private data, none left.
+    deleteStaleCopies(m_paths);
+    stopGifTimer();
     m_updateTimer.stop();
     killHelperProcesses();
     done(result);

@@ -13,10 +13,12 @@
 #include <QTimer>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "acquire/acquire_worker.h"
+#include "acquire/deep_acquire.h"
 #include "app/dialog_hooks.h"
 #include "export/record_export.h"
 #include "records/record_store.h"
@@ -62,6 +64,8 @@ struct MainDlgOptions {
     HelperLimits helperLimits;
     // Whether the update check runs one second after the window opens.
     bool armUpdateTimer = true;
+    // The deep acquisition's limits; none: its own defaults.
+    std::optional<DeepLimits> deepLimits;
 };
 
 class CMainDlg : public QDialog {
@@ -109,6 +113,8 @@ class CMainDlg : public QDialog {
     int screen() const { return m_screen; }
     int loadState() const { return m_loadState; }
     bool workerRunning() const { return m_workerRunning; }
+    // Whether the data comes from a deep scan (and Back and Refresh repeat it).
+    bool deepMode() const { return m_deepMode; }
     bool gifTimerRunning() const { return m_gifTimerRunning; }
     const RecordStore& store() const { return m_store; }
     RecordStore& store() { return m_store; }
@@ -164,7 +170,12 @@ class CMainDlg : public QDialog {
 
     // The flow (main_dlg.cpp).
     void startAcquisition();
+    void startClassicAcquisition();
     void onAcquireDone();
+    void showFailed();
+    void stopGifTimer();
+    void enterLoading();
+    void resetToConnectScreen();
     void startLoading();
     void onLoadDone();
     void onBack();
@@ -195,6 +206,15 @@ class CMainDlg : public QDialog {
     void setCategoryChecked(QTreeWidgetItem* item, bool checked);
     void takeLoadedViews();
 
+    // The deep scan (main_dlg_deep.cpp).
+    QString rootCaption() const;
+    void onDeepScanCommand();
+    void offerDeepScanOnce();
+    void beginDeepScan();
+    void startDeepAcquisition();
+    void onDeepAcquireDone(const DeepAcquireResult& result);
+    QString copyCheckReport() const;
+
     // Recover (main_dlg_recover.cpp).
     void onRecover();
     void onExportDone(int32_t unwrittenRecords);
@@ -206,6 +226,11 @@ class CMainDlg : public QDialog {
     int m_loadState = -1;
     bool m_workerRunning = false;
     bool m_closing = false;
+    bool m_deepMode = false;
+    // The deep scan is offered once, after a classic pass found nothing.
+    bool m_deepOffered = false;
+    // Counts acquisitions, so the result of one given up is ignored.
+    int m_acquisitionGeneration = 0;
     bool m_gifTimerRunning = false;
     // The frame of the connecting animation shown now, and the next one.
     int m_activeGifFrame = 0;
@@ -223,6 +248,7 @@ class CMainDlg : public QDialog {
     std::unique_ptr<struct LoadRun> m_loadRun;
     std::unique_ptr<struct ExportRun> m_exportRun;
     std::unique_ptr<struct AcquireRun> m_acquireRun;
+    std::unique_ptr<struct DeepAcquireRun> m_deepAcquireRun;
 
     std::string m_outputFolder;
     int32_t m_exportTotal = 0;

@@ -85,8 +85,10 @@ void CMainDlg::onExportDone(int32_t unwrittenRecords) {
     const size_t firstLineEnd = std::min(finish.find('\n'), finish.size());
     const std::string text = finish.substr(0, firstLineEnd) + "\nSaveFile:" + m_outputFolder +
                              finish.substr(firstLineEnd);
-    m_hooks.messageBox(skin::CMsgBox::kRight, skin::CMsgBox::kOk, QString::fromStdString(text),
-                       this);
+    // After a deep scan the copies are checked against their manifests once
+    // more: what was recovered must be what was pulled.
+    m_hooks.messageBox(skin::CMsgBox::kRight, skin::CMsgBox::kOk,
+                       QString::fromStdString(text) + copyCheckReport(), this);
     emit exportFinished();
 }
 

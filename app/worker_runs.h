@@ -8,6 +8,7 @@
 #include <string>
 
 #include "acquire/acquire_worker.h"
+#include "acquire/deep_acquire.h"
 #include "app/window_bridge.h"
 #include "export/record_export.h"
 #include "records/contact_fields.h"
@@ -25,6 +26,18 @@ struct AcquireRun : AcquireListener {
 
     // Queues "acquisition done" to the window.
     void acquireDone() override { bridge->post(done); }
+};
+
+// One deep acquisition: the job and the listener that hands its result over.
+struct DeepAcquireRun : DeepAcquireListener {
+    std::shared_ptr<WindowBridge> bridge;
+    std::function<void(DeepAcquireResult)> done;
+    DeepAcquireJob job;
+
+    // Queues the result to the window.
+    void deepAcquireDone(const DeepAcquireResult& result) override {
+        bridge->post([this, result] { done(result); });
+    }
 };
 
 // One loading run: what the worker works on and how it tells the window.

@@ -53,6 +53,10 @@ int runMainMenuCommand(QWidget* window, int command, const MainMenuActions& acti
     case ID_MENU_UPDATE:
         startUpdate(actions.update);
         return 0;
+    case ID_MENU_DEEP_SCAN:
+        if (actions.deepScan)
+            actions.deepScan();
+        return 0;
     case ID_MENU_EXIT:
         if (actions.closeWindow)
             return actions.closeWindow(0);

@@ -19,6 +19,7 @@ inline constexpr int ID_MENU_ABOUT = 104;
 inline constexpr int ID_MENU_HELP = 32775;
 inline constexpr int ID_MENU_UPDATE = 32777;
 inline constexpr int ID_MENU_EXIT = 105;
+inline constexpr int ID_MENU_DEEP_SCAN = 32779;
 
 struct MainMenuEntry {
     const char* text;
@@ -27,12 +28,8 @@ struct MainMenuEntry {
 
 // The entries, top to bottom.
 inline constexpr MainMenuEntry kMainMenuEntries[] = {
-    {"Home", ID_MENU_HOME},
-    {"About", ID_MENU_ABOUT},
-    {"Help", ID_MENU_HELP},
-    {"Update", ID_MENU_UPDATE},
-    // "Deep Scan" joins here, between Update and Exit, when it exists.
-    {"Exit", ID_MENU_EXIT},
+    {"Home", ID_MENU_HOME},     {"About", ID_MENU_ABOUT},         {"Help", ID_MENU_HELP},
+    {"Update", ID_MENU_UPDATE}, {"Deep Scan", ID_MENU_DEEP_SCAN}, {"Exit", ID_MENU_EXIT},
 };
 
 // The window's client point at which the menu's top-left corner opens.
@@ -48,6 +45,8 @@ struct MainMenuActions {
     // The window's close operation with an exit code; returns its result.
     // Empty: the window is simply closed.
     std::function<int(int)> closeWindow;
+    // Starts a deep scan of the phone (the window asks first); empty: nothing.
+    std::function<void()> deepScan;
 
     // The real browser and About box; no close operation.
     MainMenuActions();
@@ -70,7 +69,8 @@ int showAboutBox(QWidget* owner);
 
 // Carries out one command: Home and Help open the home and support pages,
 // About shows the About box, Update goes to the new version as a Yes to the
-// update question does, Exit runs the close operation with exit code 0.
+// update question does, Deep Scan hands over to the window's deep scan, Exit
+// runs the close operation with exit code 0.
 // Returns the About box's result for About, the close operation's result for
 // Exit, else 0 (also for an unknown command).
 int runMainMenuCommand(QWidget* window, int command, const MainMenuActions& actions = {});

@@ -268,6 +268,8 @@ class MainWindowTests : public QObject {
         // A stale copy left by an earlier run stays through a Refresh.
         const std::string stale = w.localCopies().localSmsDb;
         QFile(QString::fromStdString(stale)).open(QIODevice::WriteOnly);
+        // The empty copy carves nothing: the deep scan is offered; not now.
+        rig.answers = {skin::CMsgBox::IDC_NO};
         w.onCommand(CMainDlg::IDC_REFRESH);
         QCOMPARE(w.loadState(), -1);
         QVERIFY(!shown(w, CMainDlg::IDC_REFRESH) && !w.problemsLink()->isVisible());
@@ -276,6 +278,71 @@ class MainWindowTests : public QObject {
         // to an empty data screen rather than crashing on it.
         QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
         QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message"));
+        QVERIFY(rig.asked.last().text.contains("Deep Scan"));
+        QVERIFY(!w.deepMode());
+    }
+
+    // The menu's Deep Scan asks first, then reads the modern demo phone
+    // without changing it, and loads what the deep engine recovers beside the
+    // live records of the databases' current state.
+    void deepScan() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), QStringLiteral(FENNARO_DEMO_BIN));
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        QVERIFY(!w.deepMode());
+
+        // Not confirmed: nothing changes.
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_NO};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(rig.asked.last().text.contains("Start the Deep Scan?"));
+        QCOMPARE(w.screen(), 2);
+
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(w.deepMode());
+        QCOMPARE(w.screen(), 1);
+        QCOMPARE(w.rootItem()->text(0), QString("android phone (deep scan)"));
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(w.screen(), 2);
+
+        // Both copies arrived with a manifest beside each.
+        const fennaro::LocalDbPaths copies = w.localCopies();
+        for (const std::string& db : {copies.localContactsDb, copies.localSmsDb}) {
+            QVERIFY(fennaro::platform::fileExists(db));
+            QVERIFY(fennaro::platform::fileExists(fennaro::platform::parentFolder(db) +
+                                                  "/manifest.sha256"));
+        }
+        const fennaro::RecordStore& store = w.store();
+        QVERIFY(!store.contactLists.contacts.empty());
+        QVERIFY(!store.smsLists.threads.empty());
+        QVERIFY(!store.deletedSms.empty());
+        QCOMPARE(
+            w.tree()->GetItemText(w.messageItem()),
+            QString("Message (%1)").arg(store.smsLists.threads.size() + store.deletedSms.size()));
+
+        // The deleted records show in the list and on the board.
+        w.tree()->setCurrentItem(w.messageItem());
+        skin::CListViewCheck1* list = w.recordList();
+        QVERIFY(list->IsRowDeleted(0));
+        clickRow(list, 0);
+        QCOMPARE(w.messageBoard()->items().size(), size_t(1));
+        QCOMPARE(w.messageBoard()->items().front().kind, 2);
+
+        // A copy changed on this computer is named at the end of a Recover.
+        QFile changed(QString::fromStdString(copies.localSmsDb));
+        QVERIFY(changed.open(QIODevice::Append));
+        changed.write("x");
+        changed.close();
+        rig.pickedFolder = rig.outputRoot();
+        QSignalSpy exported(&w, &CMainDlg::exportFinished);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 1);
+        QVERIFY2(rig.asked.last().text.contains("changed on this computer") &&
+                     rig.asked.last().text.contains(QString::fromStdString(copies.localSmsDb)),
+                 qPrintable(rig.asked.last().text));
     }
 
     // Pause holds the loading worker until Continue; Stop ends it early.

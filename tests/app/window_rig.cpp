@@ -28,9 +28,11 @@ testdata::PhoneSpec WindowRig::smallPhone() {
     return spec;
 }
 
-fennaro::CMainDlg& WindowRig::open(std::chrono::milliseconds acquireDelay) {
+fennaro::CMainDlg& WindowRig::open(std::chrono::milliseconds acquireDelay,
+                                   const QString& programFolderOverride) {
     fennaro::MainDlgOptions options;
-    options.programFolder = programFolder();
+    options.programFolder =
+        programFolderOverride.isEmpty() ? programFolder() : programFolderOverride.toStdString();
     options.homeFolder = homeFolder();
     options.acquireDelay = acquireDelay;
     options.armUpdateTimer = false;

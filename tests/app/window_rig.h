@@ -36,8 +36,10 @@ class WindowRig {
     // A phone of a few dozen records of every kind.
     static testdata::PhoneSpec smallPhone();
 
-    // Opens the window; the acquisition starts at once.
-    fennaro::CMainDlg& open(std::chrono::milliseconds acquireDelay = std::chrono::milliseconds(0));
+    // Opens the window; the acquisition starts at once. The helper lies in
+    // programFolder, or in the rig's own program folder when it is empty.
+    fennaro::CMainDlg& open(std::chrono::milliseconds acquireDelay = std::chrono::milliseconds(0),
+                            const QString& programFolder = {});
     // Opens the window and waits until the data screen is loaded.
     fennaro::CMainDlg& openLoaded();
     // The window (after open).

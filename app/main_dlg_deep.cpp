@@ -1,0 +1,194 @@
+// The deep scan: a second way to read the phone, chosen by the user. It reads
+// both databases with their journals and logs without changing the phone,
+// checks the copies against their hash manifests before loading and after a
+// Recover, and loads what the deep engine recovers together with the live
+// records of the databases' current state. The screens, progress, Pause and
+// Stop are the classic ones.
+#include <QProgressBar>
+#include <QTreeWidgetItem>
+
+#include "acquire/copy_manifest.h"
+#include "acquire/helper_commands.h"
+#include "app/main_dlg.h"
+#include "app/window_bridge.h"
+#include "app/worker_runs.h"
+#include "platform/stop_signal.h"
+#include "skin/img_button.h"
+#include "skin/msg_box.h"
+#include "skin/my_hyper_link.h"
+#include "skin/tree_view_ex1.h"
+
+namespace fennaro {
+
+namespace {
+
+constexpr const char* kDeepScanQuestion =
+    "Deep Scan reads the phone's databases again together with their journals, without "
+    "changing anything on the phone, and looks for deleted records in every earlier version "
+    "of their pages. Start the Deep Scan?";
+constexpr const char* kDeepScanOffer =
+    "No deleted records could be read the classic way: newer phones keep their messages "
+    "elsewhere and wipe the space of deleted records. Deep Scan reads the databases with their "
+    "journals, without changing anything on the phone. Start the Deep Scan?";
+constexpr const char* kDeepScanBusy =
+    "The Deep Scan can start when the loading or the recovering has ended.";
+
+// Returns whether an engine text holds a field with a value: a line that is
+// not only "N/A" and tabs.
+bool holdsAValue(std::string_view text) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\t\r\n", start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view field = text.substr(start, end - start);
+        if (!field.empty() && field != "N/A")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Lists paths one to a line below a headline.
+QString listing(const char* headline, const std::vector<std::string>& paths) {
+    QString text = QString::fromUtf8(headline);
+    for (const std::string& path : paths)
+        text += QStringLiteral("\n") + QString::fromStdString(path);
+    return text;
+}
+
+// Returns every path the manifest check found wrong.
+std::vector<std::string> troubledCopies(const CopyCheck& check) {
+    std::vector<std::string> paths;
+    for (const auto* list : {&check.changed, &check.missing, &check.unlisted, &check.badManifests})
+        paths.insert(paths.end(), list->begin(), list->end());
+    return paths;
+}
+
+} // namespace
+
+QString CMainDlg::rootCaption() const {
+    return m_deepMode ? QStringLiteral("android phone (deep scan)")
+                      : QStringLiteral("android phone");
+}
+
+void CMainDlg::onDeepScanCommand() {
+    if (m_workerRunning && m_screen == 2) {
+        m_hooks.messageBox(skin::CMsgBox::kWarn, skin::CMsgBox::kOk, kDeepScanBusy, this);
+        return;
+    }
+    if (m_hooks.messageBox(skin::CMsgBox::kInfo, skin::CMsgBox::kYes | skin::CMsgBox::kNo,
+                           kDeepScanQuestion, this) != skin::CMsgBox::IDC_YES)
+        return;
+    beginDeepScan();
+}
+
+void CMainDlg::offerDeepScanOnce() {
+    if (m_deepMode || m_deepOffered)
+        return;
+    const bool smsMissing = !checkArrivedCopies(m_paths).sms;
+    const bool nothingCarved =
+        !holdsAValue(m_store.deletedContactsText) && !holdsAValue(m_store.deletedSmsText);
+    if (!smsMissing && !nothingCarved)
+        return;
+    m_deepOffered = true;
+    if (m_hooks.messageBox(skin::CMsgBox::kInfo, skin::CMsgBox::kYes | skin::CMsgBox::kNo,
+                           kDeepScanOffer, this) == skin::CMsgBox::IDC_YES)
+        beginDeepScan();
+}
+
+void CMainDlg::beginDeepScan() {
+    // A classic acquisition under way gives way; its result is not wanted.
+    if (m_acquireThread.joinable()) {
+        m_acquireStop->request();
+        m_acquireThread.join();
+    }
+    m_workerRunning = false;
+    m_deepMode = true;
+    m_deepOffered = true;
+    m_refresh->hide();
+    m_problemsLink->hide();
+    resetToConnectScreen();
+    startAcquisition();
+}
+
+void CMainDlg::startDeepAcquisition() {
+    m_deepAcquireRun = std::make_unique<DeepAcquireRun>();
+    DeepAcquireRun& run = *m_deepAcquireRun;
+    const int generation = m_acquisitionGeneration;
+    run.bridge = m_bridge;
+    run.done = [this, generation](const DeepAcquireResult& result) {
+        if (generation == m_acquisitionGeneration)
+            onDeepAcquireDone(result);
+    };
+    run.job.programFolder = m_options.programFolder;
+    run.job.paths = m_paths;
+    run.job.startDelay = m_options.acquireDelay;
+    run.job.listener = &run;
+    run.job.stop = m_acquireStop;
+    if (m_options.deepLimits)
+        run.job.limits = *m_options.deepLimits;
+    m_workerRunning = true;
+    try {
+        m_acquireThread = std::thread([&run] { deepAcquireThreadProc(run.job); });
+    } catch (const std::system_error&) {
+        m_workerRunning = false;
+        showFailed();
+        failedToStartWorker();
+    }
+}
+
+void CMainDlg::onDeepAcquireDone(const DeepAcquireResult& result) {
+    if (m_acquireThread.joinable())
+        m_acquireThread.join();
+    m_workerRunning = false;
+    stopGifTimer();
+    if (!result.anyArrived() || (result.contactsDb().outcome != CopyOutcome::Arrived &&
+                                 result.smsDb().outcome != CopyOutcome::Arrived)) {
+        showFailed();
+        killHelperProcesses();
+        emit acquireFinished();
+        return;
+    }
+    // Say which files did not arrive whole: what is loaded must not look
+    // complete when it is not.
+    QString failures;
+    for (const PulledFile& file : result.files)
+        if (file.outcome == CopyOutcome::Failed)
+            failures +=
+                QStringLiteral("\n") +
+                QString::fromStdString(file.phonePath.empty() ? file.localPath : file.phonePath) +
+                QStringLiteral(": ") + QString::fromStdString(file.detail);
+    if (!failures.isEmpty())
+        m_hooks.messageBox(skin::CMsgBox::kWarn, skin::CMsgBox::kOk,
+                           QStringLiteral("These files could not be read whole and were left "
+                                          "out:") +
+                               failures,
+                           this);
+    const CopyCheck check = checkCopies(m_paths);
+    if (!check.intact()) {
+        m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
+                           listing("These copies changed on this computer after they were "
+                                   "pulled, so they are not used:",
+                                   troubledCopies(check)),
+                           this);
+        showFailed();
+        emit acquireFinished();
+        return;
+    }
+    emit acquireFinished();
+    enterLoading();
+}
+
+QString CMainDlg::copyCheckReport() const {
+    if (!m_deepMode)
+        return {};
+    const CopyCheck check = checkCopies(m_paths);
+    if (check.intact())
+        return {};
+    return QStringLiteral("\n") +
+           listing("These copies changed on this computer after they were pulled:",
+                   troubledCopies(check));
+}
+
+} // namespace fennaro
