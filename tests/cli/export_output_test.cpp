@@ -2,7 +2,12 @@
 // use is refused before anything is written, a run that cannot write every
 // record takes its folder back, and progress shows on a terminal only.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -98,6 +103,40 @@ TEST_F(ExportOutputTest, ARunThatCannotWriteEveryRecordLeavesNothingBehind) {
     const ProgramRun whole = exportInto(out);
     EXPECT_EQ(whole.status, 0);
     EXPECT_EQ(test::entriesBelow(out).size() > 3, true);
+}
+
+TEST_F(ExportOutputTest, AnInterruptedRunLeavesNothingBehind) {
+    // A phone large enough that its export is still running when Ctrl-C arrives.
+    testdata::PhoneSpec spec;
+    spec.contacts = 1500;
+    spec.messages = 6000;
+    spec.threads = 400;
+    spec.seed = 11;
+    testdata::generatePhone(dir.path().string(), spec);
+
+    // The interrupt follows the run's folder as soon as it appears.
+    const int watcher = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(::inotify_add_watch(watcher, out.c_str(), IN_CREATE), 0);
+    test::RunningProgram program({"export", contactsDb, smsDb, out});
+    pollfd poller{watcher, POLLIN, 0};
+    const bool created = ::poll(&poller, 1, 60000) == 1;
+    if (created)
+        ::kill(program.pid(), SIGINT);
+    ::close(watcher);
+    const ProgramRun run = program.wait();
+    ASSERT_TRUE(created);
+    if (run.status == 0)
+        GTEST_SKIP() << "the export ended before the interrupt arrived";
+
+    // Ended by the signal, as a shell expects, with its folder taken back.
+    EXPECT_EQ(run.signal, SIGINT);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(std::regex_match(run.err, std::regex("fennaro-recover: " + out +
+                                                     "/Fennaro[0-9]{14}: interrupted; the "
+                                                     "incomplete folder was removed\n")))
+        << run.err;
+    EXPECT_TRUE(test::entriesBelow(out).empty());
 }
 
 TEST_F(ExportOutputTest, ProgressShowsOnATerminalOnly) {

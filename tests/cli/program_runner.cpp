@@ -85,43 +85,59 @@ int drainUntilExit(pid_t child, int controller, std::string& text) {
 
 } // namespace
 
-ProgramRun runRecover(const std::vector<std::string>& arguments, const RunOptions& options) {
-    OpenScratchDir streams;
-    const std::string outPath =
-        options.stdoutPath.empty() ? streams.file("stdout") : options.stdoutPath;
-    const std::string errPath = streams.file("stderr");
-    const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+RunningProgram::RunningProgram(const std::vector<std::string>& arguments, const RunOptions& options)
+    : m_streams(std::make_unique<OpenScratchDir>()), m_options(options) {
+    m_outPath = options.stdoutPath.empty() ? m_streams->file("stdout") : options.stdoutPath;
+    m_errPath = m_streams->file("stderr");
+    const int outFd = ::open(m_outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     int errFd = -1;
-    int controller = -1;
     if (options.stderrOnTerminal) {
         std::string device;
-        controller = openTerminal(device);
-        if (controller >= 0)
+        m_terminal = openTerminal(device);
+        if (m_terminal >= 0)
             errFd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     } else {
-        errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        errFd = ::open(m_errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     }
     if (outFd < 0 || errFd < 0)
         throw std::runtime_error("cannot open the program's output files");
-
-    ProgramRun run;
-    const pid_t child = ::fork();
-    if (child == 0)
+    m_pid = ::fork();
+    if (m_pid == 0)
         execProgram(arguments, options, outFd, errFd);
     ::close(outFd);
     ::close(errFd);
-    int waitStatus = -1;
-    if (controller >= 0) {
-        waitStatus = drainUntilExit(child, controller, run.err);
-        ::close(controller);
-    } else {
-        ::waitpid(child, &waitStatus, 0);
-        run.err = readWhole(errPath);
+}
+
+RunningProgram::~RunningProgram() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
     }
+    if (m_terminal >= 0)
+        ::close(m_terminal);
+}
+
+ProgramRun RunningProgram::wait() {
+    ProgramRun run;
+    int waitStatus = -1;
+    if (m_terminal >= 0) {
+        waitStatus = drainUntilExit(m_pid, m_terminal, run.err);
+        ::close(m_terminal);
+        m_terminal = -1;
+    } else {
+        ::waitpid(m_pid, &waitStatus, 0);
+        run.err = readWhole(m_errPath);
+    }
+    m_pid = 0;
     run.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-    if (options.stdoutPath.empty())
-        run.out = readWhole(outPath);
+    run.signal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
+    if (m_options.stdoutPath.empty())
+        run.out = readWhole(m_outPath);
     return run;
+}
+
+ProgramRun runRecover(const std::vector<std::string>& arguments, const RunOptions& options) {
+    return RunningProgram(arguments, options).wait();
 }
 
 bool permissionsBind() {

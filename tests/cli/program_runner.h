@@ -4,7 +4,9 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace fennaro::test {
@@ -23,19 +25,14 @@ struct RunOptions {
     std::string stdoutPath;
 };
 
-// The exit status (-1 when it did not exit normally) and both outputs.
+// The exit status (-1 when it did not exit normally), the signal that ended
+// it (0 when none did) and both outputs.
 struct ProgramRun {
     int status = -1;
+    int signal = 0;
     std::string out;
     std::string err;
 };
-
-// Runs fennaro-recover with arguments.
-ProgramRun runRecover(const std::vector<std::string>& arguments, const RunOptions& options = {});
-
-// Whether runs with asUser bind the program by file permissions: false when
-// the tests run as root and the program cannot be run as nobody.
-bool permissionsBind();
 
 // A fresh folder that every user may enter, removed with everything in it.
 class OpenScratchDir {
@@ -51,6 +48,35 @@ class OpenScratchDir {
   private:
     std::filesystem::path m_path;
 };
+
+// fennaro-recover started in the background; killed if never waited for.
+class RunningProgram {
+  public:
+    // Starts the program with arguments.
+    RunningProgram(const std::vector<std::string>& arguments, const RunOptions& options = {});
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    // Waits for the program to end and returns what it did.
+    ProgramRun wait();
+
+  private:
+    std::unique_ptr<OpenScratchDir> m_streams;
+    RunOptions m_options;
+    std::string m_outPath;
+    std::string m_errPath;
+    pid_t m_pid = 0;
+    int m_terminal = -1;
+};
+
+// Runs fennaro-recover with arguments and waits for it.
+ProgramRun runRecover(const std::vector<std::string>& arguments, const RunOptions& options = {});
+
+// Whether runs with asUser bind the program by file permissions: false when
+// the tests run as root and the program cannot be run as nobody.
+bool permissionsBind();
 
 // Returns every entry below root (files and folders), relative, sorted.
 std::vector<std::string> entriesBelow(const std::filesystem::path& root);
