@@ -1,8 +1,10 @@
 // fennaro-recover carve contacts|sms CONTACTS_DB SMS_DB: one engine run, its
-// result text written to standard output byte for byte.
+// result text written to standard output byte for byte. A file that cannot
+// be read ends the command with status 1 before the engine runs.
 #include <cstdio>
 
 #include "commands.h"
+#include "input_checks.h"
 #include "sqlite_parse.h"
 
 namespace fennaro::cli {
@@ -10,6 +12,11 @@ namespace fennaro::cli {
 int runCarveCommand(const Args& args) {
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "sms"))
         return printUsage();
+    if (!checkInputFiles({args[1], args[2]}))
+        return 1;
+    // Other bytes carve to what the engine defines for them (nothing).
+    warnIfNotSqlite(args[1]);
+    warnIfNotSqlite(args[2]);
     SqliteParse engine(args[1], args[2]);
     engine.startParse(args[0] == "contacts" ? ePaserContacts : ePaserSms);
     std::string text = engine.get_contacts_mem();

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "contact_fields.h"
 #include "conversation_index.h"
+#include "input_checks.h"
 #include "record_loader.h"
 #include "row_texts.h"
 #include "utf8_text.h"
@@ -65,6 +66,10 @@ void printMessageRows(const RecordStore& store) {
 int runListCommand(const Args& args) {
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "messages"))
         return printUsage();
+    if (!checkInputFiles({args[1], args[2]}))
+        return 1;
+    warnIfNotSqlite(args[1]);
+    warnIfNotSqlite(args[2]);
     RecordStore store;
     loadAfterAcquisition(store, args[1], args[2]);
     // A category without records cannot be shown in the window either.

@@ -3,21 +3,52 @@
 #include <string>
 
 #include "commands.h"
+#include "program_info.h"
 
 namespace fennaro::cli {
 
+namespace {
+
+// The command lines the program takes, one per line; the usage text and
+// --help both show them.
+constexpr const char* kCommandLines = "  fennaro-recover carve contacts CONTACTS_DB SMS_DB\n"
+                                      "  fennaro-recover carve sms CONTACTS_DB SMS_DB\n"
+                                      "  fennaro-recover list contacts CONTACTS_DB SMS_DB\n"
+                                      "  fennaro-recover list messages CONTACTS_DB SMS_DB\n"
+                                      "  fennaro-recover acquire [--deep]\n"
+                                      "  fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n"
+                                      "  fennaro-recover scan DB\n"
+                                      "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
+                                      "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n"
+                                      "  fennaro-recover --help | --version\n";
+
+// What each command does, for --help.
+constexpr const char* kCommandSummaries =
+    "  carve    print the engine's deleted contacts or messages, byte for byte\n"
+    "  list     print the record list's rows: deleted records first, then live ones\n"
+    "  acquire  pull both databases off the phone into folders below the home folder\n"
+    "           (--deep: with their journals, without changing the phone, and a manifest)\n"
+    "  export   recover every record into OUT_FOLDER/Fennaro<time stamp>/ as text files\n"
+    "  scan     print every deleted record of every table of any SQLite database as JSON\n"
+    "  deep     print the deep engine's deleted contacts or messages, as carve does\n";
+
+// Returns the --help text.
+std::string helpText() {
+    std::string text = "usage:\n";
+    text += kCommandLines;
+    text += "\nRecovers contacts and text messages, deleted ones included, from the copies\n"
+            "of a rooted Android phone's contacts2.db and mmssms.db.\n\n";
+    text += kCommandSummaries;
+    text += "\nExit status: 0 on success, 1 when a file cannot be read or written or nothing\n"
+            "was recovered, 2 on a wrong command line. More: man fennaro-recover.\n";
+    return text;
+}
+
+} // namespace
+
 int printUsage() {
-    std::fputs("usage:\n"
-               "  fennaro-recover carve contacts CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover carve sms CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover list contacts CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover list messages CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover acquire [--deep]\n"
-               "  fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n"
-               "  fennaro-recover scan DB\n"
-               "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n",
-               stderr);
+    std::fputs("usage:\n", stderr);
+    std::fputs(kCommandLines, stderr);
     return kUsageStatus;
 }
 
@@ -25,6 +56,8 @@ int printUsage() {
 
 int main(int argc, char** argv) {
     using namespace fennaro::cli;
+    if (auto status = fennaro::handleInfoOption(argc, argv, "fennaro-recover", helpText()))
+        return *status;
     if (argc < 2)
         return printUsage();
     std::string command = argv[1];

@@ -85,8 +85,8 @@ TEST(ExportCommandTest, WrongArgumentsGiveTheUsageStatus) {
 
 TEST(ExportCommandTest, NothingToRecoverWritesNoFolder) {
     test::ScratchDir dir;
-    const ProgramRun run = runProgram(
-        {"export", dir.file("no-contacts.db"), dir.file("no-sms.db"), dir.file("")}, dir);
+    // /dev/null stands in for copies the phone did not give.
+    const ProgramRun run = runProgram({"export", "/dev/null", "/dev/null", dir.file("")}, dir);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Please select the file(s) you want to recover.\n");
     EXPECT_TRUE(test::foldersBelow(dir.path()).empty());
@@ -243,14 +243,11 @@ TEST_P(ExportPipelineTest, EveryRecordLandsWhereTheRulesPutIt) {
     EXPECT_EQ(test::filesBelow(output), names);
 }
 
-TEST_P(ExportPipelineTest, AnUnwritableFolderIsReported) {
+TEST_P(ExportPipelineTest, AMissingFolderIsRefusedBeforeAnythingIsWritten) {
     test::ScratchDir out;
     const ProgramRun run = runProgram({"export", contactsDb, smsDb, out.file("missing")}, out);
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(std::regex_match(run.out, std::regex("Recovering finished, [0-9]+ files have been "
-                                                     "recovered\\.\n[1-9][0-9]* records could "
-                                                     "not be written\\.\n")))
-        << run.out;
+    EXPECT_EQ(run.out, "");
     EXPECT_TRUE(test::filesBelow(out.path()).empty());
 }
 

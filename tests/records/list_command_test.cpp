@@ -78,10 +78,11 @@ TEST(ListCommandTest, PrintsTheRowsOfEachCategory) {
                             "live\t\t888\n"
                             "live\t\t\n");
 
-    // Missing copies: nothing to show, still a clean run.
+    // Missing copies: nothing to show, and a failure, so a wrong path is not
+    // taken for an empty phone.
     const ProgramRun missing =
         runProgram("list messages '" + dir.file("none") + "' '" + dir.file("none2") + "'", dir);
-    EXPECT_EQ(missing.status, 0);
+    EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
 }
 
