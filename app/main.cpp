@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/main_dlg.h"
+#include "app/program_info.h"
 #include "platform/instance_lock.h"
 #include "platform/program_paths.h"
 #include "skin/font_pool.h"
@@ -30,6 +31,9 @@ bool windowSystemAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto status =
+            fennaro::handleInfoOption(argc, argv, "quillmet-fennaro", fennaro::windowHelpText()))
+        return *status;
     // A second start ends at once, with no window and no message. A lock
     // that cannot be made at all counts as the first instance.
     if (fennaro::platform::acquireInstanceLock("Quillmet Fennaro") ==

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "update/product_info.h"
+
 namespace fennaro {
 
 namespace {
@@ -23,7 +25,7 @@ bool printAll(std::string_view text, std::string_view programName) {
 } // namespace
 
 std::string_view productVersion() {
-    return FENNARO_PRODUCT_VERSION;
+    return kProgramVersion;
 }
 
 std::string versionText(std::string_view programName) {

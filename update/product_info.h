@@ -4,8 +4,9 @@
 
 namespace fennaro {
 
-// The version this build reports and compares offers against.
-inline constexpr const char* kProgramVersion = "1.5.0.0";
+// The version this build reports and compares offers against ("1.5.0.0",
+// the project's version in the build files).
+inline constexpr const char* kProgramVersion = FENNARO_PRODUCT_VERSION;
 
 // The maker's home page (menu "Home", the About box's link).
 inline constexpr const char* kHomePageUrl = "https://www.quillmet.example/";
