@@ -345,6 +345,29 @@ class MainWindowTests : public QObject {
                  qPrintable(rig.asked.last().text));
     }
 
+    // Copies that are not databases, or cut short, end in empty categories
+    // or in what could be read, never in a crash.
+    void brokenCopies() {
+        WindowRig rig;
+        const QString phone = QString::fromStdString(rig.programFolder()) + "/demo-phone/";
+        QFile contacts(phone + "contacts2.db");
+        QVERIFY(contacts.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (int i = 0; i < 20000; ++i)
+            contacts.write(QByteArray::number(i * 7919 % 65521));
+        contacts.close();
+        QFile sms(phone + "mmssms.db");
+        QVERIFY(sms.resize(sms.size() / 3));
+        rig.answers = {skin::CMsgBox::IDC_NO};
+        CMainDlg& w = rig.open();
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        QCOMPARE(w.tree()->GetItemText(w.contactsItem()), QString("Contacts"));
+        QVERIFY(w.store().contactLists.contacts.empty());
+        w.tree()->setCurrentItem(w.messageItem());
+        rig.pickedFolder = rig.outputRoot();
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(waitUntil([&] { return !w.workerRunning(); }));
+    }
+
     // Pause holds the loading worker until Continue; Stop ends it early.
     void pauseContinueStopLoading() {
         testdata::PhoneSpec spec = WindowRig::smallPhone();
