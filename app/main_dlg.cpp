@@ -8,6 +8,7 @@
 #include <QTreeWidgetItem>
 #include <QUrl>
 #include <QWindow>
+#include <future>
 #include <system_error>
 
 #include "acquire/helper_commands.h"
@@ -34,6 +35,23 @@
 #include "views/msg_info_board.h"
 
 namespace fennaro {
+
+void prepareViews(RecordStore& store, LoadRun& run) {
+    const auto contactSide = [&] {
+        run.contactIndex = std::make_unique<ContactDataIndex>(store.contactLists);
+        run.rows.contacts = makeContactRows(store, *run.contactIndex);
+    };
+    std::future<void> contacts;
+    try {
+        contacts = std::async(std::launch::async, contactSide);
+    } catch (const std::system_error&) {
+        contactSide(); // no thread to spare: one side after the other
+    }
+    run.conversationIndex = std::make_unique<ConversationIndex>(store.contactLists, store.smsLists);
+    run.rows.messages = makeMessageRows(store, *run.conversationIndex);
+    if (contacts.valid())
+        contacts.get();
+}
 
 namespace {
 
@@ -262,12 +280,8 @@ void CMainDlg::onLoadDone() {
 void CMainDlg::takeLoadedViews() {
     LoadRun& run = *m_loadRun;
     // Without a worker nothing was prepared: make it here.
-    if (run.contactIndex == nullptr || run.conversationIndex == nullptr) {
-        run.contactIndex = std::make_unique<ContactDataIndex>(m_store.contactLists);
-        run.conversationIndex =
-            std::make_unique<ConversationIndex>(m_store.contactLists, m_store.smsLists);
-        run.rows = makeRecordRows(m_store, *run.contactIndex, *run.conversationIndex);
-    }
+    if (run.contactIndex == nullptr || run.conversationIndex == nullptr)
+        prepareViews(m_store, run);
     m_contactIndex = std::move(run.contactIndex);
     m_conversationIndex = std::move(run.conversationIndex);
     m_rows = std::make_unique<RecordRows>(std::move(run.rows));

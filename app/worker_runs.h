@@ -40,6 +40,12 @@ struct DeepAcquireRun : DeepAcquireListener {
     }
 };
 
+struct LoadRun;
+
+// Makes the views' indexes and rows of a loaded store into run: the contact
+// side on a thread of its own while the calling thread makes the message side.
+void prepareViews(RecordStore& store, LoadRun& run);
+
 // One loading run: what the worker works on and how it tells the window.
 struct LoadRun : LoadListener {
     std::shared_ptr<WindowBridge> bridge;
@@ -73,10 +79,7 @@ struct LoadRun : LoadListener {
     void loadDone() override {
         if (bridge->isClosed())
             return;
-        contactIndex = std::make_unique<ContactDataIndex>(context.store.contactLists);
-        conversationIndex =
-            std::make_unique<ConversationIndex>(context.store.contactLists, context.store.smsLists);
-        rows = makeRecordRows(context.store, *contactIndex, *conversationIndex);
+        prepareViews(context.store, *this);
         bridge->post(done);
     }
 };

@@ -13,32 +13,35 @@ QString cell(std::string_view text) {
 
 } // namespace
 
-RecordRows makeRecordRows(RecordStore& store, const ContactDataIndex& contactIndex,
-                          const ConversationIndex& conversationIndex) {
-    RecordRows rows;
-    rows.contacts.reserve(store.deletedContacts.size() + store.contactLists.contacts.size());
+std::vector<RecordRow> makeContactRows(RecordStore& store, const ContactDataIndex& index) {
+    std::vector<RecordRow> rows;
+    rows.reserve(store.deletedContacts.size() + store.contactLists.contacts.size());
     if (!store.deletedContactsText.empty()) {
         for (ContactNode& contact : store.deletedContacts)
             if (const auto texts = deletedContactRowTexts(contact))
-                rows.contacts.push_back(
+                rows.push_back(
                     {{cell(texts->name), cell(texts->phone), QString(), QString()}, &contact});
     }
     for (ContactNode& contact : store.contactLists.contacts) {
-        const ContactRowTexts texts = liveContactRowTexts(contact, contactIndex);
-        rows.contacts.push_back(
+        const ContactRowTexts texts = liveContactRowTexts(contact, index);
+        rows.push_back(
             {{cell(texts.name), cell(texts.phone), cell(texts.company), cell(texts.email)},
              &contact});
     }
+    return rows;
+}
 
-    rows.messages.reserve(store.deletedSms.size() + store.smsLists.threads.size());
+std::vector<RecordRow> makeMessageRows(RecordStore& store, const ConversationIndex& index) {
+    std::vector<RecordRow> rows;
+    rows.reserve(store.deletedSms.size() + store.smsLists.threads.size());
     if (!store.deletedSmsText.empty()) {
         for (ThreadNode& sms : store.deletedSms)
             if (const auto texts = deletedSmsRowTexts(sms))
-                rows.messages.push_back({{cell(texts->name), cell(texts->phone)}, &sms});
+                rows.push_back({{cell(texts->name), cell(texts->phone)}, &sms});
     }
     for (ThreadNode& thread : store.smsLists.threads) {
-        const MessageRowTexts texts = liveConversationRowTexts(thread, conversationIndex);
-        rows.messages.push_back({{cell(texts.name), cell(texts.phone)}, &thread});
+        const MessageRowTexts texts = liveConversationRowTexts(thread, index);
+        rows.push_back({{cell(texts.name), cell(texts.phone)}, &thread});
     }
     return rows;
 }

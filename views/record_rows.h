@@ -27,11 +27,13 @@ struct RecordRows {
     std::vector<RecordRow> messages;
 };
 
-// Makes the rows of both categories from a loaded store: deleted contacts
-// with a TAB (only when the engine's contact text is not empty), then every
-// live contact; deleted messages with two TABs (likewise), then every live
-// conversation. The store must not change while the rows are used.
-RecordRows makeRecordRows(RecordStore& store, const ContactDataIndex& contactIndex,
-                          const ConversationIndex& conversationIndex);
+// Makes the contact rows of a loaded store: deleted contacts with a TAB (only
+// when the engine's contact text is not empty), then every live contact. The
+// store must not change while the rows are used.
+std::vector<RecordRow> makeContactRows(RecordStore& store, const ContactDataIndex& index);
+
+// Makes the message rows: deleted messages with two TABs (likewise), then
+// every live conversation.
+std::vector<RecordRow> makeMessageRows(RecordStore& store, const ConversationIndex& index);
 
 } // namespace fennaro

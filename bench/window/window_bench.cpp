@@ -32,6 +32,7 @@
 #include "records/record_reader.h"
 #include "skin/image_path.h"
 #include "skin/list_view_check1.h"
+#include "skin/msg_box.h"
 #include "skin/tree_view_ex1.h"
 #include "views/msg_info_board.h"
 
@@ -207,7 +208,10 @@ int main(int argc, char** argv) {
     options.acquireDelay = std::chrono::milliseconds(0);
     options.armUpdateTimer = false;
     fennaro::DialogHooks hooks;
-    hooks.messageBox = [](int, int, const QString&, QWidget*) { return 1011; };
+    // Every question is answered Yes (Back) or OK.
+    hooks.messageBox = [](int, int flags, const QString&, QWidget*) {
+        return (flags & skin::CMsgBox::kYes) ? skin::CMsgBox::IDC_YES : skin::CMsgBox::IDC_OK;
+    };
     hooks.pickFolder = [&](QWidget*, const QString&) { return std::optional(output.path()); };
     hooks.openUrl = [](const QUrl&) {};
 
@@ -228,7 +232,15 @@ int main(int argc, char** argv) {
     });
     window.show();
     runUntil([&] { return loaded; });
-    const double loadStall = watch.stop();
+    double loadStall = watch.stop();
+    // A second load after Back, as the baseline's best of two also reuses
+    // memory the first one had the system hand over.
+    const double firstLoadMs = loadedMs;
+    loaded = false;
+    window.onCommand(fennaro::CMainDlg::IDC_BACK);
+    runUntil([&] { return loaded; });
+    loadStall = std::max(loadStall, watch.stop());
+    loadedMs = std::min(loadedMs, firstLoadMs);
     (void)acquired;
 
     // Switching categories rebuilds the list: Message, then Contacts again.
@@ -256,8 +268,9 @@ int main(int argc, char** argv) {
 
     std::printf("phone: %s\n", phone.c_str());
     std::printf("load without a window (engine + loading): %8.0f ms\n", baseline);
-    std::printf("window, acquisition done to loaded:       %8.0f ms  ratio %.2f (goal <= 1.2)\n",
-                loadedMs, loadedMs / baseline);
+    std::printf("window, acquisition done to loaded:       %8.0f ms  ratio %.2f (goal <= 1.2); "
+                "first load %.0f ms\n",
+                loadedMs, loadedMs / baseline, firstLoadMs);
     std::printf("longest stall of the window's thread while carving and loading: %6.1f ms "
                 "(goal <= 100)\n",
                 loadStall);
