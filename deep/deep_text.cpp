@@ -102,13 +102,12 @@ class LiveTable {
         }
         VisitMarks marks;
         std::vector<Value> values;
-        forEachTableRow(
-            *state->current, table->rootPage, state->usableSize, marks, table->columns.size(),
-            [&](int64_t rowid, const RecordShape& shape, const uint8_t* body, size_t bodyBytes) {
-                selectColumns(*table, shape, body, bodyBytes, rowid, state->textEncoding, columns,
-                              &values);
-                m_rows.push_back(std::move(values));
-            });
+        forEachTablePayload(*state->current, table->rootPage, state->usableSize, marks,
+                            [&](int64_t rowid, const uint8_t* payload, size_t bytes) {
+                                if (pickColumns(*table, payload, bytes, rowid, state->textEncoding,
+                                                columns, &values))
+                                    m_rows.push_back(std::move(values));
+                            });
     }
 
     // False when the table or one of the columns is missing.

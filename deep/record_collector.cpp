@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "btree_page.h"
 #include "table_rows.h"
@@ -10,16 +11,23 @@ namespace fennaro::deep {
 
 namespace {
 
-// Mixes one 64-bit word into a running hash.
+// Mixes one 64-bit word into a running hash (cheap: keys only sort rows
+// into groups, whose members are then compared value by value).
 uint64_t mix(uint64_t hash, uint64_t word) {
-    hash ^= word + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
-    return hash * 0xff51afd7ed558ccdull;
+    hash ^= word;
+    return ((hash << 27) | (hash >> 37)) * 0x9e3779b97f4a7c15ull;
 }
 
+// Tags that keep the kinds of value apart in a key.
+constexpr uint64_t kFlagTag = 0x5bd1e9955bd1e995ull;
+constexpr uint64_t kIntegerTag = 0x2127599bf4325c37ull;
+constexpr uint64_t kRealTag = 0x880355f21e6d1965ull;
+constexpr uint64_t kTextTag = 0xc2b2ae3d27d4eb4full;
+constexpr uint64_t kBlobTag = 0x165667b19e3779f9ull;
+
 // Mixes a text or blob into a running hash by its length and first bytes:
-// enough to tell rows apart (equal keys are compared value by value), and
-// cheap for long bodies.
-uint64_t mixBytes(uint64_t hash, const uint8_t* bytes, size_t size) {
+// enough to tell rows apart, and cheap for long bodies.
+uint64_t mixBytes(uint64_t hash, uint64_t tag, const uint8_t* bytes, size_t size) {
     // The first and the last (up to) eight of the first sixteen bytes.
     uint64_t head[2] = {0, 0};
     if (size >= 8) {
@@ -29,7 +37,7 @@ uint64_t mixBytes(uint64_t hash, const uint8_t* bytes, size_t size) {
         for (size_t i = 0; i < size; ++i)
             head[0] |= uint64_t(bytes[i]) << (8 * i);
     }
-    return mix(mix(mix(hash, head[0]), head[1]), size);
+    return mix(mix(hash, head[0] ^ tag), head[1] + size);
 }
 
 // NULL and the integers -1, 0 and 1 are flags an update flips (read, seen,
@@ -43,16 +51,16 @@ bool isFlag(const Value& v) {
 // and content.
 uint64_t mixValue(uint64_t hash, const Value& v) {
     if (isFlag(v))
-        return mix(hash, 0);
-    hash = mix(hash, uint64_t(v.kind) + 1);
+        return mix(hash, kFlagTag);
     if (v.kind == Value::Kind::Integer)
-        return mix(hash, uint64_t(v.integer));
+        return mix(hash, uint64_t(v.integer) ^ kIntegerTag);
     if (v.kind == Value::Kind::Real) {
         uint64_t bits = 0;
         std::memcpy(&bits, &v.real, sizeof bits);
-        return mix(hash, bits);
+        return mix(hash, bits ^ kRealTag);
     }
-    return mixBytes(hash, reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
+    return mixBytes(hash, v.kind == Value::Kind::Text ? kTextTag : kBlobTag,
+                    reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
 }
 
 bool sameLoosely(const Value& a, const Value& b) {
@@ -195,8 +203,7 @@ bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, con
         if (kind == kAliasColumn)
             continue;
         if (type >= 12) {
-            hash = mix(hash, uint64_t(type & 1 ? Value::Kind::Text : Value::Kind::Blob) + 1);
-            hash = mixBytes(hash, p, size_t(width));
+            hash = mixBytes(hash, type & 1 ? kTextTag : kBlobTag, p, size_t(width));
             continue;
         }
         int64_t integer = 0;
@@ -207,22 +214,22 @@ bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, con
             for (uint64_t k = 0; k < width; ++k)
                 v = (v << 8) | p[k];
             if (type == 7) {
-                hash = mix(mix(hash, uint64_t(Value::Kind::Real) + 1), v);
+                hash = mix(hash, v ^ kRealTag);
                 continue;
             }
             integer = int64_t(v);
         }
         if (type == 0) {
-            hash = mix(hash, 0);
+            hash = mix(hash, kFlagTag);
         } else if (kind == kRealColumn) {
             const double real = double(integer);
             uint64_t bits = 0;
             std::memcpy(&bits, &real, sizeof bits);
-            hash = mix(mix(hash, uint64_t(Value::Kind::Real) + 1), bits);
+            hash = mix(hash, bits ^ kRealTag);
         } else if (integer >= -1 && integer <= 1) {
-            hash = mix(hash, 0);
+            hash = mix(hash, kFlagTag);
         } else {
-            hash = mix(mix(hash, uint64_t(Value::Kind::Integer) + 1), uint64_t(integer));
+            hash = mix(hash, uint64_t(integer) ^ kIntegerTag);
         }
     }
     *key = hash;
@@ -334,55 +341,67 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
         }
         return;
     }
-    auto [head, fresh] = m_carvedByKey.try_emplace(found.key, uint32_t(m_candidates.size()));
-    if (!fresh) {
-        for (uint32_t i = head->second; i != kNone; i = m_candidates[i].nextSameKey) {
-            Candidate& other = m_candidates[i];
-            if (sameRow(other, found)) {
-                if (better(found, other)) {
-                    found.nextSameKey = other.nextSameKey;
-                    other = std::move(found);
-                }
-                return;
-            }
-        }
-        found.nextSameKey = head->second;
-        head->second = uint32_t(m_candidates.size());
-    }
+    // Copies of one carving are merged at the end, all at once.
     m_candidates.push_back(std::move(found));
 }
 
 void RecordCollector::dropLiveCarvings() {
-    // Records carved without a rowid are compared by value with the records
-    // that have one and with every live row of their table.
-    std::unordered_multimap<uint64_t, size_t> withRowid;
+    // Records carved without a rowid, ordered by key (the best copy first):
+    // copies of one row are merged, then each is compared by value with the
+    // records that have a rowid and with every live row of its table.
+    std::vector<uint32_t> carved;
     std::vector<bool> tableHasCarvings(m_tables.size(), false);
     for (size_t i = 0; i < m_candidates.size(); ++i) {
-        if (m_candidates[i].rowid)
-            withRowid.emplace(m_candidates[i].key, i);
-        else
+        if (!m_candidates[i].rowid) {
+            carved.push_back(uint32_t(i));
             tableHasCarvings[size_t(m_candidates[i].table)] = true;
+        }
     }
+    {
+        // (key, strongest evidence first, most recent first, place found)
+        std::vector<std::tuple<uint64_t, int, int64_t, uint32_t>> order;
+        order.reserve(carved.size());
+        for (uint32_t i : carved) {
+            const Candidate& c = m_candidates[i];
+            order.emplace_back(c.key, -int(c.evidence), -int64_t(c.rank), i);
+        }
+        std::sort(order.begin(), order.end());
+        for (size_t k = 0; k < order.size(); ++k)
+            carved[k] = std::get<3>(order[k]);
+    }
+    for (size_t run = 0; run < carved.size();) {
+        size_t end = run + 1;
+        while (end < carved.size() &&
+               m_candidates[carved[end]].key == m_candidates[carved[run]].key)
+            ++end;
+        for (size_t i = run + 1; i < end; ++i) {
+            for (size_t j = run; j < i && !m_candidates[carved[i]].dropped; ++j) {
+                if (!m_candidates[carved[j]].dropped &&
+                    sameRow(m_candidates[carved[j]], m_candidates[carved[i]]))
+                    m_candidates[carved[i]].dropped = true;
+            }
+        }
+        run = end;
+    }
+    std::vector<uint64_t> carvedKeys;
+    carvedKeys.reserve(carved.size());
+    for (uint32_t i : carved)
+        carvedKeys.push_back(m_candidates[i].key);
     auto dropMatches = [&](const Candidate& reference) {
-        auto head = m_carvedByKey.find(reference.key);
-        if (head == m_carvedByKey.end())
-            return;
-        for (uint32_t i = head->second; i != kNone; i = m_candidates[i].nextSameKey) {
-            Candidate& carved = m_candidates[i];
-            if (&carved != &reference && sameRow(carved, reference))
-                carved.dropped = true;
+        auto [from, to] = std::equal_range(carvedKeys.begin(), carvedKeys.end(), reference.key);
+        for (auto it = from; it != to; ++it) {
+            Candidate& other = m_candidates[carved[size_t(it - carvedKeys.begin())]];
+            if (&other != &reference && !other.dropped && sameRow(other, reference))
+                other.dropped = true;
         }
     };
-    for (const auto& [key, index] : withRowid)
-        dropMatches(m_candidates[index]);
+    for (const Candidate& c : m_candidates) {
+        if (c.rowid)
+            dropMatches(c);
+    }
 
     // Live rows are keyed straight from their bytes; only a key that a
     // carving has too is worth reading the row's values for.
-    std::vector<uint64_t> carvedKeys;
-    carvedKeys.reserve(m_carvedByKey.size());
-    for (const auto& [key, index] : m_carvedByKey)
-        carvedKeys.push_back(key);
-    std::sort(carvedKeys.begin(), carvedKeys.end());
     VisitMarks marks;
     Candidate live;
     std::string payload;
@@ -473,10 +492,9 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
         } else {
             const auto* bytes = reinterpret_cast<const uint8_t*>(c->record.data());
             const TableInfo& table = m_tables[size_t(c->table)];
-            if (parseRecordHeader(bytes, c->record.size(), table.columns.size(), &m_shape))
-                selectColumns(table, m_shape, bytes + m_shape.headerSize,
-                              c->record.size() - m_shape.headerSize, c->rowid.value_or(0),
-                              m_encoding, columns, &r.values);
+            if (!pickColumns(table, bytes, c->record.size(), c->rowid.value_or(0), m_encoding,
+                             columns, &r.values))
+                r.values.assign(columns.size(), Value::null());
             if (table.aliasColumn >= 0 && !c->rowid) {
                 for (size_t k = 0; k < columns.size(); ++k) {
                     if (columns[k] == table.aliasColumn)

@@ -47,9 +47,7 @@ class RecordCollector : public RecordSink {
         uint64_t offset = 0;
         uint32_t frame = 0;
         bool dropped = false;
-        uint32_t nextSameKey = kNone; // the next carving without rowid of the same key
     };
-    static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
     bool isLive(int table, int64_t rowid);
     bool better(const Candidate& a, const Candidate& b) const;
@@ -85,8 +83,6 @@ class RecordCollector : public RecordSink {
     uint32_t m_encoding;
     std::vector<Candidate> m_candidates;
     std::unordered_map<TableRowid, size_t, TableRowidHash> m_byRowid;
-    // Candidates without rowid by key: the first of a chain through nextSameKey.
-    std::unordered_map<uint64_t, uint32_t> m_carvedByKey;
     std::unordered_set<TableRowid, TableRowidHash> m_liveRowids;
     std::vector<bool> m_wanted;
     std::vector<std::vector<int>> m_columns;
