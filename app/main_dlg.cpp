@@ -12,9 +12,9 @@
 #include <system_error>
 
 #include "acquire/helper_commands.h"
-#include "app/deep_load.h"
 #include "app/window_bridge.h"
 #include "app/worker_runs.h"
+#include "deep/deep_load.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
 #include "records/check_marks.h"
@@ -243,8 +243,23 @@ void CMainDlg::startLoading() {
     m_workerRunning = true;
     // The engine carves on the worker too, so the window never freezes
     // while a large phone's databases are read.
-    bool started = startThread(m_loadThread, [&run] {
-        runRecoveryEngine(run.context.store, run.context.localContactsDb, run.context.localSmsDb);
+    const bool deepScan = m_deepMode;
+    bool started = startThread(m_loadThread, [&run, deepScan] {
+        const std::string contactsDb = run.context.localContactsDb;
+        const std::string smsDb = run.context.localSmsDb;
+        if (!deepScan) {
+            runRecoveryEngine(run.context.store, contactsDb, smsDb);
+            loadThreadProc(run.context);
+            return;
+        }
+        // The live records come from the copies' current state, written to
+        // a private folder and gone once they are loaded.
+        deep::runDeepRecoveryEngine(run.context.store, contactsDb, smsDb);
+        const deep::CurrentStateCopies states(contactsDb, smsDb);
+        if (states.madeFolder()) {
+            run.context.localContactsDb = states.contactsDb();
+            run.context.localSmsDb = states.smsDb();
+        }
         loadThreadProc(run.context);
     });
     if (!started) {

@@ -34,10 +34,13 @@ size_t recordEnd(size_t payloadStart, uint64_t payloadSize, uint32_t usable) {
 } // namespace
 
 PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink)
-    : m_tables(tables), m_usable(usableSize), m_sink(sink) {
+    : m_tables(tables), m_usable(usableSize), m_sink(sink), m_foundSlot(new Located()),
+      m_found(*m_foundSlot) {
     for (const TableInfo& table : tables)
         m_maxColumns = std::max(m_maxColumns, table.columns.size());
 }
+
+PageCarver::~PageCarver() = default;
 
 void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, bool withCells,
                            const VersionInfo& version) {
@@ -49,7 +52,7 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
             LeafCell cell;
             if (at < header.pointerArrayEnd || !parseLeafCell(page, at, usable, m_usable, &cell))
                 continue;
-            Located found;
+            Located& found = m_found;
             found.rowid = cell.rowid;
             found.recordStart = at;
             found.payloadStart = cell.payloadOffset;
@@ -96,7 +99,7 @@ void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int tab
     // Whole cells only: the freeblocks of an interior page held interior cells.
     const size_t gapEnd = std::min<size_t>({header.contentStart, m_usable, page.size});
     size_t at = header.pointerArrayEnd;
-    Located found;
+    Located& found = m_found;
     while (at + 4 <= gapEnd) {
         if (tryWholeCell(page, at, gapEnd, table, Evidence::ScannedCell, &found)) {
             emit(page, found, version);
@@ -108,8 +111,23 @@ void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int tab
 }
 
 void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version) {
-    // Whole cells only: without an owner there is no shape to guess with.
-    scanRegion(page, from, std::min<size_t>({to, m_usable, page.size}), -1, version);
+    // The page most likely held one table's leaf: the table most whole
+    // cells in it fit is taken as its owner, so the freed cells between them
+    // can be guessed at too.
+    to = std::min<size_t>({to, m_usable, page.size});
+    std::vector<size_t> votes(m_tables.size(), 0);
+    Located& found = m_found;
+    for (size_t at = from; at + 4 <= to;) {
+        if (tryWholeCell(page, at, to, -1, Evidence::ScannedCell, &found)) {
+            ++votes[size_t(found.table)];
+            at = found.end;
+        } else {
+            ++at;
+        }
+    }
+    const auto best = std::max_element(votes.begin(), votes.end());
+    const int table = best == votes.end() || *best == 0 ? -1 : int(best - votes.begin());
+    scanRegion(page, from, to, table, version);
 }
 
 int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
@@ -152,21 +170,31 @@ int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
 void PageCarver::carveFreeblock(ByteView page, size_t start, size_t end, int table,
                                 const VersionInfo& version) {
     // The freed cell at the block's start lost its first four bytes to the
-    // freeblock header; cells merged in behind it may be whole.
-    Located found;
-    size_t at = start + 4;
-    if (table >= 0 && locateDamaged(page, start, end, table, false, &found)) {
-        emit(page, found, version);
+    // freeblock header. Cells freed before it and merged in behind it lost
+    // theirs to their own freeblock headers; a cell merged in that was freed
+    // after its neighbour is whole. Record follows record to the block's end.
+    Located& found = m_found;
+    size_t at = start;
+    bool first = true;
+    while (at + 4 <= end) {
+        if (!first && tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found)) {
+            emit(page, found, version);
+        } else if (table >= 0 && locateDamaged(page, at, end, table, DamagedGuess::Loose, &found)) {
+            emit(page, found, version);
+        } else {
+            break;
+        }
         at = found.end;
+        first = false;
     }
-    scanRegion(page, at, end, table, version);
+    scanRegion(page, first ? start + 4 : at, end, table, version);
 }
 
 void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
                             const VersionInfo& version) {
     // At every byte: a whole cell, or a freed cell that still carries the
     // freeblock header it was given (its size must match the record).
-    Located found;
+    Located& found = m_found;
     size_t at = from;
     while (at + 4 <= to) {
         if (tryWholeCell(page, at, to, table, Evidence::ScannedCell, &found)) {
@@ -178,7 +206,7 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
             const uint32_t size = page.u16(at + 2);
             const uint32_t next = page.u16(at);
             if (size >= 4 && at + size <= to && (next == 0 || next >= at + size) &&
-                locateDamaged(page, at, at + size, table, true, &found)) {
+                locateDamaged(page, at, at + size, table, DamagedGuess::Strict, &found)) {
                 emit(page, found, version);
                 at = found.end;
                 continue;
@@ -191,11 +219,15 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
 bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
                               Located* found) {
     // Payload size, rowid, then a header whose columns add up to that size.
+    // A payload size of 0 or 1 cannot hold a record (zeroed bytes are common).
+    if (page.u8(at) < 2)
+        return false;
     LeafCell cell;
     if (!parseLeafCell(page, at, limit, m_usable, &cell) || cell.payloadSize < 2 || cell.rowid < 0)
         return false;
     const size_t avail = std::min<size_t>(cell.localSize, limit - cell.payloadOffset);
-    if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &found->shape) ||
+    if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &found->shape,
+                           cell.payloadSize) ||
         found->shape.payloadSize() != cell.payloadSize)
         return false;
     found->table = bestTable(m_tables, found->shape, table, true);
@@ -211,8 +243,9 @@ bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table,
 }
 
 int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
-    // 3: the record fills the block; 2: another record starts right behind
-    // it; 1: only a sliver too small for a cell is left; 0: none of these.
+    // 3: the record fills the block; 2: another record, whole or freed,
+    // starts right behind it; 1: only a sliver too small for a cell is left;
+    // 0: none of these.
     if (at == end)
         return 3;
     if (end - at < 4)
@@ -224,105 +257,124 @@ int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
                           &m_scratch) &&
         m_scratch.payloadSize() == cell.payloadSize)
         return 2;
-    if (at + 4 < end &&
-        parseRecordHeader(page.data + at + 4, end - at - 4, m_maxColumns, &m_scratch) &&
-        shapeScore(m_tables[size_t(table)], m_scratch) >= 0 &&
-        recordEnd(at + 4, m_scratch.payloadSize(), m_usable) <= end)
-        return 2;
-    return 0;
+    return freedCellAt(page, at, end, table) ? 2 : 0;
 }
 
-bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int table, bool strict,
-                               Located* found) {
+bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {
+    // Any freed-cell layout that fits the table, without looking further.
+    Located probe;
+    return locateDamaged(page, at, end, table, DamagedGuess::Probe, &probe);
+}
+
+bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int table,
+                               DamagedGuess guess, Located* found) {
     // The cell was [payload size][rowid][header size][types][body]; its first
     // four bytes are gone. Depending on how long the two leading varints
     // were, the header starts before, at or after byte 4. Each guess must fit
     // the table and end where the block (or the next record) does.
+    const bool probe = guess == DamagedGuess::Probe;
+    GuessScratch& s = m_guess[probe ? 1 : 0];
     const TableInfo& info = m_tables[size_t(table)];
     const size_t columns = info.columns.size();
-    const size_t minColumns = strict ? (columns + 1) / 2 : 1;
+    const size_t minColumns = guess == DamagedGuess::Loose ? 1 : (columns + 1) / 2;
     int bestAlign = -1, bestRank = 0;
-    RecordShape shape;
-    auto consider = [&](int align, int rank, size_t payloadStart) {
+    size_t bestPayloadStart = 0, bestCount = 0;
+    int bestLost = -1; // -1: header whole; 0: its size lost; 1: its size and a NULL type lost
+    auto consider = [&](int align, int rank, size_t payloadStart, int lost, size_t count) {
         if (align < bestAlign || (align == bestAlign && rank <= bestRank))
             return;
         bestAlign = align;
         bestRank = rank;
-        found->shape = shape;
-        found->payloadStart = payloadStart;
+        bestPayloadStart = payloadStart;
+        bestLost = lost;
+        bestCount = count;
     };
 
     // The header whole at byte k: k == 4, or further on when the rest of a
     // long rowid varint (continuation bytes, then a last byte) is in front.
-    for (size_t k = 4; k <= 13 && start + k < end; ++k) {
+    for (size_t k = 4; k <= 13 && start + k < end && bestAlign < 3; ++k) {
         if (k > 4) {
             if (page.u8(start + k - 1) >= 0x80)
                 continue;
-            bool continuation = true;
-            for (size_t j = start + 4; j + 1 < start + k; ++j)
-                continuation = continuation && page.u8(j) >= 0x80;
-            if (!continuation)
+            if (k > 5 && page.u8(start + k - 2) < 0x80)
                 break;
         }
         const size_t q = start + k;
-        if (!parseRecordHeader(page.data + q, end - q, columns, &shape) ||
-            shape.types.size() < minColumns || shapeScore(info, shape) < 0)
+        if (!parseRecordHeader(page.data + q, end - q, columns, &s.shape) ||
+            s.shape.types.size() < minColumns || shapeScore(info, s.shape) < 0)
             continue;
-        const size_t e = recordEnd(q, shape.payloadSize(), m_usable);
-        if (e <= end)
-            consider(alignment(page, e, end, table), 3, q);
+        const size_t e = recordEnd(q, s.shape.payloadSize(), m_usable);
+        if (e > end)
+            continue;
+        if (probe)
+            return true;
+        consider(alignment(page, e, end, table), 3, q, -1, 0);
     }
 
     // The header-size varint lost (and, with a rowid column first, its NULL
-    // serial type too): the serial types that follow are read for every
-    // column count the table allows.
-    for (int lostAlias = 0; lostAlias <= (info.aliasColumn == 0 ? 1 : 0); ++lostAlias) {
-        std::vector<uint64_t> types;
-        std::vector<size_t> typeBytes{0};
-        std::vector<uint64_t> bodyBytes{0};
-        if (lostAlias)
-            types.push_back(0);
+    // serial type too): the serial types that follow are read once, then
+    // every column count the table allows is tried, widest first.
+    for (int lost = 0; lost <= (info.aliasColumn == 0 ? 1 : 0) && bestAlign < 3; ++lost) {
+        s.typeBytes.assign(1, 0);
+        s.bodyBytes.assign(1, 0);
+        // Columns [0, fitting) accept their serial types.
+        size_t fitting = lost;
         size_t at = start + 4;
-        while (types.size() < columns && at < end) {
+        while (fitting < columns && at < end) {
             uint64_t type = 0;
             const int n = readVarint(page.data + at, end - at, &type);
-            if (n == 0 || !serialTypeValid(type))
+            if (n == 0 || !serialTypeValid(type) || !columnAccepts(info.columns[fitting], type))
                 break;
             at += size_t(n);
-            types.push_back(type);
-            typeBytes.push_back(at - start - 4);
-            bodyBytes.push_back(bodyBytes.back() + serialTypeWidth(type));
+            s.typeBytes.push_back(uint32_t(at - start - 4));
+            s.bodyBytes.push_back(s.bodyBytes.back() + serialTypeWidth(type));
+            ++fitting;
         }
-        const size_t parsed = types.size() - size_t(lostAlias);
-        for (size_t count = types.size(); count >= std::max<size_t>(minColumns, 1); --count) {
-            const size_t used = count - size_t(lostAlias);
-            if (used > parsed)
+        for (size_t count = fitting; count >= std::max<size_t>(minColumns, 1 + size_t(lost));
+             --count) {
+            const size_t read = count - size_t(lost);
+            const uint64_t headerSize = 1 + size_t(lost) + s.typeBytes[read];
+            const size_t payloadStart = start + 3 - size_t(lost);
+            const size_t e = recordEnd(payloadStart, headerSize + s.bodyBytes[read], m_usable);
+            if (headerSize > kOneByteHeaderLimit || e > end)
                 continue;
-            // Header: size varint (one byte), the lost NULL type, the types read.
-            const uint64_t headerSize = 1 + size_t(lostAlias) + typeBytes[used];
-            if (headerSize > kOneByteHeaderLimit)
-                continue;
-            shape.types.assign(types.begin(), types.begin() + long(count));
-            shape.headerSize = uint32_t(headerSize);
-            shape.bodySize = bodyBytes[used];
-            const size_t payloadStart = start + 4 - 1 - size_t(lostAlias);
-            if (shapeScore(info, shape) < 0)
-                continue;
-            const size_t e = recordEnd(payloadStart, shape.payloadSize(), m_usable);
-            if (e <= end)
-                consider(alignment(page, e, end, table), count == columns ? 2 : 1, payloadStart);
+            if (probe)
+                return true;
+            const int rank = count == columns ? 2 : 1;
+            if (bestAlign >= 2 && rank <= bestRank)
+                break;
+            consider(alignment(page, e, end, table), rank, payloadStart, lost, count);
+            if (bestAlign == 3)
+                break;
         }
     }
+    if (probe)
+        return false;
 
+    // A guess at a place where a freed cell must start (a freeblock, or
+    // right behind a record in one) needs a whole header, every column, or
+    // another record right behind it; elsewhere the record must be followed
+    // by the block's end or another record.
     const bool accepted =
-        strict ? bestAlign >= 2
-               : (bestAlign >= 2 || (bestRank == 3) || (bestRank == 2 && bestAlign == 1));
+        guess == DamagedGuess::Loose ? bestAlign >= 2 || bestRank >= 2 : bestAlign >= 2;
     if (bestAlign < 0 || !accepted)
         return false;
+    RecordShape& shape = found->shape;
+    if (bestLost < 0) {
+        parseRecordHeader(page.data + bestPayloadStart, end - bestPayloadStart, columns, &shape);
+    } else {
+        // The lost NULL type first, then the types as read.
+        const size_t read = bestCount - size_t(bestLost);
+        parseSerialTypes(page.data + start + 4, end - start - 4, read, &shape);
+        if (bestLost)
+            shape.types.insert(shape.types.begin(), 0);
+        shape.headerSize += 1 + uint32_t(bestLost);
+    }
     found->table = table;
     found->rowid.reset();
     found->recordStart = start;
-    found->payloadSize = found->shape.payloadSize();
+    found->payloadStart = bestPayloadStart;
+    found->payloadSize = shape.payloadSize();
     found->end = recordEnd(found->payloadStart, found->payloadSize, m_usable);
     found->evidence = Evidence::DamagedCell;
     return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "btree_page.h"
 #include "table_rows.h"
@@ -10,19 +11,33 @@ namespace fennaro::deep {
 
 namespace {
 
-// Mixes one 64-bit word into a running hash.
+// Mixes one 64-bit word into a running hash (cheap: keys only sort rows
+// into groups, whose members are then compared value by value).
 uint64_t mix(uint64_t hash, uint64_t word) {
-    hash ^= word + 0x9e3779b97f4a7c15ull + (hash << 6) + (hash >> 2);
-    return hash * 0xff51afd7ed558ccdull;
+    hash ^= word;
+    return ((hash << 27) | (hash >> 37)) * 0x9e3779b97f4a7c15ull;
 }
 
-uint64_t mixBytes(uint64_t hash, const std::string& bytes) {
-    for (size_t i = 0; i < bytes.size(); i += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, bytes.data() + i, std::min<size_t>(8, bytes.size() - i));
-        hash = mix(hash, word);
+// Tags that keep the kinds of value apart in a key.
+constexpr uint64_t kFlagTag = 0x5bd1e9955bd1e995ull;
+constexpr uint64_t kIntegerTag = 0x2127599bf4325c37ull;
+constexpr uint64_t kRealTag = 0x880355f21e6d1965ull;
+constexpr uint64_t kTextTag = 0xc2b2ae3d27d4eb4full;
+constexpr uint64_t kBlobTag = 0x165667b19e3779f9ull;
+
+// Mixes a text or blob into a running hash by its length and first bytes:
+// enough to tell rows apart, and cheap for long bodies.
+uint64_t mixBytes(uint64_t hash, uint64_t tag, const uint8_t* bytes, size_t size) {
+    // The first and the last (up to) eight of the first sixteen bytes.
+    uint64_t head[2] = {0, 0};
+    if (size >= 8) {
+        std::memcpy(&head[0], bytes, 8);
+        std::memcpy(&head[1], bytes + std::min<size_t>(size, 16) - 8, 8);
+    } else {
+        for (size_t i = 0; i < size; ++i)
+            head[0] |= uint64_t(bytes[i]) << (8 * i);
     }
-    return mix(hash, bytes.size());
+    return mix(mix(hash, head[0] ^ tag), head[1] + size);
 }
 
 // NULL and the integers -1, 0 and 1 are flags an update flips (read, seen,
@@ -32,17 +47,91 @@ bool isFlag(const Value& v) {
            (v.kind == Value::Kind::Integer && v.integer >= -1 && v.integer <= 1);
 }
 
+// Mixes one value into a running hash: flags as one token, others by kind
+// and content.
+uint64_t mixValue(uint64_t hash, const Value& v) {
+    if (isFlag(v))
+        return mix(hash, kFlagTag);
+    if (v.kind == Value::Kind::Integer)
+        return mix(hash, uint64_t(v.integer) ^ kIntegerTag);
+    if (v.kind == Value::Kind::Real) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, &v.real, sizeof bits);
+        return mix(hash, bits ^ kRealTag);
+    }
+    return mixBytes(hash, v.kind == Value::Kind::Text ? kTextTag : kBlobTag,
+                    reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
+}
+
 bool sameLoosely(const Value& a, const Value& b) {
     if (isFlag(a) || isFlag(b))
         return isFlag(a) && isFlag(b);
     return a == b;
 }
 
+// Appends a SQLite varint.
+void appendVarint(std::string& out, uint64_t v) {
+    uint8_t bytes[10];
+    int n = 0;
+    do {
+        bytes[n++] = uint8_t(v & 0x7F);
+        v >>= 7;
+    } while (v != 0 && n < 9);
+    for (int i = n - 1; i >= 0; --i)
+        out += char(bytes[i] | (i > 0 ? 0x80 : 0));
+}
+
+// Bytes of a varint.
+size_t varintLength(uint64_t v) {
+    size_t n = 1;
+    while (v >= 0x80 && n < 9) {
+        v >>= 7;
+        ++n;
+    }
+    return n;
+}
+
+// A record header for these serial types: its size varint, then the types.
+void appendHeader(std::string& out, const std::vector<uint64_t>& types) {
+    uint64_t count = 0;
+    for (uint64_t type : types)
+        count += varintLength(type);
+    // The size counts its own varint: one byte up to 127, two up to 16383.
+    const uint64_t size = count + 1 <= 127 ? count + 1 : count + 2 <= 16383 ? count + 2 : count + 3;
+    appendVarint(out, size);
+    for (uint64_t type : types) {
+        if (type < 0x80)
+            out += char(type);
+        else
+            appendVarint(out, type);
+    }
+}
+
 } // namespace
 
 RecordCollector::RecordCollector(const std::vector<TableInfo>& tables, const PageReader& current,
                                  uint32_t usableSize, uint32_t textEncoding)
-    : m_tables(tables), m_current(current), m_usable(usableSize), m_encoding(textEncoding) {}
+    : m_tables(tables), m_current(current), m_usable(usableSize), m_encoding(textEncoding) {
+    // What payloadKey needs of each column, in a few bytes per table.
+    for (const TableInfo& table : tables) {
+        std::vector<uint8_t> kinds;
+        for (const ColumnInfo& column : table.columns)
+            kinds.push_back(column.rowidAlias                   ? kAliasColumn
+                            : column.affinity == Affinity::Real ? kRealColumn
+                                                                : kPlainColumn);
+        m_columnKinds.push_back(std::move(kinds));
+    }
+    m_wanted.assign(tables.size(), true);
+    m_columns.assign(tables.size(), {});
+}
+
+void RecordCollector::select(std::vector<bool> wanted, std::vector<std::vector<int>> columns) {
+    // Keeps the choice only when it names every table.
+    if (wanted.size() == m_tables.size())
+        m_wanted = std::move(wanted);
+    if (columns.size() == m_tables.size())
+        m_columns = std::move(columns);
+}
 
 bool RecordCollector::isLive(int table, int64_t rowid) {
     // A b-tree search of the current state, remembered when it finds the row.
@@ -60,34 +149,130 @@ uint64_t RecordCollector::valuesKey(int table, const std::vector<Value>& values)
     const int alias = m_tables[size_t(table)].aliasColumn;
     uint64_t hash = uint64_t(table) + 1;
     for (size_t i = 0; i < values.size(); ++i) {
-        if (int(i) == alias)
-            continue;
-        const Value& v = values[i];
-        if (isFlag(v)) {
-            hash = mix(hash, 0);
-            continue;
-        }
-        hash = mix(hash, uint64_t(v.kind) + 1);
-        if (v.kind == Value::Kind::Integer) {
-            hash = mix(hash, uint64_t(v.integer));
-        } else if (v.kind == Value::Kind::Real) {
-            uint64_t bits = 0;
-            std::memcpy(&bits, &v.real, sizeof bits);
-            hash = mix(hash, bits);
-        } else {
-            hash = mixBytes(hash, v.bytes);
-        }
+        if (int(i) != alias)
+            hash = mixValue(hash, values[i]);
     }
     return hash;
 }
 
-bool RecordCollector::sameRow(const Candidate& a, const Candidate& b) const {
+bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key) {
+    // The header's serial types, then bodyKey over the body behind them.
+    uint64_t headerSize = 0;
+    const int n = readVarint(payload, have, &headerSize);
+    if (n == 0 || headerSize > have)
+        return false;
+    m_types.clear();
+    for (size_t at = size_t(n); at < headerSize;) {
+        uint64_t type = payload[at];
+        int m = 1;
+        if (type >= 0x80) {
+            m = readVarint(payload + at, size_t(headerSize) - at, &type);
+            if (m == 0)
+                return false;
+        }
+        m_types.push_back(type);
+        at += size_t(m);
+    }
+    return bodyKey(table, m_types, payload + headerSize, have - size_t(headerSize), key);
+}
+
+bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, const uint8_t* body,
+                              size_t bodyBytes, uint64_t* key) const {
+    // valuesKey of the row a record gives, read from its bytes without
+    // building its values; false where that is not the same thing (a cut
+    // record, more columns than the table, texts of a UTF-16 database).
+    const TableInfo& info = m_tables[size_t(table)];
+    const std::vector<uint8_t>& kinds = m_columnKinds[size_t(table)];
+    if (m_encoding != 1 || types.size() > kinds.size())
+        return false;
+    uint64_t at = 0;
+    uint64_t hash = uint64_t(table) + 1;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        const uint8_t kind = kinds[i];
+        if (i >= types.size()) {
+            if (kind != kAliasColumn)
+                hash = mixValue(hash, info.columns[i].defaultValue);
+            continue;
+        }
+        const uint64_t type = types[i];
+        const uint64_t width = serialTypeWidth(type);
+        if (!serialTypeValid(type) || width > bodyBytes - std::min<uint64_t>(at, bodyBytes))
+            return false;
+        const uint8_t* p = body + at;
+        at += width;
+        if (kind == kAliasColumn)
+            continue;
+        if (type >= 12) {
+            hash = mixBytes(hash, type & 1 ? kTextTag : kBlobTag, p, size_t(width));
+            continue;
+        }
+        int64_t integer = 0;
+        if (type == 8 || type == 9) {
+            integer = type == 8 ? 0 : 1;
+        } else if (type >= 1 && type <= 7) {
+            uint64_t v = (p[0] & 0x80) && type != 7 ? ~uint64_t(0) : 0;
+            for (uint64_t k = 0; k < width; ++k)
+                v = (v << 8) | p[k];
+            if (type == 7) {
+                hash = mix(hash, v ^ kRealTag);
+                continue;
+            }
+            integer = int64_t(v);
+        }
+        if (type == 0) {
+            hash = mix(hash, kFlagTag);
+        } else if (kind == kRealColumn) {
+            const double real = double(integer);
+            uint64_t bits = 0;
+            std::memcpy(&bits, &real, sizeof bits);
+            hash = mix(hash, bits ^ kRealTag);
+        } else if (integer >= -1 && integer <= 1) {
+            hash = mix(hash, kFlagTag);
+        } else {
+            hash = mix(hash, uint64_t(integer) ^ kIntegerTag);
+        }
+    }
+    *key = hash;
+    return true;
+}
+
+void RecordCollector::rowOf(const Candidate& candidate, std::vector<Value>* values) {
+    // Decodes the stored record and completes it as SQLite would read it.
+    const TableInfo& table = m_tables[size_t(candidate.table)];
+    const auto* bytes = reinterpret_cast<const uint8_t*>(candidate.record.data());
+    values->clear();
+    if (parseRecordHeader(bytes, candidate.record.size(), table.columns.size(), &m_shape))
+        decodeRecordBody(m_shape, bytes + m_shape.headerSize,
+                         candidate.record.size() - m_shape.headerSize, values);
+    completeRow(table, candidate.rowid, m_encoding, values);
+}
+
+uint64_t RecordCollector::recordKey(int table, const std::string& record,
+                                    std::optional<int64_t> rowid) {
+    // From the bytes where it can be, else from the decoded row.
+    uint64_t key = 0;
+    if (payloadKey(table, reinterpret_cast<const uint8_t*>(record.data()), record.size(), &key))
+        return key;
+    Candidate probe;
+    probe.table = table;
+    probe.rowid = rowid;
+    probe.record = record;
+    std::vector<Value> values;
+    rowOf(probe, &values);
+    return valuesKey(table, values);
+}
+
+bool RecordCollector::sameRow(const Candidate& a, const Candidate& b) {
     // Equal but for the rowid column and flags.
-    if (a.table != b.table || a.values.size() != b.values.size())
+    if (a.table != b.table || a.key != b.key)
+        return false;
+    rowOf(a, &m_rowA);
+    rowOf(b, &m_rowB);
+    if (m_rowA.size() != m_rowB.size())
         return false;
     const int alias = m_tables[size_t(a.table)].aliasColumn;
-    for (size_t i = 0; i < a.values.size(); ++i) {
-        if (int(i) != alias && !sameLoosely(a.values[i], b.values[i]))
+    for (size_t i = 0; i < m_rowA.size(); ++i) {
+        if (int(i) != alias && !sameLoosely(m_rowA[i], m_rowB[i]))
             return false;
     }
     return true;
@@ -102,8 +287,10 @@ bool RecordCollector::better(const Candidate& a, const Candidate& b) const {
 }
 
 void RecordCollector::add(const FoundRecord& record, const VersionInfo& version) {
-    // Live rows and known rows cost a lookup only; values are read for new ones.
-    if (record.table < 0 || size_t(record.table) >= m_tables.size())
+    // Live rows and known rows cost a lookup only; the record's bytes are
+    // kept for new ones, its values read only at the end.
+    if (record.table < 0 || size_t(record.table) >= m_tables.size() ||
+        !m_wanted[size_t(record.table)])
         return;
     const TableInfo& table = m_tables[size_t(record.table)];
     Candidate found;
@@ -125,17 +312,25 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
             return;
     }
 
-    decodeRecordBody(*record.shape, record.body, record.bodyBytes, &m_values);
     // Only what the record itself holds counts as recovered: not the rowid,
     // not the defaults of columns a short record lacks.
+    const std::vector<uint64_t>& types = record.shape->types;
     bool hasValue = false;
-    for (size_t i = 0; i < m_values.size() && i < table.columns.size(); ++i)
-        hasValue = hasValue || (int(i) != table.aliasColumn && m_values[i].hasContent());
+    uint64_t at = 0;
+    for (size_t i = 0; i < types.size() && !hasValue; ++i) {
+        const uint64_t width = serialTypeWidth(types[i]);
+        hasValue = int(i) != table.aliasColumn && types[i] != 0 &&
+                   (types[i] < 12 || (width > 0 && at < record.bodyBytes));
+        at += width;
+    }
     if (!hasValue)
         return;
-    completeRow(table, record.rowid, m_encoding, &m_values);
-    found.values = m_values;
-    found.key = valuesKey(record.table, found.values);
+    const size_t body = size_t(std::min<uint64_t>(record.bodyBytes, record.shape->bodySize));
+    found.record.reserve(types.size() + 4 + body);
+    appendHeader(found.record, types);
+    found.record.append(reinterpret_cast<const char*>(record.body), body);
+    if (!bodyKey(record.table, types, record.body, body, &found.key))
+        found.key = recordKey(record.table, found.record, record.rowid);
 
     if (record.rowid) {
         if (known != m_byRowid.end()) {
@@ -146,86 +341,143 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
         }
         return;
     }
-    auto [from, to] = m_carvedByKey.equal_range(found.key);
-    for (auto it = from; it != to; ++it) {
-        Candidate& other = m_candidates[it->second];
-        if (sameRow(other, found)) {
-            if (better(found, other))
-                other = std::move(found);
-            return;
-        }
-    }
-    m_carvedByKey.emplace(found.key, m_candidates.size());
+    // Copies of one carving are merged at the end, all at once.
     m_candidates.push_back(std::move(found));
 }
 
 void RecordCollector::dropLiveCarvings() {
-    // Records carved without a rowid are compared by value with the records
-    // that have one and with every live row of their table.
-    std::unordered_multimap<uint64_t, size_t> withRowid;
+    // Records carved without a rowid, ordered by key (the best copy first):
+    // copies of one row are merged, then each is compared by value with the
+    // records that have a rowid and with every live row of its table.
+    std::vector<uint32_t> carved;
     std::vector<bool> tableHasCarvings(m_tables.size(), false);
     for (size_t i = 0; i < m_candidates.size(); ++i) {
-        if (m_candidates[i].rowid)
-            withRowid.emplace(m_candidates[i].key, i);
-        else
+        if (!m_candidates[i].rowid) {
+            carved.push_back(uint32_t(i));
             tableHasCarvings[size_t(m_candidates[i].table)] = true;
+        }
     }
+    {
+        // (key, strongest evidence first, most recent first, place found)
+        std::vector<std::tuple<uint64_t, int, int64_t, uint32_t>> order;
+        order.reserve(carved.size());
+        for (uint32_t i : carved) {
+            const Candidate& c = m_candidates[i];
+            order.emplace_back(c.key, -int(c.evidence), -int64_t(c.rank), i);
+        }
+        std::sort(order.begin(), order.end());
+        for (size_t k = 0; k < order.size(); ++k)
+            carved[k] = std::get<3>(order[k]);
+    }
+    for (size_t run = 0; run < carved.size();) {
+        size_t end = run + 1;
+        while (end < carved.size() &&
+               m_candidates[carved[end]].key == m_candidates[carved[run]].key)
+            ++end;
+        for (size_t i = run + 1; i < end; ++i) {
+            for (size_t j = run; j < i && !m_candidates[carved[i]].dropped; ++j) {
+                if (!m_candidates[carved[j]].dropped &&
+                    sameRow(m_candidates[carved[j]], m_candidates[carved[i]]))
+                    m_candidates[carved[i]].dropped = true;
+            }
+        }
+        run = end;
+    }
+    std::vector<uint64_t> carvedKeys;
+    carvedKeys.reserve(carved.size());
+    for (uint32_t i : carved)
+        carvedKeys.push_back(m_candidates[i].key);
     auto dropMatches = [&](const Candidate& reference) {
-        auto [from, to] = m_carvedByKey.equal_range(reference.key);
+        auto [from, to] = std::equal_range(carvedKeys.begin(), carvedKeys.end(), reference.key);
         for (auto it = from; it != to; ++it) {
-            Candidate& carved = m_candidates[it->second];
-            if (&carved != &reference && sameRow(carved, reference))
-                carved.dropped = true;
+            Candidate& other = m_candidates[carved[size_t(it - carvedKeys.begin())]];
+            if (&other != &reference && !other.dropped && sameRow(other, reference))
+                other.dropped = true;
         }
     };
-    for (const auto& [key, index] : withRowid)
-        dropMatches(m_candidates[index]);
+    for (const Candidate& c : m_candidates) {
+        if (c.rowid)
+            dropMatches(c);
+    }
 
+    // Live rows are keyed straight from their bytes; only a key that a
+    // carving has too is worth reading the row's values for.
     VisitMarks marks;
     Candidate live;
+    std::string payload;
     for (size_t t = 0; t < m_tables.size(); ++t) {
         if (!tableHasCarvings[t])
             continue;
         const TableInfo& table = m_tables[t];
         live.table = int(t);
-        forEachTableRow(
-            m_current, table.rootPage, m_usable, marks, table.columns.size(),
-            [&](int64_t rowid, const RecordShape& shape, const uint8_t* body, size_t bodyBytes) {
-                decodeRecordBody(shape, body, bodyBytes, &live.values);
-                completeRow(table, rowid, m_encoding, &live.values);
-                live.key = valuesKey(int(t), live.values);
-                if (m_carvedByKey.count(live.key))
-                    dropMatches(live);
-            });
+        walkBtree(m_current, table.rootPage, m_usable, marks,
+                  [&](uint32_t, ByteView view, const BtreeHeader& header) {
+                      if (header.type != kTableLeafPage)
+                          return;
+                      for (uint32_t i = 0; i < header.cellCount; ++i) {
+                          LeafCell cell;
+                          const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
+                          if (!parseLeafCell(view, at, m_usable, m_usable, &cell))
+                              continue;
+                          const uint8_t* bytes = view.data + cell.payloadOffset;
+                          size_t have = cell.localSize;
+                          if (cell.payloadSize > cell.localSize) {
+                              have = readPayload(view, cell.payloadOffset, cell.payloadSize,
+                                                 m_usable, &m_current, &payload);
+                              bytes = reinterpret_cast<const uint8_t*>(payload.data());
+                          }
+                          uint64_t key = 0;
+                          if (payloadKey(int(t), bytes, have, &key) &&
+                              !std::binary_search(carvedKeys.begin(), carvedKeys.end(), key))
+                              continue;
+                          live.rowid = cell.rowid;
+                          live.record.assign(reinterpret_cast<const char*>(bytes), have);
+                          live.key = recordKey(int(t), live.record, live.rowid);
+                          dropMatches(live);
+                      }
+                  });
     }
 }
 
 std::vector<RecoveredRecord> RecordCollector::finish() {
     // Drops what is live, then orders by table, rowid (carvings last) and place.
     dropLiveCarvings();
-    std::vector<const Candidate*> kept;
-    for (const Candidate& c : m_candidates) {
+    std::vector<Candidate*> kept;
+    for (Candidate& c : m_candidates) {
         if (!c.dropped)
             kept.push_back(&c);
     }
-    std::sort(kept.begin(), kept.end(), [&](const Candidate* a, const Candidate* b) {
-        const std::string& ta = m_tables[size_t(a->table)].name;
-        const std::string& tb = m_tables[size_t(b->table)].name;
-        if (ta != tb)
-            return ta < tb;
-        if (a->rowid.has_value() != b->rowid.has_value())
-            return a->rowid.has_value();
-        if (a->rowid && *a->rowid != *b->rowid)
-            return *a->rowid < *b->rowid;
-        if (a->source != b->source)
-            return a->source < b->source;
-        if (a->frame != b->frame)
-            return a->frame < b->frame;
-        return a->offset < b->offset;
-    });
+    // Tables by name (a counting sort through their places in name order);
+    // within a table the records with a rowid by rowid, then the others in
+    // the order they were found.
+    std::vector<size_t> byName(m_tables.size()), start(m_tables.size() + 1, 0);
+    for (size_t t = 0; t < byName.size(); ++t)
+        byName[t] = t;
+    std::sort(byName.begin(), byName.end(),
+              [&](size_t a, size_t b) { return m_tables[a].name < m_tables[b].name; });
+    std::vector<size_t> place(m_tables.size());
+    for (size_t i = 0; i < byName.size(); ++i)
+        place[byName[i]] = i;
+    for (const Candidate* c : kept)
+        ++start[place[size_t(c->table)] + 1];
+    for (size_t i = 1; i < start.size(); ++i)
+        start[i] += start[i - 1];
+    std::vector<Candidate*> sorted(kept.size());
+    std::vector<size_t> fill(start.begin(), start.end() - 1);
+    for (Candidate* c : kept)
+        sorted[fill[place[size_t(c->table)]]++] = c;
+    for (size_t i = 0; i + 1 < start.size(); ++i) {
+        const auto first = sorted.begin() + long(start[i]),
+                   last = sorted.begin() + long(start[i + 1]);
+        const auto carved = std::stable_partition(
+            first, last, [](const Candidate* c) { return c->rowid.has_value(); });
+        std::sort(first, carved,
+                  [](const Candidate* a, const Candidate* b) { return *a->rowid < *b->rowid; });
+    }
+    kept.swap(sorted);
     std::vector<RecoveredRecord> records;
     records.reserve(kept.size());
-    for (const Candidate* c : kept) {
+    for (Candidate* c : kept) {
         RecoveredRecord r;
         r.table = m_tables[size_t(c->table)].name;
         r.rowid = c->rowid;
@@ -234,7 +486,23 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
         r.offset = c->offset;
         if (c->frame != 0)
             r.frame = c->frame;
-        r.values = c->values;
+        const std::vector<int>& columns = m_columns[size_t(c->table)];
+        if (columns.empty()) {
+            rowOf(*c, &r.values);
+        } else {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(c->record.data());
+            const TableInfo& table = m_tables[size_t(c->table)];
+            if (!pickColumns(table, bytes, c->record.size(), c->rowid.value_or(0), m_encoding,
+                             columns, &r.values))
+                r.values.assign(columns.size(), Value::null());
+            if (table.aliasColumn >= 0 && !c->rowid) {
+                for (size_t k = 0; k < columns.size(); ++k) {
+                    if (columns[k] == table.aliasColumn)
+                        r.values[k] = Value::null();
+                }
+            }
+        }
+        std::string().swap(c->record);
         records.push_back(std::move(r));
     }
     return records;

@@ -1,5 +1,7 @@
 #include "table_rows.h"
 
+#include <algorithm>
+
 namespace fennaro::deep {
 
 namespace {
@@ -49,6 +51,87 @@ std::string utf16ToUtf8(const std::string& bytes, bool bigEndian) {
     if (i < bytes.size())
         appendUtf8(out, 0xFFFD);
     return out;
+}
+
+void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
+                   size_t bodyBytes, int64_t rowid, uint32_t textEncoding,
+                   const std::vector<int>& columns, std::vector<Value>* values) {
+    // Each column asked for: its offset from the widths before it, then its value.
+    values->resize(columns.size());
+    for (size_t k = 0; k < columns.size(); ++k) {
+        const int c = columns[k];
+        Value& v = (*values)[k];
+        v = Value::null();
+        if (c < 0 || size_t(c) >= table.columns.size())
+            continue;
+        if (size_t(c) >= shape.types.size()) {
+            v = table.columns[size_t(c)].defaultValue;
+        } else {
+            uint64_t offset = 0;
+            for (int i = 0; i < c; ++i)
+                offset += serialTypeWidth(shape.types[size_t(i)]);
+            v = decodeValue(shape.types[size_t(c)], body + std::min<uint64_t>(offset, bodyBytes),
+                            offset < bodyBytes ? bodyBytes - offset : 0);
+        }
+        if (c == table.aliasColumn && v.isNull())
+            v = Value::ofInteger(rowid);
+        if (table.columns[size_t(c)].affinity == Affinity::Real && v.kind == Value::Kind::Integer)
+            v = Value::ofReal(double(v.integer));
+        if ((textEncoding == 2 || textEncoding == 3) && v.kind == Value::Kind::Text)
+            v.bytes = utf16ToUtf8(v.bytes, textEncoding == 3);
+    }
+}
+
+bool pickColumns(const TableInfo& table, const uint8_t* payload, size_t payloadBytes, int64_t rowid,
+                 uint32_t textEncoding, const std::vector<int>& columns,
+                 std::vector<Value>* values) {
+    // The serial types up to the last column wanted, with their offsets.
+    uint64_t headerSize = 0;
+    const int n = readVarint(payload, payloadBytes, &headerSize);
+    if (n == 0 || headerSize > payloadBytes)
+        return false;
+    int last = -1;
+    for (int c : columns)
+        last = std::max(last, c);
+    uint64_t types[64], offsets[64];
+    size_t count = 0;
+    uint64_t offset = 0;
+    for (size_t at = size_t(n); at < headerSize && int(count) <= last;) {
+        if (count == 64)
+            return false;
+        uint64_t type = 0;
+        const int m = readVarint(payload + at, size_t(headerSize) - at, &type);
+        if (m == 0 || !serialTypeValid(type))
+            return false;
+        at += size_t(m);
+        types[count] = type;
+        offsets[count++] = offset;
+        offset += serialTypeWidth(type);
+    }
+    const uint8_t* body = payload + headerSize;
+    const uint64_t bodyBytes = payloadBytes - headerSize;
+    values->resize(columns.size());
+    for (size_t k = 0; k < columns.size(); ++k) {
+        const int c = columns[k];
+        Value& v = (*values)[k];
+        v = Value::null();
+        if (c < 0 || size_t(c) >= table.columns.size())
+            continue;
+        if (size_t(c) >= count) {
+            v = table.columns[size_t(c)].defaultValue;
+        } else {
+            const uint64_t at = offsets[c];
+            v = decodeValue(types[c], body + std::min(at, bodyBytes),
+                            at < bodyBytes ? bodyBytes - at : 0);
+        }
+        if (c == table.aliasColumn && v.isNull())
+            v = Value::ofInteger(rowid);
+        if (table.columns[size_t(c)].affinity == Affinity::Real && v.kind == Value::Kind::Integer)
+            v = Value::ofReal(double(v.integer));
+        if ((textEncoding == 2 || textEncoding == 3) && v.kind == Value::Kind::Text)
+            v.bytes = utf16ToUtf8(v.bytes, textEncoding == 3);
+    }
+    return true;
 }
 
 void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t textEncoding,

@@ -13,6 +13,34 @@
 
 namespace fennaro::deep {
 
+// Calls onPayload(rowid, payload, payloadBytes) for every row of the table
+// b-tree at root in rowid order, with the record's whole payload (its
+// overflow chain read; fewer bytes when the chain is cut), before any of it
+// is parsed.
+template <typename OnPayload>
+void forEachTablePayload(const PageReader& reader, uint32_t root, uint32_t usableSize,
+                         VisitMarks& marks, OnPayload&& onPayload) {
+    std::string payload;
+    walkBtree(
+        reader, root, usableSize, marks, [&](uint32_t, ByteView view, const BtreeHeader& header) {
+            if (header.type != kTableLeafPage)
+                return;
+            for (uint32_t i = 0; i < header.cellCount; ++i) {
+                LeafCell cell;
+                const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
+                if (!parseLeafCell(view, at, usableSize, usableSize, &cell))
+                    continue;
+                if (cell.payloadSize <= cell.localSize) {
+                    onPayload(cell.rowid, view.data + cell.payloadOffset, size_t(cell.localSize));
+                    continue;
+                }
+                const size_t have = readPayload(view, cell.payloadOffset, cell.payloadSize,
+                                                usableSize, &reader, &payload);
+                onPayload(cell.rowid, reinterpret_cast<const uint8_t*>(payload.data()), have);
+            }
+        });
+}
+
 // Calls onRow(rowid, shape, body, bodyBytes) for every row of the table
 // b-tree at root in rowid order; body points at bodyBytes readable bytes of
 // the record's body (fewer than shape.bodySize when an overflow chain is cut)
@@ -51,6 +79,20 @@ void forEachTableRow(const PageReader& reader, uint32_t root, uint32_t usableSiz
 // UTF-16 database as UTF-8. Columns beyond
 // the table's are dropped.
 void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t textEncoding,
+                 std::vector<Value>* values);
+
+// The values of some columns of a table row (in the order asked for, NULL
+// for a column the table lacks), completed as completeRow does: the rowid in
+// the INTEGER PRIMARY KEY column, defaults past a short record's end, REAL
+// columns as reals, UTF-16 texts as UTF-8. Other columns are not read.
+void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
+                   size_t bodyBytes, int64_t rowid, uint32_t textEncoding,
+                   const std::vector<int>& columns, std::vector<Value>* values);
+
+// selectColumns straight from a record's payload: the header is read only
+// as far as the last column asked for. False when the header is damaged.
+bool pickColumns(const TableInfo& table, const uint8_t* payload, size_t payloadBytes, int64_t rowid,
+                 uint32_t textEncoding, const std::vector<int>& columns,
                  std::vector<Value>* values);
 
 // A UTF-16 text (little- or big-endian) as UTF-8; broken surrogates become U+FFFD.

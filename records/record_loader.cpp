@@ -203,8 +203,8 @@ int32_t loadThreadProc(LoadContext& context) {
     return 1;
 }
 
-void loadAfterAcquisition(RecordStore& store, const std::string& localContactsDb,
-                          const std::string& localSmsDb) {
+void loadRecordsWithoutWindow(RecordStore& store, const std::string& localContactsDb,
+                              const std::string& localSmsDb) {
     // Nobody watches the progress here.
     struct SilentListener : LoadListener {
         void progressChanged(int32_t) override {}
@@ -212,11 +212,16 @@ void loadAfterAcquisition(RecordStore& store, const std::string& localContactsDb
         void showPauseAndStop() override {}
         void loadDone() override {}
     } listener;
-    runRecoveryEngine(store, localContactsDb, localSmsDb);
     WorkerControls controls;
     controls.runEvent.set();
     LoadContext context{store, controls, listener, localContactsDb, localSmsDb};
     loadThreadProc(context);
+}
+
+void loadAfterAcquisition(RecordStore& store, const std::string& localContactsDb,
+                          const std::string& localSmsDb) {
+    runRecoveryEngine(store, localContactsDb, localSmsDb);
+    loadRecordsWithoutWindow(store, localContactsDb, localSmsDb);
 }
 
 void resetForReload(RecordStore& store) {

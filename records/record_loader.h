@@ -45,6 +45,11 @@ int32_t loadSms(LoadContext& context, bool countingPass);
 // Returns 1.
 int32_t loadThreadProc(LoadContext& context);
 
+// Runs a whole loading run on the calling thread with nobody watching: every
+// record counted, loaded and checked, the engine's texts taken as they are.
+void loadRecordsWithoutWindow(RecordStore& store, const std::string& localContactsDb,
+                              const std::string& localSmsDb);
+
 // Does what the window does after an acquisition, on the calling thread and
 // without a window: both engine runs, then a whole loading run.
 void loadAfterAcquisition(RecordStore& store, const std::string& localContactsDb,

@@ -1,7 +1,9 @@
-// fennaro-recover export: the whole recovery of two database copies without a
-// window. Loads them as the window does after an acquisition (every record
-// checked), exports everything into OUT_FOLDER/Fennaro<time stamp>/ exactly
-// as Recover writes it, and prints the message the window would show.
+// fennaro-recover export [--deep]: the whole recovery of two database copies
+// without a window. Loads them as the window does after an acquisition
+// (every record checked; with --deep through the deep engine and the
+// databases' current states), exports everything into
+// OUT_FOLDER/Fennaro<time stamp>/ exactly as Recover writes it, and prints
+// the message the window would show.
 //
 // Unlike the window, a run that cannot finish leaves nothing behind: when a
 // record could not be written or the run was interrupted, its time-stamped
@@ -15,6 +17,7 @@
 #include <sys/stat.h>
 
 #include "commands.h"
+#include "deep_load.h"
 #include "input_checks.h"
 #include "interrupt_guard.h"
 #include "progress_line.h"
@@ -62,7 +65,9 @@ void removeRunFolder(const std::string& folder, const std::string& why) {
 
 } // namespace
 
-int runExportCommand(const Args& args) {
+int runExportCommand(const Args& words) {
+    const bool deepRun = !words.empty() && words[0] == "--deep";
+    const Args args(words.begin() + (deepRun ? 1 : 0), words.end());
     if (args.size() != 3)
         return printUsage();
     const std::string& contactsDb = args[0];
@@ -76,7 +81,10 @@ int runExportCommand(const Args& args) {
     warnIfNotSqlite(smsDb);
 
     RecordStore store;
-    loadAfterAcquisition(store, contactsDb, smsDb);
+    if (deepRun)
+        loadDeep(store, contactsDb, smsDb);
+    else
+        loadAfterAcquisition(store, contactsDb, smsDb);
 
     const int32_t checked = countCheckedRecords(store);
     if (checked == 0) {

@@ -11,24 +11,27 @@ namespace {
 
 // The command lines the program takes, one per line; the usage text and
 // --help both show them.
-constexpr const char* kCommandLines = "  fennaro-recover carve contacts CONTACTS_DB SMS_DB\n"
-                                      "  fennaro-recover carve sms CONTACTS_DB SMS_DB\n"
-                                      "  fennaro-recover list contacts CONTACTS_DB SMS_DB\n"
-                                      "  fennaro-recover list messages CONTACTS_DB SMS_DB\n"
-                                      "  fennaro-recover acquire [--deep]\n"
-                                      "  fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n"
-                                      "  fennaro-recover scan DB\n"
-                                      "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
-                                      "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n"
-                                      "  fennaro-recover --help | --version\n";
+constexpr const char* kCommandLines =
+    "  fennaro-recover carve contacts CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover carve sms CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover list [--deep] contacts CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover list [--deep] messages CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover acquire [--deep]\n"
+    "  fennaro-recover export [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
+    "  fennaro-recover scan DB\n"
+    "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover --help | --version\n";
 
 // What each command does, for --help.
 constexpr const char* kCommandSummaries =
     "  carve    print the engine's deleted contacts or messages, byte for byte\n"
     "  list     print the record list's rows: deleted records first, then live ones\n"
+    "           (--deep: the deep engine's records and the databases' current state)\n"
     "  acquire  pull both databases off the phone into folders below the home folder\n"
     "           (--deep: with their journals, without changing the phone, and a manifest)\n"
     "  export   recover every record into OUT_FOLDER/Fennaro<time stamp>/ as text files\n"
+    "           (--deep: as list --deep)\n"
     "  scan     print every deleted record of every table of any SQLite database as JSON\n"
     "  deep     print the deep engine's deleted contacts or messages, as carve does\n";
 

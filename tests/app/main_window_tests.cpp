@@ -331,15 +331,35 @@ class MainWindowTests : public QObject {
         QCOMPARE(w.messageBoard()->items().size(), size_t(1));
         QCOMPARE(w.messageBoard()->items().front().kind, 2);
 
+        // Everything checked, the window writes what export --deep writes
+        // for the same copies, and the copies are still as pulled.
+        rig.pickedFolder = rig.outputRoot() + "/window";
+        QDir().mkpath(*rig.pickedFolder);
+        QSignalSpy exported(&w, &CMainDlg::exportFinished);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 1);
+        QVERIFY(!rig.asked.last().text.contains("changed on this computer"));
+        const QString cliRoot = rig.outputRoot() + "/cli";
+        QDir().mkpath(cliRoot);
+        QProcess cli;
+        cli.start(QStringLiteral(FENNARO_RECOVER_PATH),
+                  {"export", "--deep", QString::fromStdString(copies.localContactsDb),
+                   QString::fromStdString(copies.localSmsDb), cliRoot});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const auto windowFiles = apptest::filesBelow(onlyRunFolder(*rig.pickedFolder));
+        QVERIFY(!windowFiles.isEmpty());
+        QCOMPARE(windowFiles, apptest::filesBelow(onlyRunFolder(cliRoot)));
+
         // A copy changed on this computer is named at the end of a Recover.
         QFile changed(QString::fromStdString(copies.localSmsDb));
         QVERIFY(changed.open(QIODevice::Append));
         changed.write("x");
         changed.close();
-        rig.pickedFolder = rig.outputRoot();
-        QSignalSpy exported(&w, &CMainDlg::exportFinished);
+        rig.pickedFolder = rig.outputRoot() + "/changed";
+        QDir().mkpath(*rig.pickedFolder);
         w.onCommand(CMainDlg::IDC_RECOVER);
-        QVERIFY(exported.wait(20000) || exported.count() == 1);
+        QVERIFY(exported.wait(20000) || exported.count() == 2);
         QVERIFY2(rig.asked.last().text.contains("changed on this computer") &&
                      rig.asked.last().text.contains(QString::fromStdString(copies.localSmsDb)),
                  qPrintable(rig.asked.last().text));

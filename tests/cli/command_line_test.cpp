@@ -77,9 +77,9 @@ TEST(InfoOptionsTest, HelpAndVersionAnswerOnStandardOutput) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     for (const char* line : {"fennaro-recover carve contacts CONTACTS_DB SMS_DB\n",
-                             "fennaro-recover list messages CONTACTS_DB SMS_DB\n",
+                             "fennaro-recover list [--deep] messages CONTACTS_DB SMS_DB\n",
                              "fennaro-recover acquire [--deep]\n",
-                             "fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n"})
+                             "fennaro-recover export [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"})
         EXPECT_NE(help.out.find(line), std::string::npos) << line;
 
     // A text that cannot be written is a failure, and says so.
