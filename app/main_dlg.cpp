@@ -342,6 +342,8 @@ void CMainDlg::resetToConnectScreen() {
     for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem})
         m_tree->SetCheckState(item, 0x1000);
     m_rootItem->setText(0, rootCaption());
+    // The tree is narrow; the whole caption shows when the pointer rests on it.
+    m_rootItem->setToolTip(0, rootCaption());
     m_tree->setCurrentItem(m_rootItem);
     m_list->hide();
     m_tree->hide();

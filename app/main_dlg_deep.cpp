@@ -12,6 +12,7 @@
 #include "app/main_dlg.h"
 #include "app/window_bridge.h"
 #include "app/worker_runs.h"
+#include "platform/file_ops.h"
 #include "platform/stop_signal.h"
 #include "skin/img_button.h"
 #include "skin/msg_box.h"
@@ -23,13 +24,11 @@ namespace fennaro {
 namespace {
 
 constexpr const char* kDeepScanQuestion =
-    "Deep Scan reads the phone's databases again together with their journals, without "
-    "changing anything on the phone, and looks for deleted records in every earlier version "
-    "of their pages. Start the Deep Scan?";
+    "Deep Scan reads the phone's databases again with their journals, without changing the "
+    "phone. Start the Deep Scan?";
 constexpr const char* kDeepScanOffer =
-    "No deleted records could be read the classic way: newer phones keep their messages "
-    "elsewhere and wipe the space of deleted records. Deep Scan reads the databases with their "
-    "journals, without changing anything on the phone. Start the Deep Scan?";
+    "Newer phones need a Deep Scan to find their deleted records. It reads the databases "
+    "without changing the phone. Start the Deep Scan?";
 constexpr const char* kDeepScanBusy =
     "The Deep Scan can start when the loading or the recovering has ended.";
 
@@ -49,11 +48,12 @@ bool holdsAValue(std::string_view text) {
     return false;
 }
 
-// Lists paths one to a line below a headline.
+// Lists the files of paths by name, one to a line below a headline: the
+// copies' folders are the program's own, their names say which copy it is.
 QString listing(const char* headline, const std::vector<std::string>& paths) {
     QString text = QString::fromUtf8(headline);
     for (const std::string& path : paths)
-        text += QStringLiteral("\n") + QString::fromStdString(path);
+        text += QStringLiteral("\n") + QString::fromStdString(platform::baseName(path));
     return text;
 }
 

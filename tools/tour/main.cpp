@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <cstdio>
+#include <utility>
 
 #include "app/main_dlg.h"
 #include "platform/program_paths.h"
@@ -20,6 +21,7 @@
 #include "skin/list_view_check1.h"
 #include "skin/msg_box.h"
 #include "skin/tree_view_ex1.h"
+#include "update/main_menu.h"
 
 namespace {
 
@@ -74,6 +76,7 @@ class Tour {
         };
         h.pickFolder = [this](QWidget*, const QString&) { return std::optional(m_outDir); };
         h.openUrl = [](const QUrl&) {};
+        h.trackMenu = [this](QWidget*) { return std::exchange(m_menuChoice, 0); };
         return h;
     }
 
@@ -147,6 +150,18 @@ class Tour {
         if (!waitFor([&] { return !w.workerRunning(); }, 60000))
             return fail("Recover did not finish");
         std::printf("recovered into %s\n", w.outputFolder().c_str());
+
+        // The deep scan of the demo phone's modern side, from the menu.
+        m_menuChoice = fennaro::ID_MENU_DEEP_SCAN;
+        w.onCommand(fennaro::CMainDlg::IDC_MENU);
+        if (!waitFor([&] { return w.deepMode() && w.screen() == 2 && !w.workerRunning(); }, 60000))
+            return fail("the deep scan did not load");
+        settle();
+        shoot(w, "deep-scan-contacts");
+        w.tree()->setCurrentItem(w.messageItem());
+        settle();
+        clickRow(list, 0);
+        shoot(w, "deep-scan-messages");
         w.onCommand(fennaro::CMainDlg::IDC_CLOSE);
         return true;
     }
@@ -178,6 +193,8 @@ class Tour {
     QString m_outDir;
     QString m_shotDir;
     int m_shots = 0;
+    // The main menu entry the tour picks next (0: none).
+    int m_menuChoice = 0;
 };
 
 } // namespace
