@@ -207,7 +207,9 @@ void CTreeViewEx1::drawRow(QPainter* painter, const QStyleOptionViewItem& option
     const QImage* image = r ? r->image : nullptr;
     const int iw = (image && !image->isNull()) ? image->width() : 0;
     const bool selectionShown = hasFocus() || showSelAlways_;
-    const bool band = available && item->isSelected() && selectionShown;
+    // The selection model is the truth: an item's own selected flag can lag
+    // behind it after the tree was hidden and reset (Back, a deep scan).
+    const bool band = available && selectionModel()->isSelected(index) && selectionShown;
     const int textLeft = left + iw + 2 * g + 46;
     if (band) {
         const int contentWidth = qMax(viewport()->width(), horizontalScrollBar()->maximum() + 1);

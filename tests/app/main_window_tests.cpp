@@ -240,6 +240,7 @@ class MainWindowTests : public QObject {
 
         rig.answers = {skin::CMsgBox::IDC_YES};
         QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.tree()->setCurrentItem(w.messageItem());
         w.onCommand(CMainDlg::IDC_BACK);
         QCOMPARE(w.screen(), 1);
         QCOMPARE(w.loadState(), -1);
@@ -248,6 +249,8 @@ class MainWindowTests : public QObject {
         QVERIFY(loaded.wait(20000));
         QCOMPARE(w.tree()->GetItemText(w.contactsItem()), caption);
         QCOMPARE(w.store().totalCount, w.store().loadedCount);
+        // Contacts alone is selected again, whatever was selected before.
+        QCOMPARE(w.tree()->selectedItems(), QList<QTreeWidgetItem*>{w.contactsItem()});
     }
 
     // Without a helper the failure screen shows; Refresh tries again without
@@ -301,12 +304,14 @@ class MainWindowTests : public QObject {
         rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
         rig.answers = {skin::CMsgBox::IDC_YES};
         QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.tree()->setCurrentItem(w.messageItem());
         w.onCommand(CMainDlg::IDC_MENU);
         QVERIFY(w.deepMode());
         QCOMPARE(w.screen(), 1);
         QCOMPARE(w.rootItem()->text(0), QString("android phone (deep scan)"));
         QVERIFY(loaded.wait(30000));
         QCOMPARE(w.screen(), 2);
+        QCOMPARE(w.tree()->selectedItems(), QList<QTreeWidgetItem*>{w.contactsItem()});
 
         // Both copies arrived with a manifest beside each.
         const fennaro::LocalDbPaths copies = w.localCopies();
