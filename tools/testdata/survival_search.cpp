@@ -94,10 +94,12 @@ std::vector<std::pair<size_t, std::string>> possibleRecords(const TableShape& sh
     for (auto count = shape.columnCounts.rbegin(); count != shape.columnCounts.rend(); ++count) {
         if (*count > version.size())
             continue;
-        // A shorter record cannot have held a value in the columns it lacks.
+        // A shorter record cannot have held a value in the columns it lacks: they
+        // read as NULL or as their default (depending on the SQLite release).
         bool fits = true;
         for (size_t i = *count; i < version.size() && fits; ++i)
-            fits = version[i].type == SqlValue::Type::Null;
+            fits = version[i].type == SqlValue::Type::Null ||
+                   (i < shape.defaults.size() && version[i] == shape.defaults[i]);
         if (fits)
             records.emplace_back(*count, encodeRecord(shape, version, *count));
     }

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
 
 namespace testdata {
 
@@ -14,6 +17,38 @@ std::string upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
+}
+
+// The value of a DEFAULT clause as PRAGMA table_info gives it ("0", "-1",
+// "'text'", "NULL"); NULL for anything else (expressions, CURRENT_TIME).
+SqlValue defaultValue(const std::optional<std::string>& clause) {
+    SqlValue v;
+    if (!clause || clause->empty())
+        return v;
+    const std::string& c = *clause;
+    if (c.size() >= 2 && c.front() == '\'' && c.back() == '\'') {
+        v.type = SqlValue::Type::Text;
+        for (size_t i = 1; i + 1 < c.size(); ++i) {
+            v.bytes += c[i];
+            if (c[i] == '\'' && c[i + 1] == '\'')
+                ++i;
+        }
+        return v;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long integer = std::strtoll(c.c_str(), &end, 10);
+    if (*end == '\0' && errno != ERANGE) {
+        v.type = SqlValue::Type::Integer;
+        v.integer = integer;
+        return v;
+    }
+    const double real = std::strtod(c.c_str(), &end);
+    if (*end == '\0') {
+        v.type = SqlValue::Type::Real;
+        v.real = real;
+    }
+    return v;
 }
 
 } // namespace
@@ -54,6 +89,7 @@ std::vector<TableShape> readTableShapes(sqlite3* db) {
             shape.columns.push_back(info.columnText(1));
             const std::string type = info.columnText(2);
             shape.realAffinity.push_back(hasRealAffinity(type));
+            shape.defaults.push_back(defaultValue(info.columnOptText(4)));
             if (info.columnInt(5) > 0) {
                 ++keyColumns;
                 keyIndex = static_cast<int>(shape.columns.size()) - 1;

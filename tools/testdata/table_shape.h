@@ -4,6 +4,8 @@
 // counts the table has had, since ALTER TABLE ADD leaves older rows shorter.
 #pragma once
 
+#include "sql_value.h"
+
 #include <sqlite3.h>
 
 #include <string>
@@ -14,7 +16,10 @@ namespace testdata {
 struct TableShape {
     std::string name;
     std::vector<std::string> columns;
-    std::vector<bool> realAffinity;   // one flag per column
+    std::vector<bool> realAffinity; // one flag per column
+    // Each column's DEFAULT when it is a plain number or string, else NULL: what
+    // reading a record that lacks the column gives.
+    SqlRow defaults;
     int rowidColumn = -1;             // the INTEGER PRIMARY KEY column, or -1
     std::vector<size_t> columnCounts; // ascending; the last one is columns.size()
 };
