@@ -18,5 +18,7 @@ int runCarveCommand(const Args& args);
 int runListCommand(const Args& args);
 int runAcquireCommand(const Args& args);
 int runExportCommand(const Args& args);
+int runScanCommand(const Args& args);
+int runDeepCommand(const Args& args);
 
 } // namespace fennaro::cli

@@ -13,7 +13,10 @@ int printUsage() {
                "  fennaro-recover list contacts CONTACTS_DB SMS_DB\n"
                "  fennaro-recover list messages CONTACTS_DB SMS_DB\n"
                "  fennaro-recover acquire\n"
-               "  fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n",
+               "  fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n"
+               "  fennaro-recover scan DB\n"
+               "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
+               "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n",
                stderr);
     return kUsageStatus;
 }
@@ -34,5 +37,9 @@ int main(int argc, char** argv) {
         return runAcquireCommand(args);
     if (command == "export")
         return runExportCommand(args);
+    if (command == "scan")
+        return runScanCommand(args);
+    if (command == "deep")
+        return runDeepCommand(args);
     return printUsage();
 }

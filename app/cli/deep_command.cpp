@@ -1,0 +1,21 @@
+// fennaro-recover deep contacts|sms CONTACTS_DB SMS_DB: the deep engine's
+// deleted contacts or messages as recovered-record text, byte for byte in
+// the format of the carve command.
+#include <cstdio>
+
+#include "commands.h"
+#include "deep_scan.h"
+
+namespace fennaro::cli {
+
+int runDeepCommand(const Args& args) {
+    if (args.size() != 3 || (args[0] != "contacts" && args[0] != "sms"))
+        return printUsage();
+    const std::string text = args[0] == "contacts" ? deep::deepContactsText(args[1], args[2])
+                                                   : deep::deepSmsText(args[1], args[2]);
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+        return 1;
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace fennaro::cli

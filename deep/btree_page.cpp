@@ -1,0 +1,139 @@
+#include "btree_page.h"
+
+#include <algorithm>
+
+#include "record_format.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// Zero bytes after every payload read, so a decoder that looks a little past
+// a cut value still reads inside the buffer.
+constexpr size_t kPayloadPadding = 16;
+
+} // namespace
+
+bool readBtreeHeader(ByteView page, uint32_t pageNumber, uint32_t usableSize, BtreeHeader* header) {
+    // Type, freeblock start, cell count, content start, right child.
+    const size_t at = pageNumber == 1 ? 100 : 0;
+    const uint32_t type = page.u8(at);
+    const bool interior = type == kTableInteriorPage || type == kIndexInteriorPage;
+    if (!interior && type != kTableLeafPage && type != kIndexLeafPage)
+        return false;
+    header->type = type;
+    header->headerOffset = at;
+    header->firstFreeblock = page.u16(at + 1);
+    header->cellCount = page.u16(at + 3);
+    const uint32_t content = page.u16(at + 5);
+    header->contentStart = content == 0 ? 65536 : content;
+    header->rightChild = interior ? page.u32(at + 8) : 0;
+    header->pointerArray = at + (interior ? 12 : 8);
+    header->pointerArrayEnd = header->pointerArray + 2 * size_t(header->cellCount);
+    return header->pointerArrayEnd <= usableSize && header->pointerArrayEnd <= page.size;
+}
+
+uint32_t tableLeafLocalSize(uint64_t payloadSize, uint32_t usableSize) {
+    // All of it when it fits, else a share chosen so that the overflow part
+    // fills whole overflow pages where it can.
+    const uint64_t maxLocal = usableSize - 35;
+    if (payloadSize <= maxLocal)
+        return uint32_t(payloadSize);
+    const uint64_t minLocal = (uint64_t(usableSize) - 12) * 32 / 255 - 23;
+    const uint64_t local = minLocal + (payloadSize - minLocal) % (usableSize - 4);
+    return uint32_t(local <= maxLocal ? local : minLocal);
+}
+
+bool parseLeafCell(ByteView page, size_t offset, size_t limit, uint32_t usableSize,
+                   LeafCell* cell) {
+    // Payload size varint, rowid varint, local payload, overflow page number.
+    limit = std::min({limit, page.size, size_t(usableSize)});
+    if (offset >= limit)
+        return false;
+    uint64_t payloadSize = 0, rowid = 0;
+    int a = readVarint(page.data + offset, limit - offset, &payloadSize);
+    if (a == 0 || payloadSize > kMaxPayloadSize)
+        return false;
+    int b = readVarint(page.data + offset + a, limit - offset - a, &rowid);
+    if (b == 0)
+        return false;
+    cell->offset = offset;
+    cell->payloadSize = payloadSize;
+    cell->rowid = int64_t(rowid);
+    cell->payloadOffset = offset + size_t(a) + size_t(b);
+    cell->localSize = tableLeafLocalSize(payloadSize, usableSize);
+    const bool overflow = payloadSize > cell->localSize;
+    cell->end = cell->payloadOffset + cell->localSize + (overflow ? 4 : 0);
+    if (cell->end > limit)
+        return false;
+    cell->overflowPage = overflow ? page.u32(cell->payloadOffset + cell->localSize) : 0;
+    return true;
+}
+
+size_t readPayload(ByteView page, size_t payloadStart, uint64_t payloadSize, uint32_t usableSize,
+                   const PageReader* reader, std::string* payload) {
+    // The local part from the page, then overflow page after overflow page
+    // (each: next page number, then usable - 4 bytes of payload).
+    payload->clear();
+    const uint32_t local = tableLeafLocalSize(payloadSize, usableSize);
+    if (page.has(payloadStart, local))
+        payload->append(reinterpret_cast<const char*>(page.data + payloadStart), local);
+    if (payloadSize > local && reader && payload->size() == local) {
+        uint32_t next = page.u32(payloadStart + local);
+        const uint64_t perPage = usableSize - 4;
+        uint64_t pagesLeft = (payloadSize - local + perPage - 1) / perPage;
+        while (next != 0 && pagesLeft-- > 0) {
+            const ByteView overflow = reader->page(next);
+            if (!overflow.data)
+                break;
+            const uint64_t take = std::min<uint64_t>(perPage, payloadSize - payload->size());
+            payload->append(reinterpret_cast<const char*>(overflow.data + 4), size_t(take));
+            next = overflow.u32(0);
+        }
+    }
+    const size_t have = payload->size();
+    payload->resize(have + kPayloadPadding, '\0');
+    return have;
+}
+
+bool tableHasRowid(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid) {
+    // Down the interior pages by binary search on their keys, then through
+    // the leaf's cells. A tree deeper than any real one is damage.
+    uint32_t number = root;
+    for (int depth = 0; depth < 40; ++depth) {
+        const ByteView view = reader.page(number);
+        BtreeHeader header;
+        if (!view.data || !readBtreeHeader(view, number, usableSize, &header))
+            return false;
+        if (header.type == kTableLeafPage) {
+            for (uint32_t i = 0; i < header.cellCount; ++i) {
+                LeafCell cell;
+                const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
+                if (parseLeafCell(view, at, usableSize, usableSize, &cell) && cell.rowid == rowid)
+                    return true;
+            }
+            return false;
+        }
+        if (header.type != kTableInteriorPage)
+            return false;
+        // The first cell whose key is at least rowid leads to it; past the
+        // last key, the right child does.
+        uint32_t lo = 0, hi = header.cellCount;
+        while (lo < hi) {
+            const uint32_t mid = lo + (hi - lo) / 2;
+            const uint32_t at = view.u16(header.pointerArray + 2 * size_t(mid));
+            uint64_t key = 0;
+            if (!view.has(at, 5) || readVarint(view, at + 4, &key) == 0)
+                return false;
+            if (int64_t(key) < rowid)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        number = lo < header.cellCount ? view.u32(view.u16(header.pointerArray + 2 * size_t(lo)))
+                                       : header.rightChild;
+    }
+    return false;
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,252 @@
+#include "deep_scan.h"
+
+#include <algorithm>
+
+#include "btree_page.h"
+#include "database_state.h"
+#include "page_carver.h"
+#include "page_history.h"
+#include "record_collector.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// Version ranks: journal images predate the main file, an earlier WAL
+// generation was checkpointed into it, and the current generation's frames
+// come after it in frame order.
+constexpr uint32_t kJournalRank = 1;
+constexpr uint32_t kOldWalRank = 2;
+constexpr uint32_t kMainRank = 3;
+constexpr uint32_t kWalRankBase = 4;
+
+RecordSource sourceOf(FileKind file) {
+    return file == FileKind::Main  ? RecordSource::Main
+           : file == FileKind::Wal ? RecordSource::Wal
+                                   : RecordSource::Journal;
+}
+
+// The owner a page has in a map, or kNoOwner beyond it.
+int ownerIn(const std::vector<int>& owners, uint32_t page) {
+    return page < owners.size() ? owners[page] : kNoOwner;
+}
+
+// One scan: the snapshots, who owns which page in each, and the carver.
+class DeepScan {
+  public:
+    DeepScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
+             const std::vector<uint32_t>& otherRoots)
+        : m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
+          m_mainFile(state.files, state.files.mainPageCount()),
+          m_beforeJournal(state.files, state.files.mainPageCount()),
+          m_collector(tables, m_current, state.usableSize, state.textEncoding),
+          m_carver(tables, state.usableSize, m_collector) {
+        uint32_t journalPages = m_files.mainPageCount();
+        for (auto it = m_files.journalLog.pages.rbegin(); it != m_files.journalLog.pages.rend();
+             ++it) {
+            m_beforeJournal.place(it->page, {FileKind::Journal, it->imageOffset, 0});
+            journalPages = std::max(journalPages, it->page);
+        }
+        m_beforeJournal.setPageCount(journalPages);
+        const uint32_t usable = state.usableSize, encoding = state.textEncoding;
+        m_currentOwners = pageOwners(m_current, tables, otherRoots, usable, encoding);
+        m_mainOwners = pageOwners(m_mainFile, tables, otherRoots, usable, encoding);
+        if (!m_files.journalLog.pages.empty())
+            m_journalOwners = pageOwners(m_beforeJournal, tables, otherRoots, usable, encoding);
+        m_freeList = freeListPages(m_current, usable);
+    }
+
+    std::vector<RecoveredRecord> run() {
+        carveCurrentState();
+        carveMainHistory();
+        carveWalHistory();
+        carveJournalHistory();
+        return m_collector.finish();
+    }
+
+  private:
+    // Every page of the current state: free space of live leaves, free-list
+    // pages, and leaves no tree reaches any more.
+    void carveCurrentState() {
+        const uint32_t usable = m_state.usableSize;
+        for (uint32_t page = 1; page <= m_current.pageCount(); ++page) {
+            PageLocation location;
+            if (!m_current.locate(page, &location))
+                continue;
+            const ByteView view = m_files.image(location);
+            if (!view.data)
+                continue;
+            VersionInfo version{sourceOf(location.file),
+                                page,
+                                location.offset,
+                                location.frame,
+                                location.file == FileKind::Wal ? kWalRankBase + location.frame
+                                                               : kMainRank,
+                                &m_current};
+            const int owner = ownerIn(m_currentOwners, page);
+            const uint8_t free = page < m_freeList.size() ? m_freeList[page] : 0;
+            if (free != 0)
+                version.source = RecordSource::Freelist;
+            BtreeHeader header;
+            const bool btree = readBtreeHeader(view, page, usable, &header);
+            if (owner >= 0) {
+                if (btree && header.type == kTableLeafPage)
+                    m_carver.carveLeaf(view, header, owner, false, version);
+                else if (btree && header.type == kTableInteriorPage)
+                    m_carver.carveInterior(view, header, owner, version);
+            } else if (owner == kOtherTree) {
+                continue;
+            } else if (free == 1) {
+                const size_t listed = 8 + 4 * size_t(std::min(view.u32(4), usable / 4 - 2));
+                m_carver.scanFreeBytes(view, listed, usable, version);
+            } else if (btree && header.type == kTableLeafPage) {
+                carveLooseLeaf(view, header, version,
+                               {ownerIn(m_mainOwners, page), ownerIn(m_journalOwners, page)});
+            } else if (free == 2 && !btree) {
+                m_carver.scanFreeBytes(view, 0, usable, version);
+            }
+        }
+    }
+
+    // Main-file pages the current state no longer reads: replaced by WAL
+    // frames or a hot journal, or cut off the end of the database.
+    void carveMainHistory() {
+        for (uint32_t page = 1; page <= m_files.mainPageCount(); ++page) {
+            PageLocation location;
+            if (m_current.locate(page, &location) && location.file == FileKind::Main)
+                continue;
+            const PageLocation here{FileKind::Main, uint64_t(page - 1) * m_files.pageSize(), 0};
+            VersionInfo version{RecordSource::Main, page, here.offset, 0, kMainRank, &m_mainFile};
+            carveOldVersion(m_files.image(here), version,
+                            {ownerIn(m_mainOwners, page), ownerIn(m_currentOwners, page),
+                             ownerIn(m_journalOwners, page)});
+        }
+    }
+
+    // Every WAL frame that is not the current image of its page.
+    void carveWalHistory() {
+        const std::vector<WalFrame>& frames = m_files.walLog.frames;
+        if (frames.empty())
+            return;
+        WalFrameReader reader(m_files, m_mainFile);
+        for (size_t i = 0; i < frames.size(); ++i) {
+            const WalFrame& frame = frames[i];
+            PageLocation location;
+            if (m_current.locate(frame.page, &location) && location.file == FileKind::Wal &&
+                location.frame == frame.number)
+                continue;
+            reader.standAt(i);
+            const uint32_t rank = frame.sameSalts ? kWalRankBase + frame.number : kOldWalRank;
+            VersionInfo version{RecordSource::Wal, frame.page, frame.imageOffset,
+                                frame.number,      rank,       &reader};
+            const int current = ownerIn(m_currentOwners, frame.page);
+            const int main = ownerIn(m_mainOwners, frame.page);
+            carveOldVersion(m_files.image({FileKind::Wal, frame.imageOffset, frame.number}),
+                            version,
+                            frame.sameSalts ? std::vector<int>{current, main}
+                                            : std::vector<int>{main, current});
+        }
+    }
+
+    // Every journal image that is not the current image of its page.
+    void carveJournalHistory() {
+        for (const JournalPage& image : m_files.journalLog.pages) {
+            PageLocation location;
+            if (m_current.locate(image.page, &location) && location.file == FileKind::Journal &&
+                location.offset == image.imageOffset)
+                continue;
+            VersionInfo version{RecordSource::Journal, image.page,      image.imageOffset, 0,
+                                kJournalRank,          &m_beforeJournal};
+            carveOldVersion(m_files.image({FileKind::Journal, image.imageOffset, 0}), version,
+                            {ownerIn(m_journalOwners, image.page),
+                             ownerIn(m_mainOwners, image.page),
+                             ownerIn(m_currentOwners, image.page)});
+        }
+    }
+
+    // An older version of a page: all of a table leaf, the unallocated
+    // space of a table interior page.
+    void carveOldVersion(ByteView view, const VersionInfo& version,
+                         const std::vector<int>& owners) {
+        BtreeHeader header;
+        if (!view.data || !readBtreeHeader(view, version.page, m_state.usableSize, &header))
+            return;
+        if (header.type == kTableLeafPage) {
+            carveLooseLeaf(view, header, version, owners);
+        } else if (header.type == kTableInteriorPage) {
+            auto owner = std::find_if(owners.begin(), owners.end(), [](int o) { return o >= 0; });
+            m_carver.carveInterior(view, header, owner == owners.end() ? -1 : *owner, version);
+        }
+    }
+
+    // A table leaf whose owner at its moment is not certain: the listed
+    // cells decide between the candidate owners, or pick a table by shape.
+    void carveLooseLeaf(ByteView view, const BtreeHeader& header, const VersionInfo& version,
+                        const std::vector<int>& owners) {
+        std::vector<int> candidates;
+        for (int owner : owners) {
+            if (owner >= 0)
+                candidates.push_back(owner);
+        }
+        const int table = m_carver.attributeLeaf(view, header, candidates);
+        m_carver.carveLeaf(view, header, table, true, version);
+    }
+
+    const DatabaseState& m_state;
+    const DatabaseFiles& m_files;
+    const Snapshot& m_current;
+    const std::vector<TableInfo>& m_tables;
+    Snapshot m_mainFile;
+    Snapshot m_beforeJournal;
+    RecordCollector m_collector;
+    PageCarver m_carver;
+    std::vector<int> m_currentOwners, m_mainOwners, m_journalOwners;
+    std::vector<uint8_t> m_freeList;
+};
+
+} // namespace
+
+const char* sourceName(RecordSource source) {
+    switch (source) {
+    case RecordSource::Main:
+        return "main";
+    case RecordSource::Wal:
+        return "wal";
+    case RecordSource::Journal:
+        return "journal";
+    case RecordSource::Freelist:
+        return "freelist";
+    }
+    return "main";
+}
+
+ScanReport scanDatabase(const std::string& dbPath) {
+    // Opens the files, reads the schema of the current state (or, when that
+    // is damaged, of the main file or the journal's state), then carves.
+    ScanReport report;
+    std::unique_ptr<DatabaseState> state = openDatabaseState(dbPath, &report.error);
+    if (!state)
+        return report;
+    report.ok = true;
+    report.files = state->paths;
+    SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
+    if (schema.tables.empty()) {
+        Snapshot mainFile(state->files, state->files.mainPageCount());
+        schema = readSchema(mainFile, state->usableSize, state->textEncoding);
+    }
+    std::sort(schema.tables.begin(), schema.tables.end(),
+              [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
+    for (const TableInfo& table : schema.tables) {
+        TableColumns columns{table.name, {}};
+        for (const ColumnInfo& column : table.columns)
+            columns.columns.push_back(column.name);
+        report.schema.push_back(std::move(columns));
+    }
+    if (schema.tables.empty())
+        return report;
+    DeepScan scan(*state, schema.tables, schema.otherRoots);
+    report.records = scan.run();
+    return report;
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,75 @@
+// The deep recovery engine: deleted records of every table of an SQLite
+// database, read from the main file, every frame of its -wal and every page
+// image of its -journal, strictly read-only. Rows present in an older
+// version of a page but absent from the current state come back whole with
+// their rowids; freeblocks, unallocated space, free-list pages and overflow
+// chains give what survived there. A row live in the current state, a
+// record without any value and a second copy of a row are never reported.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "record_value.h"
+
+namespace fennaro::deep {
+
+// Where a record was found: a page of the main file, a frame of the -wal, a
+// page image of the -journal, or a page on the current free list.
+enum class RecordSource : uint8_t { Main, Wal, Journal, Freelist };
+
+// "main", "wal", "journal" or "freelist".
+const char* sourceName(RecordSource source);
+
+struct RecoveredRecord {
+    std::string table;
+    std::optional<int64_t> rowid; // unknown for records carved without their cell
+    RecordSource source = RecordSource::Main;
+    uint32_t page = 0;
+    // Bytes from the start of the file that holds the record (the -wal when
+    // frame is set) to the record's cell, or to where its carved bytes start.
+    uint64_t offset = 0;
+    std::optional<uint32_t> frame; // 1-based WAL frame number
+    // In the table's column order; texts as the database stores them (UTF-8
+    // for UTF-16 databases too), possibly with invalid bytes.
+    std::vector<Value> values;
+};
+
+struct TableColumns {
+    std::string table;
+    std::vector<std::string> columns;
+};
+
+struct ScanReport {
+    bool ok = false;
+    std::string error;                // why ok is false: unreadable, or not an SQLite database
+    std::vector<std::string> files;   // the paths read, database first
+    std::vector<TableColumns> schema; // every table of the current state, by name
+    std::vector<RecoveredRecord> records;
+};
+
+// Scans dbPath together with dbPath-wal and dbPath-journal when they exist.
+ScanReport scanDatabase(const std::string& dbPath);
+
+// Writes the database as SQLite would read it now (main file, hot journal
+// rolled back, committed frames of the current WAL generation applied) to
+// outPath as a plain rollback-mode database file that needs no side file.
+// Never touches dbPath or its side files; refuses an outPath that is one of
+// them. False when the database cannot be read or outPath cannot be written
+// (a half-written outPath is removed).
+bool writeCurrentState(const std::string& dbPath, const std::string& outPath);
+
+// The deleted contacts of a contacts2.db as recovered-record text lines
+// (name TAB number CR LF, "N/A" for a missing value), as the classic engine
+// writes them. smsDb is not read; it is taken for symmetry with deepSmsText.
+std::string deepContactsText(const std::string& contactsDb, const std::string& smsDb);
+
+// The deleted messages of an mmssms.db as recovered-record text lines
+// (sender TAB address TAB body CR LF), senders named from the live contacts
+// of contactsDb's current state.
+std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb);
+
+} // namespace fennaro::deep

@@ -1,0 +1,44 @@
+// Read-only access to the files the deep engine reads: a database copy and
+// the -wal and -journal beside it. Every byte the engine looks at comes
+// through here; a file is opened O_RDONLY, never created, and mapped whole
+// (the mapping is the page cache's, so it costs no private memory).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fennaro::deep {
+
+class MappedFile {
+  public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // Opens a regular file read-only and maps it; false when it is missing,
+    // not a regular file or cannot be read. An empty file opens with no bytes.
+    bool open(const std::string& path);
+    void close();
+
+    bool isOpen() const { return m_open; }
+    uint64_t size() const { return m_size; }
+
+    // The len bytes at offset, or null when they do not all lie in the file.
+    const uint8_t* bytes(uint64_t offset, uint64_t len) const {
+        if (!m_data || offset > m_size || len > m_size - offset)
+            return nullptr;
+        return m_data + offset;
+    }
+
+  private:
+    const uint8_t* m_data = nullptr;
+    uint64_t m_size = 0;
+    bool m_open = false;
+};
+
+// True when something (of any kind) exists at path; nothing is opened.
+bool pathExists(const std::string& path);
+
+} // namespace fennaro::deep

@@ -1,0 +1,355 @@
+#include "page_carver.h"
+
+#include <algorithm>
+
+#include "table_shape.h"
+
+namespace fennaro::deep {
+
+// A record located on a page, before its values are read.
+struct PageCarver::Located {
+    int table = -1;
+    std::optional<int64_t> rowid;
+    RecordShape shape;
+    size_t recordStart = 0;  // the cell's first byte (reported offset)
+    size_t payloadStart = 0; // the payload's first byte (maybe overwritten)
+    uint64_t payloadSize = 0;
+    size_t end = 0; // after the local part and the overflow page number
+    Evidence evidence = Evidence::DamagedCell;
+};
+
+namespace {
+
+// Largest header-size varint the damaged-cell guesses consider: the header
+// of a record with a few hundred one-byte serial types.
+constexpr uint64_t kOneByteHeaderLimit = 127;
+
+// Where a record with this payload ends on the page: local part, plus the
+// overflow page number when there is one.
+size_t recordEnd(size_t payloadStart, uint64_t payloadSize, uint32_t usable) {
+    const uint32_t local = tableLeafLocalSize(payloadSize, usable);
+    return payloadStart + local + (payloadSize > local ? 4 : 0);
+}
+
+} // namespace
+
+PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink)
+    : m_tables(tables), m_usable(usableSize), m_sink(sink) {
+    for (const TableInfo& table : tables)
+        m_maxColumns = std::max(m_maxColumns, table.columns.size());
+}
+
+void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, bool withCells,
+                           const VersionInfo& version) {
+    // Listed cells first, then the freeblock chain, then the unallocated gap.
+    const size_t usable = std::min<size_t>(m_usable, page.size);
+    if (withCells) {
+        for (uint32_t i = 0; i < header.cellCount; ++i) {
+            const size_t at = page.u16(header.pointerArray + 2 * size_t(i));
+            LeafCell cell;
+            if (at < header.pointerArrayEnd || !parseLeafCell(page, at, usable, m_usable, &cell))
+                continue;
+            Located found;
+            found.rowid = cell.rowid;
+            found.recordStart = at;
+            found.payloadStart = cell.payloadOffset;
+            found.payloadSize = cell.payloadSize;
+            found.end = cell.end;
+            found.evidence = Evidence::CellArray;
+            // A header that spills into the overflow chain is read from the
+            // whole payload.
+            const uint8_t* bytes = page.data + cell.payloadOffset;
+            size_t have = cell.localSize;
+            if (cell.payloadSize > cell.localSize) {
+                have = readPayload(page, cell.payloadOffset, cell.payloadSize, m_usable,
+                                   version.overflowReader, &m_payload);
+                bytes = reinterpret_cast<const uint8_t*>(m_payload.data());
+            }
+            if (!parseRecordHeader(bytes, have, m_maxColumns, &found.shape) ||
+                found.shape.payloadSize() != cell.payloadSize)
+                continue;
+            found.table = bestTable(m_tables, found.shape, table, table < 0);
+            if (found.table >= 0)
+                emit(page, found, version);
+        }
+    }
+
+    uint32_t offset = header.firstFreeblock;
+    size_t previousEnd = header.pointerArrayEnd;
+    for (size_t steps = 0; offset != 0 && steps < usable / 4; ++steps) {
+        const uint32_t size = page.u16(offset + 2);
+        if (offset < previousEnd || size < 4 || offset + size_t(size) > usable)
+            break;
+        const uint32_t next = page.u16(offset);
+        carveFreeblock(page, offset, offset + size_t(size), table, version);
+        previousEnd = offset + size_t(size);
+        offset = next;
+    }
+
+    const size_t gapEnd = std::min<size_t>(header.contentStart, usable);
+    if (gapEnd > header.pointerArrayEnd)
+        scanRegion(page, header.pointerArrayEnd, gapEnd, table, version);
+}
+
+void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int table,
+                               const VersionInfo& version) {
+    // Whole cells only: the freeblocks of an interior page held interior cells.
+    const size_t gapEnd = std::min<size_t>({header.contentStart, m_usable, page.size});
+    size_t at = header.pointerArrayEnd;
+    Located found;
+    while (at + 4 <= gapEnd) {
+        if (tryWholeCell(page, at, gapEnd, table, Evidence::ScannedCell, &found)) {
+            emit(page, found, version);
+            at = found.end;
+        } else {
+            ++at;
+        }
+    }
+}
+
+void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version) {
+    // Whole cells only: without an owner there is no shape to guess with.
+    scanRegion(page, from, std::min<size_t>({to, m_usable, page.size}), -1, version);
+}
+
+int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
+                              const std::vector<int>& candidates) {
+    // Reads the headers of (at most 64) listed cells once, then counts fits.
+    std::vector<RecordShape> shapes;
+    const size_t usable = std::min<size_t>(m_usable, page.size);
+    for (uint32_t i = 0; i < header.cellCount && shapes.size() < 64; ++i) {
+        const size_t at = page.u16(header.pointerArray + 2 * size_t(i));
+        LeafCell cell;
+        RecordShape shape;
+        if (at >= header.pointerArrayEnd && parseLeafCell(page, at, usable, m_usable, &cell) &&
+            parseRecordHeader(page.data + cell.payloadOffset, cell.localSize, m_maxColumns, &shape))
+            shapes.push_back(std::move(shape));
+    }
+    auto fits = [&](int table) {
+        size_t count = 0;
+        for (const RecordShape& shape : shapes)
+            count += shapeScore(m_tables[size_t(table)], shape) >= 0;
+        return count;
+    };
+    for (int table : candidates) {
+        if (table >= 0 && (shapes.empty() || 2 * fits(table) > shapes.size()))
+            return table;
+    }
+    if (shapes.empty())
+        return -1;
+    int best = -1;
+    size_t bestCount = 0;
+    for (size_t t = 0; t < m_tables.size(); ++t) {
+        const size_t count = fits(int(t));
+        if (count > bestCount) {
+            best = int(t);
+            bestCount = count;
+        }
+    }
+    return 2 * bestCount > shapes.size() ? best : -1;
+}
+
+void PageCarver::carveFreeblock(ByteView page, size_t start, size_t end, int table,
+                                const VersionInfo& version) {
+    // The freed cell at the block's start lost its first four bytes to the
+    // freeblock header; cells merged in behind it may be whole.
+    Located found;
+    size_t at = start + 4;
+    if (table >= 0 && locateDamaged(page, start, end, table, false, &found)) {
+        emit(page, found, version);
+        at = found.end;
+    }
+    scanRegion(page, at, end, table, version);
+}
+
+void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
+                            const VersionInfo& version) {
+    // At every byte: a whole cell, or a freed cell that still carries the
+    // freeblock header it was given (its size must match the record).
+    Located found;
+    size_t at = from;
+    while (at + 4 <= to) {
+        if (tryWholeCell(page, at, to, table, Evidence::ScannedCell, &found)) {
+            emit(page, found, version);
+            at = found.end;
+            continue;
+        }
+        if (table >= 0) {
+            const uint32_t size = page.u16(at + 2);
+            const uint32_t next = page.u16(at);
+            if (size >= 4 && at + size <= to && (next == 0 || next >= at + size) &&
+                locateDamaged(page, at, at + size, table, true, &found)) {
+                emit(page, found, version);
+                at = found.end;
+                continue;
+            }
+        }
+        ++at;
+    }
+}
+
+bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
+                              Located* found) {
+    // Payload size, rowid, then a header whose columns add up to that size.
+    LeafCell cell;
+    if (!parseLeafCell(page, at, limit, m_usable, &cell) || cell.payloadSize < 2 || cell.rowid < 0)
+        return false;
+    const size_t avail = std::min<size_t>(cell.localSize, limit - cell.payloadOffset);
+    if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &found->shape) ||
+        found->shape.payloadSize() != cell.payloadSize)
+        return false;
+    found->table = bestTable(m_tables, found->shape, table, true);
+    if (found->table < 0)
+        return false;
+    found->rowid = cell.rowid;
+    found->recordStart = at;
+    found->payloadStart = cell.payloadOffset;
+    found->payloadSize = cell.payloadSize;
+    found->end = cell.end;
+    found->evidence = evidence;
+    return true;
+}
+
+int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
+    // 3: the record fills the block; 2: another record starts right behind
+    // it; 1: only a sliver too small for a cell is left; 0: none of these.
+    if (at == end)
+        return 3;
+    if (end - at < 4)
+        return 1;
+    LeafCell cell;
+    if (parseLeafCell(page, at, end, m_usable, &cell) && cell.payloadSize >= 2 &&
+        parseRecordHeader(page.data + cell.payloadOffset,
+                          std::min<size_t>(cell.localSize, end - cell.payloadOffset), m_maxColumns,
+                          &m_scratch) &&
+        m_scratch.payloadSize() == cell.payloadSize)
+        return 2;
+    if (at + 4 < end &&
+        parseRecordHeader(page.data + at + 4, end - at - 4, m_maxColumns, &m_scratch) &&
+        shapeScore(m_tables[size_t(table)], m_scratch) >= 0 &&
+        recordEnd(at + 4, m_scratch.payloadSize(), m_usable) <= end)
+        return 2;
+    return 0;
+}
+
+bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int table, bool strict,
+                               Located* found) {
+    // The cell was [payload size][rowid][header size][types][body]; its first
+    // four bytes are gone. Depending on how long the two leading varints
+    // were, the header starts before, at or after byte 4. Each guess must fit
+    // the table and end where the block (or the next record) does.
+    const TableInfo& info = m_tables[size_t(table)];
+    const size_t columns = info.columns.size();
+    const size_t minColumns = strict ? (columns + 1) / 2 : 1;
+    int bestAlign = -1, bestRank = 0;
+    RecordShape shape;
+    auto consider = [&](int align, int rank, size_t payloadStart) {
+        if (align < bestAlign || (align == bestAlign && rank <= bestRank))
+            return;
+        bestAlign = align;
+        bestRank = rank;
+        found->shape = shape;
+        found->payloadStart = payloadStart;
+    };
+
+    // The header whole at byte k: k == 4, or further on when the rest of a
+    // long rowid varint (continuation bytes, then a last byte) is in front.
+    for (size_t k = 4; k <= 13 && start + k < end; ++k) {
+        if (k > 4) {
+            if (page.u8(start + k - 1) >= 0x80)
+                continue;
+            bool continuation = true;
+            for (size_t j = start + 4; j + 1 < start + k; ++j)
+                continuation = continuation && page.u8(j) >= 0x80;
+            if (!continuation)
+                break;
+        }
+        const size_t q = start + k;
+        if (!parseRecordHeader(page.data + q, end - q, columns, &shape) ||
+            shape.types.size() < minColumns || shapeScore(info, shape) < 0)
+            continue;
+        const size_t e = recordEnd(q, shape.payloadSize(), m_usable);
+        if (e <= end)
+            consider(alignment(page, e, end, table), 3, q);
+    }
+
+    // The header-size varint lost (and, with a rowid column first, its NULL
+    // serial type too): the serial types that follow are read for every
+    // column count the table allows.
+    for (int lostAlias = 0; lostAlias <= (info.aliasColumn == 0 ? 1 : 0); ++lostAlias) {
+        std::vector<uint64_t> types;
+        std::vector<size_t> typeBytes{0};
+        std::vector<uint64_t> bodyBytes{0};
+        if (lostAlias)
+            types.push_back(0);
+        size_t at = start + 4;
+        while (types.size() < columns && at < end) {
+            uint64_t type = 0;
+            const int n = readVarint(page.data + at, end - at, &type);
+            if (n == 0 || !serialTypeValid(type))
+                break;
+            at += size_t(n);
+            types.push_back(type);
+            typeBytes.push_back(at - start - 4);
+            bodyBytes.push_back(bodyBytes.back() + serialTypeWidth(type));
+        }
+        const size_t parsed = types.size() - size_t(lostAlias);
+        for (size_t count = types.size(); count >= std::max<size_t>(minColumns, 1); --count) {
+            const size_t used = count - size_t(lostAlias);
+            if (used > parsed)
+                continue;
+            // Header: size varint (one byte), the lost NULL type, the types read.
+            const uint64_t headerSize = 1 + size_t(lostAlias) + typeBytes[used];
+            if (headerSize > kOneByteHeaderLimit)
+                continue;
+            shape.types.assign(types.begin(), types.begin() + long(count));
+            shape.headerSize = uint32_t(headerSize);
+            shape.bodySize = bodyBytes[used];
+            const size_t payloadStart = start + 4 - 1 - size_t(lostAlias);
+            if (shapeScore(info, shape) < 0)
+                continue;
+            const size_t e = recordEnd(payloadStart, shape.payloadSize(), m_usable);
+            if (e <= end)
+                consider(alignment(page, e, end, table), count == columns ? 2 : 1, payloadStart);
+        }
+    }
+
+    const bool accepted =
+        strict ? bestAlign >= 2
+               : (bestAlign >= 2 || (bestRank == 3) || (bestRank == 2 && bestAlign == 1));
+    if (bestAlign < 0 || !accepted)
+        return false;
+    found->table = table;
+    found->rowid.reset();
+    found->recordStart = start;
+    found->payloadSize = found->shape.payloadSize();
+    found->end = recordEnd(found->payloadStart, found->payloadSize, m_usable);
+    found->evidence = Evidence::DamagedCell;
+    return true;
+}
+
+void PageCarver::emit(ByteView page, const Located& found, const VersionInfo& version) {
+    // The body from the page, or from the assembled payload when the record
+    // continues on overflow pages.
+    FoundRecord record;
+    record.table = found.table;
+    record.rowid = found.rowid;
+    record.shape = &found.shape;
+    record.evidence = found.evidence;
+    record.offsetInPage = found.recordStart;
+    const uint32_t header = found.shape.headerSize;
+    if (found.payloadSize <= tableLeafLocalSize(found.payloadSize, m_usable)) {
+        record.body = page.data + found.payloadStart + header;
+        record.bodyBytes = size_t(found.shape.bodySize);
+    } else {
+        const size_t have = readPayload(page, found.payloadStart, found.payloadSize, m_usable,
+                                        version.overflowReader, &m_payload);
+        record.body = reinterpret_cast<const uint8_t*>(m_payload.data()) + header;
+        record.bodyBytes = have > header ? have - header : 0;
+        if (have < header)
+            record.body = reinterpret_cast<const uint8_t*>(m_payload.data());
+    }
+    m_sink.add(record, version);
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,61 @@
+// Finds records on one version of a page: the cells a table leaf lists,
+// cells freed into freeblocks (whose first four bytes the freeblock header
+// overwrote), whole cells left in unallocated space, and whole cells on free
+// pages. Every record found goes to a RecordSink with its table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "btree_page.h"
+#include "record_sink.h"
+#include "schema_reader.h"
+
+namespace fennaro::deep {
+
+class PageCarver {
+  public:
+    PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink);
+
+    // A table leaf version: its listed cells (when withCells), its freeblocks
+    // and its unallocated space. table is the page's owner, or -1 when it is
+    // unknown (records are then matched to tables by their shape).
+    void carveLeaf(ByteView page, const BtreeHeader& header, int table, bool withCells,
+                   const VersionInfo& version);
+
+    // A table interior page's unallocated space: a page that was a leaf
+    // before the tree grew (or was rebuilt) keeps old cells there.
+    void carveInterior(ByteView page, const BtreeHeader& header, int table,
+                       const VersionInfo& version);
+
+    // Looks for whole cells in bytes [from, to) of a page that is not a
+    // b-tree page (a free-list trunk past its page list, a free page).
+    void scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version);
+
+    // The table a leaf's listed cells belong to: the first of candidates
+    // that most of them fit, else the table most of them fit best, else -1.
+    int attributeLeaf(ByteView page, const BtreeHeader& header, const std::vector<int>& candidates);
+
+  private:
+    struct Located;
+
+    void carveFreeblock(ByteView page, size_t start, size_t end, int table,
+                        const VersionInfo& version);
+    void scanRegion(ByteView page, size_t from, size_t to, int table, const VersionInfo& version);
+    bool tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
+                      Located* found);
+    bool locateDamaged(ByteView page, size_t start, size_t end, int table, bool strict,
+                       Located* found);
+    int alignment(ByteView page, size_t at, size_t end, int table);
+    void emit(ByteView page, const Located& found, const VersionInfo& version);
+
+    const std::vector<TableInfo>& m_tables;
+    uint32_t m_usable;
+    size_t m_maxColumns = 1;
+    RecordSink& m_sink;
+    std::string m_payload;
+    RecordShape m_scratch;
+};
+
+} // namespace fennaro::deep

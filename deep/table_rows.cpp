@@ -1,0 +1,79 @@
+#include "table_rows.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// Appends one code point as UTF-8.
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string utf16ToUtf8(const std::string& bytes, bool bigEndian) {
+    // Unit by unit; a lone or reversed surrogate and an odd last byte give U+FFFD.
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](size_t i) {
+        const auto a = uint8_t(bytes[i]), b = uint8_t(bytes[i + 1]);
+        return bigEndian ? uint32_t(a << 8 | b) : uint32_t(b << 8 | a);
+    };
+    size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        appendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+    if (i < bytes.size())
+        appendUtf8(out, 0xFFFD);
+    return out;
+}
+
+void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t textEncoding,
+                 std::vector<Value>* values) {
+    // Pads or cuts to the table's width, then fills the rowid and the texts.
+    const size_t width = table.columns.size();
+    if (values->size() > width)
+        values->resize(width);
+    for (size_t i = values->size(); i < width; ++i)
+        values->push_back(table.columns[i].defaultValue);
+    if (table.aliasColumn >= 0 && rowid && (*values)[size_t(table.aliasColumn)].isNull())
+        (*values)[size_t(table.aliasColumn)] = Value::ofInteger(*rowid);
+    // A REAL column stores whole numbers as integers to save space; SQLite
+    // reads them back as reals.
+    for (size_t i = 0; i < width; ++i) {
+        Value& v = (*values)[i];
+        if (table.columns[i].affinity == Affinity::Real && v.kind == Value::Kind::Integer)
+            v = Value::ofReal(double(v.integer));
+    }
+    if (textEncoding == 2 || textEncoding == 3) {
+        for (Value& v : *values) {
+            if (v.kind == Value::Kind::Text)
+                v.bytes = utf16ToUtf8(v.bytes, textEncoding == 3);
+        }
+    }
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,59 @@
+// The rows of one table b-tree of a snapshot, decoded: the walk behind the
+// schema reader, the live-row checks and the live contact rows.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "btree_page.h"
+#include "record_format.h"
+#include "table_schema.h"
+
+namespace fennaro::deep {
+
+// Calls onRow(rowid, shape, body, bodyBytes) for every row of the table
+// b-tree at root in rowid order; body points at bodyBytes readable bytes of
+// the record's body (fewer than shape.bodySize when an overflow chain is cut)
+// and is followed by padding. Cells that do not parse are passed over.
+template <typename OnRow>
+void forEachTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize,
+                     VisitMarks& marks, size_t maxColumns, OnRow&& onRow) {
+    RecordShape shape;
+    std::string payload;
+    walkBtree(reader, root, usableSize, marks,
+              [&](uint32_t, ByteView view, const BtreeHeader& header) {
+                  if (header.type != kTableLeafPage)
+                      return;
+                  for (uint32_t i = 0; i < header.cellCount; ++i) {
+                      LeafCell cell;
+                      const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
+                      if (!parseLeafCell(view, at, usableSize, usableSize, &cell))
+                          continue;
+                      const uint8_t* bytes = view.data + cell.payloadOffset;
+                      size_t have = cell.localSize;
+                      if (cell.payloadSize > cell.localSize) {
+                          have = readPayload(view, cell.payloadOffset, cell.payloadSize, usableSize,
+                                             &reader, &payload);
+                          bytes = reinterpret_cast<const uint8_t*>(payload.data());
+                      }
+                      if (!parseRecordHeader(bytes, have, maxColumns, &shape))
+                          continue;
+                      onRow(cell.rowid, shape, bytes + shape.headerSize, have - shape.headerSize);
+                  }
+              });
+}
+
+// Turns a decoded record into the row SQLite would return: the rowid in the
+// INTEGER PRIMARY KEY column (when known), the defaults of the columns a
+// short record lacks, whole numbers of REAL columns as reals, texts of a
+// UTF-16 database as UTF-8. Columns beyond
+// the table's are dropped.
+void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t textEncoding,
+                 std::vector<Value>* values);
+
+// A UTF-16 text (little- or big-endian) as UTF-8; broken surrogates become U+FFFD.
+std::string utf16ToUtf8(const std::string& bytes, bool bigEndian);
+
+} // namespace fennaro::deep

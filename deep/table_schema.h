@@ -1,0 +1,50 @@
+// What the engine knows of a table: its columns as its CREATE TABLE statement
+// declares them (name, type affinity, NOT NULL, default, the INTEGER PRIMARY
+// KEY that is the rowid) and the root page of its b-tree.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "record_value.h"
+
+namespace fennaro::deep {
+
+enum class Affinity : uint8_t { Integer, Text, Blob, Real, Numeric };
+
+struct ColumnInfo {
+    std::string name;
+    Affinity affinity = Affinity::Blob;
+    bool notNull = false;
+    // The INTEGER PRIMARY KEY column: the record holds NULL, the value is the rowid.
+    bool rowidAlias = false;
+    // What SQLite reads for this column when a record is shorter than the
+    // table (rows written before ALTER TABLE ADD COLUMN).
+    Value defaultValue;
+};
+
+struct TableInfo {
+    std::string name;
+    uint32_t rootPage = 0;
+    std::vector<ColumnInfo> columns;
+    int aliasColumn = -1;
+};
+
+// The column list of a CREATE TABLE statement.
+struct ParsedTable {
+    std::vector<ColumnInfo> columns;
+    int aliasColumn = -1;
+    bool withoutRowid = false;
+};
+
+// Parses a CREATE TABLE statement as sqlite_master keeps it. False when the
+// text is not one (CREATE VIRTUAL TABLE included) or declares no column.
+// Generated VIRTUAL columns are left out: records do not store them.
+bool parseCreateTable(std::string_view sql, ParsedTable* table);
+
+// The affinity SQLite derives from a declared type name.
+Affinity affinityOfType(std::string_view declaredType);
+
+} // namespace fennaro::deep

@@ -1,0 +1,61 @@
+#include "table_shape.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// True when the record's column count is plausible for a scanned record.
+bool wideEnough(const TableInfo& table, const RecordShape& shape) {
+    return 2 * shape.types.size() >= table.columns.size();
+}
+
+} // namespace
+
+int shapeScore(const TableInfo& table, const RecordShape& shape) {
+    // Every column must be possible; the score counts what speaks for the table.
+    const size_t n = shape.types.size();
+    if (n == 0 || n > table.columns.size())
+        return -1;
+    int score = n == table.columns.size() ? 4 : 0;
+    for (size_t i = 0; i < n; ++i) {
+        const ColumnInfo& column = table.columns[i];
+        const uint64_t type = shape.types[i];
+        if (column.rowidAlias) {
+            if (type != 0)
+                return -1;
+            score += 2;
+            continue;
+        }
+        if (column.affinity == Affinity::Text) {
+            if (type != 0 && type < 12)
+                return -1;
+            score += type >= 13 ? 1 : 0;
+        }
+        if (column.notNull && type == 0)
+            return -1;
+    }
+    return score;
+}
+
+int bestTable(const std::vector<TableInfo>& tables, const RecordShape& shape, int preferred,
+              bool wholeRowsOnly) {
+    // The preferred table when it fits, else the highest score.
+    if (preferred >= 0 && size_t(preferred) < tables.size()) {
+        const TableInfo& table = tables[size_t(preferred)];
+        if ((!wholeRowsOnly || wideEnough(table, shape)) && shapeScore(table, shape) >= 0)
+            return preferred;
+    }
+    int best = -1, bestScore = -1;
+    for (size_t t = 0; t < tables.size(); ++t) {
+        if (int(t) == preferred || (wholeRowsOnly && !wideEnough(tables[t], shape)))
+            continue;
+        const int score = shapeScore(tables[t], shape);
+        if (score > bestScore) {
+            best = int(t);
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+} // namespace fennaro::deep

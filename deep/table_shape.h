@@ -1,0 +1,28 @@
+// Whether a record can be a row of a table, judged by its serial types
+// against the table's columns: a record with more columns than the table, a
+// number in a TEXT column, a value in the INTEGER PRIMARY KEY column (which
+// always holds NULL) or a NULL in a NOT NULL column cannot be one of its rows.
+// Records may have fewer columns than the table: rows written before ALTER
+// TABLE ADD COLUMN stay short.
+#pragma once
+
+#include <vector>
+
+#include "record_format.h"
+#include "table_schema.h"
+
+namespace fennaro::deep {
+
+// How well the record fits the table: -1 when it cannot be one of its rows,
+// else higher for a closer fit (full width, NULL rowid column, texts in TEXT
+// columns).
+int shapeScore(const TableInfo& table, const RecordShape& shape);
+
+// The table (index into tables) the record fits best, or -1. A preferred
+// table (>= 0) that fits wins. With wholeRowsOnly, a record found by
+// scanning free bytes must hold at least half of a table's columns, so short
+// runs of bytes that happen to parse are not taken for rows.
+int bestTable(const std::vector<TableInfo>& tables, const RecordShape& shape, int preferred,
+              bool wholeRowsOnly);
+
+} // namespace fennaro::deep

@@ -1,0 +1,254 @@
+// Databases of any shape: page sizes from 512 to 65536 bytes with records
+// that spill into overflow pages, auto_vacuum on and off, every kind of
+// value, rows shorter than their table (written before ALTER TABLE ADD
+// COLUMN), UTF-16 texts, tables without a rowid column, and the schema text
+// the columns come from.
+#include <gtest/gtest.h>
+
+#include "deep_test_support.h"
+#include "table_schema.h"
+
+namespace deeptest {
+namespace {
+
+using fennaro::deep::Affinity;
+using fennaro::deep::parseCreateTable;
+using fennaro::deep::ParsedTable;
+using fennaro::deep::scanDatabase;
+
+// Deletes the rows of `rows` whose id satisfies pick; returns them.
+template <typename Pick>
+Rows deleteWhere(SqlDb& db, Rows& rows, Pick pick) {
+    Rows deleted;
+    db.exec("BEGIN");
+    for (auto it = rows.begin(); it != rows.end();) {
+        if (pick(it->first)) {
+            db.exec("DELETE FROM msg WHERE _id=" + std::to_string(it->first));
+            deleted.insert(*it);
+            it = rows.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    db.exec("COMMIT");
+    return deleted;
+}
+
+// The rows whose address and the start of whose body are still in the
+// file, one after the other as a record stores them.
+Rows survivingRows(const std::string& file, const Rows& rows) {
+    Rows found;
+    for (const auto& [id, row] : rows) {
+        if (file.find(row[1].bytes + row[2].bytes.substr(0, 40)) != std::string::npos)
+            found.insert({id, row});
+    }
+    return found;
+}
+
+struct FileSettings {
+    int pageSize;
+    bool autoVacuum;
+};
+
+class PageSizes : public ::testing::TestWithParam<FileSettings> {
+  protected:
+    void open(const std::string& journalMode, bool secureDelete) {
+        db = std::make_unique<SqlDb>(path);
+        db->exec("PRAGMA page_size=" + std::to_string(GetParam().pageSize));
+        db->exec(std::string("PRAGMA auto_vacuum=") + (GetParam().autoVacuum ? "FULL" : "NONE"));
+        db->exec(std::string("PRAGMA secure_delete=") + (secureDelete ? "ON" : "OFF"));
+        db->exec("PRAGMA synchronous=OFF; PRAGMA wal_autocheckpoint=0;");
+        db->exec("PRAGMA journal_mode=" + journalMode);
+        db->exec(kMessageTable);
+    }
+
+    // Short rows, and every fifth one longer than a page, so it overflows.
+    Rows insertMixed() {
+        Rows rows;
+        for (int64_t id = 1; id <= 60; ++id) {
+            const size_t length = id % 5 == 0 ? size_t(GetParam().pageSize) * 3 / 2 + 17 : 30;
+            Rows one = insertMessages(*db, id, 1, length);
+            rows.insert(one.begin(), one.end());
+        }
+        return rows;
+    }
+
+    TempDir dir, pulled;
+    std::string path = dir.file("any.db");
+    std::unique_ptr<SqlDb> db;
+};
+
+TEST_P(PageSizes, WalHistoryGivesBackOverflowingRowsWhole) {
+    open("WAL", true);
+    Rows live = insertMixed();
+    db->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    const Rows deleted =
+        deleteWhere(*db, live, [](int64_t id) { return id % 5 == 0 || id % 7 == 0; });
+
+    const ScanReport report = scanDatabase(pullCopy(path, pulled.path()));
+    ASSERT_TRUE(report.ok) << report.error;
+    expectPrecise(report, "msg", live);
+    expectRecovered(report, "msg", deleted);
+}
+
+TEST_P(PageSizes, FreedCellsAndFreePagesGiveBackTheirValues) {
+    open("TRUNCATE", false);
+    Rows live = insertMixed();
+    // The first page freed becomes the free list's trunk, whose page list
+    // overwrites its old bytes: let it be a page of no interest.
+    db->exec("CREATE TABLE spare(x); INSERT INTO spare VALUES(1)");
+    db->exec("DROP TABLE spare");
+    const Rows deleted =
+        deleteWhere(*db, live, [](int64_t id) { return id % 5 == 0 || id % 7 == 3; });
+
+    const std::string copy = pullCopy(path, pulled.path());
+    const ScanReport report = scanDatabase(copy);
+    ASSERT_TRUE(report.ok) << report.error;
+    expectPrecise(report, "msg", live);
+    // Rows whose start is still in the file come back. Without auto_vacuum
+    // the freed overflow pages stay on the free list; with it they are moved
+    // and cut off at the commit.
+    if (!GetParam().autoVacuum)
+        expectRecoveredValues(report, "msg", survivingRows(readFile(copy), deleted));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PageSizes,
+                         ::testing::Values(FileSettings{512, false}, FileSettings{1024, true},
+                                           FileSettings{4096, false}, FileSettings{4096, true},
+                                           FileSettings{16384, false}, FileSettings{65536, false},
+                                           FileSettings{65536, true}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.pageSize) +
+                                    (info.param.autoVacuum ? "Vacuum" : "Plain");
+                         });
+
+class RecordKinds : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db = std::make_unique<SqlDb>(path);
+        db->exec("PRAGMA synchronous=OFF; PRAGMA secure_delete=ON; PRAGMA journal_mode=WAL;"
+                 "PRAGMA wal_autocheckpoint=0;");
+    }
+
+    // Deletes rows (a WHERE clause) of a table after a checkpoint and
+    // returns how SQLite read them before.
+    Rows deleteAfterCheckpoint(const std::string& table, const std::string& where) {
+        db->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        Rows before = sqliteRows(path, table);
+        db->exec("DELETE FROM " + table + " WHERE " + where);
+        const Rows after = sqliteRows(path, table);
+        for (const auto& [rowid, row] : after)
+            before.erase(rowid);
+        return before;
+    }
+
+    TempDir dir, pulled;
+    std::string path = dir.file("kinds.db");
+    std::unique_ptr<SqlDb> db;
+};
+
+TEST_F(RecordKinds, EveryKindOfValueComesBackAsStored) {
+    db->exec("CREATE TABLE v(_id INTEGER PRIMARY KEY, i INTEGER, r REAL, t TEXT, b BLOB, n)");
+    db->exec("INSERT INTO v VALUES"
+             "(1, 0, 0.5, '', x'', NULL), (2, 1, -1.25, 'abc', x'00ff', 7),"
+             "(3, -1, 1e300, 'tab\there', x'01', 'x'), (4, 127, 3.0, 'é中😀', x'7f80', 1.5),"
+             "(5, -32768, 2.5, x'ff41', NULL, x'00'), (6, 8388607, -0.0, 'z', NULL, NULL),"
+             "(7, 2147483647, 1.0, 'y', NULL, NULL), (8, 140737488355327, 6.0, 'w', NULL, NULL),"
+             "(9, -9223372036854775808, 7.5, 'v', NULL, NULL), (10, 42, NULL, NULL, NULL, NULL),"
+             "(11, NULL, NULL, NULL, NULL, NULL), (12, 5, 1, 'keep', NULL, NULL)");
+    Rows deleted = deleteAfterCheckpoint("v", "_id <= 11");
+    // A row without a single value is nothing to give back.
+    deleted.erase(11);
+
+    const ScanReport report = scanDatabase(pullCopy(path, pulled.path()));
+    expectPrecise(report, "v", sqliteRows(path, "v"));
+    expectRecovered(report, "v", deleted);
+    EXPECT_EQ(byRowid(report, "v").count(11), 0u);
+}
+
+TEST_F(RecordKinds, ShortOldRowsReadWithTheDefaultsOfNewerColumns) {
+    db->exec("CREATE TABLE sms(_id INTEGER PRIMARY KEY, address TEXT, body TEXT, seen INTEGER)");
+    db->exec("INSERT INTO sms VALUES(1, '10086', 'old one', 1), (2, '10010', 'old two', 0)");
+    db->exec("ALTER TABLE sms ADD COLUMN sub_id INTEGER DEFAULT -1");
+    db->exec("ALTER TABLE sms ADD COLUMN creator TEXT");
+    db->exec("ALTER TABLE sms ADD COLUMN error_code INTEGER NOT NULL DEFAULT '0'");
+    db->exec("INSERT INTO sms VALUES(3, '95588', 'new one', 1, 2, 'com.app', 5)");
+    const Rows deleted = deleteAfterCheckpoint("sms", "_id IN (1, 3)");
+    ASSERT_EQ(deleted.at(1)[4].integer, -1);
+
+    const ScanReport report = scanDatabase(pullCopy(path, pulled.path()));
+    ASSERT_EQ(report.schema.size(), 1u);
+    EXPECT_EQ(report.schema[0].columns.size(), 7u);
+    expectPrecise(report, "sms", sqliteRows(path, "sms"));
+    expectRecovered(report, "sms", deleted);
+}
+
+TEST_F(RecordKinds, Utf16TextsComeBackAsUtf8) {
+    SqlDb& d = *db;
+    d.close();
+    std::remove(path.c_str());
+    db = std::make_unique<SqlDb>(path);
+    db->exec("PRAGMA encoding='UTF-16le'; PRAGMA secure_delete=ON; PRAGMA journal_mode=WAL;");
+    db->exec("CREATE TABLE t(_id INTEGER PRIMARY KEY, name TEXT)");
+    db->exec("INSERT INTO t VALUES(1, 'Zoë 张伟'), (2, 'kept')");
+    const Rows deleted = deleteAfterCheckpoint("t", "_id=1");
+
+    const ScanReport report = scanDatabase(pullCopy(path, pulled.path()));
+    expectRecovered(report, "t", deleted);
+    EXPECT_EQ(deleted.at(1)[1].bytes, "Zoë 张伟");
+}
+
+TEST_F(RecordKinds, TablesWithoutRowidColumnReportTheRowidBeside) {
+    db->exec("CREATE TABLE log(kind TEXT, at INTEGER)");
+    db->exec("INSERT INTO log VALUES('boot', 100), ('call', 200), ('sms', 300)");
+    const Rows deleted = deleteAfterCheckpoint("log", "at = 200");
+
+    const ScanReport report = scanDatabase(pullCopy(path, pulled.path()));
+    const auto found = byRowid(report, "log");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.begin()->first, 2);
+    EXPECT_TRUE(found.begin()->second.values == deleted.at(2));
+}
+
+TEST(CreateTableText, ColumnsComeFromTheStatementAsSqliteStoresIt) {
+    ParsedTable t;
+    ASSERT_TRUE(parseCreateTable(
+        "CREATE TABLE \"my \"\"data\"\"\" ( -- comment, with a comma\n"
+        " [_id] INTEGER PRIMARY KEY AUTOINCREMENT, `a b` VARCHAR(10, 2) NOT NULL DEFAULT 'x,y',"
+        " c DOUBLE DEFAULT -1.5, d /* type-less */, e INT DEFAULT (0x10), f TEXT DEFAULT 42,"
+        " g AS (c * 2), h INTEGER GENERATED ALWAYS AS (e + 1) STORED,"
+        " CONSTRAINT u UNIQUE (c, d), CHECK (e > 0))",
+        &t));
+    ASSERT_EQ(t.columns.size(), 7u);
+    EXPECT_EQ(t.aliasColumn, 0);
+    EXPECT_EQ(t.columns[0].name, "_id");
+    EXPECT_TRUE(t.columns[0].rowidAlias);
+    EXPECT_EQ(t.columns[1].name, "a b");
+    EXPECT_EQ(t.columns[1].affinity, Affinity::Text);
+    EXPECT_TRUE(t.columns[1].notNull);
+    EXPECT_EQ(t.columns[1].defaultValue.bytes, "x,y");
+    EXPECT_EQ(t.columns[2].affinity, Affinity::Real);
+    EXPECT_EQ(t.columns[2].defaultValue.real, -1.5);
+    EXPECT_EQ(t.columns[3].affinity, Affinity::Blob);
+    EXPECT_EQ(t.columns[4].defaultValue.integer, 16);
+    EXPECT_EQ(t.columns[5].defaultValue.bytes, "42");
+    EXPECT_EQ(t.columns[6].name, "h");
+
+    // Only an INTEGER PRIMARY KEY is the rowid, and not in a WITHOUT ROWID
+    // table, nor as a column-level DESC key.
+    ASSERT_TRUE(parseCreateTable("CREATE TABLE t(a INT PRIMARY KEY, b)", &t));
+    EXPECT_EQ(t.aliasColumn, -1);
+    ASSERT_TRUE(parseCreateTable("CREATE TABLE t(a, b INTEGER, PRIMARY KEY(b))", &t));
+    EXPECT_EQ(t.aliasColumn, 1);
+    ASSERT_TRUE(parseCreateTable("CREATE TABLE t(a INTEGER PRIMARY KEY DESC, b)", &t));
+    EXPECT_EQ(t.aliasColumn, -1);
+    ASSERT_TRUE(parseCreateTable("CREATE TABLE t(a INTEGER PRIMARY KEY, b) WITHOUT ROWID", &t));
+    EXPECT_TRUE(t.withoutRowid);
+    EXPECT_EQ(t.aliasColumn, -1);
+    EXPECT_FALSE(parseCreateTable("CREATE VIRTUAL TABLE w USING fts4(a)", &t));
+    EXPECT_FALSE(parseCreateTable("CREATE TABLE t AS SELECT 1", &t));
+    EXPECT_FALSE(parseCreateTable("CREATE TABLE t(", &t));
+}
+
+} // namespace
+} // namespace deeptest
