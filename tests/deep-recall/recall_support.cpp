@@ -55,6 +55,7 @@ void expectPrecision(const RecallScore& score) {
     EXPECT_EQ(score.valueless, 0u) << "records without a value";
     EXPECT_EQ(score.duplicates, 0u) << "rows reported twice";
     EXPECT_EQ(score.wrongValues, 0u) << "rows reported with values they never had";
+    EXPECT_EQ(score.neverExisted, 0u) << "rows their table never had";
 }
 
 std::string recallShortfall(const RecallScore& score, const std::string& label) {

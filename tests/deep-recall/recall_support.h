@@ -42,7 +42,8 @@ struct Scan {
 Scan scanAndScore(const testdata::DatabaseTruth& truth, const std::string& label);
 
 // Checks the precision goals on a score (non-fatal failures), and that a row
-// reported under its rowid has the values of one of its versions.
+// reported under its rowid is a row its table had, with the values of one of
+// its versions.
 void expectPrecision(const testdata::RecallScore& score);
 
 // "" when the recall goal is met, else a line with the measured figures.

@@ -72,12 +72,14 @@ TEST(RecallScore, CountsFoundRowsAndEachPrecisionFault) {
         records.push_back(reported(
             surviving[i]->table, i % 2 ? std::nullopt : std::optional<int64_t>(surviving[i]->rowid),
             surviving[i]->versions.back()));
-    // Faults: a live row by rowid and one by values, a row twice, one without a value.
+    // Faults: a live row by rowid and one by values, a row twice, one without a
+    // value, one under a rowid its table never had.
     const LiveRow& live = truth.live.front();
     records.push_back(reported(live.table, live.rowid, live.values));
     records.push_back(reported(truth.live.back().table, std::nullopt, truth.live.back().values));
     records.push_back(records.front());
     records.push_back(reported(live.table, std::nullopt, SqlRow(live.values.size())));
+    records.push_back(reported(live.table, 999999, live.values));
 
     const ScanOutput scan = parseScanOutput(scanText(truth, records));
     ASSERT_TRUE(scan.wellFormed) << scan.error;
@@ -89,6 +91,7 @@ TEST(RecallScore, CountsFoundRowsAndEachPrecisionFault) {
     EXPECT_EQ(score.duplicates, 1u);
     EXPECT_EQ(score.valueless, 1u);
     EXPECT_EQ(score.wrongValues, 0u);
+    EXPECT_EQ(score.neverExisted, 1u);
     EXPECT_EQ(score.reported, records.size());
 }
 

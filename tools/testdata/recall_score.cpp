@@ -156,7 +156,7 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
             }
             const auto at = deletedAt.find({r.table, *r.rowid});
             if (at == deletedAt.end()) {
-                fault(score.unmatched, "no deleted row", r);
+                fault(score.neverExisted, "a row the table never had", r);
                 continue;
             }
             found[at->second] = true;
@@ -228,16 +228,17 @@ std::string describeScore(const RecallScore& s) {
                       of ? 100.0 * double(found) / double(of) : 100.0);
         return std::string(text);
     };
-    std::string out = "recall " + ratio(s.all.found, s.all.surviving) + " (whole records " +
-                      ratio(s.all.wholeFound, s.all.wholeSurviving) + "); " +
-                      std::to_string(s.all.deleted) + " deleted, " +
-                      std::to_string(s.all.countable) + " with a value, " +
-                      std::to_string(s.all.surviving) + " surviving, " +
-                      std::to_string(s.all.foundBeyond) + " found beyond; " +
-                      std::to_string(s.reported) + " reported: " + std::to_string(s.liveReported) +
-                      " live, " + std::to_string(s.valueless) + " without a value, " +
-                      std::to_string(s.duplicates) + " twice, " + std::to_string(s.wrongValues) +
-                      " with wrong values, " + std::to_string(s.unmatched) + " of no deleted row\n";
+    std::string out =
+        "recall " + ratio(s.all.found, s.all.surviving) + " (whole records " +
+        ratio(s.all.wholeFound, s.all.wholeSurviving) + "); " + std::to_string(s.all.deleted) +
+        " deleted, " + std::to_string(s.all.countable) + " with a value, " +
+        std::to_string(s.all.surviving) + " surviving, " + std::to_string(s.all.foundBeyond) +
+        " found beyond; " + std::to_string(s.reported) +
+        " reported: " + std::to_string(s.liveReported) + " live, " + std::to_string(s.valueless) +
+        " without a value, " + std::to_string(s.duplicates) + " twice, " +
+        std::to_string(s.wrongValues) + " with wrong values, " + std::to_string(s.neverExisted) +
+        " never in their table, " + std::to_string(s.unmatched) +
+        " without rowid of no deleted row\n";
     for (const auto& [table, c] : s.tables)
         out += "  " + table + ": " + ratio(c.found, c.surviving) + " of " +
                std::to_string(c.deleted) + " deleted\n";

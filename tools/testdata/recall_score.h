@@ -34,7 +34,8 @@ struct RecallScore {
     size_t valueless = 0;    // records without a value besides the rowid
     size_t duplicates = 0;   // a table and rowid (or, without rowid, the values) once more
     size_t wrongValues = 0;  // the rowid of a deleted row with values it never had
-    size_t unmatched = 0;    // records of no deleted row (older versions of live rows, remnants)
+    size_t neverExisted = 0; // a rowid the table never had (another table's row, or garbage)
+    size_t unmatched = 0;    // records without rowid of no deleted row (remnants, old versions)
     std::vector<std::string> problems; // a few examples of each fault, for messages
 
     // The precision faults together.

@@ -98,8 +98,9 @@ std::string readRecord(const Json::Value& json, ScannedRecord& record) {
         !readInteger(json, "page", false, page) || !readInteger(json, "offset", false, offset) ||
         !readInteger(json, "frame", true, record.frame))
         return "rowid, page, offset or frame missing or not an integer";
-    if (record.frame.has_value() != (record.source == "wal"))
-        return "a frame number belongs to WAL records alone";
+    // A free page can come from a WAL frame too; the main file and a journal have none.
+    if (record.source == "wal" ? !record.frame : record.frame && record.source != "freelist")
+        return "a frame number belongs to records from the WAL alone";
     record.page = *page;
     record.offset = *offset;
     for (const Json::Value& v : json["values"]) {
