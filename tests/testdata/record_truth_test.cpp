@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace testdata;
 using namespace testdata_test;
 
@@ -119,4 +121,48 @@ TEST(RecordTruth, EncodingOfIntegersAndHeaders) {
     EXPECT_EQ(localPayloadSize(4061, 4096), 4061u);
     EXPECT_EQ(localPayloadSize(4062, 4096), 489u);
     EXPECT_EQ(localPayloadSize(10000, 4096), 489u + (10000 - 489) % 4092);
+}
+
+TEST(RecordTruth, DamagedFilesAreRefusedOrReadAsBytes) {
+    ScratchDir dir("record-damaged");
+    GenericDbSpec spec;
+    spec.tables = 1;
+    spec.rowsPerTable = 40;
+    spec.journal = JournalMode::Wal;
+    const DatabaseTruth truth = generateGenericDatabase(dir.file("d.db"), spec);
+    const std::vector<uint8_t> whole = fileBytes(truth.path);
+    // A main file cut short or scribbled over is no database: refused, never read past.
+    for (const size_t keep : {size_t(0), size_t(50), size_t(99)}) {
+        std::ofstream(truth.path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(whole.data()), std::streamsize(keep));
+        DatabaseTruth copy = truth;
+        EXPECT_THROW(findSurvivors(copy), std::runtime_error) << keep;
+    }
+    // A header with an impossible page size, or leaving under 480 usable bytes.
+    using Patch = std::vector<std::pair<size_t, uint8_t>>;
+    for (const Patch& patch :
+         {Patch{{16, 0x03}}, Patch{{17, 0x01}}, Patch{{16, 0x02}, {20, 0x90}}}) {
+        std::vector<uint8_t> scribbled = whole;
+        for (const auto& [at, value] : patch)
+            scribbled[at] = value;
+        std::ofstream(truth.path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(scribbled.data()),
+                   std::streamsize(scribbled.size()));
+        DatabaseTruth copy = truth;
+        EXPECT_THROW(findSurvivors(copy), std::runtime_error) << patch.size();
+    }
+    // A -wal of any length, even garbage, is only bytes to look through.
+    std::ofstream(truth.path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(whole.data()), std::streamsize(whole.size()));
+    for (const size_t size : {size_t(0), size_t(3), size_t(4099)}) {
+        std::ofstream(truth.path + "-wal", std::ios::binary | std::ios::trunc)
+            << std::string(size, '\xff');
+        DatabaseTruth copy = truth;
+        EXPECT_NO_THROW(findSurvivors(copy));
+        EXPECT_EQ(copy.files.size(), 2u);
+    }
+    DatabaseTruth missing = truth;
+    missing.path = dir.file("absent.db");
+    missing.files.clear();
+    EXPECT_THROW(findSurvivors(missing), std::runtime_error);
 }

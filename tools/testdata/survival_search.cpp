@@ -116,6 +116,10 @@ void findSurvivors(DatabaseTruth& truth) {
     if (truth.pageSize == 1)
         truth.pageSize = 65536;
     const uint32_t usable = truth.pageSize - main[20];
+    // SQLite itself refuses other page sizes and a usable size below 480.
+    if (truth.pageSize < 512 || truth.pageSize > 65536 ||
+        (truth.pageSize & (truth.pageSize - 1)) != 0 || usable < 480)
+        throw std::runtime_error("testdata: impossible page size in " + truth.path);
 
     std::vector<Candidate> candidates;
     for (size_t r = 0; r < truth.deleted.size(); ++r) {
