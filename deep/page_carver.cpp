@@ -108,8 +108,23 @@ void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int tab
 }
 
 void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version) {
-    // Whole cells only: without an owner there is no shape to guess with.
-    scanRegion(page, from, std::min<size_t>({to, m_usable, page.size}), -1, version);
+    // The page most likely held one table's leaf: the table most whole
+    // cells in it fit is taken as its owner, so the freed cells between them
+    // can be guessed at too.
+    to = std::min<size_t>({to, m_usable, page.size});
+    std::vector<size_t> votes(m_tables.size(), 0);
+    Located found;
+    for (size_t at = from; at + 4 <= to;) {
+        if (tryWholeCell(page, at, to, -1, Evidence::ScannedCell, &found)) {
+            ++votes[size_t(found.table)];
+            at = found.end;
+        } else {
+            ++at;
+        }
+    }
+    const auto best = std::max_element(votes.begin(), votes.end());
+    const int table = best == votes.end() || *best == 0 ? -1 : int(best - votes.begin());
+    scanRegion(page, from, to, table, version);
 }
 
 int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
@@ -152,14 +167,24 @@ int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
 void PageCarver::carveFreeblock(ByteView page, size_t start, size_t end, int table,
                                 const VersionInfo& version) {
     // The freed cell at the block's start lost its first four bytes to the
-    // freeblock header; cells merged in behind it may be whole.
+    // freeblock header. Cells freed before it and merged in behind it lost
+    // theirs to their own freeblock headers; a cell merged in that was freed
+    // after its neighbour is whole. Record follows record to the block's end.
     Located found;
-    size_t at = start + 4;
-    if (table >= 0 && locateDamaged(page, start, end, table, false, &found)) {
-        emit(page, found, version);
+    size_t at = start;
+    bool first = true;
+    while (at + 4 <= end) {
+        if (!first && tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found)) {
+            emit(page, found, version);
+        } else if (table >= 0 && locateDamaged(page, at, end, table, DamagedGuess::Loose, &found)) {
+            emit(page, found, version);
+        } else {
+            break;
+        }
         at = found.end;
+        first = false;
     }
-    scanRegion(page, at, end, table, version);
+    scanRegion(page, first ? start + 4 : at, end, table, version);
 }
 
 void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
@@ -178,7 +203,7 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
             const uint32_t size = page.u16(at + 2);
             const uint32_t next = page.u16(at);
             if (size >= 4 && at + size <= to && (next == 0 || next >= at + size) &&
-                locateDamaged(page, at, at + size, table, true, &found)) {
+                locateDamaged(page, at, at + size, table, DamagedGuess::Strict, &found)) {
                 emit(page, found, version);
                 at = found.end;
                 continue;
@@ -211,8 +236,9 @@ bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table,
 }
 
 int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
-    // 3: the record fills the block; 2: another record starts right behind
-    // it; 1: only a sliver too small for a cell is left; 0: none of these.
+    // 3: the record fills the block; 2: another record, whole or freed,
+    // starts right behind it; 1: only a sliver too small for a cell is left;
+    // 0: none of these.
     if (at == end)
         return 3;
     if (end - at < 4)
@@ -224,23 +250,25 @@ int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
                           &m_scratch) &&
         m_scratch.payloadSize() == cell.payloadSize)
         return 2;
-    if (at + 4 < end &&
-        parseRecordHeader(page.data + at + 4, end - at - 4, m_maxColumns, &m_scratch) &&
-        shapeScore(m_tables[size_t(table)], m_scratch) >= 0 &&
-        recordEnd(at + 4, m_scratch.payloadSize(), m_usable) <= end)
-        return 2;
-    return 0;
+    return freedCellAt(page, at, end, table) ? 2 : 0;
 }
 
-bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int table, bool strict,
-                               Located* found) {
+bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {
+    // Any freed-cell layout that fits the table, without looking further.
+    Located probe;
+    return locateDamaged(page, at, end, table, DamagedGuess::Probe, &probe);
+}
+
+bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int table,
+                               DamagedGuess guess, Located* found) {
     // The cell was [payload size][rowid][header size][types][body]; its first
     // four bytes are gone. Depending on how long the two leading varints
     // were, the header starts before, at or after byte 4. Each guess must fit
     // the table and end where the block (or the next record) does.
     const TableInfo& info = m_tables[size_t(table)];
     const size_t columns = info.columns.size();
-    const size_t minColumns = strict ? (columns + 1) / 2 : 1;
+    const size_t minColumns = guess == DamagedGuess::Loose ? 1 : (columns + 1) / 2;
+    const bool probe = guess == DamagedGuess::Probe;
     int bestAlign = -1, bestRank = 0;
     RecordShape shape;
     auto consider = [&](int align, int rank, size_t payloadStart) {
@@ -270,7 +298,7 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
             continue;
         const size_t e = recordEnd(q, shape.payloadSize(), m_usable);
         if (e <= end)
-            consider(alignment(page, e, end, table), 3, q);
+            consider(probe ? 0 : alignment(page, e, end, table), 3, q);
     }
 
     // The header-size varint lost (and, with a rowid column first, its NULL
@@ -310,13 +338,18 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
                 continue;
             const size_t e = recordEnd(payloadStart, shape.payloadSize(), m_usable);
             if (e <= end)
-                consider(alignment(page, e, end, table), count == columns ? 2 : 1, payloadStart);
+                consider(probe ? 0 : alignment(page, e, end, table), count == columns ? 2 : 1,
+                         payloadStart);
         }
     }
 
-    const bool accepted =
-        strict ? bestAlign >= 2
-               : (bestAlign >= 2 || (bestRank == 3) || (bestRank == 2 && bestAlign == 1));
+    // A probe takes any fitting guess; a guess at a place where a freed cell
+    // must start (a freeblock, or right behind a record in one) needs a whole
+    // header, every column, or another record right behind it; elsewhere the
+    // record must be followed by the block's end or another record.
+    const bool accepted = probe                          ? true
+                          : guess == DamagedGuess::Loose ? bestAlign >= 2 || bestRank >= 2
+                                                         : bestAlign >= 2;
     if (bestAlign < 0 || !accepted)
         return false;
     found->table = table;

@@ -29,8 +29,9 @@ class PageCarver {
     void carveInterior(ByteView page, const BtreeHeader& header, int table,
                        const VersionInfo& version);
 
-    // Looks for whole cells in bytes [from, to) of a page that is not a
-    // b-tree page (a free-list trunk past its page list, a free page).
+    // Looks for cells in bytes [from, to) of a page that is not a b-tree
+    // page (a free-list trunk past its page list, a free page): whole cells,
+    // and freed cells of the table most of the whole ones belong to.
     void scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version);
 
     // The table a leaf's listed cells belong to: the first of candidates
@@ -39,15 +40,20 @@ class PageCarver {
 
   private:
     struct Located;
+    // Where a freed cell is guessed at: where one must start (a freeblock,
+    // or right behind a record in one), anywhere in free bytes, or only to
+    // tell whether one could start there.
+    enum class DamagedGuess : uint8_t { Loose, Strict, Probe };
 
     void carveFreeblock(ByteView page, size_t start, size_t end, int table,
                         const VersionInfo& version);
     void scanRegion(ByteView page, size_t from, size_t to, int table, const VersionInfo& version);
     bool tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
                       Located* found);
-    bool locateDamaged(ByteView page, size_t start, size_t end, int table, bool strict,
+    bool locateDamaged(ByteView page, size_t start, size_t end, int table, DamagedGuess guess,
                        Located* found);
     int alignment(ByteView page, size_t at, size_t end, int table);
+    bool freedCellAt(ByteView page, size_t at, size_t end, int table);
     void emit(ByteView page, const Located& found, const VersionInfo& version);
 
     const std::vector<TableInfo>& m_tables;

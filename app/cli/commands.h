@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace fennaro {
+struct RecordStore;
+}
+
 namespace fennaro::cli {
 
 using Args = std::vector<std::string>;
@@ -13,6 +17,10 @@ using Args = std::vector<std::string>;
 constexpr int kUsageStatus = 2;
 
 int printUsage();
+
+// The deep loading run of list --deep and export --deep; says on standard
+// error when the live records could not be read from the current states.
+void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb);
 
 int runCarveCommand(const Args& args);
 int runListCommand(const Args& args);

@@ -1,12 +1,21 @@
 // fennaro-recover deep contacts|sms CONTACTS_DB SMS_DB: the deep engine's
 // deleted contacts or messages as recovered-record text, byte for byte in
-// the format of the carve command.
+// the format of the carve command. Also the deep loading run that list
+// --deep and export --deep share.
 #include <cstdio>
 
 #include "commands.h"
+#include "deep_load.h"
 #include "deep_scan.h"
 
 namespace fennaro::cli {
+
+void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb) {
+    if (!deep::loadDeepAfterAcquisition(store, contactsDb, smsDb))
+        std::fputs("fennaro-recover: no private temporary folder for the current states; "
+                   "live records read from the main files\n",
+                   stderr);
+}
 
 int runDeepCommand(const Args& args) {
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "sms"))

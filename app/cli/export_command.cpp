@@ -1,12 +1,15 @@
-// fennaro-recover export: the whole recovery of two database copies without a
-// window. Loads them as the window does after an acquisition (every record
-// checked), exports everything into OUT_FOLDER/Fennaro<time stamp>/ exactly
-// as Recover writes it, and prints the message the window would show.
+// fennaro-recover export [--deep]: the whole recovery of two database copies
+// without a window. Loads them as the window does after an acquisition
+// (every record checked; with --deep through the deep engine and the
+// databases' current states), exports everything into
+// OUT_FOLDER/Fennaro<time stamp>/ exactly as Recover writes it, and prints
+// the message the window would show.
 #include <cstdio>
 #include <ctime>
 #include <string>
 
 #include "commands.h"
+#include "deep_load.h"
 #include "record_export.h"
 #include "record_loader.h"
 
@@ -22,11 +25,16 @@ void printMessage(const std::string& text) {
 
 } // namespace
 
-int runExportCommand(const Args& args) {
+int runExportCommand(const Args& words) {
+    const bool deepRun = !words.empty() && words[0] == "--deep";
+    const Args args(words.begin() + (deepRun ? 1 : 0), words.end());
     if (args.size() != 3)
         return printUsage();
     RecordStore store;
-    loadAfterAcquisition(store, args[0], args[1]);
+    if (deepRun)
+        loadDeep(store, args[0], args[1]);
+    else
+        loadAfterAcquisition(store, args[0], args[1]);
 
     const int32_t checked = countCheckedRecords(store);
     if (checked == 0) {

@@ -1,6 +1,8 @@
-// fennaro-recover list: loads a phone's two database copies as the window does
-// after an acquisition and prints the rows the record list shows for one
-// category, deleted records first, then live ones.
+// fennaro-recover list [--deep]: loads a phone's two database copies as the
+// window does after an acquisition and prints the rows the record list shows
+// for one category, deleted records first, then live ones. With --deep the
+// deleted records come from the deep engine and the live ones from the
+// databases' current states.
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -9,6 +11,7 @@
 #include "commands.h"
 #include "contact_fields.h"
 #include "conversation_index.h"
+#include "deep_load.h"
 #include "record_loader.h"
 #include "row_texts.h"
 #include "utf8_text.h"
@@ -62,11 +65,16 @@ void printMessageRows(const RecordStore& store) {
 
 } // namespace
 
-int runListCommand(const Args& args) {
+int runListCommand(const Args& words) {
+    const bool deepRun = !words.empty() && words[0] == "--deep";
+    const Args args(words.begin() + (deepRun ? 1 : 0), words.end());
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "messages"))
         return printUsage();
     RecordStore store;
-    loadAfterAcquisition(store, args[1], args[2]);
+    if (deepRun)
+        loadDeep(store, args[1], args[2]);
+    else
+        loadAfterAcquisition(store, args[1], args[2]);
     // A category without records cannot be shown in the window either.
     if (args[0] == "contacts") {
         if (store.contactsCategory.count != 0)

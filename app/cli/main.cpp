@@ -10,10 +10,10 @@ int printUsage() {
     std::fputs("usage:\n"
                "  fennaro-recover carve contacts CONTACTS_DB SMS_DB\n"
                "  fennaro-recover carve sms CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover list contacts CONTACTS_DB SMS_DB\n"
-               "  fennaro-recover list messages CONTACTS_DB SMS_DB\n"
+               "  fennaro-recover list [--deep] contacts CONTACTS_DB SMS_DB\n"
+               "  fennaro-recover list [--deep] messages CONTACTS_DB SMS_DB\n"
                "  fennaro-recover acquire\n"
-               "  fennaro-recover export CONTACTS_DB SMS_DB OUT_FOLDER\n"
+               "  fennaro-recover export [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
                "  fennaro-recover scan DB\n"
                "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
                "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n",

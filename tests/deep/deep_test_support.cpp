@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -255,6 +256,90 @@ void expectRecoveredValues(const ScanReport& report, const std::string& table,
             found = found || withoutRowid(r.values) == withoutRowid(row);
         EXPECT_TRUE(found) << "the values of deleted rowid " << rowid << " not recovered";
     }
+}
+
+namespace {
+
+// Appends a SQLite varint.
+void appendVarint(std::string& out, uint64_t v) {
+    char bytes[10];
+    int n = 0;
+    do {
+        bytes[n++] = char(v & 0x7F);
+        v >>= 7;
+    } while (v != 0 && n < 9);
+    for (int i = n - 1; i >= 0; --i)
+        out += char(bytes[i] | (i > 0 ? 0x80 : 0));
+}
+
+// Serial type and body bytes of one value as SQLite stores it (the REAL
+// columns of the message table store whole numbers as integers).
+void encodeValue(const Value& v, std::string& header, std::string& body) {
+    if (v.kind == Value::Kind::Null) {
+        appendVarint(header, 0);
+        return;
+    }
+    if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Blob) {
+        appendVarint(header, 2 * v.bytes.size() + (v.kind == Value::Kind::Text ? 13 : 12));
+        body += v.bytes;
+        return;
+    }
+    int64_t i = v.integer;
+    if (v.kind == Value::Kind::Real) {
+        if (v.real != double(int64_t(v.real))) {
+            uint64_t bits;
+            std::memcpy(&bits, &v.real, 8);
+            appendVarint(header, 7);
+            for (int k = 7; k >= 0; --k)
+                body += char(bits >> (8 * k));
+            return;
+        }
+        i = int64_t(v.real);
+    }
+    if (i == 0 || i == 1) {
+        appendVarint(header, 8 + uint64_t(i));
+        return;
+    }
+    static const int kWidths[] = {1, 2, 3, 4, 6, 8};
+    for (int t = 0; t < 6; ++t) {
+        const int width = kWidths[t];
+        const int64_t limit = width == 8 ? INT64_MAX : (int64_t(1) << (8 * width - 1)) - 1;
+        if (i <= limit && i >= -limit - 1) {
+            appendVarint(header, uint64_t(t + 1));
+            for (int k = width - 1; k >= 0; --k)
+                body += char(uint64_t(i) >> (8 * k));
+            return;
+        }
+    }
+}
+
+} // namespace
+
+std::string recordPayload(const Row& row, bool bodyOnly) {
+    std::string types, body;
+    encodeValue(Value::null(), types, body);
+    for (size_t i = 1; i < row.size(); ++i)
+        encodeValue(row[i], types, body);
+    if (bodyOnly)
+        return body;
+    std::string payload;
+    appendVarint(payload, types.size() + 1);
+    return payload + types + body;
+}
+
+Rows survivingRows(const std::string& file, const Rows& rows, uint32_t pageSize, bool bodyOnly) {
+    // Whole payloads, or the part a page keeps of one that overflows.
+    const size_t maxLocal = pageSize - 35, minLocal = (pageSize - 12) * 32 / 255 - 23;
+    Rows found;
+    for (const auto& [id, row] : rows) {
+        const std::string payload = recordPayload(row, bodyOnly);
+        const size_t kept = recordPayload(row).size() <= maxLocal ? payload.size()
+                            : bodyOnly                            ? 16
+                                                                  : minLocal;
+        if (file.find(payload.substr(0, kept)) != std::string::npos)
+            found.insert({id, row});
+    }
+    return found;
 }
 
 std::map<std::string, std::string> folderSnapshot(const std::string& dir) {

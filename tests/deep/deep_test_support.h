@@ -88,6 +88,16 @@ void expectRecovered(const ScanReport& report, const std::string& table, const R
 // aside): freed cells lose their rowid.
 void expectRecoveredValues(const ScanReport& report, const std::string& table, const Rows& deleted);
 
+// The record a row of the message table is stored as (header and body, or
+// the body alone).
+std::string recordPayload(const Row& row, bool bodyOnly = false);
+
+// The rows of the message table whose record (or, with bodyOnly, whose
+// body: a freed cell may lose its header's first bytes) is still whole in
+// the file; for a record that overflows, the part its page keeps.
+Rows survivingRows(const std::string& file, const Rows& rows, uint32_t pageSize = 4096,
+                   bool bodyOnly = false);
+
 // Every file of a folder (name -> bytes).
 std::map<std::string, std::string> folderSnapshot(const std::string& dir);
 std::string readFile(const std::string& path);

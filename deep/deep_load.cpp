@@ -1,0 +1,73 @@
+#include "deep_load.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "deep_scan.h"
+#include "mapped_file.h"
+#include "record_loader.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// A new folder only this user can enter, below TMPDIR or /tmp; "" on failure.
+std::string makePrivateFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/fennaro-current-XXXXXX";
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+// Writes the current state of original into folder/name; returns its path,
+// or "" when the original is missing or cannot be read.
+std::string currentStateCopy(const std::string& original, const std::string& folder,
+                             const char* name) {
+    if (folder.empty() || original.empty() || !pathExists(original))
+        return {};
+    const std::string copy = folder + "/" + name;
+    return writeCurrentState(original, copy) ? copy : std::string();
+}
+
+} // namespace
+
+void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
+                           const std::string& smsDb) {
+    store.deletedContactsText = deepContactsText(contactsDb, smsDb);
+    store.deletedSmsText = deepSmsText(contactsDb, smsDb);
+}
+
+CurrentStateCopies::CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb)
+    : m_folder(makePrivateFolder()) {
+    m_contactsDb = currentStateCopy(contactsDb, m_folder, "contacts2.db");
+    m_smsDb = currentStateCopy(smsDb, m_folder, "mmssms.db");
+}
+
+CurrentStateCopies::~CurrentStateCopies() {
+    // Only the folder this object made, with what it wrote into it.
+    if (m_folder.empty())
+        return;
+    std::error_code error;
+    std::filesystem::remove_all(m_folder, error);
+}
+
+bool loadDeepAfterAcquisition(RecordStore& store, const std::string& contactsDb,
+                              const std::string& smsDb) {
+    // Nobody watches the progress here.
+    struct SilentListener : LoadListener {
+        void progressChanged(int32_t) override {}
+        void categoryChanged(RecordCategory, const CategoryState&) override {}
+        void showPauseAndStop() override {}
+        void loadDone() override {}
+    } listener;
+    runDeepRecoveryEngine(store, contactsDb, smsDb);
+    const CurrentStateCopies copies(contactsDb, smsDb);
+    const bool current = copies.madeFolder();
+    WorkerControls controls;
+    controls.runEvent.set();
+    LoadContext context{store, controls, listener, current ? copies.contactsDb() : contactsDb,
+                        current ? copies.smsDb() : smsDb};
+    loadThreadProc(context);
+    return current;
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,48 @@
+// The deep engine in the record store's loading run: its texts as the
+// deleted records, and the live records read from the databases' current
+// states (their -wal applied) instead of the main files alone, so a contact
+// deleted before the last checkpoint is not shown as live.
+#pragma once
+
+#include <string>
+
+#include "record_store.h"
+
+namespace fennaro::deep {
+
+// Puts the deep engine's deleted contacts and messages into the store as
+// deletedContactsText and deletedSmsText (the classic engine's place).
+void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
+                           const std::string& smsDb);
+
+// The current states of a phone's two databases, written as plain files
+// into a private temporary folder (readable by the user alone) and removed
+// with it when the object goes. A database that cannot be read gets no
+// copy: its path here is then empty.
+class CurrentStateCopies {
+  public:
+    CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb);
+    ~CurrentStateCopies();
+    CurrentStateCopies(const CurrentStateCopies&) = delete;
+    CurrentStateCopies& operator=(const CurrentStateCopies&) = delete;
+
+    const std::string& contactsDb() const { return m_contactsDb; }
+    const std::string& smsDb() const { return m_smsDb; }
+    // False when the temporary folder could not be made.
+    bool madeFolder() const { return !m_folder.empty(); }
+
+  private:
+    std::string m_folder;
+    std::string m_contactsDb;
+    std::string m_smsDb;
+};
+
+// What the command line's list --deep and export --deep do: the deep texts,
+// then a whole loading run over the current-state copies. When no private
+// folder can be made for the copies, the live records are read from the
+// main files as the classic run does, and false is returned so the caller
+// can say so.
+bool loadDeepAfterAcquisition(RecordStore& store, const std::string& contactsDb,
+                              const std::string& smsDb);
+
+} // namespace fennaro::deep
