@@ -44,8 +44,8 @@ void checkpointWal(sqlite3* db) {
 }
 
 void closeAsPhone(sqlite3* db, const std::string& path) {
-    int off = 0;
-    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &off);
+    int noCheckpoint = 0;
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &noCheckpoint);
     if (sqlite3_close(db) != SQLITE_OK) {
         std::string msg = sqlite3_errmsg(db);
         sqlite3_close_v2(db);
