@@ -89,6 +89,13 @@ class ModernPhoneKinds : public ::testing::TestWithParam<PhoneKind> {};
 
 } // namespace
 
+namespace testdata {
+// Names a kind in test messages.
+void PrintTo(PhoneKind kind, std::ostream* out) {
+    *out << phoneKindName(kind);
+}
+} // namespace testdata
+
 TEST_P(ModernPhoneKinds, FilesAreLeftAsThePhoneLeavesThem) {
     const GeneratedPhone phone(GetParam());
     for (const auto* db : {&phone.truth.contacts, &phone.truth.sms}) {
