@@ -137,12 +137,14 @@ void findSurvivors(DatabaseTruth& truth) {
                 if (local.size() < kShortestTellable)
                     continue;
                 row.countable = true;
-                // The whole record, then without the bytes the schema gives back.
-                const size_t lengthBytes = leadingVarintLength(local);
+                // The whole record, then without the bytes the schema gives back
+                // (as long as what is left is still long enough to tell).
                 candidates.push_back({local, r, columns, true});
-                candidates.push_back({local.substr(lengthBytes), r, columns, false});
-                if (shape->rowidColumn == 0)
-                    candidates.push_back({local.substr(lengthBytes + 1), r, columns, false});
+                const size_t lengthBytes = leadingVarintLength(local);
+                const size_t lost = lengthBytes + (shape->rowidColumn == 0 ? 1 : 0);
+                for (size_t cut = lengthBytes; cut <= lost; ++cut)
+                    if (local.size() - cut >= kShortestTellable)
+                        candidates.push_back({local.substr(cut), r, columns, false});
             }
         }
     }
