@@ -265,97 +265,109 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     // four bytes are gone. Depending on how long the two leading varints
     // were, the header starts before, at or after byte 4. Each guess must fit
     // the table and end where the block (or the next record) does.
+    const bool probe = guess == DamagedGuess::Probe;
+    GuessScratch& s = m_guess[probe ? 1 : 0];
     const TableInfo& info = m_tables[size_t(table)];
     const size_t columns = info.columns.size();
     const size_t minColumns = guess == DamagedGuess::Loose ? 1 : (columns + 1) / 2;
-    const bool probe = guess == DamagedGuess::Probe;
     int bestAlign = -1, bestRank = 0;
-    RecordShape shape;
-    auto consider = [&](int align, int rank, size_t payloadStart) {
+    size_t bestPayloadStart = 0, bestCount = 0;
+    int bestLost = -1; // -1: header whole; 0: its size lost; 1: its size and a NULL type lost
+    auto consider = [&](int align, int rank, size_t payloadStart, int lost, size_t count) {
         if (align < bestAlign || (align == bestAlign && rank <= bestRank))
             return;
         bestAlign = align;
         bestRank = rank;
-        found->shape = shape;
-        found->payloadStart = payloadStart;
+        bestPayloadStart = payloadStart;
+        bestLost = lost;
+        bestCount = count;
     };
 
     // The header whole at byte k: k == 4, or further on when the rest of a
     // long rowid varint (continuation bytes, then a last byte) is in front.
-    for (size_t k = 4; k <= 13 && start + k < end; ++k) {
+    for (size_t k = 4; k <= 13 && start + k < end && bestAlign < 3; ++k) {
         if (k > 4) {
             if (page.u8(start + k - 1) >= 0x80)
                 continue;
-            bool continuation = true;
-            for (size_t j = start + 4; j + 1 < start + k; ++j)
-                continuation = continuation && page.u8(j) >= 0x80;
-            if (!continuation)
+            if (k > 5 && page.u8(start + k - 2) < 0x80)
                 break;
         }
         const size_t q = start + k;
-        if (!parseRecordHeader(page.data + q, end - q, columns, &shape) ||
-            shape.types.size() < minColumns || shapeScore(info, shape) < 0)
+        if (!parseRecordHeader(page.data + q, end - q, columns, &s.shape) ||
+            s.shape.types.size() < minColumns || shapeScore(info, s.shape) < 0)
             continue;
-        const size_t e = recordEnd(q, shape.payloadSize(), m_usable);
-        if (e <= end)
-            consider(probe ? 0 : alignment(page, e, end, table), 3, q);
+        const size_t e = recordEnd(q, s.shape.payloadSize(), m_usable);
+        if (e > end)
+            continue;
+        if (probe)
+            return true;
+        consider(alignment(page, e, end, table), 3, q, -1, 0);
     }
 
     // The header-size varint lost (and, with a rowid column first, its NULL
-    // serial type too): the serial types that follow are read for every
-    // column count the table allows.
-    for (int lostAlias = 0; lostAlias <= (info.aliasColumn == 0 ? 1 : 0); ++lostAlias) {
-        std::vector<uint64_t> types;
-        std::vector<size_t> typeBytes{0};
-        std::vector<uint64_t> bodyBytes{0};
-        if (lostAlias)
-            types.push_back(0);
+    // serial type too): the serial types that follow are read once, then
+    // every column count the table allows is tried, widest first.
+    for (int lost = 0; lost <= (info.aliasColumn == 0 ? 1 : 0) && bestAlign < 3; ++lost) {
+        s.typeBytes.assign(1, 0);
+        s.bodyBytes.assign(1, 0);
+        // Columns [0, fitting) accept their serial types.
+        size_t fitting = lost;
         size_t at = start + 4;
-        while (types.size() < columns && at < end) {
+        while (fitting < columns && at < end) {
             uint64_t type = 0;
             const int n = readVarint(page.data + at, end - at, &type);
-            if (n == 0 || !serialTypeValid(type))
+            if (n == 0 || !serialTypeValid(type) || !columnAccepts(info.columns[fitting], type))
                 break;
             at += size_t(n);
-            types.push_back(type);
-            typeBytes.push_back(at - start - 4);
-            bodyBytes.push_back(bodyBytes.back() + serialTypeWidth(type));
+            s.typeBytes.push_back(uint32_t(at - start - 4));
+            s.bodyBytes.push_back(s.bodyBytes.back() + serialTypeWidth(type));
+            ++fitting;
         }
-        const size_t parsed = types.size() - size_t(lostAlias);
-        for (size_t count = types.size(); count >= std::max<size_t>(minColumns, 1); --count) {
-            const size_t used = count - size_t(lostAlias);
-            if (used > parsed)
+        for (size_t count = fitting; count >= std::max<size_t>(minColumns, 1 + size_t(lost));
+             --count) {
+            const size_t read = count - size_t(lost);
+            const uint64_t headerSize = 1 + size_t(lost) + s.typeBytes[read];
+            const size_t payloadStart = start + 3 - size_t(lost);
+            const size_t e = recordEnd(payloadStart, headerSize + s.bodyBytes[read], m_usable);
+            if (headerSize > kOneByteHeaderLimit || e > end)
                 continue;
-            // Header: size varint (one byte), the lost NULL type, the types read.
-            const uint64_t headerSize = 1 + size_t(lostAlias) + typeBytes[used];
-            if (headerSize > kOneByteHeaderLimit)
-                continue;
-            shape.types.assign(types.begin(), types.begin() + long(count));
-            shape.headerSize = uint32_t(headerSize);
-            shape.bodySize = bodyBytes[used];
-            const size_t payloadStart = start + 4 - 1 - size_t(lostAlias);
-            if (shapeScore(info, shape) < 0)
-                continue;
-            const size_t e = recordEnd(payloadStart, shape.payloadSize(), m_usable);
-            if (e <= end)
-                consider(probe ? 0 : alignment(page, e, end, table), count == columns ? 2 : 1,
-                         payloadStart);
+            if (probe)
+                return true;
+            const int rank = count == columns ? 2 : 1;
+            if (bestAlign >= 2 && rank <= bestRank)
+                break;
+            consider(alignment(page, e, end, table), rank, payloadStart, lost, count);
+            if (bestAlign == 3)
+                break;
         }
     }
+    if (probe)
+        return false;
 
-    // A probe takes any fitting guess; a guess at a place where a freed cell
-    // must start (a freeblock, or right behind a record in one) needs a whole
-    // header, every column, or another record right behind it; elsewhere the
-    // record must be followed by the block's end or another record.
-    const bool accepted = probe                          ? true
-                          : guess == DamagedGuess::Loose ? bestAlign >= 2 || bestRank >= 2
-                                                         : bestAlign >= 2;
+    // A guess at a place where a freed cell must start (a freeblock, or
+    // right behind a record in one) needs a whole header, every column, or
+    // another record right behind it; elsewhere the record must be followed
+    // by the block's end or another record.
+    const bool accepted =
+        guess == DamagedGuess::Loose ? bestAlign >= 2 || bestRank >= 2 : bestAlign >= 2;
     if (bestAlign < 0 || !accepted)
         return false;
+    RecordShape& shape = found->shape;
+    if (bestLost < 0) {
+        parseRecordHeader(page.data + bestPayloadStart, end - bestPayloadStart, columns, &shape);
+    } else {
+        // The lost NULL type first, then the types as read.
+        const size_t read = bestCount - size_t(bestLost);
+        parseSerialTypes(page.data + start + 4, end - start - 4, read, &shape);
+        if (bestLost)
+            shape.types.insert(shape.types.begin(), 0);
+        shape.headerSize += 1 + uint32_t(bestLost);
+    }
     found->table = table;
     found->rowid.reset();
     found->recordStart = start;
-    found->payloadSize = found->shape.payloadSize();
+    found->payloadStart = bestPayloadStart;
+    found->payloadSize = shape.payloadSize();
     found->end = recordEnd(found->payloadStart, found->payloadSize, m_usable);
     found->evidence = Evidence::DamagedCell;
     return true;

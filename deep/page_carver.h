@@ -62,6 +62,14 @@ class PageCarver {
     RecordSink& m_sink;
     std::string m_payload;
     RecordShape m_scratch;
+    // Work space of a freed-cell guess, and of the probe an alignment check
+    // makes inside one.
+    struct GuessScratch {
+        RecordShape shape;
+        std::vector<uint32_t> typeBytes; // header bytes of the first i serial types read
+        std::vector<uint64_t> bodyBytes; // body bytes of the first i columns
+    };
+    GuessScratch m_guess[2];
 };
 
 } // namespace fennaro::deep

@@ -16,13 +16,13 @@ uint64_t mix(uint64_t hash, uint64_t word) {
     return hash * 0xff51afd7ed558ccdull;
 }
 
-uint64_t mixBytes(uint64_t hash, const std::string& bytes) {
-    for (size_t i = 0; i < bytes.size(); i += 8) {
+uint64_t mixBytes(uint64_t hash, const uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i < size; i += 8) {
         uint64_t word = 0;
-        std::memcpy(&word, bytes.data() + i, std::min<size_t>(8, bytes.size() - i));
+        std::memcpy(&word, bytes + i, std::min<size_t>(8, size - i));
         hash = mix(hash, word);
     }
-    return mix(hash, bytes.size());
+    return mix(hash, size);
 }
 
 // NULL and the integers -1, 0 and 1 are flags an update flips (read, seen,
@@ -30,6 +30,22 @@ uint64_t mixBytes(uint64_t hash, const std::string& bytes) {
 bool isFlag(const Value& v) {
     return v.kind == Value::Kind::Null ||
            (v.kind == Value::Kind::Integer && v.integer >= -1 && v.integer <= 1);
+}
+
+// Mixes one value into a running hash: flags as one token, others by kind
+// and content.
+uint64_t mixValue(uint64_t hash, const Value& v) {
+    if (isFlag(v))
+        return mix(hash, 0);
+    hash = mix(hash, uint64_t(v.kind) + 1);
+    if (v.kind == Value::Kind::Integer)
+        return mix(hash, uint64_t(v.integer));
+    if (v.kind == Value::Kind::Real) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, &v.real, sizeof bits);
+        return mix(hash, bits);
+    }
+    return mixBytes(hash, reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
 }
 
 bool sameLoosely(const Value& a, const Value& b) {
@@ -60,25 +76,69 @@ uint64_t RecordCollector::valuesKey(int table, const std::vector<Value>& values)
     const int alias = m_tables[size_t(table)].aliasColumn;
     uint64_t hash = uint64_t(table) + 1;
     for (size_t i = 0; i < values.size(); ++i) {
-        if (int(i) == alias)
-            continue;
-        const Value& v = values[i];
-        if (isFlag(v)) {
-            hash = mix(hash, 0);
-            continue;
-        }
-        hash = mix(hash, uint64_t(v.kind) + 1);
-        if (v.kind == Value::Kind::Integer) {
-            hash = mix(hash, uint64_t(v.integer));
-        } else if (v.kind == Value::Kind::Real) {
-            uint64_t bits = 0;
-            std::memcpy(&bits, &v.real, sizeof bits);
-            hash = mix(hash, bits);
-        } else {
-            hash = mixBytes(hash, v.bytes);
-        }
+        if (int(i) != alias)
+            hash = mixValue(hash, values[i]);
     }
     return hash;
+}
+
+bool RecordCollector::recordKey(int table, const RecordShape& shape, const uint8_t* body,
+                                size_t bodyBytes, uint64_t* key) const {
+    // valuesKey of the row the record gives, read from its bytes without
+    // building its values; false where that is not the same thing (a cut
+    // record, texts of a UTF-16 database).
+    const TableInfo& info = m_tables[size_t(table)];
+    if (bodyBytes < shape.bodySize || m_encoding != 1)
+        return false;
+    uint64_t hash = uint64_t(table) + 1;
+    size_t at = 0;
+    for (size_t i = 0; i < info.columns.size(); ++i) {
+        const ColumnInfo& column = info.columns[i];
+        if (i >= shape.types.size()) {
+            if (int(i) != info.aliasColumn)
+                hash = mixValue(hash, column.defaultValue);
+            continue;
+        }
+        const uint64_t type = shape.types[i];
+        const size_t width = size_t(serialTypeWidth(type));
+        const uint8_t* p = body + at;
+        at += width;
+        if (int(i) == info.aliasColumn)
+            continue;
+        if (type >= 12) {
+            hash = mix(hash, uint64_t(type & 1 ? Value::Kind::Text : Value::Kind::Blob) + 1);
+            hash = mixBytes(hash, p, width);
+            continue;
+        }
+        int64_t integer = 0;
+        if (type == 8 || type == 9) {
+            integer = type == 8 ? 0 : 1;
+        } else if (type >= 1 && type <= 7) {
+            uint64_t v = (p[0] & 0x80) && type != 7 ? ~uint64_t(0) : 0;
+            for (size_t k = 0; k < width; ++k)
+                v = (v << 8) | p[k];
+            if (type == 7) {
+                hash = mix(hash, uint64_t(Value::Kind::Real) + 1);
+                hash = mix(hash, v);
+                continue;
+            }
+            integer = int64_t(v);
+        }
+        if (type == 0) {
+            hash = mix(hash, 0);
+        } else if (column.affinity == Affinity::Real) {
+            const double real = double(integer);
+            uint64_t bits = 0;
+            std::memcpy(&bits, &real, sizeof bits);
+            hash = mix(mix(hash, uint64_t(Value::Kind::Real) + 1), bits);
+        } else if (integer >= -1 && integer <= 1) {
+            hash = mix(hash, 0);
+        } else {
+            hash = mix(mix(hash, uint64_t(Value::Kind::Integer) + 1), uint64_t(integer));
+        }
+    }
+    *key = hash;
+    return true;
 }
 
 bool RecordCollector::sameRow(const Candidate& a, const Candidate& b) const {
@@ -134,7 +194,7 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     if (!hasValue)
         return;
     completeRow(table, record.rowid, m_encoding, &m_values);
-    found.values = m_values;
+    found.values = std::move(m_values);
     found.key = valuesKey(record.table, found.values);
 
     if (record.rowid) {
@@ -203,8 +263,8 @@ void RecordCollector::dropLiveCarvings() {
 std::vector<RecoveredRecord> RecordCollector::finish() {
     // Drops what is live, then orders by table, rowid (carvings last) and place.
     dropLiveCarvings();
-    std::vector<const Candidate*> kept;
-    for (const Candidate& c : m_candidates) {
+    std::vector<Candidate*> kept;
+    for (Candidate& c : m_candidates) {
         if (!c.dropped)
             kept.push_back(&c);
     }
@@ -225,7 +285,7 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
     });
     std::vector<RecoveredRecord> records;
     records.reserve(kept.size());
-    for (const Candidate* c : kept) {
+    for (Candidate* c : kept) {
         RecoveredRecord r;
         r.table = m_tables[size_t(c->table)].name;
         r.rowid = c->rowid;
@@ -234,7 +294,7 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
         r.offset = c->offset;
         if (c->frame != 0)
             r.frame = c->frame;
-        r.values = c->values;
+        r.values = std::move(c->values);
         records.push_back(std::move(r));
     }
     return records;

@@ -45,6 +45,8 @@ class RecordCollector : public RecordSink {
     bool better(const Candidate& a, const Candidate& b) const;
     bool sameRow(const Candidate& a, const Candidate& b) const;
     uint64_t valuesKey(int table, const std::vector<Value>& values) const;
+    bool recordKey(int table, const RecordShape& shape, const uint8_t* body, size_t bodyBytes,
+                   uint64_t* key) const;
     void dropLiveCarvings();
 
     struct TableRowid {

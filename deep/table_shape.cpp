@@ -20,19 +20,12 @@ int shapeScore(const TableInfo& table, const RecordShape& shape) {
     for (size_t i = 0; i < n; ++i) {
         const ColumnInfo& column = table.columns[i];
         const uint64_t type = shape.types[i];
-        if (column.rowidAlias) {
-            if (type != 0)
-                return -1;
-            score += 2;
-            continue;
-        }
-        if (column.affinity == Affinity::Text) {
-            if (type != 0 && type < 12)
-                return -1;
-            score += type >= 13 ? 1 : 0;
-        }
-        if (column.notNull && type == 0)
+        if (!columnAccepts(column, type))
             return -1;
+        if (column.rowidAlias)
+            score += 2;
+        else if (column.affinity == Affinity::Text && type >= 13)
+            score += 1;
     }
     return score;
 }

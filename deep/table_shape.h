@@ -13,6 +13,15 @@
 
 namespace fennaro::deep {
 
+// Whether a column can hold a value of this serial type.
+inline bool columnAccepts(const ColumnInfo& column, uint64_t type) {
+    if (column.rowidAlias)
+        return type == 0;
+    if (column.affinity == Affinity::Text && type != 0 && type < 12)
+        return false;
+    return !(column.notNull && type == 0);
+}
+
 // How well the record fits the table: -1 when it cannot be one of its rows,
 // else higher for a closer fit (full width, NULL rowid column, texts in TEXT
 // columns).
