@@ -16,7 +16,29 @@ using namespace deep_recall_test;
 
 namespace {
 
-class PhoneRecall : public ::testing::TestWithParam<PhoneKind> {};
+class PhoneRecall : public ::testing::TestWithParam<ModernPhoneSpec> {};
+
+// A phone used more: 400 contacts and 1,500 messages, five deletions a
+// transaction, so pages move around between the WAL's versions.
+ModernPhoneSpec busyPhone(PhoneKind kind) {
+    ModernPhoneSpec spec = modernPhoneSpec(kind);
+    spec.contacts = 400;
+    spec.messages = 1500;
+    spec.threads = 40;
+    spec.newContacts = 50;
+    spec.newMessages = 180;
+    spec.deletionsPerTransaction = 5;
+    return spec;
+}
+
+// "wal", or "wal_400" for a phone larger than its kind's standard one.
+std::string specName(const ModernPhoneSpec& spec) {
+    std::string name = phoneKindName(spec.kind);
+    std::replace(name.begin(), name.end(), '-', '_');
+    if (spec.contacts != modernPhoneSpec(spec.kind).contacts)
+        name += "_" + std::to_string(spec.contacts);
+    return name;
+}
 
 // Whether `files` (as the scan names them) holds a file called like `path`.
 bool listsFile(const std::vector<std::string>& files, const std::string& path) {
@@ -29,16 +51,16 @@ bool listsFile(const std::vector<std::string>& files, const std::string& path) {
 } // namespace
 
 namespace testdata {
-// Names a kind in test messages.
-void PrintTo(PhoneKind kind, std::ostream* out) {
-    *out << phoneKindName(kind);
+// Names a phone in test messages.
+void PrintTo(const ModernPhoneSpec& spec, std::ostream* out) {
+    *out << specName(spec);
 }
 } // namespace testdata
 
 TEST_P(PhoneRecall, FindsWhatSurvivesAndNothingElse) {
-    const std::string kind = phoneKindName(GetParam());
+    const std::string kind = specName(GetParam());
     ScratchDir dir("phone-" + kind);
-    const ModernPhoneTruth truth = generateModernPhone(dir.path(), modernPhoneSpec(GetParam()));
+    const ModernPhoneTruth truth = generateModernPhone(dir.path(), GetParam());
     const auto before = folderContents(dir.path());
     std::string shortfall;
     for (const DatabaseTruth* db : {&truth.contacts, &truth.sms}) {
@@ -61,13 +83,10 @@ TEST_P(PhoneRecall, FindsWhatSurvivesAndNothingElse) {
 }
 
 // The large phone is left to the recall benchmark (bench_deep_recall).
-INSTANTIATE_TEST_SUITE_P(Kinds, PhoneRecall,
-                         ::testing::Values(PhoneKind::Wal, PhoneKind::WalCheckpointed,
-                                           PhoneKind::WalRestarted, PhoneKind::Persist,
-                                           PhoneKind::Truncate, PhoneKind::Upgraded,
-                                           PhoneKind::Classic),
-                         [](const auto& info) {
-                             std::string name = phoneKindName(info.param);
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, PhoneRecall,
+    ::testing::Values(modernPhoneSpec(PhoneKind::Wal), modernPhoneSpec(PhoneKind::WalCheckpointed),
+                      modernPhoneSpec(PhoneKind::WalRestarted), modernPhoneSpec(PhoneKind::Persist),
+                      modernPhoneSpec(PhoneKind::Truncate), modernPhoneSpec(PhoneKind::Upgraded),
+                      modernPhoneSpec(PhoneKind::Classic), busyPhone(PhoneKind::Wal)),
+    [](const auto& info) { return specName(info.param); });
