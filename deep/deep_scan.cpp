@@ -7,6 +7,7 @@
 #include "page_carver.h"
 #include "page_history.h"
 #include "record_collector.h"
+#include "scan_selection.h"
 
 namespace fennaro::deep {
 
@@ -35,7 +36,8 @@ int ownerIn(const std::vector<int>& owners, uint32_t page) {
 class DeepScan {
   public:
     DeepScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
-             const std::vector<uint32_t>& otherRoots)
+             const std::vector<uint32_t>& otherRoots, std::vector<bool> wanted,
+             std::vector<std::vector<int>> columns)
         : m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
           m_mainFile(state.files, state.files.mainPageCount()),
           m_beforeJournal(state.files, state.files.mainPageCount()),
@@ -50,10 +52,14 @@ class DeepScan {
         m_beforeJournal.setPageCount(journalPages);
         const uint32_t usable = state.usableSize, encoding = state.textEncoding;
         m_currentOwners = pageOwners(m_current, tables, otherRoots, usable, encoding);
-        m_mainOwners = pageOwners(m_mainFile, tables, otherRoots, usable, encoding);
+        // Without frames or a rollback the main file is the current state.
+        m_mainOwners = m_current.hasOverlay()
+                           ? pageOwners(m_mainFile, tables, otherRoots, usable, encoding)
+                           : m_currentOwners;
         if (!m_files.journalLog.pages.empty())
             m_journalOwners = pageOwners(m_beforeJournal, tables, otherRoots, usable, encoding);
         m_freeList = freeListPages(m_current, usable);
+        m_collector.select(std::move(wanted), std::move(columns));
     }
 
     std::vector<RecoveredRecord> run() {
@@ -90,6 +96,8 @@ class DeepScan {
             BtreeHeader header;
             const bool btree = readBtreeHeader(view, page, usable, &header);
             if (owner >= 0) {
+                if (!m_collector.wants(owner))
+                    continue;
                 if (btree && header.type == kTableLeafPage)
                     m_carver.carveLeaf(view, header, owner, false, version);
                 else if (btree && header.type == kTableInteriorPage)
@@ -221,8 +229,12 @@ const char* sourceName(RecordSource source) {
 }
 
 ScanReport scanDatabase(const std::string& dbPath) {
+    return scanSelected(dbPath, {});
+}
+
+ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection) {
     // Opens the files, reads the schema of the current state (or, when that
-    // is damaged, of the main file or the journal's state), then carves.
+    // is damaged, of the main file), then carves.
     ScanReport report;
     std::unique_ptr<DatabaseState> state = openDatabaseState(dbPath, &report.error);
     if (!state)
@@ -236,15 +248,35 @@ ScanReport scanDatabase(const std::string& dbPath) {
     }
     std::sort(schema.tables.begin(), schema.tables.end(),
               [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
-    for (const TableInfo& table : schema.tables) {
-        TableColumns columns{table.name, {}};
-        for (const ColumnInfo& column : table.columns)
-            columns.columns.push_back(column.name);
-        report.schema.push_back(std::move(columns));
+    std::vector<bool> wanted(schema.tables.size(), selection.empty());
+    std::vector<std::vector<int>> columns(schema.tables.size());
+    for (size_t t = 0; t < schema.tables.size(); ++t) {
+        const TableInfo& table = schema.tables[t];
+        TableColumns names{table.name, {}};
+        auto chosen = selection.find(table.name);
+        if (chosen != selection.end()) {
+            wanted[t] = true;
+            for (const std::string& name : chosen->second) {
+                int index = -1;
+                for (size_t i = 0; i < table.columns.size(); ++i) {
+                    if (table.columns[i].name == name)
+                        index = int(i);
+                }
+                columns[t].push_back(index);
+                names.columns.push_back(name);
+            }
+        }
+        if (!wanted[t])
+            continue;
+        if (columns[t].empty()) {
+            for (const ColumnInfo& column : table.columns)
+                names.columns.push_back(column.name);
+        }
+        report.schema.push_back(std::move(names));
     }
     if (schema.tables.empty())
         return report;
-    DeepScan scan(*state, schema.tables, schema.otherRoots);
+    DeepScan scan(*state, schema.tables, schema.otherRoots, std::move(wanted), std::move(columns));
     report.records = scan.run();
     return report;
 }

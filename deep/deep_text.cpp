@@ -10,6 +10,7 @@
 #include "database_state.h"
 #include "deep_scan.h"
 #include "recovered_text.h"
+#include "scan_selection.h"
 #include "schema_reader.h"
 #include "table_rows.h"
 
@@ -75,43 +76,48 @@ void appendLine(std::string& out, std::initializer_list<const std::string*> fiel
     out += "\r\n";
 }
 
-// The live rows of one table of a database's current state, by column name.
+// Some columns of the live rows of one table of a database's current state.
 class LiveTable {
   public:
-    LiveTable(const DatabaseState* state, const SchemaInfo& schema, const std::string& name) {
-        if (!state)
-            return;
-        for (const TableInfo& table : schema.tables) {
-            if (table.name != name)
-                continue;
-            m_table = &table;
-            VisitMarks marks;
-            std::vector<Value> values;
-            forEachTableRow(*state->current, table.rootPage, state->usableSize, marks,
-                            table.columns.size(),
-                            [&](int64_t rowid, const RecordShape& shape, const uint8_t* body,
-                                size_t bodyBytes) {
-                                decodeRecordBody(shape, body, bodyBytes, &values);
-                                completeRow(table, rowid, state->textEncoding, &values);
-                                m_rows.push_back(values);
-                            });
+    LiveTable(const DatabaseState* state, const SchemaInfo& schema, const std::string& name,
+              std::initializer_list<const char*> columnNames) {
+        const TableInfo* table = nullptr;
+        for (const TableInfo& t : schema.tables) {
+            if (t.name == name)
+                table = &t;
+        }
+        std::vector<int> columns;
+        for (const char* column : columnNames) {
+            int index = -1;
+            for (size_t i = 0; table && i < table->columns.size(); ++i) {
+                if (table->columns[i].name == column)
+                    index = int(i);
+            }
+            columns.push_back(index);
+            m_found = m_found && index >= 0;
+        }
+        if (!state || !table) {
+            m_found = false;
             return;
         }
+        VisitMarks marks;
+        std::vector<Value> values;
+        forEachTableRow(
+            *state->current, table->rootPage, state->usableSize, marks, table->columns.size(),
+            [&](int64_t rowid, const RecordShape& shape, const uint8_t* body, size_t bodyBytes) {
+                selectColumns(*table, shape, body, bodyBytes, rowid, state->textEncoding, columns,
+                              &values);
+                m_rows.push_back(std::move(values));
+            });
     }
 
-    int column(const char* name) const {
-        if (!m_table)
-            return -1;
-        for (size_t i = 0; i < m_table->columns.size(); ++i) {
-            if (m_table->columns[i].name == name)
-                return int(i);
-        }
-        return -1;
-    }
+    // False when the table or one of the columns is missing.
+    bool found() const { return m_found; }
+    // The rows, each with the columns in the order asked for.
     const std::vector<std::vector<Value>>& rows() const { return m_rows; }
 
   private:
-    const TableInfo* m_table = nullptr;
+    bool m_found = true;
     std::vector<std::vector<Value>> m_rows;
 };
 
@@ -123,15 +129,15 @@ std::vector<LiveContactRow> liveContactRows(const std::string& contactsDb) {
     if (!state)
         return {};
     const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
-    LiveTable data(state.get(), schema, "data");
-    const int rid = data.column("raw_contact_id"), data1 = data.column("data1");
+    const LiveTable data(state.get(), schema, "data", {"raw_contact_id", "data1"});
     std::vector<LiveContactRow> rows;
-    if (rid < 0 || data1 < 0)
+    if (!data.found())
         return rows;
+    rows.reserve(data.rows().size());
     for (const std::vector<Value>& row : data.rows()) {
-        std::string value = textOf(at(row, data1));
+        std::string value = textOf(row[1]);
         value = value.substr(0, value.find('\0'));
-        rows.emplace_back(textOf(at(row, rid)), std::move(value));
+        rows.emplace_back(textOf(row[0]), std::move(value));
     }
     return rows;
 }
@@ -146,7 +152,7 @@ struct DeletedContact {
 
 std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb) {
     // Every deleted row of table sms, named through the live contacts.
-    const ScanReport report = scanDatabase(smsDb);
+    const ScanReport report = scanSelected(smsDb, {{"sms", {"address", "person", "body"}}});
     const std::vector<std::string> columns = columnsOf(report, "sms");
     const int address = columnIndex(columns, "address");
     const int person = columnIndex(columns, "person");
@@ -166,7 +172,10 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // The deleted data rows grouped by raw contact: a name from the name row
     // (or the raw contact's recovered or live display name, or its nickname,
     // company or e-mail), then one line per deleted phone number.
-    const ScanReport report = scanDatabase(contactsDb);
+    const ScanReport report =
+        scanSelected(contactsDb, {{"data", {"raw_contact_id", "mimetype_id", "data1", "data4"}},
+                                  {"raw_contacts", {"display_name"}},
+                                  {"mimetypes", {"mimetype"}}});
     if (!report.ok)
         return {};
     std::string error;
@@ -176,11 +185,10 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
 
     // Mime types by id: the live ones, then deleted ones the scan found.
     std::unordered_map<int64_t, std::string> mimeTypes;
-    LiveTable liveMimeTypes(state.get(), schema, "mimetypes");
-    const int mimeId = liveMimeTypes.column("_id"), mimeName = liveMimeTypes.column("mimetype");
+    const LiveTable liveMimeTypes(state.get(), schema, "mimetypes", {"_id", "mimetype"});
     for (const std::vector<Value>& row : liveMimeTypes.rows()) {
-        if (at(row, mimeId).kind == Value::Kind::Integer)
-            mimeTypes.emplace(at(row, mimeId).integer, textOf(at(row, mimeName)));
+        if (row[0].kind == Value::Kind::Integer)
+            mimeTypes.emplace(row[0].integer, textOf(row[1]));
     }
     const std::vector<std::string> mimeColumns = columnsOf(report, "mimetypes");
     for (const RecoveredRecord& record : report.records) {
@@ -191,11 +199,10 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
 
     // Display names of raw contacts: live ones, and deleted ones recovered.
     std::unordered_map<int64_t, std::string> liveNames, deletedNames;
-    LiveTable liveRaw(state.get(), schema, "raw_contacts");
-    const int liveRawId = liveRaw.column("_id"), liveRawName = liveRaw.column("display_name");
+    const LiveTable liveRaw(state.get(), schema, "raw_contacts", {"_id", "display_name"});
     for (const std::vector<Value>& row : liveRaw.rows()) {
-        if (at(row, liveRawId).kind == Value::Kind::Integer && at(row, liveRawName).hasContent())
-            liveNames.emplace(at(row, liveRawId).integer, textOf(at(row, liveRawName)));
+        if (row[0].kind == Value::Kind::Integer && row[1].hasContent())
+            liveNames.emplace(row[0].integer, textOf(row[1]));
     }
     const std::vector<std::string> rawColumns = columnsOf(report, "raw_contacts");
     const int rawName = columnIndex(rawColumns, "display_name");

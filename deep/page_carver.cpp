@@ -34,10 +34,13 @@ size_t recordEnd(size_t payloadStart, uint64_t payloadSize, uint32_t usable) {
 } // namespace
 
 PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink)
-    : m_tables(tables), m_usable(usableSize), m_sink(sink) {
+    : m_tables(tables), m_usable(usableSize), m_sink(sink), m_foundSlot(new Located()),
+      m_found(*m_foundSlot) {
     for (const TableInfo& table : tables)
         m_maxColumns = std::max(m_maxColumns, table.columns.size());
 }
+
+PageCarver::~PageCarver() = default;
 
 void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, bool withCells,
                            const VersionInfo& version) {
@@ -49,7 +52,7 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
             LeafCell cell;
             if (at < header.pointerArrayEnd || !parseLeafCell(page, at, usable, m_usable, &cell))
                 continue;
-            Located found;
+            Located& found = m_found;
             found.rowid = cell.rowid;
             found.recordStart = at;
             found.payloadStart = cell.payloadOffset;
@@ -96,7 +99,7 @@ void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int tab
     // Whole cells only: the freeblocks of an interior page held interior cells.
     const size_t gapEnd = std::min<size_t>({header.contentStart, m_usable, page.size});
     size_t at = header.pointerArrayEnd;
-    Located found;
+    Located& found = m_found;
     while (at + 4 <= gapEnd) {
         if (tryWholeCell(page, at, gapEnd, table, Evidence::ScannedCell, &found)) {
             emit(page, found, version);
@@ -113,7 +116,7 @@ void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const Vers
     // can be guessed at too.
     to = std::min<size_t>({to, m_usable, page.size});
     std::vector<size_t> votes(m_tables.size(), 0);
-    Located found;
+    Located& found = m_found;
     for (size_t at = from; at + 4 <= to;) {
         if (tryWholeCell(page, at, to, -1, Evidence::ScannedCell, &found)) {
             ++votes[size_t(found.table)];
@@ -170,7 +173,7 @@ void PageCarver::carveFreeblock(ByteView page, size_t start, size_t end, int tab
     // freeblock header. Cells freed before it and merged in behind it lost
     // theirs to their own freeblock headers; a cell merged in that was freed
     // after its neighbour is whole. Record follows record to the block's end.
-    Located found;
+    Located& found = m_found;
     size_t at = start;
     bool first = true;
     while (at + 4 <= end) {
@@ -191,7 +194,7 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
                             const VersionInfo& version) {
     // At every byte: a whole cell, or a freed cell that still carries the
     // freeblock header it was given (its size must match the record).
-    Located found;
+    Located& found = m_found;
     size_t at = from;
     while (at + 4 <= to) {
         if (tryWholeCell(page, at, to, table, Evidence::ScannedCell, &found)) {
@@ -216,11 +219,15 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
 bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
                               Located* found) {
     // Payload size, rowid, then a header whose columns add up to that size.
+    // A payload size of 0 or 1 cannot hold a record (zeroed bytes are common).
+    if (page.u8(at) < 2)
+        return false;
     LeafCell cell;
     if (!parseLeafCell(page, at, limit, m_usable, &cell) || cell.payloadSize < 2 || cell.rowid < 0)
         return false;
     const size_t avail = std::min<size_t>(cell.localSize, limit - cell.payloadOffset);
-    if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &found->shape) ||
+    if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &found->shape,
+                           cell.payloadSize) ||
         found->shape.payloadSize() != cell.payloadSize)
         return false;
     found->table = bestTable(m_tables, found->shape, table, true);

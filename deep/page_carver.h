@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace fennaro::deep {
 class PageCarver {
   public:
     PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink);
+    ~PageCarver();
+    PageCarver(const PageCarver&) = delete;
+    PageCarver& operator=(const PageCarver&) = delete;
 
     // A table leaf version: its listed cells (when withCells), its freeblocks
     // and its unallocated space. table is the page's owner, or -1 when it is
@@ -62,6 +66,8 @@ class PageCarver {
     RecordSink& m_sink;
     std::string m_payload;
     RecordShape m_scratch;
+    std::unique_ptr<Located> m_foundSlot; // the record being located, reused
+    Located& m_found;
     // Work space of a freed-cell guess, and of the probe an alignment check
     // makes inside one.
     struct GuessScratch {

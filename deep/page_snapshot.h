@@ -73,6 +73,8 @@ class Snapshot : public PageReader {
     // Puts a page's image somewhere other than the main file.
     void place(uint32_t page, PageLocation location) { m_overlay[page] = location; }
     void setPageCount(uint32_t count) { m_pageCount = count; }
+    // True when some page lives outside the main file.
+    bool hasOverlay() const { return !m_overlay.empty(); }
 
     // Where a page of the snapshot lives; false beyond its last page.
     bool locate(uint32_t page, PageLocation* location) const;

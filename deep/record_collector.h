@@ -20,6 +20,12 @@ class RecordCollector : public RecordSink {
     RecordCollector(const std::vector<TableInfo>& tables, const PageReader& current,
                     uint32_t usableSize, uint32_t textEncoding);
 
+    // Reports only the tables marked in wanted (by index into tables), and
+    // of table t only the columns columns[t] names, in that order (all of
+    // them when it is empty). By default every column of every table.
+    void select(std::vector<bool> wanted, std::vector<std::vector<int>> columns);
+    bool wants(int table) const { return m_wanted[size_t(table)]; }
+
     void add(const FoundRecord& record, const VersionInfo& version) override;
 
     // Drops carved records that equal a live row or a record with a rowid,
@@ -30,8 +36,10 @@ class RecordCollector : public RecordSink {
     struct Candidate {
         int table = -1;
         std::optional<int64_t> rowid;
-        std::vector<Value> values;
-        uint64_t key = 0; // of the values, small flags and NULLs alike
+        // The record as found: its header (rebuilt when the cell lost its
+        // first bytes), then its body, shorter when an overflow chain was cut.
+        std::string record;
+        uint64_t key = 0; // of the row's values, small flags and NULLs alike
         Evidence evidence = Evidence::DamagedCell;
         uint32_t rank = 0;
         RecordSource source = RecordSource::Main;
@@ -39,14 +47,19 @@ class RecordCollector : public RecordSink {
         uint64_t offset = 0;
         uint32_t frame = 0;
         bool dropped = false;
+        uint32_t nextSameKey = kNone; // the next carving without rowid of the same key
     };
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
     bool isLive(int table, int64_t rowid);
     bool better(const Candidate& a, const Candidate& b) const;
-    bool sameRow(const Candidate& a, const Candidate& b) const;
+    bool sameRow(const Candidate& a, const Candidate& b);
+    void rowOf(const Candidate& candidate, std::vector<Value>* values);
+    uint64_t recordKey(int table, const std::string& record, std::optional<int64_t> rowid);
     uint64_t valuesKey(int table, const std::vector<Value>& values) const;
-    bool recordKey(int table, const RecordShape& shape, const uint8_t* body, size_t bodyBytes,
-                   uint64_t* key) const;
+    bool payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key);
+    bool bodyKey(int table, const std::vector<uint64_t>& types, const uint8_t* body,
+                 size_t bodyBytes, uint64_t* key) const;
     void dropLiveCarvings();
 
     struct TableRowid {
@@ -62,15 +75,24 @@ class RecordCollector : public RecordSink {
         }
     };
 
+    // Per table and column: how payloadKey reads it.
+    static constexpr uint8_t kPlainColumn = 0, kAliasColumn = 1, kRealColumn = 2;
+    std::vector<std::vector<uint8_t>> m_columnKinds;
+
     const std::vector<TableInfo>& m_tables;
     const PageReader& m_current;
     uint32_t m_usable;
     uint32_t m_encoding;
     std::vector<Candidate> m_candidates;
     std::unordered_map<TableRowid, size_t, TableRowidHash> m_byRowid;
-    std::unordered_multimap<uint64_t, size_t> m_carvedByKey; // candidates without rowid
+    // Candidates without rowid by key: the first of a chain through nextSameKey.
+    std::unordered_map<uint64_t, uint32_t> m_carvedByKey;
     std::unordered_set<TableRowid, TableRowidHash> m_liveRowids;
-    std::vector<Value> m_values;
+    std::vector<bool> m_wanted;
+    std::vector<std::vector<int>> m_columns;
+    std::vector<Value> m_rowA, m_rowB;
+    RecordShape m_shape;
+    std::vector<uint64_t> m_types;
 };
 
 } // namespace fennaro::deep

@@ -47,13 +47,20 @@ struct RecordShape {
 
 // Parses a whole record header at p (avail readable bytes): the size varint,
 // then serial types up to that size. False unless the header ends exactly at
-// its declared size, holds 1 to maxColumns columns and no reserved type.
-bool parseRecordHeader(const uint8_t* p, size_t avail, size_t maxColumns, RecordShape* shape);
+// its declared size, holds 1 to maxColumns columns and no reserved type, and
+// header and body together take at most maxPayload bytes.
+bool parseRecordHeader(const uint8_t* p, size_t avail, size_t maxColumns, RecordShape* shape,
+                       uint64_t maxPayload = kMaxPayloadSize);
 
 // Parses exactly `columns` serial types at p (avail readable bytes), for a
 // header whose size varint was overwritten; headerSize then counts only the
 // serial types read. False on a reserved type or a type that runs past avail.
 bool parseSerialTypes(const uint8_t* p, size_t avail, size_t columns, RecordShape* shape);
+
+// Decodes one value of this serial type from p, of which avail bytes can be
+// read: a text or blob cut short keeps its first bytes, a number cut short
+// becomes NULL.
+Value decodeValue(uint64_t type, const uint8_t* p, uint64_t avail);
 
 // Decodes the columns of shape from body (available bytes: bodyAvail, which
 // is less than shape.bodySize when an overflow chain was cut). A text or blob

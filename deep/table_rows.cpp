@@ -51,6 +51,35 @@ std::string utf16ToUtf8(const std::string& bytes, bool bigEndian) {
     return out;
 }
 
+void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
+                   size_t bodyBytes, int64_t rowid, uint32_t textEncoding,
+                   const std::vector<int>& columns, std::vector<Value>* values) {
+    // Each column asked for: its offset from the widths before it, then its value.
+    values->resize(columns.size());
+    for (size_t k = 0; k < columns.size(); ++k) {
+        const int c = columns[k];
+        Value& v = (*values)[k];
+        v = Value::null();
+        if (c < 0 || size_t(c) >= table.columns.size())
+            continue;
+        if (size_t(c) >= shape.types.size()) {
+            v = table.columns[size_t(c)].defaultValue;
+        } else {
+            uint64_t offset = 0;
+            for (int i = 0; i < c; ++i)
+                offset += serialTypeWidth(shape.types[size_t(i)]);
+            v = decodeValue(shape.types[size_t(c)], body + std::min<uint64_t>(offset, bodyBytes),
+                            offset < bodyBytes ? bodyBytes - offset : 0);
+        }
+        if (c == table.aliasColumn && v.isNull())
+            v = Value::ofInteger(rowid);
+        if (table.columns[size_t(c)].affinity == Affinity::Real && v.kind == Value::Kind::Integer)
+            v = Value::ofReal(double(v.integer));
+        if ((textEncoding == 2 || textEncoding == 3) && v.kind == Value::Kind::Text)
+            v.bytes = utf16ToUtf8(v.bytes, textEncoding == 3);
+    }
+}
+
 void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t textEncoding,
                  std::vector<Value>* values) {
     // Pads or cuts to the table's width, then fills the rowid and the texts.

@@ -53,6 +53,14 @@ void forEachTableRow(const PageReader& reader, uint32_t root, uint32_t usableSiz
 void completeRow(const TableInfo& table, std::optional<int64_t> rowid, uint32_t textEncoding,
                  std::vector<Value>* values);
 
+// The values of some columns of a table row (in the order asked for, NULL
+// for a column the table lacks), completed as completeRow does: the rowid in
+// the INTEGER PRIMARY KEY column, defaults past a short record's end, REAL
+// columns as reals, UTF-16 texts as UTF-8. Other columns are not read.
+void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
+                   size_t bodyBytes, int64_t rowid, uint32_t textEncoding,
+                   const std::vector<int>& columns, std::vector<Value>* values);
+
 // A UTF-16 text (little- or big-endian) as UTF-8; broken surrogates become U+FFFD.
 std::string utf16ToUtf8(const std::string& bytes, bool bigEndian);
 

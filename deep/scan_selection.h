@@ -1,0 +1,24 @@
+// A scan of chosen tables and columns only: what the recovered-record texts
+// need (a few columns of two or three tables) costs far less than a scan of
+// every column of every table. Pages of other tables are still read where
+// they decide whose a page is.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "deep_scan.h"
+
+namespace fennaro::deep {
+
+// Table name -> the columns wanted, in the order wanted (all when empty).
+// An empty selection selects every column of every table.
+using ScanSelection = std::map<std::string, std::vector<std::string>>;
+
+// scanDatabase limited to a selection: the report's schema and records hold
+// the selected tables, and each record's values the selected columns in the
+// selection's order (NULL for a column the table lacks).
+ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection);
+
+} // namespace fennaro::deep
