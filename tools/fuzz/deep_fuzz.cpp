@@ -115,6 +115,13 @@ void makeSeeds(const std::string& dir) {
     }
 }
 
+// Removes the scratch folder and what the runs left in it.
+void removeScratch() {
+    for (const char* name : {"/phone.db", "/phone.db-wal", "/phone.db-journal", "/current.db"})
+        std::remove((g_dir + name).c_str());
+    rmdir(g_dir.c_str());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -126,6 +133,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (!mkdtemp(templ))
         std::abort();
     g_dir = templ;
+    std::atexit(removeScratch);
     return 0;
 }
 
