@@ -276,7 +276,9 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     GuessScratch& s = m_guess[probe ? 1 : 0];
     const TableInfo& info = m_tables[size_t(table)];
     const size_t columns = info.columns.size();
-    const size_t minColumns = guess == DamagedGuess::Loose ? 1 : (columns + 1) / 2;
+    // A row has every column its table had when it was written: rarely less
+    // than half of today's (tables grow by ALTER TABLE ADD COLUMN).
+    const size_t minColumns = (columns + 1) / 2;
     int bestAlign = -1, bestRank = 0;
     size_t bestPayloadStart = 0, bestCount = 0;
     int bestLost = -1; // -1: header whole; 0: its size lost; 1: its size and a NULL type lost
