@@ -71,7 +71,13 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
             if (!parseRecordHeader(bytes, have, m_maxColumns, &found.shape) ||
                 found.shape.payloadSize() != cell.payloadSize)
                 continue;
-            found.table = bestTable(m_tables, found.shape, table, table < 0);
+            // A listed cell is a row of the page's owner or of nothing: a
+            // cell that does not fit it is damage, not another table's row.
+            // Without an owner only a table the record fits exactly takes it.
+            if (table >= 0)
+                found.table = shapeScore(m_tables[size_t(table)], found.shape) >= 0 ? table : -1;
+            else
+                found.table = exactTable(m_tables, found.shape);
             if (found.table >= 0)
                 emit(page, found, version);
         }
@@ -153,12 +159,16 @@ int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
         if (table >= 0 && (shapes.empty() || 2 * fits(table) > shapes.size()))
             return table;
     }
+    // No candidate owner: the page is only given to a table most of its
+    // cells fit exactly, as a look-alike table would take them otherwise.
     if (shapes.empty())
         return -1;
     int best = -1;
     size_t bestCount = 0;
     for (size_t t = 0; t < m_tables.size(); ++t) {
-        const size_t count = fits(int(t));
+        size_t count = 0;
+        for (const RecordShape& shape : shapes)
+            count += exactTable(m_tables, shape) == int(t);
         if (count > bestCount) {
             best = int(t);
             bestCount = count;
