@@ -133,7 +133,11 @@ void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const Vers
     }
     const auto best = std::max_element(votes.begin(), votes.end());
     const int table = best == votes.end() || *best == 0 ? -1 : int(best - votes.begin());
+    // A table chosen by votes is a guess, not the page's owner: it may not
+    // take records shorter than itself.
+    m_ownerKnown = false;
     scanRegion(page, from, to, table, version);
+    m_ownerKnown = true;
 }
 
 int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
@@ -240,7 +244,7 @@ bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table,
                            cell.payloadSize) ||
         found->shape.payloadSize() != cell.payloadSize)
         return false;
-    found->table = bestTable(m_tables, found->shape, table, true);
+    found->table = bestTable(m_tables, found->shape, table, m_ownerKnown);
     if (found->table < 0)
         return false;
     found->rowid = cell.rowid;
@@ -287,8 +291,10 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     const TableInfo& info = m_tables[size_t(table)];
     const size_t columns = info.columns.size();
     // A row has every column its table had when it was written: rarely less
-    // than half of today's (tables grow by ALTER TABLE ADD COLUMN).
-    const size_t minColumns = (columns + 1) / 2;
+    // than half of today's (tables grow by ALTER TABLE ADD COLUMN). Only in
+    // a page the table owns: elsewhere a short guess fits other tables'
+    // records as well, so it must be full width.
+    const size_t minColumns = m_ownerKnown ? (columns + 1) / 2 : columns;
     int bestAlign = -1, bestRank = 0;
     size_t bestPayloadStart = 0, bestCount = 0;
     int bestLost = -1; // -1: header whole; 0: its size lost; 1: its size and a NULL type lost

@@ -64,6 +64,9 @@ class PageCarver {
     const std::vector<TableInfo>& m_tables;
     uint32_t m_usable;
     size_t m_maxColumns = 1;
+    // False while the table a region is carved for is only a guess (chosen
+    // by the whole cells of a free page), not the page's known owner.
+    bool m_ownerKnown = true;
     RecordSink& m_sink;
     std::string m_payload;
     RecordShape m_scratch;

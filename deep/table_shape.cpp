@@ -58,16 +58,20 @@ int exactTable(const std::vector<TableInfo>& tables, const RecordShape& shape) {
 }
 
 int bestTable(const std::vector<TableInfo>& tables, const RecordShape& shape, int preferred,
-              bool wholeRowsOnly) {
-    // The preferred table when it fits, else the highest score.
+              bool preferredOwns) {
+    // The preferred table when it fits, else the highest score at full width.
+    auto fullWidth = [&](const TableInfo& table) {
+        return shape.types.size() == table.columns.size();
+    };
     if (preferred >= 0 && size_t(preferred) < tables.size()) {
         const TableInfo& table = tables[size_t(preferred)];
-        if ((!wholeRowsOnly || wideEnough(table, shape)) && shapeScore(table, shape) >= 0)
+        if ((preferredOwns ? wideEnough(table, shape) : fullWidth(table)) &&
+            shapeScore(table, shape) >= 0)
             return preferred;
     }
     int best = -1, bestScore = -1;
     for (size_t t = 0; t < tables.size(); ++t) {
-        if (int(t) == preferred || (wholeRowsOnly && !wideEnough(tables[t], shape)))
+        if (int(t) == preferred || !fullWidth(tables[t]))
             continue;
         const int score = shapeScore(tables[t], shape);
         if (score > bestScore) {
