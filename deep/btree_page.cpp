@@ -86,9 +86,16 @@ size_t readPayload(ByteView page, size_t payloadStart, uint64_t payloadSize, uin
             const ByteView overflow = reader->page(next);
             if (!overflow.data)
                 break;
+            // The last page of a chain points nowhere and the others point on.
+            // A page that breaks this was taken for something else since the
+            // record was freed: its bytes are not the record's, so the chain
+            // ends here rather than lend the record another page's bytes.
+            const uint32_t after = overflow.u32(0);
+            if ((pagesLeft == 0) != (after == 0))
+                break;
             const uint64_t take = std::min<uint64_t>(perPage, payloadSize - payload->size());
             payload->append(reinterpret_cast<const char*>(overflow.data + 4), size_t(take));
-            next = overflow.u32(0);
+            next = after;
         }
     }
     const size_t have = payload->size();

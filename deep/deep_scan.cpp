@@ -39,7 +39,7 @@ class DeepScan {
              const std::vector<uint32_t>& otherRoots, std::vector<bool> wanted,
              std::vector<std::vector<int>> columns)
         : m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
-          m_mainFile(state.files, state.files.mainPageCount()),
+          m_otherRoots(otherRoots), m_mainFile(state.files, state.files.mainPageCount()),
           m_beforeJournal(state.files, state.files.mainPageCount()),
           m_collector(tables, m_current, state.usableSize, state.textEncoding),
           m_carver(tables, state.usableSize, m_collector) {
@@ -131,12 +131,21 @@ class DeepScan {
         }
     }
 
-    // Every WAL frame that is not the current image of its page.
+    // Every WAL frame that is not the current image of its page. A frame of
+    // the current generation is a page of the state its transaction
+    // committed: main file plus the generation's frames up to that commit,
+    // exactly what SQLite read then. The b-trees of that state say whose
+    // page it was (a page moves between tables as they grow and shrink, so
+    // the owner of another version proves nothing). A frame of an earlier
+    // generation stands on a main file checkpointed since, so its owner
+    // there is only a candidate its cells must confirm.
     void carveWalHistory() {
         const std::vector<WalFrame>& frames = m_files.walLog.frames;
         if (frames.empty())
             return;
         WalFrameReader reader(m_files, m_mainFile);
+        std::vector<int> versionOwners;
+        size_t ownersOf = frames.size(); // the commit versionOwners belong to
         for (size_t i = 0; i < frames.size(); ++i) {
             const WalFrame& frame = frames[i];
             PageLocation location;
@@ -144,16 +153,35 @@ class DeepScan {
                 location.frame == frame.number)
                 continue;
             reader.standAt(i);
+            if (reader.commitOf(i) != ownersOf) {
+                ownersOf = reader.commitOf(i);
+                versionOwners = pageOwners(reader, m_tables, m_otherRoots, m_state.usableSize,
+                                           m_state.textEncoding);
+            }
             const uint32_t rank = frame.sameSalts ? kWalRankBase + frame.number : kOldWalRank;
             VersionInfo version{RecordSource::Wal, frame.page, frame.imageOffset,
                                 frame.number,      rank,       &reader};
-            const int current = ownerIn(m_currentOwners, frame.page);
-            const int main = ownerIn(m_mainOwners, frame.page);
-            carveOldVersion(m_files.image({FileKind::Wal, frame.imageOffset, frame.number}),
-                            version,
-                            frame.sameSalts ? std::vector<int>{current, main}
-                                            : std::vector<int>{main, current});
+            const ByteView view = m_files.image({FileKind::Wal, frame.imageOffset, frame.number});
+            const int owner = ownerIn(versionOwners, frame.page);
+            if (frame.sameSalts)
+                carveVersionOf(view, version, owner);
+            else
+                carveOldVersion(view, version, {owner});
         }
+    }
+
+    // A page version whose owner in its own state is known (an index into
+    // tables), or known to be no table's (anything else): then its listed
+    // cells count only where they fit a table exactly.
+    void carveVersionOf(ByteView view, const VersionInfo& version, int owner) {
+        BtreeHeader header;
+        if (!view.data || !readBtreeHeader(view, version.page, m_state.usableSize, &header))
+            return;
+        const int table = owner >= 0 ? owner : -1;
+        if (header.type == kTableLeafPage)
+            m_carver.carveLeaf(view, header, table, true, version);
+        else if (header.type == kTableInteriorPage)
+            m_carver.carveInterior(view, header, table, version);
     }
 
     // Every journal image that is not the current image of its page.
@@ -204,6 +232,7 @@ class DeepScan {
     const DatabaseFiles& m_files;
     const Snapshot& m_current;
     const std::vector<TableInfo>& m_tables;
+    const std::vector<uint32_t>& m_otherRoots;
     Snapshot m_mainFile;
     Snapshot m_beforeJournal;
     RecordCollector m_collector;

@@ -71,7 +71,13 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
             if (!parseRecordHeader(bytes, have, m_maxColumns, &found.shape) ||
                 found.shape.payloadSize() != cell.payloadSize)
                 continue;
-            found.table = bestTable(m_tables, found.shape, table, table < 0);
+            // A listed cell is a row of the page's owner or of nothing: a
+            // cell that does not fit it is damage, not another table's row.
+            // Without an owner only a table the record fits exactly takes it.
+            if (table >= 0)
+                found.table = shapeScore(m_tables[size_t(table)], found.shape) >= 0 ? table : -1;
+            else
+                found.table = exactTable(m_tables, found.shape);
             if (found.table >= 0)
                 emit(page, found, version);
         }
@@ -127,7 +133,11 @@ void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const Vers
     }
     const auto best = std::max_element(votes.begin(), votes.end());
     const int table = best == votes.end() || *best == 0 ? -1 : int(best - votes.begin());
+    // A table chosen by votes is a guess, not the page's owner: it may not
+    // take records shorter than itself.
+    m_ownerKnown = false;
     scanRegion(page, from, to, table, version);
+    m_ownerKnown = true;
 }
 
 int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
@@ -153,12 +163,16 @@ int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
         if (table >= 0 && (shapes.empty() || 2 * fits(table) > shapes.size()))
             return table;
     }
+    // No candidate owner: the page is only given to a table most of its
+    // cells fit exactly, as a look-alike table would take them otherwise.
     if (shapes.empty())
         return -1;
     int best = -1;
     size_t bestCount = 0;
     for (size_t t = 0; t < m_tables.size(); ++t) {
-        const size_t count = fits(int(t));
+        size_t count = 0;
+        for (const RecordShape& shape : shapes)
+            count += exactTable(m_tables, shape) == int(t);
         if (count > bestCount) {
             best = int(t);
             bestCount = count;
@@ -230,7 +244,7 @@ bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table,
                            cell.payloadSize) ||
         found->shape.payloadSize() != cell.payloadSize)
         return false;
-    found->table = bestTable(m_tables, found->shape, table, true);
+    found->table = bestTable(m_tables, found->shape, table, m_ownerKnown);
     if (found->table < 0)
         return false;
     found->rowid = cell.rowid;
@@ -276,7 +290,11 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     GuessScratch& s = m_guess[probe ? 1 : 0];
     const TableInfo& info = m_tables[size_t(table)];
     const size_t columns = info.columns.size();
-    const size_t minColumns = guess == DamagedGuess::Loose ? 1 : (columns + 1) / 2;
+    // A row has every column its table had when it was written: rarely less
+    // than half of today's (tables grow by ALTER TABLE ADD COLUMN). Only in
+    // a page the table owns: elsewhere a short guess fits other tables'
+    // records as well, so it must be full width.
+    const size_t minColumns = m_ownerKnown ? (columns + 1) / 2 : columns;
     int bestAlign = -1, bestRank = 0;
     size_t bestPayloadStart = 0, bestCount = 0;
     int bestLost = -1; // -1: header whole; 0: its size lost; 1: its size and a NULL type lost

@@ -24,7 +24,7 @@ class PageCarver {
 
     // A table leaf version: its listed cells (when withCells), its freeblocks
     // and its unallocated space. table is the page's owner, or -1 when it is
-    // unknown (records are then matched to tables by their shape).
+    // unknown (listed cells then go to the one table they fit exactly).
     void carveLeaf(ByteView page, const BtreeHeader& header, int table, bool withCells,
                    const VersionInfo& version);
 
@@ -39,7 +39,8 @@ class PageCarver {
     void scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version);
 
     // The table a leaf's listed cells belong to: the first of candidates
-    // that most of them fit, else the table most of them fit best, else -1.
+    // that most of them fit, else the table most of them fit exactly (and
+    // no other table too), else -1.
     int attributeLeaf(ByteView page, const BtreeHeader& header, const std::vector<int>& candidates);
 
   private:
@@ -63,6 +64,9 @@ class PageCarver {
     const std::vector<TableInfo>& m_tables;
     uint32_t m_usable;
     size_t m_maxColumns = 1;
+    // False while the table a region is carved for is only a guess (chosen
+    // by the whole cells of a free page), not the page's known owner.
+    bool m_ownerKnown = true;
     RecordSink& m_sink;
     std::string m_payload;
     RecordShape m_scratch;

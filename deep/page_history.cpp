@@ -23,12 +23,27 @@ WalFrameReader::WalFrameReader(const DatabaseFiles& files, const Snapshot& mainF
             end = i;
         m_commitEnd[i] = uint32_t(end);
     }
-    for (size_t i = 0; i < frames.size(); ++i)
+    // Every page past the main file's end was written to a frame when the
+    // database grew into it: a frame naming a page beyond main file plus
+    // frames is damage, and must not make the reader's size absurd.
+    const uint64_t plausible = uint64_t(mainFile.pageCount()) + frames.size();
+    for (size_t i = 0; i < frames.size(); ++i) {
         m_framesOfPage[frames[i].page].push_back(uint32_t(i));
+        if (frames[i].page <= plausible)
+            m_largestFramePage = std::max(m_largestFramePage, frames[i].page);
+    }
 }
 
 void WalFrameReader::standAt(size_t frameIndex) {
+    // The size the commit gives the database; without a commit, every page
+    // either file may hold. A database never grows beyond the pages the
+    // files hold, so a damaged size cannot make the reader huge.
     m_at = frameIndex;
+    const std::vector<WalFrame>& frames = m_files.walLog.frames;
+    const uint32_t limit = std::max(m_main.pageCount(), m_largestFramePage);
+    const uint32_t committed =
+        frameIndex < frames.size() ? frames[m_commitEnd[frameIndex]].commitSize : 0;
+    m_pageCount = committed != 0 ? std::min(committed, limit) : limit;
 }
 
 ByteView WalFrameReader::page(uint32_t number) const {

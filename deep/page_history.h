@@ -21,9 +21,14 @@ class WalFrameReader : public PageReader {
 
     // Chooses the frame (index into the log's frames) the reader stands at.
     void standAt(size_t frameIndex);
+    // The frame (index) that ends the transaction of a frame: frames with
+    // the same one see the same state.
+    size_t commitOf(size_t frameIndex) const { return m_commitEnd[frameIndex]; }
 
     ByteView page(uint32_t number) const override;
-    uint32_t pageCount() const override { return 0xFFFFFFFFu; }
+    // The database size the transaction commits (or, for frames no commit
+    // ends, the main file's size or the largest page the frames name).
+    uint32_t pageCount() const override { return m_pageCount; }
 
   private:
     const DatabaseFiles& m_files;
@@ -31,6 +36,8 @@ class WalFrameReader : public PageReader {
     std::unordered_map<uint32_t, std::vector<uint32_t>> m_framesOfPage; // frame indices
     std::vector<uint32_t> m_commitEnd; // per frame: index of the frame that ends its transaction
     size_t m_at = 0;
+    uint32_t m_pageCount = 0;
+    uint32_t m_largestFramePage = 0;
 };
 
 // Which table owns each page of a snapshot: kNoOwner, kOtherTree (an index

@@ -155,6 +155,53 @@ uint64_t RecordCollector::valuesKey(int table, const std::vector<Value>& values)
     return hash;
 }
 
+RecordCollector::Signature RecordCollector::textSignature(const uint8_t* payload, size_t have,
+                                                          const std::vector<size_t>& lengths,
+                                                          std::vector<uint64_t>* signatures,
+                                                          size_t* columns) const {
+    // The texts a record holds, with their columns, read from its header
+    // and the bytes of those texts only: alike in rows equal but for flags
+    // (a flag is never a text). One signature per length in lengths (sorted)
+    // that the record reaches: the texts of its first so many columns, and
+    // one for its own length. None for texts of a UTF-16 database or a
+    // damaged header; Cut for a record whose body was cut short (no whole
+    // row equals it).
+    signatures->clear();
+    uint64_t headerSize = 0;
+    const int n = readVarint(payload, have, &headerSize);
+    if (n == 0 || headerSize > have || m_encoding != 1)
+        return Signature::None;
+    const uint64_t bodyBytes = have - headerSize;
+    uint64_t body = 0, hash = 0;
+    size_t column = 0, next = 0;
+    for (size_t at = size_t(n); at < headerSize;) {
+        uint64_t type = payload[at];
+        int m = 1;
+        if (type >= 0x80) {
+            m = readVarint(payload + at, size_t(headerSize) - at, &type);
+            if (m == 0)
+                return Signature::None;
+        }
+        at += size_t(m);
+        const uint64_t width = serialTypeWidth(type);
+        if (type >= 13 && (type & 1)) {
+            if (body > bodyBytes || width > bodyBytes - body)
+                return Signature::Cut;
+            hash =
+                mixBytes(mix(hash, column), kTextTag, payload + headerSize + body, size_t(width));
+        }
+        body += width;
+        ++column;
+        while (next < lengths.size() && lengths[next] < column)
+            ++next;
+        if (next < lengths.size() && lengths[next] == column)
+            signatures->push_back(mix(hash, column));
+    }
+    *columns = column;
+    signatures->push_back(mix(hash, column));
+    return Signature::Signed;
+}
+
 bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key) {
     // The header's serial types, then bodyKey over the body behind them.
     uint64_t headerSize = 0;
@@ -400,8 +447,49 @@ void RecordCollector::dropLiveCarvings() {
             dropMatches(c);
     }
 
-    // Live rows are keyed straight from their bytes; only a key that a
-    // carving has too is worth reading the row's values for.
+    // Live rows are sifted by their texts, which costs a look at the header
+    // and the texts alone; only those a carving shares are keyed whole, and
+    // only a key a carving has too is worth reading the row's values for.
+    // Carvings shorter than their table are signed over their own length;
+    // a live row is signed at each such length. A table with a carving
+    // that cannot be signed is not sifted.
+    std::vector<uint64_t> carvedTexts;
+    std::vector<std::vector<size_t>> lengths(m_tables.size());
+    std::vector<bool> sifted(m_tables.size(), true);
+    std::vector<uint64_t> signatures;
+    const std::vector<size_t> none;
+    for (uint32_t i : carved) {
+        const Candidate& c = m_candidates[i];
+        size_t columns = 0;
+        if (c.dropped)
+            continue;
+        const Signature kind = textSignature(reinterpret_cast<const uint8_t*>(c.record.data()),
+                                             c.record.size(), none, &signatures, &columns);
+        if (kind == Signature::Signed) {
+            carvedTexts.push_back(signatures.back());
+            lengths[size_t(c.table)].push_back(columns);
+        } else if (kind == Signature::None) {
+            sifted[size_t(c.table)] = false;
+        }
+    }
+    std::sort(carvedTexts.begin(), carvedTexts.end());
+    for (std::vector<size_t>& l : lengths) {
+        std::sort(l.begin(), l.end());
+        l.erase(std::unique(l.begin(), l.end()), l.end());
+    }
+    // Whether a live record may equal a carving: its signatures meet theirs.
+    auto mayEqualCarving = [&](size_t t, const uint8_t* bytes, size_t have) {
+        size_t columns = 0;
+        if (!sifted[t] ||
+            textSignature(bytes, have, lengths[t], &signatures, &columns) != Signature::Signed ||
+            columns != m_tables[t].columns.size())
+            return true;
+        for (uint64_t signature : signatures) {
+            if (std::binary_search(carvedTexts.begin(), carvedTexts.end(), signature))
+                return true;
+        }
+        return false;
+    };
     VisitMarks marks;
     Candidate live;
     std::string payload;
@@ -427,6 +515,8 @@ void RecordCollector::dropLiveCarvings() {
                               bytes = reinterpret_cast<const uint8_t*>(payload.data());
                           }
                           uint64_t key = 0;
+                          if (!mayEqualCarving(t, bytes, have))
+                              continue;
                           if (payloadKey(int(t), bytes, have, &key) &&
                               !std::binary_search(carvedKeys.begin(), carvedKeys.end(), key))
                               continue;

@@ -56,6 +56,9 @@ class RecordCollector : public RecordSink {
     uint64_t recordKey(int table, const std::string& record, std::optional<int64_t> rowid);
     uint64_t valuesKey(int table, const std::vector<Value>& values) const;
     bool payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key);
+    enum class Signature : uint8_t { Signed, Cut, None };
+    Signature textSignature(const uint8_t* payload, size_t have, const std::vector<size_t>& lengths,
+                            std::vector<uint64_t>* signatures, size_t* columns) const;
     bool bodyKey(int table, const std::vector<uint64_t>& types, const uint8_t* body,
                  size_t bodyBytes, uint64_t* key) const;
     void dropLiveCarvings();

@@ -27,11 +27,27 @@ inline bool columnAccepts(const ColumnInfo& column, uint64_t type) {
 // columns).
 int shapeScore(const TableInfo& table, const RecordShape& shape);
 
-// The table (index into tables) the record fits best, or -1. A preferred
-// table (>= 0) that fits wins. With wholeRowsOnly, a record found by
-// scanning free bytes must hold at least half of a table's columns, so short
-// runs of bytes that happen to parse are not taken for rows.
+// Whether the record fits the table without any allowance: every column
+// present, no number in a TEXT column and no text in a column of numeric
+// affinity (SQLite would have stored the texts such rows are made of, digits
+// and names, as numbers, or there would be no reason to expect a number).
+// What a record must pass to be given to a table when no b-tree of its page
+// version tells whose page it is.
+bool fitsExactly(const TableInfo& table, const RecordShape& shape);
+
+// The table (index into tables) the record fits exactly, or -1 when none or
+// more than one does.
+int exactTable(const std::vector<TableInfo>& tables, const RecordShape& shape);
+
+// The table (index into tables) the record fits best, or -1, for a record
+// found by scanning free bytes. A preferred table (>= 0) that fits wins.
+// Records shorter than a table are rows written before ALTER TABLE ADD
+// COLUMN, but they are also what other tables' records look like (a short
+// record fits the leading columns of many tables): a short record is only
+// taken for the page's owner (preferredOwns), and then only when it holds
+// at least half of its columns, so short runs of bytes that happen to parse
+// are not taken for rows. Any other table must be fitted full width.
 int bestTable(const std::vector<TableInfo>& tables, const RecordShape& shape, int preferred,
-              bool wholeRowsOnly);
+              bool preferredOwns);
 
 } // namespace fennaro::deep

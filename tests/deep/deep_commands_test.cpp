@@ -24,9 +24,11 @@ struct ProgramRun {
     std::string out, err;
 };
 
-// Runs fennaro-recover with arguments (each quoted here).
-ProgramRun runProgram(const std::vector<std::string>& arguments, const TempDir& scratch) {
-    std::string command = std::string("'") + FENNARO_RECOVER_PATH + "'";
+// Runs fennaro-recover with arguments (each quoted here), after an optional
+// environment assignment such as TMPDIR=/x.
+ProgramRun runProgram(const std::vector<std::string>& arguments, const TempDir& scratch,
+                      const std::string& environment = "") {
+    std::string command = environment + " '" + FENNARO_RECOVER_PATH + "'";
     for (const std::string& a : arguments)
         command += " '" + a + "'";
     command += " >'" + scratch.file("out.txt") + "' 2>'" + scratch.file("err.txt") + "'";
@@ -211,6 +213,23 @@ TEST_F(ModernPhone, DeepListShowsTheCurrentStateAndTheDeletedRecords) {
     EXPECT_NE(messagesList.out.find("deleted\tDora Fox\t+8613600136000"), std::string::npos)
         << messagesList.out;
     EXPECT_EQ(folderSnapshot(pulled.path()), before);
+}
+
+TEST_F(ModernPhone, DeepListCleansUpItsCopiesAndCopesWithoutAFolderForThem) {
+    TempDir temporary;
+    const ProgramRun run = runProgram({"list", "--deep", "contacts", contacts, sms}, scratch,
+                                      "TMPDIR='" + temporary.path() + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(folderSnapshot(temporary.path()).empty()) << "current-state copies left behind";
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+
+    // No private folder: the deleted records still come, the live ones from
+    // the main files, and standard error says so.
+    const ProgramRun fallback = runProgram({"list", "--deep", "contacts", contacts, sms}, scratch,
+                                           "TMPDIR=/nonexistent/fennaro");
+    EXPECT_EQ(fallback.status, 0);
+    EXPECT_NE(fallback.out.find("deleted\tAnn Lee"), std::string::npos) << fallback.out;
+    EXPECT_NE(fallback.err.find("main files"), std::string::npos) << fallback.err;
 }
 
 TEST_F(ModernPhone, DeepExportWritesTheDeletedRecords) {

@@ -89,6 +89,27 @@ static std::string contactsTableSql(Generation g) {
     return sql;
 }
 
+std::string contactsUpgradeSql() {
+    std::string sql = addColumns(
+        "data", {"hash_id TEXT", "carrier_presence INTEGER NOT NULL DEFAULT 0",
+                 "preferred_phone_account_component_name TEXT", "preferred_phone_account_id TEXT"});
+    sql += "CREATE INDEX data_hash_id_index ON data (hash_id);\n";
+    sql +=
+        addColumns("raw_contacts", {"backup_id TEXT", "metadata_dirty INTEGER NOT NULL DEFAULT 0",
+                                    "x_times_contacted INTEGER NOT NULL DEFAULT 0",
+                                    "x_last_time_contacted INTEGER"});
+    sql += addColumns("contacts", {"x_times_contacted INTEGER NOT NULL DEFAULT 0",
+                                   "x_last_time_contacted INTEGER"});
+    return sql;
+}
+
+std::string smsUpgradeSql() {
+    std::string sql = addColumns("sms", {"sub_id INTEGER DEFAULT -1", "creator TEXT"});
+    sql += addColumns("threads", {"archived INTEGER DEFAULT 0"});
+    sql += "CREATE INDEX threadIdDateIndex ON sms (thread_id, date);\n";
+    return sql;
+}
+
 std::string contactsSchemaSql(Generation g) {
     std::string sql = "CREATE TABLE android_metadata (locale TEXT);\n"
                       "INSERT INTO android_metadata VALUES('zh_CN');\n"
@@ -137,18 +158,8 @@ std::string contactsSchemaSql(Generation g) {
         "status_label INTEGER,status_icon INTEGER);\n"
         "CREATE TABLE visible_contacts (_id INTEGER PRIMARY KEY);\n"
         "CREATE TABLE default_directory (_id INTEGER PRIMARY KEY);\n";
-    if (g == Generation::Upgraded) {
-        sql += addColumns("data", {"hash_id TEXT", "carrier_presence INTEGER NOT NULL DEFAULT 0",
-                                   "preferred_phone_account_component_name TEXT",
-                                   "preferred_phone_account_id TEXT"});
-        sql += "CREATE INDEX data_hash_id_index ON data (hash_id);\n";
-        sql += addColumns("raw_contacts",
-                          {"backup_id TEXT", "metadata_dirty INTEGER NOT NULL DEFAULT 0",
-                           "x_times_contacted INTEGER NOT NULL DEFAULT 0",
-                           "x_last_time_contacted INTEGER"});
-        sql += addColumns("contacts", {"x_times_contacted INTEGER NOT NULL DEFAULT 0",
-                                       "x_last_time_contacted INTEGER"});
-    }
+    if (g == Generation::Upgraded)
+        sql += contactsUpgradeSql();
     // What the provider's triggers do when a raw contact or a data row goes.
     sql += "CREATE TRIGGER raw_contacts_deleted BEFORE DELETE ON raw_contacts BEGIN "
            "DELETE FROM data WHERE raw_contact_id=OLD._id;"
@@ -211,11 +222,8 @@ std::string smsSchemaSql(Generation g) {
            "CREATE TABLE part (_id INTEGER PRIMARY KEY AUTOINCREMENT,mid INTEGER,seq INTEGER "
            "DEFAULT 0,ct TEXT,name TEXT,chset INTEGER,cd TEXT,fn TEXT,cid TEXT,cl TEXT,"
            "ctt_s INTEGER,ctt_t TEXT,_data TEXT,text TEXT);\n";
-    if (g == Generation::Upgraded) {
-        sql += addColumns("sms", {"sub_id INTEGER DEFAULT -1", "creator TEXT"});
-        sql += addColumns("threads", {"archived INTEGER DEFAULT 0"});
-        sql += "CREATE INDEX threadIdDateIndex ON sms (thread_id, date);\n";
-    }
+    if (g == Generation::Upgraded)
+        sql += smsUpgradeSql();
     return sql;
 }
 

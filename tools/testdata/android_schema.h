@@ -15,6 +15,11 @@ std::string contactsSchemaSql(Generation generation);
 // Schema of mmssms.db for `generation`, ready for sqlite3_exec.
 std::string smsSchemaSql(Generation generation);
 
+// What upgrading a 4.x contacts2.db / mmssms.db to 10+ runs: ALTER TABLE ADD for
+// the newer columns (appended at the end) and the newer indexes.
+std::string contactsUpgradeSql();
+std::string smsUpgradeSql();
+
 // The mimetypes the provider inserts first on a new file, in id order (id = index + 1).
 std::vector<std::string> initialMimetypes(Generation generation);
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <stdexcept>
 
 namespace testdata {
 
@@ -353,6 +354,25 @@ void ContactsDbBuilder::close() {
     sqlite3* db = m_db;
     m_db = nullptr;
     finishDatabase(db, m_options);
+}
+
+void ContactsDbBuilder::upgradeToModern() {
+    if (!m_db || m_options.generation != Generation::Old)
+        throw std::logic_error("testdata: only an open 4.x file can be upgraded");
+    commit();
+    m_st.reset();
+    execSql(m_db, contactsUpgradeSql());
+    execSql(m_db, "PRAGMA user_version=" + std::to_string(contactsDbVersion(Generation::Upgraded)));
+    m_options.generation = Generation::Upgraded;
+    m_st = std::make_unique<Statements>(m_db, m_options.generation);
+}
+
+sqlite3* ContactsDbBuilder::detach() {
+    commit();
+    m_st.reset();
+    sqlite3* db = m_db;
+    m_db = nullptr;
+    return db;
 }
 
 } // namespace testdata

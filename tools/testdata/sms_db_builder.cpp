@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace testdata {
 
@@ -271,6 +272,25 @@ void SmsDbBuilder::close() {
     sqlite3* db = m_db;
     m_db = nullptr;
     finishDatabase(db, m_options);
+}
+
+void SmsDbBuilder::upgradeToModern() {
+    if (!m_db || m_options.generation != Generation::Old)
+        throw std::logic_error("testdata: only an open 4.x file can be upgraded");
+    commit();
+    m_st.reset();
+    execSql(m_db, smsUpgradeSql());
+    execSql(m_db, "PRAGMA user_version=" + std::to_string(smsDbVersion(Generation::Upgraded)));
+    m_options.generation = Generation::Upgraded;
+    m_st = std::make_unique<Statements>(m_db, m_options.generation);
+}
+
+sqlite3* SmsDbBuilder::detach() {
+    commit();
+    m_st.reset();
+    sqlite3* db = m_db;
+    m_db = nullptr;
+    return db;
 }
 
 } // namespace testdata

@@ -68,6 +68,15 @@ class SmsDbBuilder {
     // Commits, applies WAL if asked and closes. Further calls do nothing.
     void close();
 
+    // Upgrades a file built as Generation::Old in place, as the first start of a
+    // newer Android does: ALTER TABLE appends the newer columns, so the rows
+    // written so far keep their shorter 4.x records, and rows added later get
+    // the new columns. Throws std::logic_error for any other generation.
+    void upgradeToModern();
+    // Commits and hands the open connection to the caller, who closes it; the
+    // builder is closed afterwards and leaves the journal mode as it is.
+    sqlite3* detach();
+
   private:
     // What the builder tracks per thread to update it without scanning table sms.
     struct ThreadState {

@@ -114,6 +114,17 @@ Statement& Statement::bindNull(int index) {
     return *this;
 }
 
+Statement& Statement::bindReal(int index, double value) {
+    sqlite3_bind_double(m_stmt, index, value);
+    return *this;
+}
+
+Statement& Statement::bindBlob(int index, const std::string& bytes) {
+    sqlite3_bind_blob(m_stmt, index, bytes.data(), static_cast<int>(bytes.size()),
+                      SQLITE_TRANSIENT);
+    return *this;
+}
+
 bool Statement::step() {
     int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)

@@ -51,6 +51,10 @@ class Statement {
     Statement& bind(int index, const std::optional<int64_t>& value);
     // Binds NULL.
     Statement& bindNull(int index);
+    // Binds a real.
+    Statement& bindReal(int index, double value);
+    // Binds a blob.
+    Statement& bindBlob(int index, const std::string& bytes);
 
     // Steps once; true when a row is available. Throws on errors.
     bool step();
