@@ -22,7 +22,11 @@ const std::vector<std::vector<std::string>> kReadingCommands = {{"carve", "conta
                                                                 {"carve", "sms"},
                                                                 {"list", "contacts"},
                                                                 {"list", "messages"},
-                                                                {"export"}};
+                                                                {"export"},
+                                                                {"deep", "contacts"},
+                                                                {"deep", "sms"},
+                                                                {"list", "--deep", "contacts"},
+                                                                {"export", "--deep"}};
 
 // A small generated phone in a folder every user may enter.
 class CommandLineTest : public ::testing::Test {
