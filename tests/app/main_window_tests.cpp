@@ -323,7 +323,7 @@ class MainWindowTests : public QObject {
         const fennaro::RecordStore& store = w.store();
         QVERIFY(!store.contactLists.contacts.empty());
         QVERIFY(!store.smsLists.threads.empty());
-        QVERIFY(!store.deletedSms.empty());
+        QVERIFY2(!store.deletedSms.empty(), store.deletedSmsText.c_str());
         QCOMPARE(
             w.tree()->GetItemText(w.messageItem()),
             QString("Message (%1)").arg(store.smsLists.threads.size() + store.deletedSms.size()));
