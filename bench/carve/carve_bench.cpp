@@ -19,73 +19,15 @@
 
 #include <sqlite3.h>
 
+#include "bench_jobs.h"
 #include "phone_generator.h"
 #include "readonly_db.h"
 #include "sqlite_parse.h"
 
 namespace {
 
+using namespace benchjobs;
 using Clock = std::chrono::steady_clock;
-
-struct Measure {
-    double seconds = 0;
-    size_t outputBytes = 0;
-    long peakKiB = 0;    // VmHWM: peak resident memory, mapped file pages included
-    long privateKiB = 0; // RssAnon at the end of the run: the process's own memory
-};
-
-// A "Name:   123 kB" field of /proc/self/status, in KiB.
-long statusField(const char* name) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(name, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(name));
-    }
-    return 0;
-}
-
-// Runs one measured job ("read", "read+rows", "contacts" or "sms") in a
-// fresh process of this program, so each has a peak memory of its own and
-// nothing of the generator; returns the best of `repeats` timings and the
-// highest peak.
-Measure measure(const std::string& job, const std::string& contacts, const std::string& sms,
-                int repeats = 3) {
-    Measure best;
-    best.seconds = 1e30;
-    for (int r = 0; r < repeats; ++r) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            std::exit(1);
-        pid_t pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            execl("/proc/self/exe", "bench_carve", "--job", job.c_str(), contacts.c_str(),
-                  sms.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char line[256] = {};
-        ssize_t n = read(fds[0], line, sizeof line - 1);
-        close(fds[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        double seconds = 0, bytes = 0;
-        long peak = 0, priv = 0;
-        if (n <= 0 || std::sscanf(line, "%lf %lf %ld %ld", &seconds, &bytes, &peak, &priv) != 4) {
-            std::fprintf(stderr, "job %s failed\n", job.c_str());
-            std::exit(1);
-        }
-        if (seconds < best.seconds) {
-            best.seconds = seconds;
-            best.outputBytes = size_t(bytes);
-        }
-        best.peakKiB = std::max(best.peakKiB, peak);
-        best.privateKiB = std::max(best.privateKiB, priv);
-    }
-    return best;
-}
 
 // Reads a whole file sequentially in 1 MiB blocks; returns its size.
 size_t sequentialRead(const std::string& path) {
@@ -144,30 +86,8 @@ int runJob(const std::string& job, const std::string& contacts, const std::strin
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (privateKiB == 0)
         privateKiB = statusField("RssAnon:");
-    std::printf("%.9f %zu %ld %ld\n", seconds, bytes, statusField("VmHWM:"), privateKiB);
+    reportJob(seconds, double(bytes), privateKiB);
     return 0;
-}
-
-// Generates (once, then reuses) a phone of the given size in dir.
-void ensurePhone(const std::string& dir, int contacts, int messages) {
-    std::string stamp = dir + "/done";
-    if (std::filesystem::exists(stamp))
-        return;
-    std::printf("generating %d contacts and %d messages in %s ...\n", contacts, messages,
-                dir.c_str());
-    std::fflush(stdout);
-    testdata::PhoneSpec spec;
-    spec.contacts = contacts;
-    spec.messages = messages;
-    spec.threads = std::max(1, messages / 50);
-    spec.deleteFraction = 1.0 / 3.0;
-    spec.seed = 7;
-    testdata::generatePhone(dir, spec);
-    std::ofstream(stamp) << "ok\n";
-}
-
-double mib(const std::string& path) {
-    return double(std::filesystem::file_size(path)) / 1048576.0;
 }
 
 struct Row {
@@ -192,15 +112,15 @@ void benchPhone(const std::string& dir, const char* label) {
     sequentialRead(sms);
 
     Row c{nullptr, {}, {}, mib(contacts)};
-    c.limit = measure("read", contacts, sms);
-    c.carve = measure("contacts", contacts, sms);
+    c.limit = measure("bench_carve", "read", contacts, sms);
+    c.carve = measure("bench_carve", "contacts", contacts, sms);
     std::string name = std::string("contacts ") + label;
     c.name = name.c_str();
     report(c);
 
     Row m{nullptr, {}, {}, mib(sms)};
-    m.limit = measure("read+rows", contacts, sms);
-    m.carve = measure("sms", contacts, sms);
+    m.limit = measure("bench_carve", "read+rows", contacts, sms);
+    m.carve = measure("bench_carve", "sms", contacts, sms);
     std::string name2 = std::string("messages ") + label;
     m.name = name2.c_str();
     report(m);
@@ -220,8 +140,8 @@ int main(int argc, char** argv) {
     int contacts = messages / 12; // about 50 MB of contacts per million messages
     std::string full = data + "/carve-" + std::to_string(messages);
     std::string half = data + "/carve-" + std::to_string(messages / 2);
-    ensurePhone(full, contacts, messages);
-    ensurePhone(half, contacts / 2, messages / 2);
+    ensureClassicPhone(full, contacts, messages);
+    ensureClassicPhone(half, contacts / 2, messages / 2);
 
     std::printf("peak = peak resident memory of a fresh process per run, mapped file pages "
                 "included; private = its own (anonymous) memory at the end of the run\n");

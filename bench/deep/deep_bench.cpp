@@ -17,71 +17,15 @@
 #include <fstream>
 #include <string>
 
+#include "bench_jobs.h"
 #include "deep_scan.h"
 #include "phone_generator.h"
 #include "sqlite_parse.h"
 
 namespace {
 
+using namespace benchjobs;
 using Clock = std::chrono::steady_clock;
-
-struct Measure {
-    double seconds = 0;
-    double outputBytes = 0;
-    long peakKiB = 0;    // VmHWM: peak resident memory, mapped file pages included
-    long privateKiB = 0; // RssAnon while the results are still held
-};
-
-// A "Name:   123 kB" field of /proc/self/status, in KiB.
-long statusField(const char* name) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(name, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(name));
-    }
-    return 0;
-}
-
-// Runs one job in a fresh process of this program (its own peak memory,
-// nothing of the generator); the best of `repeats` timings, the highest peak.
-Measure measure(const std::string& job, const std::string& contacts, const std::string& sms,
-                int repeats = 3) {
-    Measure best;
-    best.seconds = 1e30;
-    for (int r = 0; r < repeats; ++r) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            std::exit(1);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            execl("/proc/self/exe", "bench_deep", "--job", job.c_str(), contacts.c_str(),
-                  sms.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char line[256] = {};
-        const ssize_t n = read(fds[0], line, sizeof line - 1);
-        close(fds[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        Measure m;
-        if (n <= 0 || std::sscanf(line, "%lf %lf %ld %ld", &m.seconds, &m.outputBytes, &m.peakKiB,
-                                  &m.privateKiB) != 4) {
-            std::fprintf(stderr, "job %s failed\n", job.c_str());
-            std::exit(1);
-        }
-        if (m.seconds < best.seconds) {
-            best.seconds = m.seconds;
-            best.outputBytes = m.outputBytes;
-        }
-        best.peakKiB = std::max(best.peakKiB, m.peakKiB);
-        best.privateKiB = std::max(best.privateKiB, m.privateKiB);
-    }
-    return best;
-}
 
 // The child side of measure(): one engine run, its time, output and memory.
 int runJob(const std::string& job, const std::string& contacts, const std::string& sms) {
@@ -108,30 +52,8 @@ int runJob(const std::string& job, const std::string& contacts, const std::strin
         return 2;
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("%.9f %.0f %ld %ld\n", seconds, bytes, statusField("VmHWM:"), privateKiB);
+    reportJob(seconds, bytes, privateKiB);
     return 0;
-}
-
-// Generates (once, then reuses) a classic phone of the given size in dir.
-void ensurePhone(const std::string& dir, int contacts, int messages) {
-    const std::string stamp = dir + "/done";
-    if (std::filesystem::exists(stamp))
-        return;
-    std::printf("generating %d contacts and %d messages in %s ...\n", contacts, messages,
-                dir.c_str());
-    std::fflush(stdout);
-    testdata::PhoneSpec spec;
-    spec.contacts = contacts;
-    spec.messages = messages;
-    spec.threads = std::max(1, messages / 50);
-    spec.deleteFraction = 1.0 / 3.0;
-    spec.seed = 7;
-    testdata::generatePhone(dir, spec);
-    std::ofstream(stamp) << "ok\n";
-}
-
-double mib(const std::string& path) {
-    return double(std::filesystem::file_size(path)) / 1048576.0;
 }
 
 // The four runs of one phone, for both kinds of record.
@@ -147,14 +69,14 @@ PhoneRuns runPhone(const std::string& dir) {
     runs.contactsMiB = mib(contacts);
     runs.smsMiB = mib(sms);
     // Warm the page cache for every contender alike.
-    measure("scan-contacts", contacts, sms, 1);
-    measure("scan-sms", contacts, sms, 1);
-    runs.classicContacts = measure("classic-contacts", contacts, sms);
-    runs.deepContacts = measure("deep-contacts", contacts, sms);
-    runs.scanContacts = measure("scan-contacts", contacts, sms);
-    runs.classicSms = measure("classic-sms", contacts, sms);
-    runs.deepSms = measure("deep-sms", contacts, sms);
-    runs.scanSms = measure("scan-sms", contacts, sms);
+    measure("bench_deep", "scan-contacts", contacts, sms, 1);
+    measure("bench_deep", "scan-sms", contacts, sms, 1);
+    runs.classicContacts = measure("bench_deep", "classic-contacts", contacts, sms);
+    runs.deepContacts = measure("bench_deep", "deep-contacts", contacts, sms);
+    runs.scanContacts = measure("bench_deep", "scan-contacts", contacts, sms);
+    runs.classicSms = measure("bench_deep", "classic-sms", contacts, sms);
+    runs.deepSms = measure("bench_deep", "deep-sms", contacts, sms);
+    runs.scanSms = measure("bench_deep", "scan-sms", contacts, sms);
     return runs;
 }
 
@@ -193,8 +115,8 @@ int main(int argc, char** argv) {
     const int contacts = messages / 12;
     const std::string full = data + "/deep-" + std::to_string(messages);
     const std::string half = data + "/deep-" + std::to_string(messages / 2);
-    ensurePhone(full, contacts, messages);
-    ensurePhone(half, contacts / 2, messages / 2);
+    ensureClassicPhone(full, contacts, messages);
+    ensureClassicPhone(half, contacts / 2, messages / 2);
 
     std::printf("classic phone (secure_delete off, rollback journal); best of 3, fresh process "
                 "per run, warm cache\n");
