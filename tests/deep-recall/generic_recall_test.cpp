@@ -41,10 +41,6 @@ size_t knownWrongValues(const std::string& name) {
     // the end of its last value.
     if (name == "512_delete")
         return 1;
-    // A record carved from a freed cell whose last value is taken from bytes
-    // that were no longer its own after auto-vacuum moved pages.
-    if (name == "65536_vacuum_delete")
-        return 1;
     return 0;
 }
 
