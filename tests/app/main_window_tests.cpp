@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidgetItem>
+#include <sqlite3.h>
 
 #include "platform/file_ops.h"
 #include "records/contact_fields.h"
@@ -391,6 +392,39 @@ class MainWindowTests : public QObject {
         rig.pickedFolder = rig.outputRoot();
         w.onCommand(CMainDlg::IDC_RECOVER);
         QVERIFY(waitUntil([&] { return !w.workerRunning(); }));
+    }
+
+    // Texts of any bytes show without holding the window up: a name of
+    // 100,000 characters, invalid UTF-8, a body of nothing but line breaks.
+    void oddTexts() {
+        WindowRig rig;
+        const std::string phone = rig.programFolder() + "/demo-phone/";
+        const std::string longName(100000, 'N');
+        for (const auto& [db, sql] : std::vector<std::pair<std::string, std::string>>{
+                 {"contacts2.db", "UPDATE raw_contacts SET display_name = '" + longName +
+                                      "' WHERE _id = (SELECT MIN(_id) FROM raw_contacts);"
+                                      "UPDATE raw_contacts SET display_name = CAST(X'41FF80C3' "
+                                      "AS TEXT) WHERE _id = (SELECT MAX(_id) FROM raw_contacts);"},
+                 {"mmssms.db", "UPDATE sms SET body = char(10, 10, 13, 10, 10) WHERE _id = "
+                               "(SELECT MIN(_id) FROM sms);"}}) {
+            sqlite3* handle = nullptr;
+            QCOMPARE(sqlite3_open((phone + db).c_str(), &handle), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(handle);
+        }
+        CMainDlg& w = rig.open();
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        skin::CListViewCheck1* list = w.recordList();
+        bool sawLongName = false;
+        for (int row = 0; row < list->GetItemCount(); ++row) {
+            clickRow(list, row);
+            sawLongName = sawLongName || list->GetItemText(row, 0).startsWith("NNNN");
+        }
+        QVERIFY(sawLongName);
+        w.tree()->setCurrentItem(w.messageItem());
+        for (int row = 0; row < list->GetItemCount(); ++row)
+            clickRow(list, row);
+        QVERIFY(!w.grab().isNull());
     }
 
     // Pause holds the loading worker until Continue; Stop ends it early.
