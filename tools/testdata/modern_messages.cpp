@@ -16,13 +16,6 @@ namespace testdata {
 
 namespace {
 
-// The other party of one conversation.
-struct Party {
-    enum Kind { Contact, Service, Stranger } kind = Stranger;
-    Correspondent who; // for Contact, and the saved contact of a Service
-    std::string address;
-};
-
 // The messages on the phone as the generator knows them, to pick deletions from.
 class SavedMessages {
   public:
@@ -104,27 +97,12 @@ DatabaseTruth buildModernMessages(const std::string& path, const ModernPhoneSpec
     history.noteSchema();
     SavedMessages saved;
 
-    rng.shuffle(people);
-    size_t nextPerson = 0;
-    int nextService = 0;
+    PartyPicker picker(rng, std::move(people), services);
     std::vector<int64_t> threadIds;
     std::vector<Party> parties;
     int64_t threadNext = 1000;
     for (int t = 0; t < spec.threads; ++t) {
-        Party p;
-        const double r = rng.unit();
-        if (r < 0.75 && nextPerson < people.size()) {
-            p.kind = Party::Contact;
-            p.who = people[nextPerson++];
-            p.address = p.who.networkForm;
-        } else if (r < 0.88 && nextService < 8) {
-            p.kind = Party::Service;
-            p.address = makeServiceSender(nextService++);
-            if (auto code = services.find(p.address); code != services.end())
-                p.who.rawId = code->second;
-        } else {
-            p.address = makeUnknownNumber(rng, t);
-        }
+        Party p = picker.next(rng, t);
         Thread th;
         th.id = nextHistoryId(rng, threadNext);
         th.address = p.address;

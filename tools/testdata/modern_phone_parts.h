@@ -2,6 +2,7 @@
 // modern_contacts.cpp and modern_messages.cpp.
 #pragma once
 
+#include "conversation_party.h"
 #include "modern_phone.h"
 #include "random_source.h"
 #include "row_history.h"
@@ -13,13 +14,6 @@
 #include <vector>
 
 namespace testdata {
-
-// Someone messages can come from: a saved contact with a number.
-struct Correspondent {
-    int64_t rawId = 0;
-    std::string networkForm; // address of received messages
-    std::string typedForm;   // address of sent messages
-};
 
 // What the contacts side hands to the messages side.
 struct ContactsOutcome {

@@ -2,6 +2,7 @@
 
 #include "contacts_db_builder.h"
 #include "content_generator.h"
+#include "conversation_party.h"
 #include "page_inspector.h"
 #include "random_source.h"
 #include "sms_db_builder.h"
@@ -18,13 +19,6 @@
 namespace testdata {
 
 namespace {
-
-// Someone messages can come from: a saved contact with a number.
-struct Correspondent {
-    int64_t rawId = 0;
-    std::string networkForm; // address of received messages
-    std::string typedForm;   // address of sent messages
-};
 
 // Where each row of a table sits, to plan deletions that leave every leaf page
 // at least half full (so SQLite never rebalances a page and wipes freed cells)
@@ -177,40 +171,18 @@ std::vector<Correspondent> buildContacts(const std::string& path, const PhoneSpe
     return people;
 }
 
-// The other party of one conversation.
-struct Party {
-    enum Kind { Contact, Service, Stranger } kind = Stranger;
-    Correspondent who; // for Contact
-    std::string address;
-};
-
 // Builds mmssms.db with conversations with `people`, services (their messages name
 // the raw contact of a saved code in `services`) and strangers.
 void buildMessages(const std::string& path, const PhoneSpec& spec, RandomSource& rng,
                    std::vector<Correspondent> people,
                    const std::map<std::string, int64_t>& services, PhoneTruth& truth) {
     SmsDbBuilder builder(path, spec.smsOptions);
-    rng.shuffle(people);
-    size_t nextPerson = 0;
-    int nextService = 0;
+    PartyPicker picker(rng, std::move(people), services);
     std::vector<int64_t> threadIds;
     std::vector<Party> parties;
     int64_t threadNext = spec.firstId;
     for (int t = 0; t < spec.threads; ++t) {
-        Party p;
-        const double r = rng.unit();
-        if (r < 0.75 && nextPerson < people.size()) {
-            p.kind = Party::Contact;
-            p.who = people[nextPerson++];
-            p.address = p.who.networkForm;
-        } else if (r < 0.88 && nextService < 8) {
-            p.kind = Party::Service;
-            p.address = makeServiceSender(nextService++);
-            if (auto saved = services.find(p.address); saved != services.end())
-                p.who.rawId = saved->second;
-        } else {
-            p.address = makeUnknownNumber(rng, t);
-        }
+        Party p = picker.next(rng, t);
         Thread th;
         th.id = nextId(rng, threadNext);
         th.address = p.address;
