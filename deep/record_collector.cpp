@@ -492,40 +492,23 @@ void RecordCollector::dropLiveCarvings() {
     };
     VisitMarks marks;
     Candidate live;
-    std::string payload;
     for (size_t t = 0; t < m_tables.size(); ++t) {
         if (!tableHasCarvings[t])
             continue;
-        const TableInfo& table = m_tables[t];
         live.table = int(t);
-        walkBtree(m_current, table.rootPage, m_usable, marks,
-                  [&](uint32_t, ByteView view, const BtreeHeader& header) {
-                      if (header.type != kTableLeafPage)
-                          return;
-                      for (uint32_t i = 0; i < header.cellCount; ++i) {
-                          LeafCell cell;
-                          const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
-                          if (!parseLeafCell(view, at, m_usable, m_usable, &cell))
-                              continue;
-                          const uint8_t* bytes = view.data + cell.payloadOffset;
-                          size_t have = cell.localSize;
-                          if (cell.payloadSize > cell.localSize) {
-                              have = readPayload(view, cell.payloadOffset, cell.payloadSize,
-                                                 m_usable, &m_current, &payload);
-                              bytes = reinterpret_cast<const uint8_t*>(payload.data());
-                          }
-                          uint64_t key = 0;
-                          if (!mayEqualCarving(t, bytes, have))
-                              continue;
-                          if (payloadKey(int(t), bytes, have, &key) &&
-                              !std::binary_search(carvedKeys.begin(), carvedKeys.end(), key))
-                              continue;
-                          live.rowid = cell.rowid;
-                          live.record.assign(reinterpret_cast<const char*>(bytes), have);
-                          live.key = recordKey(int(t), live.record, live.rowid);
-                          dropMatches(live);
-                      }
-                  });
+        forEachTablePayload(m_current, m_tables[t].rootPage, m_usable, marks,
+                            [&](int64_t rowid, const uint8_t* bytes, size_t have) {
+                                uint64_t key = 0;
+                                if (!mayEqualCarving(t, bytes, have))
+                                    return;
+                                if (payloadKey(int(t), bytes, have, &key) &&
+                                    !std::binary_search(carvedKeys.begin(), carvedKeys.end(), key))
+                                    return;
+                                live.rowid = rowid;
+                                live.record.assign(reinterpret_cast<const char*>(bytes), have);
+                                live.key = recordKey(int(t), live.record, live.rowid);
+                                dropMatches(live);
+                            });
     }
 }
 

@@ -53,6 +53,22 @@ std::string utf16ToUtf8(const std::string& bytes, bool bigEndian) {
     return out;
 }
 
+namespace {
+
+// Gives a decoded value of column c what SQLite gives it when read: the rowid
+// for a NULL alias of it, a real for a whole number in a REAL column, UTF-8
+// for the text of a UTF-16 database.
+void finishValue(const TableInfo& table, int c, int64_t rowid, uint32_t textEncoding, Value* v) {
+    if (c == table.aliasColumn && v->isNull())
+        *v = Value::ofInteger(rowid);
+    if (table.columns[size_t(c)].affinity == Affinity::Real && v->kind == Value::Kind::Integer)
+        *v = Value::ofReal(double(v->integer));
+    if ((textEncoding == 2 || textEncoding == 3) && v->kind == Value::Kind::Text)
+        v->bytes = utf16ToUtf8(v->bytes, textEncoding == 3);
+}
+
+} // namespace
+
 void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
                    size_t bodyBytes, int64_t rowid, uint32_t textEncoding,
                    const std::vector<int>& columns, std::vector<Value>* values) {
@@ -73,12 +89,7 @@ void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8
             v = decodeValue(shape.types[size_t(c)], body + std::min<uint64_t>(offset, bodyBytes),
                             offset < bodyBytes ? bodyBytes - offset : 0);
         }
-        if (c == table.aliasColumn && v.isNull())
-            v = Value::ofInteger(rowid);
-        if (table.columns[size_t(c)].affinity == Affinity::Real && v.kind == Value::Kind::Integer)
-            v = Value::ofReal(double(v.integer));
-        if ((textEncoding == 2 || textEncoding == 3) && v.kind == Value::Kind::Text)
-            v.bytes = utf16ToUtf8(v.bytes, textEncoding == 3);
+        finishValue(table, c, rowid, textEncoding, &v);
     }
 }
 
@@ -124,12 +135,7 @@ bool pickColumns(const TableInfo& table, const uint8_t* payload, size_t payloadB
             v = decodeValue(types[c], body + std::min(at, bodyBytes),
                             at < bodyBytes ? bodyBytes - at : 0);
         }
-        if (c == table.aliasColumn && v.isNull())
-            v = Value::ofInteger(rowid);
-        if (table.columns[size_t(c)].affinity == Affinity::Real && v.kind == Value::Kind::Integer)
-            v = Value::ofReal(double(v.integer));
-        if ((textEncoding == 2 || textEncoding == 3) && v.kind == Value::Kind::Text)
-            v.bytes = utf16ToUtf8(v.bytes, textEncoding == 3);
+        finishValue(table, c, rowid, textEncoding, &v);
     }
     return true;
 }

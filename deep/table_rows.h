@@ -49,28 +49,11 @@ template <typename OnRow>
 void forEachTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize,
                      VisitMarks& marks, size_t maxColumns, OnRow&& onRow) {
     RecordShape shape;
-    std::string payload;
-    walkBtree(reader, root, usableSize, marks,
-              [&](uint32_t, ByteView view, const BtreeHeader& header) {
-                  if (header.type != kTableLeafPage)
-                      return;
-                  for (uint32_t i = 0; i < header.cellCount; ++i) {
-                      LeafCell cell;
-                      const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
-                      if (!parseLeafCell(view, at, usableSize, usableSize, &cell))
-                          continue;
-                      const uint8_t* bytes = view.data + cell.payloadOffset;
-                      size_t have = cell.localSize;
-                      if (cell.payloadSize > cell.localSize) {
-                          have = readPayload(view, cell.payloadOffset, cell.payloadSize, usableSize,
-                                             &reader, &payload);
-                          bytes = reinterpret_cast<const uint8_t*>(payload.data());
-                      }
-                      if (!parseRecordHeader(bytes, have, maxColumns, &shape))
-                          continue;
-                      onRow(cell.rowid, shape, bytes + shape.headerSize, have - shape.headerSize);
-                  }
-              });
+    forEachTablePayload(
+        reader, root, usableSize, marks, [&](int64_t rowid, const uint8_t* bytes, size_t have) {
+            if (parseRecordHeader(bytes, have, maxColumns, &shape))
+                onRow(rowid, shape, bytes + shape.headerSize, have - shape.headerSize);
+        });
 }
 
 // Turns a decoded record into the row SQLite would return: the rowid in the
