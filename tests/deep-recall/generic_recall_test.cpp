@@ -58,12 +58,12 @@ TEST_P(GenericRecall, FindsWhatSurvivesAndNothingElse) {
     ScratchDir dir("generic-" + name);
     const DatabaseTruth truth = generateGenericDatabase(
         (std::filesystem::path(dir.path()) / "any.db").string(), GetParam());
-    const auto before = folderContents(dir.path());
+    const auto before = folderSnapshot(dir.path());
     const Scan scan = scanAndScore(truth, name);
     ASSERT_EQ(scan.run.status, 0);
     ASSERT_TRUE(scan.output.wellFormed) << scan.output.error;
     expectPrecision(scan.score, knownWrongValues(name));
-    EXPECT_EQ(folderContents(dir.path()), before) << "the scan changed the files";
+    EXPECT_EQ(folderSnapshot(dir.path()), before) << "the scan changed the files";
     const std::string shortfall = recallShortfall(scan.score, name);
     if (!shortfall.empty())
         GTEST_SKIP() << "recall goal not met: " << shortfall;

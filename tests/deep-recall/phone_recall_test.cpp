@@ -61,7 +61,7 @@ TEST_P(PhoneRecall, FindsWhatSurvivesAndNothingElse) {
     const std::string kind = specName(GetParam());
     ScratchDir dir("phone-" + kind);
     const ModernPhoneTruth truth = generateModernPhone(dir.path(), GetParam());
-    const auto before = folderContents(dir.path());
+    const auto before = folderSnapshot(dir.path());
     std::string shortfall;
     for (const DatabaseTruth* db : {&truth.contacts, &truth.sms}) {
         const std::string label = kind + " " + std::filesystem::path(db->path).filename().string();
@@ -77,7 +77,7 @@ TEST_P(PhoneRecall, FindsWhatSurvivesAndNothingElse) {
         expectPrecision(scan.score);
         shortfall += recallShortfall(scan.score, label);
     }
-    EXPECT_EQ(folderContents(dir.path()), before) << "the scan changed the phone's files";
+    EXPECT_EQ(folderSnapshot(dir.path()), before) << "the scan changed the phone's files";
     if (!shortfall.empty())
         GTEST_SKIP() << "recall goal not met: " << shortfall;
 }

@@ -13,28 +13,6 @@ namespace deep_recall_test {
 
 using namespace testdata;
 
-ScratchDir::ScratchDir(const std::string& tag) {
-    m_path = (std::filesystem::temp_directory_path() /
-              ("fennaro-deep-recall-" + tag + "-" + std::to_string(getpid())))
-                 .string();
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
-std::map<std::string, std::string> folderContents(const std::string& dir) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        const std::vector<uint8_t> bytes = readWholeFile(entry.path().string());
-        files[entry.path().filename().string()].assign(bytes.begin(), bytes.end());
-    }
-    return files;
-}
-
 ProgramRun runRecover(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{FENNARO_RECOVER_PATH};
     argv.insert(argv.end(), arguments.begin(), arguments.end());

@@ -5,6 +5,7 @@
 #include "database_truth.h"
 #include "recall_score.h"
 #include "scan_output.h"
+#include "tests/support/temp_files.h"
 
 #include <map>
 #include <string>
@@ -16,19 +17,10 @@ namespace deep_recall_test {
 constexpr double kRecallGoal = 0.95;
 
 // A fresh folder under the system temp folder, removed on destruction.
-class ScratchDir {
-  public:
-    // Creates the folder, named after `tag` and the process id.
-    explicit ScratchDir(const std::string& tag);
-    ~ScratchDir();
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
+using ScratchDir = testfiles::TempDir;
 
 // Every file of a folder (name -> content), to prove a run changed nothing.
-std::map<std::string, std::string> folderContents(const std::string& dir);
+using testfiles::folderSnapshot;
 
 // One scan of a database: the run, its parsed output and its score.
 struct Scan {

@@ -20,17 +20,6 @@ const char* const kMessageTable =
     "CREATE TABLE msg(_id INTEGER PRIMARY KEY, address TEXT, body TEXT, date INTEGER,"
     " read INTEGER DEFAULT 0, score REAL, photo BLOB)";
 
-TempDir::TempDir() {
-    std::string templ = (fs::temp_directory_path() / "fennaro-deep-XXXXXX").string();
-    char* made = mkdtemp(templ.data());
-    m_path = made ? made : templ;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-}
-
 SqlDb::SqlDb(const std::string& path) {
     EXPECT_EQ(sqlite3_open(path.c_str(), &m_db), SQLITE_OK) << path;
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
@@ -340,25 +329,6 @@ Rows survivingRows(const std::string& file, const Rows& rows, uint32_t pageSize,
             found.insert({id, row});
     }
     return found;
-}
-
-std::map<std::string, std::string> folderSnapshot(const std::string& dir) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(dir))
-        files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
 } // namespace deeptest

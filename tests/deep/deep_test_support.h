@@ -4,6 +4,8 @@
 // checks every scan must pass.
 #pragma once
 
+#include "tests/support/temp_files.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -21,19 +23,10 @@ using fennaro::deep::Value;
 using Row = std::vector<Value>;
 using Rows = std::map<int64_t, Row>; // rowid -> values in column order
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
-};
+using testfiles::folderSnapshot;
+using testfiles::readFile;
+using testfiles::TempDir;
+using testfiles::writeFile;
 
 // A connection that writes a database the way a phone's provider does. It
 // never checkpoints on close, so a -wal stays as the phone leaves it.
@@ -99,8 +92,5 @@ Rows survivingRows(const std::string& file, const Rows& rows, uint32_t pageSize 
                    bool bodyOnly = false);
 
 // Every file of a folder (name -> bytes).
-std::map<std::string, std::string> folderSnapshot(const std::string& dir);
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
 
 } // namespace deeptest

@@ -6,20 +6,14 @@
 #include <string>
 
 #include "sqlite_parse.h"
+#include "tests/support/temp_files.h"
 
 namespace enginetest {
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
-};
+using testfiles::folderSnapshot;
+using testfiles::readFile;
+using testfiles::TempDir;
+using testfiles::writeFile;
 
 // One engine run of the given kind on the two paths; returns its text.
 inline std::string carve(ePaserType type, const std::string& contacts, const std::string& sms) {
@@ -27,12 +21,5 @@ inline std::string carve(ePaserType type, const std::string& contacts, const std
     engine.startParse(type);
     return engine.get_contacts_mem();
 }
-
-// Every file of a folder (name -> bytes).
-std::map<std::string, std::string> folderSnapshot(const std::string& dir);
-
-// The whole content of a file ("" when it cannot be read).
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
 
 } // namespace enginetest

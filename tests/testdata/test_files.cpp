@@ -9,19 +9,6 @@
 
 namespace testdata_test {
 
-ScratchDir::ScratchDir(const std::string& tag) {
-    m_path = (std::filesystem::temp_directory_path() /
-              ("fennaro-testdata-" + tag + "-" + std::to_string(getpid())))
-                 .string();
-    std::filesystem::remove_all(m_path);
-    std::filesystem::create_directories(m_path);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
 std::vector<uint8_t> fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include "tests/support/temp_files.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,19 +12,7 @@
 namespace testdata_test {
 
 // A fresh, empty folder under the system temp folder, removed again on destruction.
-class ScratchDir {
-  public:
-    // Creates the folder, named after `tag` and the process id.
-    explicit ScratchDir(const std::string& tag);
-    ~ScratchDir();
-    // The folder's path.
-    const std::string& path() const { return m_path; }
-    // A file name inside the folder.
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
-};
+using ScratchDir = testfiles::TempDir;
 
 // The whole content of a file (empty if unreadable).
 std::vector<uint8_t> fileBytes(const std::string& path);
