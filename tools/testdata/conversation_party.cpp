@@ -28,4 +28,19 @@ Party PartyPicker::next(RandomSource& rng, int index) {
     return p;
 }
 
+void addressMessage(const Party& p, bool received, Message& m) {
+    m.type = received ? 1 : 2;
+    if (p.kind == Party::Contact) {
+        m.address = received ? p.who.networkForm : p.who.typedForm;
+        if (received)
+            m.person = p.who.rawId;
+    } else if (p.kind == Party::Service) {
+        m.address = p.address;
+        if (p.who.rawId != 0)
+            m.person = p.who.rawId;
+    } else {
+        m.address = received ? p.address : p.address.substr(3);
+    }
+}
+
 } // namespace testdata

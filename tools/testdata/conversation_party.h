@@ -4,6 +4,7 @@
 #pragma once
 
 #include "random_source.h"
+#include "testdata_types.h"
 
 #include <cstdint>
 #include <map>
@@ -44,5 +45,11 @@ class PartyPicker {
     size_t m_nextPerson = 0;
     int m_nextService = 0;
 };
+
+// Sets a message of a conversation with p as it is stored: its type (1
+// received, 2 sent), the address in the form the phone keeps for that way
+// (strangers' numbers are typed without the country code) and, for a saved
+// sender, the raw contact it names.
+void addressMessage(const Party& p, bool received, Message& m);
 
 } // namespace testdata

@@ -122,19 +122,7 @@ DatabaseTruth buildModernMessages(const std::string& path, const ModernPhoneSpec
         m.id = nextHistoryId(rng, messageNext);
         m.threadId = threadIds[t];
         m.dateMs = date;
-        const bool received = p.kind == Party::Service || rng.chance(0.55);
-        m.type = received ? 1 : 2;
-        if (p.kind == Party::Contact) {
-            m.address = received ? p.who.networkForm : p.who.typedForm;
-            if (received)
-                m.person = p.who.rawId;
-        } else if (p.kind == Party::Service) {
-            m.address = p.address;
-            if (p.who.rawId != 0)
-                m.person = p.who.rawId;
-        } else {
-            m.address = received ? p.address : p.address.substr(3); // typed without +86
-        }
+        addressMessage(p, p.kind == Party::Service || rng.chance(0.55), m);
         m.body = p.kind == Party::Service ? makeServiceBody(rng, p.address) : makeBody(rng, true);
         builder.addMessage(m);
         saved.add(m.threadId, m.id);

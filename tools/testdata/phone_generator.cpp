@@ -207,21 +207,7 @@ void buildMessages(const std::string& path, const PhoneSpec& spec, RandomSource&
         m.id = nextId(rng, msgNext);
         m.threadId = threadIds[t];
         m.dateMs = date;
-        const bool received = p.kind == Party::Service || rng.chance(0.55);
-        m.type = received ? 1 : 2;
-        if (p.kind == Party::Contact) {
-            m.address = received ? p.who.networkForm : p.who.typedForm;
-            if (received)
-                m.person = p.who.rawId;
-        } else if (p.kind == Party::Service) {
-            m.address = p.address;
-            if (p.who.rawId != 0)
-                m.person = p.who.rawId;
-        } else if (p.kind == Party::Stranger && !received) {
-            m.address = p.address.substr(3); // typed without the country code
-        } else {
-            m.address = p.address;
-        }
+        addressMessage(p, p.kind == Party::Service || rng.chance(0.55), m);
         m.body = p.kind == Party::Service ? makeServiceBody(rng, p.address)
                                           : makeBody(rng, spec.longBodies);
         builder.addMessage(m);
