@@ -12,11 +12,9 @@ namespace fennaro::cli {
 int runCarveCommand(const Args& args) {
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "sms"))
         return printUsage();
-    if (!checkInputFiles({args[1], args[2]}))
-        return 1;
     // Other bytes carve to what the engine defines for them (nothing).
-    warnIfNotSqlite(args[1]);
-    warnIfNotSqlite(args[2]);
+    if (!checkDatabaseCopies(args[1], args[2]))
+        return 1;
     SqliteParse engine(args[1], args[2]);
     engine.startParse(args[0] == "contacts" ? ePaserContacts : ePaserSms);
     std::string text = engine.get_contacts_mem();

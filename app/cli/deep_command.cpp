@@ -21,11 +21,9 @@ void loadDeep(RecordStore& store, const std::string& contactsDb, const std::stri
 int runDeepCommand(const Args& args) {
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "sms"))
         return printUsage();
-    if (!checkInputFiles({args[1], args[2]}))
-        return 1;
     // Other bytes hold no record; the engine finds nothing in them.
-    warnIfNotSqlite(args[1]);
-    warnIfNotSqlite(args[2]);
+    if (!checkDatabaseCopies(args[1], args[2]))
+        return 1;
     const std::string text = args[0] == "contacts" ? deep::deepContactsText(args[1], args[2])
                                                    : deep::deepSmsText(args[1], args[2]);
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())

@@ -82,6 +82,14 @@ bool checkInputFiles(std::initializer_list<std::string> paths) {
     return allReadable;
 }
 
+bool checkDatabaseCopies(const std::string& contactsDb, const std::string& smsDb) {
+    if (!checkInputFiles({contactsDb, smsDb}))
+        return false;
+    warnIfNotSqlite(contactsDb);
+    warnIfNotSqlite(smsDb);
+    return true;
+}
+
 bool warnIfNotSqlite(const std::string& path) {
     OpenFile file{openForReading(path)};
     if (file.fd < 0)

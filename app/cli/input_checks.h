@@ -30,6 +30,11 @@ bool checkInputFiles(std::initializer_list<std::string> paths);
 // any bytes. Returns whether the header was there.
 bool warnIfNotSqlite(const std::string& path);
 
+// The checks of a command that reads the two database copies: both must be
+// readable (each bad one is named; false then), and copies that are no
+// SQLite database are named in a warning while the command goes on.
+bool checkDatabaseCopies(const std::string& contactsDb, const std::string& smsDb);
+
 // Checks that path is a folder this program may create entries in. Prints
 // the problem and returns false when it is missing, not a folder, or not
 // writable.

@@ -71,10 +71,8 @@ int runListCommand(const Args& words) {
     const Args args(words.begin() + (deepRun ? 1 : 0), words.end());
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "messages"))
         return printUsage();
-    if (!checkInputFiles({args[1], args[2]}))
+    if (!checkDatabaseCopies(args[1], args[2]))
         return 1;
-    warnIfNotSqlite(args[1]);
-    warnIfNotSqlite(args[2]);
     RecordStore store;
     if (deepRun)
         loadDeep(store, args[1], args[2]);
