@@ -1,17 +1,11 @@
 #include "acquire_worker.h"
 
-#include <thread>
-
 namespace fennaro {
 
 int acquireThreadProc(const AcquireJob& job) {
     const platform::StopSignal* stop = job.stop.get();
-    if (job.startDelay.count() > 0) {
-        if (!stop)
-            std::this_thread::sleep_for(job.startDelay);
-        else if (stop->waitFor(job.startDelay))
-            return 1;
-    }
+    if (!platform::waitOutDelay(stop, job.startDelay))
+        return 1;
     // The copy command does not make folders itself; one that cannot be made
     // only means that its copy will not arrive.
     prepareCopyFolders(job.paths);
@@ -20,12 +14,8 @@ int acquireThreadProc(const AcquireJob& job) {
             return 1;
         runHelperCommand(command, stop);
     }
-    if (!job.listener)
-        return 1;
-    if (stop)
-        stop->runUnlessRequested([&] { job.listener->acquireDone(); });
-    else
-        job.listener->acquireDone();
+    if (job.listener)
+        platform::reportUnlessStopped(stop, [&] { job.listener->acquireDone(); });
     return 1;
 }
 

@@ -323,19 +323,11 @@ DeepAcquireResult deepAcquire(const DeepAcquireJob& job) {
 
 int deepAcquireThreadProc(const DeepAcquireJob& job) {
     const platform::StopSignal* stop = job.stop.get();
-    if (job.startDelay.count() > 0) {
-        if (!stop)
-            std::this_thread::sleep_for(job.startDelay);
-        else if (stop->waitFor(job.startDelay))
-            return 1;
-    }
-    DeepAcquireResult result = deepAcquire(job);
-    if (!job.listener)
+    if (!platform::waitOutDelay(stop, job.startDelay))
         return 1;
-    if (stop)
-        stop->runUnlessRequested([&] { job.listener->deepAcquireDone(result); });
-    else
-        job.listener->deepAcquireDone(result);
+    DeepAcquireResult result = deepAcquire(job);
+    if (job.listener)
+        platform::reportUnlessStopped(stop, [&] { job.listener->deepAcquireDone(result); });
     return 1;
 }
 

@@ -1,5 +1,7 @@
 #include "stop_signal.h"
 
+#include <thread>
+
 namespace fennaro::platform {
 
 void StopSignal::request() {
@@ -20,6 +22,16 @@ bool StopSignal::waitFor(std::chrono::milliseconds time) const {
     if (time.count() <= 0)
         return m_requested;
     return m_changed.wait_for(lock, time, [this] { return m_requested; });
+}
+
+bool waitOutDelay(const StopSignal* stop, std::chrono::milliseconds delay) {
+    if (delay.count() <= 0)
+        return !(stop && stop->requested());
+    if (!stop) {
+        std::this_thread::sleep_for(delay);
+        return true;
+    }
+    return !stop->waitFor(delay);
 }
 
 } // namespace fennaro::platform

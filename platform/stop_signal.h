@@ -40,4 +40,18 @@ class StopSignal {
     bool m_requested = false;
 };
 
+// Waits out a worker's start delay; false when stop (which may be null) was
+// requested meanwhile.
+bool waitOutDelay(const StopSignal* stop, std::chrono::milliseconds delay);
+
+// Calls a worker's "done" action unless stop (which may be null) was
+// requested, with the guarantee of StopSignal::runUnlessRequested.
+template <typename Action>
+void reportUnlessStopped(const StopSignal* stop, Action&& action) {
+    if (stop)
+        stop->runUnlessRequested(action);
+    else
+        action();
+}
+
 } // namespace fennaro::platform
