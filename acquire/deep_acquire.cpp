@@ -2,7 +2,6 @@
 
 #include <map>
 #include <optional>
-#include <thread>
 
 #include "copy_manifest.h"
 #include "file_ops.h"
