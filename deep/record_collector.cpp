@@ -63,6 +63,37 @@ uint64_t mixValue(uint64_t hash, const Value& v) {
                     reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size());
 }
 
+// A sorted set of keys with a bit map in front: most keys asked for are not
+// in it, and the map (a few bits per key, small enough to stay in cache)
+// says so without the binary search's scattered reads.
+class KeySet {
+  public:
+    // Takes the keys (in any order).
+    explicit KeySet(std::vector<uint64_t> keys) : m_keys(std::move(keys)) {
+        std::sort(m_keys.begin(), m_keys.end());
+        size_t bits = 1 << 12;
+        while (bits < 16 * m_keys.size() && bits < (size_t(1) << 27))
+            bits <<= 1;
+        m_mask = bits - 1;
+        m_bits.assign(bits / 64, 0);
+        for (uint64_t key : m_keys) {
+            const uint64_t bit = (key >> 20) & m_mask;
+            m_bits[bit / 64] |= uint64_t(1) << (bit % 64);
+        }
+    }
+
+    bool contains(uint64_t key) const {
+        const uint64_t bit = (key >> 20) & m_mask;
+        return (m_bits[bit / 64] >> (bit % 64) & 1) != 0 &&
+               std::binary_search(m_keys.begin(), m_keys.end(), key);
+    }
+
+  private:
+    std::vector<uint64_t> m_keys;
+    std::vector<uint64_t> m_bits;
+    uint64_t m_mask = 0;
+};
+
 bool sameLoosely(const Value& a, const Value& b) {
     if (isFlag(a) || isFlag(b))
         return isFlag(a) && isFlag(b);
@@ -286,24 +317,24 @@ bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, con
 void RecordCollector::rowOf(const Candidate& candidate, std::vector<Value>* values) {
     // Decodes the stored record and completes it as SQLite would read it.
     const TableInfo& table = m_tables[size_t(candidate.table)];
-    const auto* bytes = reinterpret_cast<const uint8_t*>(candidate.record.data());
     values->clear();
-    if (parseRecordHeader(bytes, candidate.record.size(), table.columns.size(), &m_shape))
-        decodeRecordBody(m_shape, bytes + m_shape.headerSize,
-                         candidate.record.size() - m_shape.headerSize, values);
+    if (parseRecordHeader(candidate.bytes, candidate.size, table.columns.size(), &m_shape))
+        decodeRecordBody(m_shape, candidate.bytes + m_shape.headerSize,
+                         candidate.size - m_shape.headerSize, values);
     completeRow(table, candidate.rowid, m_encoding, values);
 }
 
-uint64_t RecordCollector::recordKey(int table, const std::string& record,
+uint64_t RecordCollector::recordKey(int table, const uint8_t* bytes, size_t size,
                                     std::optional<int64_t> rowid) {
     // From the bytes where it can be, else from the decoded row.
     uint64_t key = 0;
-    if (payloadKey(table, reinterpret_cast<const uint8_t*>(record.data()), record.size(), &key))
+    if (payloadKey(table, bytes, size, &key))
         return key;
     Candidate probe;
     probe.table = table;
     probe.rowid = rowid;
-    probe.record = record;
+    probe.bytes = bytes;
+    probe.size = size;
     std::vector<Value> values;
     rowOf(probe, &values);
     return valuesKey(table, values);
@@ -373,11 +404,16 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     if (!hasValue)
         return;
     const size_t body = size_t(std::min<uint64_t>(record.bodyBytes, record.shape->bodySize));
-    found.record.reserve(types.size() + 4 + body);
-    appendHeader(found.record, types);
-    found.record.append(reinterpret_cast<const char*>(record.body), body);
+    m_header.clear();
+    appendHeader(m_header, types);
+    uint8_t* bytes = m_arena.allocate(m_header.size() + body);
+    std::memcpy(bytes, m_header.data(), m_header.size());
+    if (body != 0)
+        std::memcpy(bytes + m_header.size(), record.body, body);
+    found.bytes = bytes;
+    found.size = m_header.size() + body;
     if (!bodyKey(record.table, types, record.body, body, &found.key))
-        found.key = recordKey(record.table, found.record, record.rowid);
+        found.key = recordKey(record.table, found.bytes, found.size, record.rowid);
 
     if (record.rowid) {
         if (known != m_byRowid.end()) {
@@ -453,26 +489,26 @@ void RecordCollector::dropLiveCarvings() {
     // Carvings shorter than their table are signed over their own length;
     // a live row is signed at each such length. A table with a carving
     // that cannot be signed is not sifted.
-    std::vector<uint64_t> carvedTexts;
+    std::vector<uint64_t> texts;
     std::vector<std::vector<size_t>> lengths(m_tables.size());
     std::vector<bool> sifted(m_tables.size(), true);
     std::vector<uint64_t> signatures;
     const std::vector<size_t> none;
-    for (uint32_t i : carved) {
-        const Candidate& c = m_candidates[i];
+    // In the order found, which is the order the arena holds them in.
+    for (const Candidate& c : m_candidates) {
         size_t columns = 0;
-        if (c.dropped)
+        if (c.rowid || c.dropped)
             continue;
-        const Signature kind = textSignature(reinterpret_cast<const uint8_t*>(c.record.data()),
-                                             c.record.size(), none, &signatures, &columns);
+        const Signature kind = textSignature(c.bytes, c.size, none, &signatures, &columns);
         if (kind == Signature::Signed) {
-            carvedTexts.push_back(signatures.back());
+            texts.push_back(signatures.back());
             lengths[size_t(c.table)].push_back(columns);
         } else if (kind == Signature::None) {
             sifted[size_t(c.table)] = false;
         }
     }
-    std::sort(carvedTexts.begin(), carvedTexts.end());
+    const KeySet carvedTexts(std::move(texts));
+    const KeySet carvedKeySet(carvedKeys);
     for (std::vector<size_t>& l : lengths) {
         std::sort(l.begin(), l.end());
         l.erase(std::unique(l.begin(), l.end()), l.end());
@@ -485,7 +521,7 @@ void RecordCollector::dropLiveCarvings() {
             columns != m_tables[t].columns.size())
             return true;
         for (uint64_t signature : signatures) {
-            if (std::binary_search(carvedTexts.begin(), carvedTexts.end(), signature))
+            if (carvedTexts.contains(signature))
                 return true;
         }
         return false;
@@ -502,11 +538,12 @@ void RecordCollector::dropLiveCarvings() {
                                 if (!mayEqualCarving(t, bytes, have))
                                     return;
                                 if (payloadKey(int(t), bytes, have, &key) &&
-                                    !std::binary_search(carvedKeys.begin(), carvedKeys.end(), key))
+                                    !carvedKeySet.contains(key))
                                     return;
                                 live.rowid = rowid;
-                                live.record.assign(reinterpret_cast<const char*>(bytes), have);
-                                live.key = recordKey(int(t), live.record, live.rowid);
+                                live.bytes = bytes;
+                                live.size = have;
+                                live.key = recordKey(int(t), bytes, have, live.rowid);
                                 dropMatches(live);
                             });
     }
@@ -563,10 +600,9 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
         if (columns.empty()) {
             rowOf(*c, &r.values);
         } else {
-            const auto* bytes = reinterpret_cast<const uint8_t*>(c->record.data());
             const TableInfo& table = m_tables[size_t(c->table)];
-            if (!pickColumns(table, bytes, c->record.size(), c->rowid.value_or(0), m_encoding,
-                             columns, &r.values))
+            if (!pickColumns(table, c->bytes, c->size, c->rowid.value_or(0), m_encoding, columns,
+                             &r.values))
                 r.values.assign(columns.size(), Value::null());
             if (table.aliasColumn >= 0 && !c->rowid) {
                 for (size_t k = 0; k < columns.size(); ++k) {
@@ -575,9 +611,11 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
                 }
             }
         }
-        std::string().swap(c->record);
         records.push_back(std::move(r));
     }
+    // The bytes of every record go at once now the values are read.
+    std::vector<Candidate>().swap(m_candidates);
+    m_arena.clear();
     return records;
 }
 

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "byte_arena.h"
 #include "record_sink.h"
 #include "schema_reader.h"
 
@@ -38,7 +39,9 @@ class RecordCollector : public RecordSink {
         std::optional<int64_t> rowid;
         // The record as found: its header (rebuilt when the cell lost its
         // first bytes), then its body, shorter when an overflow chain was cut.
-        std::string record;
+        // Kept in the arena (a live row's in the page it is read from).
+        const uint8_t* bytes = nullptr;
+        size_t size = 0;
         uint64_t key = 0; // of the row's values, small flags and NULLs alike
         Evidence evidence = Evidence::DamagedCell;
         uint32_t rank = 0;
@@ -53,7 +56,7 @@ class RecordCollector : public RecordSink {
     bool better(const Candidate& a, const Candidate& b) const;
     bool sameRow(const Candidate& a, const Candidate& b);
     void rowOf(const Candidate& candidate, std::vector<Value>* values);
-    uint64_t recordKey(int table, const std::string& record, std::optional<int64_t> rowid);
+    uint64_t recordKey(int table, const uint8_t* bytes, size_t size, std::optional<int64_t> rowid);
     uint64_t valuesKey(int table, const std::vector<Value>& values) const;
     bool payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key);
     enum class Signature : uint8_t { Signed, Cut, None };
@@ -85,6 +88,8 @@ class RecordCollector : public RecordSink {
     uint32_t m_usable;
     uint32_t m_encoding;
     std::vector<Candidate> m_candidates;
+    ByteArena m_arena;
+    std::string m_header; // a record header being rebuilt
     std::unordered_map<TableRowid, size_t, TableRowidHash> m_byRowid;
     std::unordered_set<TableRowid, TableRowidHash> m_liveRowids;
     std::vector<bool> m_wanted;
