@@ -31,6 +31,36 @@ size_t recordEnd(size_t payloadStart, uint64_t payloadSize, uint32_t usable) {
     return payloadStart + local + (payloadSize > local ? 4 : 0);
 }
 
+// Where the bytes an interior page may have kept from an earlier life end.
+// Its content area, listed cells and freeblocks are its own. So are the
+// cells it freed at the start of its content area: freeing one moves the
+// content start past it but leaves a freeblock header on its first bytes
+// (the next freeblock, or 0, and a size reaching the old boundary). Such a
+// header proves the content area once began there, and every byte from
+// there to the page end was then one of this page's cells, so no older cell
+// lies whole above it.
+size_t interiorLeftoversEnd(ByteView page, const BtreeHeader& header, size_t usable) {
+    const size_t floor = header.pointerArrayEnd;
+    size_t end = std::min<size_t>(header.contentStart, usable);
+    for (uint32_t i = 0; i < header.cellCount; ++i) {
+        const size_t at = page.u16(header.pointerArray + 2 * size_t(i));
+        if (at >= floor)
+            end = std::min(end, at);
+    }
+    if (header.firstFreeblock >= floor)
+        end = std::min<size_t>(end, header.firstFreeblock);
+    // Freed cells below the boundary, nearest first; each one found moves
+    // the boundary down to its start.
+    for (size_t at = end; at-- > floor;) {
+        if (at + 4 > end)
+            continue;
+        const size_t next = page.u16(at);
+        if (page.u16(at + 2) == end - at && (next == 0 || (next >= end && next + 4 <= usable)))
+            end = at;
+    }
+    return end;
+}
+
 } // namespace
 
 PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink)
@@ -103,7 +133,7 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
 void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int table,
                                const VersionInfo& version) {
     // Whole cells only: the freeblocks of an interior page held interior cells.
-    const size_t gapEnd = std::min<size_t>({header.contentStart, m_usable, page.size});
+    const size_t gapEnd = interiorLeftoversEnd(page, header, std::min<size_t>(m_usable, page.size));
     size_t at = header.pointerArrayEnd;
     Located& found = m_found;
     while (at + 4 <= gapEnd) {

@@ -33,17 +33,6 @@ GenericDbSpec genericCase(int pageSize, bool autoVacuum, bool secureDelete, Jour
     return spec;
 }
 
-// Engine faults known and not yet mended, by case: rows reported with a wrong
-// value. Each is one row; the checks still fail should there be more.
-size_t knownWrongValues(const std::string& name) {
-    // An old leaf cell found in the unused space of a page that became the
-    // table's interior root: an interior cell written there later overwrote
-    // the end of its last value.
-    if (name == "512_delete")
-        return 1;
-    return 0;
-}
-
 } // namespace
 
 namespace testdata {
@@ -62,7 +51,7 @@ TEST_P(GenericRecall, FindsWhatSurvivesAndNothingElse) {
     const Scan scan = scanAndScore(truth, name);
     ASSERT_EQ(scan.run.status, 0);
     ASSERT_TRUE(scan.output.wellFormed) << scan.output.error;
-    expectPrecision(scan.score, knownWrongValues(name));
+    expectPrecision(scan.score);
     EXPECT_EQ(folderSnapshot(dir.path()), before) << "the scan changed the files";
     const std::string shortfall = recallShortfall(scan.score, name);
     if (!shortfall.empty())

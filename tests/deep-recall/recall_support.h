@@ -33,13 +33,10 @@ struct Scan {
 // under `label` so the figures show in the test log.
 Scan scanAndScore(const testdata::DatabaseTruth& truth, const std::string& label);
 
-// Checks the precision goals on a score (non-fatal failures), and that a row
-// reported under its rowid is a row its table had, with the values of one of
-// its versions.
-// Expects no precision fault at all, but for knownWrongValues rows with a
-// wrong value: an engine fault that is known, named where it is allowed, and
-// must not grow.
-void expectPrecision(const testdata::RecallScore& score, size_t knownWrongValues = 0);
+// Checks the precision goals on a score (non-fatal failures): no precision
+// fault at all, and a row reported under its rowid is a row its table had,
+// with the values of one of its versions.
+void expectPrecision(const testdata::RecallScore& score);
 
 // "" when the recall goal is met, else a line with the measured figures.
 std::string recallShortfall(const testdata::RecallScore& score, const std::string& label);
