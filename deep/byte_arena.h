@@ -39,6 +39,15 @@ class ByteArena {
         return at;
     }
 
+    // Takes over the strings of another arena; they keep their places.
+    void absorb(ByteArena&& other) {
+        for (auto& chunk : other.m_chunks)
+            m_chunks.push_back(std::move(chunk));
+        other.m_chunks.clear();
+        other.m_current = nullptr;
+        other.m_used = 0;
+    }
+
     // Frees every string at once.
     void clear() {
         m_chunks.clear();

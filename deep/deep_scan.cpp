@@ -8,6 +8,7 @@
 #include "page_history.h"
 #include "record_collector.h"
 #include "scan_selection.h"
+#include "side_task.h"
 
 namespace fennaro::deep {
 
@@ -20,6 +21,9 @@ constexpr uint32_t kJournalRank = 1;
 constexpr uint32_t kOldWalRank = 2;
 constexpr uint32_t kMainRank = 3;
 constexpr uint32_t kWalRankBase = 4;
+
+// Below this many pages a second thread costs more than it saves.
+constexpr uint32_t kPagesWorthASecondThread = 2048;
 
 RecordSource sourceOf(FileKind file) {
     return file == FileKind::Main  ? RecordSource::Main
@@ -59,6 +63,8 @@ class DeepScan {
         if (!m_files.journalLog.pages.empty())
             m_journalOwners = pageOwners(m_beforeJournal, tables, otherRoots, usable, encoding);
         m_freeList = freeListPages(m_current, usable);
+        m_wanted = wanted;
+        m_columns = columns;
         m_collector.select(std::move(wanted), std::move(columns));
     }
 
@@ -71,11 +77,31 @@ class DeepScan {
     }
 
   private:
-    // Every page of the current state: free space of live leaves, free-list
-    // pages, and leaves no tree reaches any more.
+    // Every page of the current state: the lower half here, the upper half
+    // on a second thread with a collector of its own, whose finds then
+    // follow ours as if one thread had carved them all.
     void carveCurrentState() {
+        const uint32_t pages = m_current.pageCount();
+        if (pages < kPagesWorthASecondThread || !SideTask::worthwhile()) {
+            carveCurrentPages(1, pages, m_carver, m_collector);
+            return;
+        }
+        const uint32_t half = pages / 2;
+        RecordCollector upperFinds(m_tables, m_current, m_state.usableSize, m_state.textEncoding);
+        upperFinds.select(m_wanted, m_columns);
+        PageCarver upperCarver(m_tables, m_state.usableSize, upperFinds);
+        SideTask upper([&] { carveCurrentPages(half + 1, pages, upperCarver, upperFinds); });
+        carveCurrentPages(1, half, m_carver, m_collector);
+        upper.join();
+        m_collector.absorb(std::move(upperFinds));
+    }
+
+    // Pages first to last of the current state: free space of live leaves,
+    // free-list pages, and leaves no tree reaches any more.
+    void carveCurrentPages(uint32_t first, uint32_t last, PageCarver& carver,
+                           RecordCollector& collector) const {
         const uint32_t usable = m_state.usableSize;
-        for (uint32_t page = 1; page <= m_current.pageCount(); ++page) {
+        for (uint32_t page = first; page >= first && page <= last; ++page) {
             PageLocation location;
             if (!m_current.locate(page, &location))
                 continue;
@@ -96,22 +122,22 @@ class DeepScan {
             BtreeHeader header;
             const bool btree = readBtreeHeader(view, page, usable, &header);
             if (owner >= 0) {
-                if (!m_collector.wants(owner))
+                if (!collector.wants(owner))
                     continue;
                 if (btree && header.type == kTableLeafPage)
-                    m_carver.carveLeaf(view, header, owner, false, version);
+                    carver.carveLeaf(view, header, owner, false, version);
                 else if (btree && header.type == kTableInteriorPage)
-                    m_carver.carveInterior(view, header, owner, version);
+                    carver.carveInterior(view, header, owner, version);
             } else if (owner == kOtherTree) {
                 continue;
             } else if (free == 1) {
                 const size_t listed = 8 + 4 * size_t(std::min(view.u32(4), usable / 4 - 2));
-                m_carver.scanFreeBytes(view, listed, usable, version);
+                carver.scanFreeBytes(view, listed, usable, version);
             } else if (btree && header.type == kTableLeafPage) {
-                carveLooseLeaf(view, header, version,
+                carveLooseLeaf(carver, view, header, version,
                                {ownerIn(m_mainOwners, page), ownerIn(m_journalOwners, page)});
             } else if (free == 2 && !btree) {
-                m_carver.scanFreeBytes(view, 0, usable, version);
+                carver.scanFreeBytes(view, 0, usable, version);
             }
         }
     }
@@ -208,7 +234,7 @@ class DeepScan {
         if (!view.data || !readBtreeHeader(view, version.page, m_state.usableSize, &header))
             return;
         if (header.type == kTableLeafPage) {
-            carveLooseLeaf(view, header, version, owners);
+            carveLooseLeaf(m_carver, view, header, version, owners);
         } else if (header.type == kTableInteriorPage) {
             auto owner = std::find_if(owners.begin(), owners.end(), [](int o) { return o >= 0; });
             m_carver.carveInterior(view, header, owner == owners.end() ? -1 : *owner, version);
@@ -217,15 +243,15 @@ class DeepScan {
 
     // A table leaf whose owner at its moment is not certain: the listed
     // cells decide between the candidate owners, or pick a table by shape.
-    void carveLooseLeaf(ByteView view, const BtreeHeader& header, const VersionInfo& version,
-                        const std::vector<int>& owners) {
+    void carveLooseLeaf(PageCarver& carver, ByteView view, const BtreeHeader& header,
+                        const VersionInfo& version, const std::vector<int>& owners) const {
         std::vector<int> candidates;
         for (int owner : owners) {
             if (owner >= 0)
                 candidates.push_back(owner);
         }
-        const int table = m_carver.attributeLeaf(view, header, candidates);
-        m_carver.carveLeaf(view, header, table, true, version);
+        const int table = carver.attributeLeaf(view, header, candidates);
+        carver.carveLeaf(view, header, table, true, version);
     }
 
     const DatabaseState& m_state;
@@ -239,6 +265,8 @@ class DeepScan {
     PageCarver m_carver;
     std::vector<int> m_currentOwners, m_mainOwners, m_journalOwners;
     std::vector<uint8_t> m_freeList;
+    std::vector<bool> m_wanted;
+    std::vector<std::vector<int>> m_columns;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "btree_page.h"
+#include "side_task.h"
 #include "table_rows.h"
 
 namespace fennaro::deep {
@@ -233,13 +234,14 @@ RecordCollector::Signature RecordCollector::textSignature(const uint8_t* payload
     return Signature::Signed;
 }
 
-bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key) {
+bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key,
+                                 std::vector<uint64_t>& types) const {
     // The header's serial types, then bodyKey over the body behind them.
     uint64_t headerSize = 0;
     const int n = readVarint(payload, have, &headerSize);
     if (n == 0 || headerSize > have)
         return false;
-    m_types.clear();
+    types.clear();
     for (size_t at = size_t(n); at < headerSize;) {
         uint64_t type = payload[at];
         int m = 1;
@@ -248,10 +250,10 @@ bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have,
             if (m == 0)
                 return false;
         }
-        m_types.push_back(type);
+        types.push_back(type);
         at += size_t(m);
     }
-    return bodyKey(table, m_types, payload + headerSize, have - size_t(headerSize), key);
+    return bodyKey(table, types, payload + headerSize, have - size_t(headerSize), key);
 }
 
 bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, const uint8_t* body,
@@ -314,43 +316,43 @@ bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, con
     return true;
 }
 
-void RecordCollector::rowOf(const Candidate& candidate, std::vector<Value>* values) {
+void RecordCollector::rowOf(const Candidate& candidate, RecordShape* scratch,
+                            std::vector<Value>* values) const {
     // Decodes the stored record and completes it as SQLite would read it.
     const TableInfo& table = m_tables[size_t(candidate.table)];
     values->clear();
-    if (parseRecordHeader(candidate.bytes, candidate.size, table.columns.size(), &m_shape))
-        decodeRecordBody(m_shape, candidate.bytes + m_shape.headerSize,
-                         candidate.size - m_shape.headerSize, values);
+    if (parseRecordHeader(candidate.bytes, candidate.size, table.columns.size(), scratch))
+        decodeRecordBody(*scratch, candidate.bytes + scratch->headerSize,
+                         candidate.size - scratch->headerSize, values);
     completeRow(table, candidate.rowid, m_encoding, values);
 }
 
 uint64_t RecordCollector::recordKey(int table, const uint8_t* bytes, size_t size,
-                                    std::optional<int64_t> rowid) {
+                                    std::optional<int64_t> rowid, Scratch& scratch) const {
     // From the bytes where it can be, else from the decoded row.
     uint64_t key = 0;
-    if (payloadKey(table, bytes, size, &key))
+    if (payloadKey(table, bytes, size, &key, scratch.types))
         return key;
     Candidate probe;
     probe.table = table;
     probe.rowid = rowid;
     probe.bytes = bytes;
     probe.size = size;
-    std::vector<Value> values;
-    rowOf(probe, &values);
-    return valuesKey(table, values);
+    rowOf(probe, &scratch.shape, &scratch.rowA);
+    return valuesKey(table, scratch.rowA);
 }
 
-bool RecordCollector::sameRow(const Candidate& a, const Candidate& b) {
+bool RecordCollector::sameRow(const Candidate& a, const Candidate& b, Scratch& scratch) const {
     // Equal but for the rowid column and flags.
     if (a.table != b.table || a.key != b.key)
         return false;
-    rowOf(a, &m_rowA);
-    rowOf(b, &m_rowB);
-    if (m_rowA.size() != m_rowB.size())
+    rowOf(a, &scratch.shape, &scratch.rowA);
+    rowOf(b, &scratch.shape, &scratch.rowB);
+    if (scratch.rowA.size() != scratch.rowB.size())
         return false;
     const int alias = m_tables[size_t(a.table)].aliasColumn;
-    for (size_t i = 0; i < m_rowA.size(); ++i) {
-        if (int(i) != alias && !sameLoosely(m_rowA[i], m_rowB[i]))
+    for (size_t i = 0; i < scratch.rowA.size(); ++i) {
+        if (int(i) != alias && !sameLoosely(scratch.rowA[i], scratch.rowB[i]))
             return false;
     }
     return true;
@@ -413,7 +415,7 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     found.bytes = bytes;
     found.size = m_header.size() + body;
     if (!bodyKey(record.table, types, record.body, body, &found.key))
-        found.key = recordKey(record.table, found.bytes, found.size, record.rowid);
+        found.key = recordKey(record.table, found.bytes, found.size, record.rowid, m_scratch);
 
     if (record.rowid) {
         if (known != m_byRowid.end()) {
@@ -426,6 +428,29 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     }
     // Copies of one carving are merged at the end, all at once.
     m_candidates.push_back(std::move(found));
+}
+
+void RecordCollector::absorb(RecordCollector&& other) {
+    // The other's records follow ours; a row both found keeps the better copy,
+    // ours when they are as good, as add() would have decided.
+    m_arena.absorb(std::move(other.m_arena));
+    m_liveRowids.merge(other.m_liveRowids);
+    m_candidates.reserve(m_candidates.size() + other.m_candidates.size());
+    for (Candidate& c : other.m_candidates) {
+        if (c.rowid) {
+            const TableRowid key{c.table, *c.rowid};
+            auto known = m_byRowid.find(key);
+            if (known != m_byRowid.end()) {
+                if (better(c, m_candidates[known->second]))
+                    m_candidates[known->second] = c;
+                continue;
+            }
+            m_byRowid.emplace(key, m_candidates.size());
+        }
+        m_candidates.push_back(c);
+    }
+    other.m_candidates.clear();
+    other.m_byRowid.clear();
 }
 
 void RecordCollector::dropLiveCarvings() {
@@ -460,7 +485,7 @@ void RecordCollector::dropLiveCarvings() {
         for (size_t i = run + 1; i < end; ++i) {
             for (size_t j = run; j < i && !m_candidates[carved[i]].dropped; ++j) {
                 if (!m_candidates[carved[j]].dropped &&
-                    sameRow(m_candidates[carved[j]], m_candidates[carved[i]]))
+                    sameRow(m_candidates[carved[j]], m_candidates[carved[i]], m_scratch))
                     m_candidates[carved[i]].dropped = true;
             }
         }
@@ -470,17 +495,19 @@ void RecordCollector::dropLiveCarvings() {
     carvedKeys.reserve(carved.size());
     for (uint32_t i : carved)
         carvedKeys.push_back(m_candidates[i].key);
-    auto dropMatches = [&](const Candidate& reference) {
+    // Calls drop(i) for every carving i that equals reference.
+    auto matches = [&](const Candidate& reference, Scratch& scratch, auto&& drop) {
         auto [from, to] = std::equal_range(carvedKeys.begin(), carvedKeys.end(), reference.key);
         for (auto it = from; it != to; ++it) {
-            Candidate& other = m_candidates[carved[size_t(it - carvedKeys.begin())]];
-            if (&other != &reference && !other.dropped && sameRow(other, reference))
-                other.dropped = true;
+            const uint32_t i = carved[size_t(it - carvedKeys.begin())];
+            const Candidate& other = m_candidates[i];
+            if (&other != &reference && !other.dropped && sameRow(other, reference, scratch))
+                drop(i);
         }
     };
     for (const Candidate& c : m_candidates) {
         if (c.rowid)
-            dropMatches(c);
+            matches(c, m_scratch, [&](uint32_t i) { m_candidates[i].dropped = true; });
     }
 
     // Live rows are sifted by their texts, which costs a look at the header
@@ -514,38 +541,101 @@ void RecordCollector::dropLiveCarvings() {
         l.erase(std::unique(l.begin(), l.end()), l.end());
     }
     // Whether a live record may equal a carving: its signatures meet theirs.
-    auto mayEqualCarving = [&](size_t t, const uint8_t* bytes, size_t have) {
+    auto mayEqualCarving = [&](size_t t, const uint8_t* bytes, size_t have,
+                               std::vector<uint64_t>& itsSignatures) {
         size_t columns = 0;
         if (!sifted[t] ||
-            textSignature(bytes, have, lengths[t], &signatures, &columns) != Signature::Signed ||
+            textSignature(bytes, have, lengths[t], &itsSignatures, &columns) != Signature::Signed ||
             columns != m_tables[t].columns.size())
             return true;
-        for (uint64_t signature : signatures) {
+        for (uint64_t signature : itsSignatures) {
             if (carvedTexts.contains(signature))
                 return true;
         }
         return false;
     };
+    // The leaves of each table with carvings are shared out between two
+    // threads for a big table; what they find equal is dropped after both.
+    auto siftLeaves = [&](size_t t, const uint32_t* leaves, size_t count, Scratch& scratch,
+                          std::vector<uint32_t>& equal) {
+        Candidate live;
+        live.table = int(t);
+        std::string payload;
+        BtreeHeader header;
+        for (size_t k = 0; k < count; ++k) {
+            const ByteView view = m_current.page(leaves[k]);
+            if (!view.data || !readBtreeHeader(view, leaves[k], m_usable, &header))
+                continue;
+            forEachLeafPayload(m_current, view, header, m_usable, payload,
+                               [&](int64_t rowid, const uint8_t* bytes, size_t have) {
+                                   uint64_t key = 0;
+                                   if (!mayEqualCarving(t, bytes, have, scratch.signatures))
+                                       return;
+                                   if (payloadKey(int(t), bytes, have, &key, scratch.types) &&
+                                       !carvedKeySet.contains(key))
+                                       return;
+                                   live.rowid = rowid;
+                                   live.bytes = bytes;
+                                   live.size = have;
+                                   live.key = recordKey(int(t), bytes, have, rowid, scratch);
+                                   matches(live, scratch, [&](uint32_t i) { equal.push_back(i); });
+                               });
+        }
+    };
     VisitMarks marks;
-    Candidate live;
+    std::vector<uint32_t> leaves, equal, upperEqual;
     for (size_t t = 0; t < m_tables.size(); ++t) {
         if (!tableHasCarvings[t])
             continue;
-        live.table = int(t);
-        forEachTablePayload(m_current, m_tables[t].rootPage, m_usable, marks,
-                            [&](int64_t rowid, const uint8_t* bytes, size_t have) {
-                                uint64_t key = 0;
-                                if (!mayEqualCarving(t, bytes, have))
-                                    return;
-                                if (payloadKey(int(t), bytes, have, &key) &&
-                                    !carvedKeySet.contains(key))
-                                    return;
-                                live.rowid = rowid;
-                                live.bytes = bytes;
-                                live.size = have;
-                                live.key = recordKey(int(t), bytes, have, live.rowid);
-                                dropMatches(live);
-                            });
+        leaves.clear();
+        walkBtree(m_current, m_tables[t].rootPage, m_usable, marks,
+                  [&](uint32_t page, ByteView, const BtreeHeader& header) {
+                      if (header.type == kTableLeafPage)
+                          leaves.push_back(page);
+                  });
+        const size_t half = leaves.size() / 2;
+        if (leaves.size() >= 256 && SideTask::worthwhile()) {
+            Scratch upperScratch;
+            SideTask upper([&] {
+                siftLeaves(t, leaves.data() + half, leaves.size() - half, upperScratch, upperEqual);
+            });
+            siftLeaves(t, leaves.data(), half, m_scratch, equal);
+            upper.join();
+        } else {
+            siftLeaves(t, leaves.data(), leaves.size(), m_scratch, equal);
+        }
+        for (const std::vector<uint32_t>* found : {&equal, &upperEqual}) {
+            for (uint32_t i : *found)
+                m_candidates[i].dropped = true;
+        }
+        equal.clear();
+        upperEqual.clear();
+    }
+}
+
+void RecordCollector::report(const Candidate& c, RecordShape* scratch, RecoveredRecord* out) const {
+    // The record as the report gives it: place, rowid and the chosen columns.
+    RecoveredRecord& r = *out;
+    r.table = m_tables[size_t(c.table)].name;
+    r.rowid = c.rowid;
+    r.source = c.source;
+    r.page = c.page;
+    r.offset = c.offset;
+    if (c.frame != 0)
+        r.frame = c.frame;
+    const std::vector<int>& columns = m_columns[size_t(c.table)];
+    if (columns.empty()) {
+        rowOf(c, scratch, &r.values);
+        return;
+    }
+    const TableInfo& table = m_tables[size_t(c.table)];
+    if (!pickColumns(table, c.bytes, c.size, c.rowid.value_or(0), m_encoding, columns, &r.values))
+        r.values.assign(columns.size(), Value::null());
+    if (table.aliasColumn >= 0 && !c.rowid) {
+        for (size_t k = 0; k < columns.size(); ++k) {
+            if (columns[k] == table.aliasColumn)
+                r.values[k] = Value::null();
+        }
     }
 }
 
@@ -585,33 +675,20 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
                   [](const Candidate* a, const Candidate* b) { return *a->rowid < *b->rowid; });
     }
     kept.swap(sorted);
-    std::vector<RecoveredRecord> records;
-    records.reserve(kept.size());
-    for (Candidate* c : kept) {
-        RecoveredRecord r;
-        r.table = m_tables[size_t(c->table)].name;
-        r.rowid = c->rowid;
-        r.source = c->source;
-        r.page = c->page;
-        r.offset = c->offset;
-        if (c->frame != 0)
-            r.frame = c->frame;
-        const std::vector<int>& columns = m_columns[size_t(c->table)];
-        if (columns.empty()) {
-            rowOf(*c, &r.values);
-        } else {
-            const TableInfo& table = m_tables[size_t(c->table)];
-            if (!pickColumns(table, c->bytes, c->size, c->rowid.value_or(0), m_encoding, columns,
-                             &r.values))
-                r.values.assign(columns.size(), Value::null());
-            if (table.aliasColumn >= 0 && !c->rowid) {
-                for (size_t k = 0; k < columns.size(); ++k) {
-                    if (columns[k] == table.aliasColumn)
-                        r.values[k] = Value::null();
-                }
-            }
-        }
-        records.push_back(std::move(r));
+    // The values are read on two threads for a long list, each its half.
+    std::vector<RecoveredRecord> records(kept.size());
+    auto reportRange = [&](size_t from, size_t to) {
+        RecordShape scratch;
+        for (size_t i = from; i < to; ++i)
+            report(*kept[i], &scratch, &records[i]);
+    };
+    const size_t half = kept.size() / 2;
+    if (kept.size() >= 4096 && SideTask::worthwhile()) {
+        SideTask upper([&] { reportRange(half, kept.size()); });
+        reportRange(0, half);
+        upper.join();
+    } else {
+        reportRange(0, kept.size());
     }
     // The bytes of every record go at once now the values are read.
     std::vector<Candidate>().swap(m_candidates);

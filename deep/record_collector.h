@@ -29,6 +29,10 @@ class RecordCollector : public RecordSink {
 
     void add(const FoundRecord& record, const VersionInfo& version) override;
 
+    // Takes what another collector of the same scan (same tables, state and
+    // selection) found on later pages, as if this one had found it next.
+    void absorb(RecordCollector&& other);
+
     // Drops carved records that equal a live row or a record with a rowid,
     // and returns the rest, ordered by table, rowid and place.
     std::vector<RecoveredRecord> finish();
@@ -52,13 +56,24 @@ class RecordCollector : public RecordSink {
         bool dropped = false;
     };
 
+    // Work space of the comparisons, one per thread that compares.
+    struct Scratch {
+        std::vector<uint64_t> types;
+        std::vector<Value> rowA, rowB;
+        RecordShape shape;
+        std::vector<uint64_t> signatures;
+    };
+
     bool isLive(int table, int64_t rowid);
     bool better(const Candidate& a, const Candidate& b) const;
-    bool sameRow(const Candidate& a, const Candidate& b);
-    void rowOf(const Candidate& candidate, std::vector<Value>* values);
-    uint64_t recordKey(int table, const uint8_t* bytes, size_t size, std::optional<int64_t> rowid);
+    bool sameRow(const Candidate& a, const Candidate& b, Scratch& scratch) const;
+    void rowOf(const Candidate& candidate, RecordShape* scratch, std::vector<Value>* values) const;
+    void report(const Candidate& candidate, RecordShape* scratch, RecoveredRecord* out) const;
+    uint64_t recordKey(int table, const uint8_t* bytes, size_t size, std::optional<int64_t> rowid,
+                       Scratch& scratch) const;
     uint64_t valuesKey(int table, const std::vector<Value>& values) const;
-    bool payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key);
+    bool payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key,
+                    std::vector<uint64_t>& types) const;
     enum class Signature : uint8_t { Signed, Cut, None };
     Signature textSignature(const uint8_t* payload, size_t have, const std::vector<size_t>& lengths,
                             std::vector<uint64_t>* signatures, size_t* columns) const;
@@ -94,9 +109,7 @@ class RecordCollector : public RecordSink {
     std::unordered_set<TableRowid, TableRowidHash> m_liveRowids;
     std::vector<bool> m_wanted;
     std::vector<std::vector<int>> m_columns;
-    std::vector<Value> m_rowA, m_rowB;
-    RecordShape m_shape;
-    std::vector<uint64_t> m_types;
+    Scratch m_scratch;
 };
 
 } // namespace fennaro::deep

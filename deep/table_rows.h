@@ -13,6 +13,27 @@
 
 namespace fennaro::deep {
 
+// Calls onPayload(rowid, payload, payloadBytes) for every cell of one table
+// leaf page in cell order, with the record's whole payload (its overflow
+// chain read into payload; fewer bytes when the chain is cut).
+template <typename OnPayload>
+void forEachLeafPayload(const PageReader& reader, ByteView view, const BtreeHeader& header,
+                        uint32_t usableSize, std::string& payload, OnPayload&& onPayload) {
+    for (uint32_t i = 0; i < header.cellCount; ++i) {
+        LeafCell cell;
+        const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
+        if (!parseLeafCell(view, at, usableSize, usableSize, &cell))
+            continue;
+        if (cell.payloadSize <= cell.localSize) {
+            onPayload(cell.rowid, view.data + cell.payloadOffset, size_t(cell.localSize));
+            continue;
+        }
+        const size_t have =
+            readPayload(view, cell.payloadOffset, cell.payloadSize, usableSize, &reader, &payload);
+        onPayload(cell.rowid, reinterpret_cast<const uint8_t*>(payload.data()), have);
+    }
+}
+
 // Calls onPayload(rowid, payload, payloadBytes) for every row of the table
 // b-tree at root in rowid order, with the record's whole payload (its
 // overflow chain read; fewer bytes when the chain is cut), before any of it
@@ -21,24 +42,11 @@ template <typename OnPayload>
 void forEachTablePayload(const PageReader& reader, uint32_t root, uint32_t usableSize,
                          VisitMarks& marks, OnPayload&& onPayload) {
     std::string payload;
-    walkBtree(
-        reader, root, usableSize, marks, [&](uint32_t, ByteView view, const BtreeHeader& header) {
-            if (header.type != kTableLeafPage)
-                return;
-            for (uint32_t i = 0; i < header.cellCount; ++i) {
-                LeafCell cell;
-                const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
-                if (!parseLeafCell(view, at, usableSize, usableSize, &cell))
-                    continue;
-                if (cell.payloadSize <= cell.localSize) {
-                    onPayload(cell.rowid, view.data + cell.payloadOffset, size_t(cell.localSize));
-                    continue;
-                }
-                const size_t have = readPayload(view, cell.payloadOffset, cell.payloadSize,
-                                                usableSize, &reader, &payload);
-                onPayload(cell.rowid, reinterpret_cast<const uint8_t*>(payload.data()), have);
-            }
-        });
+    walkBtree(reader, root, usableSize, marks,
+              [&](uint32_t, ByteView view, const BtreeHeader& header) {
+                  if (header.type == kTableLeafPage)
+                      forEachLeafPayload(reader, view, header, usableSize, payload, onPayload);
+              });
 }
 
 // Calls onRow(rowid, shape, body, bodyBytes) for every row of the table
