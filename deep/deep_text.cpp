@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <map>
-#include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "database_state.h"
@@ -12,6 +12,7 @@
 #include "recovered_text.h"
 #include "scan_selection.h"
 #include "schema_reader.h"
+#include "side_task.h"
 #include "table_rows.h"
 
 namespace fennaro::deep {
@@ -37,6 +38,16 @@ std::string textOf(const Value& v) {
     default:
         return v.bytes;
     }
+}
+
+// Value `column` of a row as text, taking a text's or blob's bytes over.
+std::string takeText(std::vector<Value>& values, int column) {
+    if (column < 0 || size_t(column) >= values.size())
+        return {};
+    Value& v = values[size_t(column)];
+    if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Blob)
+        return std::move(v.bytes);
+    return textOf(v);
 }
 
 // The position of a column in a table's column list, or -1.
@@ -76,49 +87,40 @@ void appendLine(std::string& out, std::initializer_list<const std::string*> fiel
     out += "\r\n";
 }
 
-// Some columns of the live rows of one table of a database's current state.
-class LiveTable {
-  public:
-    LiveTable(const DatabaseState* state, const SchemaInfo& schema, const std::string& name,
-              std::initializer_list<const char*> columnNames) {
-        const TableInfo* table = nullptr;
-        for (const TableInfo& t : schema.tables) {
-            if (t.name == name)
-                table = &t;
-        }
-        std::vector<int> columns;
-        for (const char* column : columnNames) {
-            int index = -1;
-            for (size_t i = 0; table && i < table->columns.size(); ++i) {
-                if (table->columns[i].name == column)
-                    index = int(i);
-            }
-            columns.push_back(index);
-            m_found = m_found && index >= 0;
-        }
-        if (!state || !table) {
-            m_found = false;
-            return;
-        }
-        VisitMarks marks;
-        std::vector<Value> values;
-        forEachTablePayload(*state->current, table->rootPage, state->usableSize, marks,
-                            [&](int64_t rowid, const uint8_t* payload, size_t bytes) {
-                                if (pickColumns(*table, payload, bytes, rowid, state->textEncoding,
-                                                columns, &values))
-                                    m_rows.push_back(std::move(values));
-                            });
+// Calls onRow(values) for every live row of table `name` of a database's
+// current state, values holding the columns asked for in that order. False
+// when the table or one of the columns is missing (no row is passed then).
+template <typename OnRow>
+bool forEachLiveRow(const DatabaseState& state, const SchemaInfo& schema, const std::string& name,
+                    std::initializer_list<const char*> columnNames, OnRow&& onRow) {
+    const TableInfo* table = nullptr;
+    for (const TableInfo& t : schema.tables) {
+        if (t.name == name)
+            table = &t;
     }
-
-    // False when the table or one of the columns is missing.
-    bool found() const { return m_found; }
-    // The rows, each with the columns in the order asked for.
-    const std::vector<std::vector<Value>>& rows() const { return m_rows; }
-
-  private:
-    bool m_found = true;
-    std::vector<std::vector<Value>> m_rows;
-};
+    if (!table)
+        return false;
+    std::vector<int> columns;
+    for (const char* column : columnNames) {
+        int index = -1;
+        for (size_t i = 0; i < table->columns.size(); ++i) {
+            if (table->columns[i].name == column)
+                index = int(i);
+        }
+        if (index < 0)
+            return false;
+        columns.push_back(index);
+    }
+    VisitMarks marks;
+    std::vector<Value> values;
+    forEachTablePayload(
+        *state.current, table->rootPage, state.usableSize, marks,
+        [&](int64_t rowid, const uint8_t* payload, size_t bytes) {
+            if (pickColumns(*table, payload, bytes, rowid, state.textEncoding, columns, &values))
+                onRow(values);
+        });
+    return true;
+}
 
 // The live data rows of a contacts database as the message lines need
 // them: (raw_contact_id, data1) as text, data1 cut at its first zero byte.
@@ -128,81 +130,156 @@ std::vector<LiveContactRow> liveContactRows(const std::string& contactsDb) {
     if (!state)
         return {};
     const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
-    const LiveTable data(state.get(), schema, "data", {"raw_contact_id", "data1"});
     std::vector<LiveContactRow> rows;
-    if (!data.found())
-        return rows;
-    rows.reserve(data.rows().size());
-    for (const std::vector<Value>& row : data.rows()) {
-        std::string value = textOf(row[1]);
-        value = value.substr(0, value.find('\0'));
-        rows.emplace_back(textOf(row[0]), std::move(value));
-    }
+    forEachLiveRow(*state, schema, "data", {"raw_contact_id", "data1"},
+                   [&](std::vector<Value>& row) {
+                       std::string value =
+                           row[1].kind == Value::Kind::Integer || row[1].kind == Value::Kind::Real
+                               ? textOf(row[1])
+                               : std::move(row[1].bytes);
+                       value.resize(std::min(value.size(), value.find('\0')));
+                       rows.emplace_back(textOf(row[0]), std::move(value));
+                   });
     return rows;
 }
 
-// What the deleted rows of one raw contact tell: its name by kind, its numbers.
-struct DeletedContact {
-    std::string name, nickname, organization, email, displayName;
-    std::vector<std::string> phones;
+// What the live contacts tell about deleted rows: the mime type of each
+// mime type id, and the display name of each raw contact.
+struct LiveContactNames {
+    std::unordered_map<int64_t, std::string> mimeTypes;
+    std::unordered_map<int64_t, std::string> displayNames;
 };
+
+LiveContactNames liveContactNames(const std::string& contactsDb) {
+    LiveContactNames live;
+    std::string error;
+    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &error);
+    if (!state)
+        return live;
+    const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
+    forEachLiveRow(*state, schema, "mimetypes", {"_id", "mimetype"}, [&](std::vector<Value>& row) {
+        if (row[0].kind == Value::Kind::Integer)
+            live.mimeTypes.emplace(row[0].integer, textOf(row[1]));
+    });
+    forEachLiveRow(*state, schema, "raw_contacts", {"_id", "display_name"},
+                   [&](std::vector<Value>& row) {
+                       if (row[0].kind == Value::Kind::Integer && row[1].hasContent())
+                           live.displayNames.emplace(row[0].integer, textOf(row[1]));
+                   });
+    return live;
+}
+
+// The kinds of deleted data row the contacts text tells apart.
+enum class RowKind : uint8_t { Name, Phone, Nickname, Organization, Email, Other };
+
+RowKind rowKindOf(const std::string& mimeType) {
+    std::string_view type = mimeType;
+    if (type.rfind(kItemPrefix, 0) == 0)
+        type.remove_prefix(sizeof kItemPrefix - 1);
+    return type == "name"           ? RowKind::Name
+           : type == "phone_v2"     ? RowKind::Phone
+           : type == "nickname"     ? RowKind::Nickname
+           : type == "organization" ? RowKind::Organization
+           : type == "email_v2"     ? RowKind::Email
+                                    : RowKind::Other;
+}
+
+// One deleted data row with a value, as the contacts text uses it.
+struct DeletedValue {
+    std::pair<int, int64_t> contact; // (0, raw contact id), or (1, n) for a row of no known contact
+    RowKind kind;
+    std::string value;
+};
+
+// Appends the lines of one raw contact's deleted values (rows[from, to), in
+// the order found): its name (from its name row, its deleted raw contact,
+// its nickname, company or e-mail, else its live display name) with each
+// phone number, then with each other value; just the name when a deleted
+// name is all that is left.
+void appendContact(std::string& text, const std::vector<DeletedValue>& rows, size_t from, size_t to,
+                   const std::string* deletedDisplayName, const std::string* liveDisplayName) {
+    const std::string* name = nullptr;
+    for (RowKind kind : {RowKind::Name, RowKind::Nickname, RowKind::Organization, RowKind::Email}) {
+        for (size_t i = from; i < to && !name; ++i) {
+            if (rows[i].kind == kind)
+                name = &rows[i].value;
+        }
+        if (kind == RowKind::Name && !name)
+            name = deletedDisplayName;
+    }
+    const bool deletedName = name != nullptr;
+    if (!name)
+        name = liveDisplayName;
+
+    std::vector<const std::string*> shown;
+    auto showOnce = [&](const std::string& value) {
+        if (&value == name || std::find_if(shown.begin(), shown.end(), [&](const std::string* s) {
+                                  return *s == value;
+                              }) != shown.end())
+            return;
+        shown.push_back(&value);
+        appendLine(text, {name, &value});
+    };
+    for (size_t i = from; i < to; ++i) {
+        if (rows[i].kind == RowKind::Phone)
+            showOnce(rows[i].value);
+    }
+    for (size_t i = from; i < to; ++i) {
+        if (rows[i].kind != RowKind::Phone)
+            showOnce(rows[i].value);
+    }
+    if (shown.empty() && deletedName)
+        appendLine(text, {name, nullptr});
+}
 
 } // namespace
 
 std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb) {
-    // Every deleted row of table sms, named through the live contacts.
-    const ScanReport report = scanSelected(smsDb, {{"sms", {"address", "person", "body"}}});
+    // Every deleted row of table sms, named through the live contacts, which
+    // are read beside the scan.
+    std::vector<LiveContactRow> live;
+    SideTask liveReads([&] { live = liveContactRows(contactsDb); });
+    ScanReport report = scanSelected(smsDb, {{"sms", {"address", "person", "body"}}});
+    liveReads.join();
     const std::vector<std::string> columns = columnsOf(report, "sms");
     const int address = columnIndex(columns, "address");
     const int person = columnIndex(columns, "person");
     const int body = columnIndex(columns, "body");
     std::vector<CarvedSms> carved;
-    for (const RecoveredRecord& record : report.records) {
+    carved.reserve(report.records.size());
+    for (RecoveredRecord& record : report.records) {
         if (record.table == "sms")
-            carved.emplace_back(textOf(at(record.values, address)),
-                                textOf(at(record.values, person)), textOf(at(record.values, body)));
+            carved.emplace_back(takeText(record.values, address), takeText(record.values, person),
+                                takeText(record.values, body));
     }
     if (carved.empty())
         return {};
-    return buildSmsText(carved, liveContactRows(contactsDb));
+    return buildSmsText(carved, live);
 }
 
 std::string deepContactsText(const std::string& contactsDb, const std::string& /*smsDb*/) {
-    // The deleted data rows grouped by raw contact: a name from the name row
-    // (or the raw contact's recovered or live display name, or its nickname,
-    // company or e-mail), then one line per deleted phone number.
-    const ScanReport report =
+    // The deleted data rows grouped by raw contact, the live mime types and
+    // names read beside the scan.
+    LiveContactNames live;
+    SideTask liveReads([&] { live = liveContactNames(contactsDb); });
+    ScanReport report =
         scanSelected(contactsDb, {{"data", {"raw_contact_id", "mimetype_id", "data1", "data4"}},
                                   {"raw_contacts", {"display_name"}},
                                   {"mimetypes", {"mimetype"}}});
+    liveReads.join();
     if (!report.ok)
         return {};
-    std::string error;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &error);
-    const SchemaInfo schema =
-        state ? readSchema(*state->current, state->usableSize, state->textEncoding) : SchemaInfo{};
 
     // Mime types by id: the live ones, then deleted ones the scan found.
-    std::unordered_map<int64_t, std::string> mimeTypes;
-    const LiveTable liveMimeTypes(state.get(), schema, "mimetypes", {"_id", "mimetype"});
-    for (const std::vector<Value>& row : liveMimeTypes.rows()) {
-        if (row[0].kind == Value::Kind::Integer)
-            mimeTypes.emplace(row[0].integer, textOf(row[1]));
-    }
+    std::unordered_map<int64_t, std::string>& mimeTypes = live.mimeTypes;
     const std::vector<std::string> mimeColumns = columnsOf(report, "mimetypes");
     for (const RecoveredRecord& record : report.records) {
         if (record.table == "mimetypes" && record.rowid)
             mimeTypes.emplace(*record.rowid,
                               textOf(at(record.values, columnIndex(mimeColumns, "mimetype"))));
     }
-
-    // Display names of raw contacts: live ones, and deleted ones recovered.
-    std::unordered_map<int64_t, std::string> liveNames, deletedNames;
-    const LiveTable liveRaw(state.get(), schema, "raw_contacts", {"_id", "display_name"});
-    for (const std::vector<Value>& row : liveRaw.rows()) {
-        if (row[0].kind == Value::Kind::Integer && row[1].hasContent())
-            liveNames.emplace(row[0].integer, textOf(row[1]));
-    }
+    // Display names of deleted raw contacts.
+    std::map<int64_t, std::string> deletedNames;
     const std::vector<std::string> rawColumns = columnsOf(report, "raw_contacts");
     const int rawName = columnIndex(rawColumns, "display_name");
     for (const RecoveredRecord& record : report.records) {
@@ -231,65 +308,60 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
         return buildContactText(carved);
     }
 
-    // Rows with a known raw contact are grouped by it; a row whose raw
-    // contact is unknown stands alone.
-    std::map<std::pair<int, int64_t>, DeletedContact> contacts;
+    // Every data row with a value; a row whose raw contact is unknown
+    // stands alone. A company row may hold its name in data4 only.
+    std::vector<DeletedValue> rows;
     int64_t loose = 0;
-    for (const RecoveredRecord& record : report.records) {
+    for (RecoveredRecord& record : report.records) {
         if (record.table != "data")
             continue;
         const Value& owner = at(record.values, rid);
-        const auto key = owner.kind == Value::Kind::Integer ? std::make_pair(0, owner.integer)
-                                                            : std::make_pair(1, loose++);
-        DeletedContact& contact = contacts[key];
         const Value& mimeValue = at(record.values, mime);
-        auto kind = mimeValue.kind == Value::Kind::Integer ? mimeTypes.find(mimeValue.integer)
-                                                           : mimeTypes.end();
-        std::string type = kind == mimeTypes.end() ? "" : kind->second;
-        if (type.rfind(kItemPrefix, 0) == 0)
-            type = type.substr(sizeof kItemPrefix - 1);
-        const std::string value = textOf(at(record.values, data1));
-        if (type == "phone_v2") {
-            if (!value.empty() && std::find(contact.phones.begin(), contact.phones.end(), value) ==
-                                      contact.phones.end())
-                contact.phones.push_back(value);
-        } else if (value.empty() && type != "organization") {
+        const auto type = mimeValue.kind == Value::Kind::Integer ? mimeTypes.find(mimeValue.integer)
+                                                                 : mimeTypes.end();
+        const RowKind kind = type == mimeTypes.end() ? RowKind::Other : rowKindOf(type->second);
+        // A number in data1 of another kind of row is a reference (a group
+        // membership's group), not something the user wrote.
+        const Value::Kind stored = at(record.values, data1).kind;
+        if (kind == RowKind::Other && stored != Value::Kind::Text && stored != Value::Kind::Blob)
             continue;
-        } else if (type == "name" && contact.name.empty()) {
-            contact.name = value;
-        } else if (type == "nickname" && contact.nickname.empty()) {
-            contact.nickname = value;
-        } else if (type == "organization" && contact.organization.empty()) {
-            contact.organization = value.empty() ? textOf(at(record.values, data4)) : value;
-        } else if (type == "email_v2" && contact.email.empty()) {
-            contact.email = value;
-        }
+        std::string value = takeText(record.values, data1);
+        if (value.empty() && kind == RowKind::Organization)
+            value = takeText(record.values, data4);
+        if (value.empty())
+            continue;
+        rows.push_back({owner.kind == Value::Kind::Integer ? std::make_pair(0, owner.integer)
+                                                           : std::make_pair(1, loose++),
+                        kind, std::move(value)});
     }
     // Deleted raw contacts whose data rows were not found keep their name.
     for (const auto& [id, name] : deletedNames)
-        contacts[{0, id}].displayName = name;
+        rows.push_back({{0, id}, RowKind::Other, std::string()});
+    std::stable_sort(rows.begin(), rows.end(), [](const DeletedValue& a, const DeletedValue& b) {
+        return a.contact < b.contact;
+    });
 
     std::string text;
-    for (auto& [key, contact] : contacts) {
-        std::string name = contact.name;
-        bool deletedName = !name.empty();
-        for (const std::string* fallback :
-             {&contact.displayName, &contact.nickname, &contact.organization, &contact.email}) {
-            if (name.empty() && !fallback->empty()) {
-                name = *fallback;
-                deletedName = true;
-            }
+    for (size_t from = 0, to; from < rows.size(); from = to) {
+        to = from + 1;
+        while (to < rows.size() && rows[to].contact == rows[from].contact)
+            ++to;
+        const std::pair<int, int64_t> contact = rows[from].contact;
+        const std::string* deletedName = nullptr;
+        const std::string* liveName = nullptr;
+        if (contact.first == 0) {
+            const auto d = deletedNames.find(contact.second);
+            if (d != deletedNames.end())
+                deletedName = &d->second;
+            const auto l = live.displayNames.find(contact.second);
+            if (l != live.displayNames.end())
+                liveName = &l->second;
         }
-        if (name.empty() && key.first == 0) {
-            auto live = liveNames.find(key.second);
-            if (live != liveNames.end())
-                name = live->second;
-        }
-        const std::string* shownName = name.empty() ? nullptr : &name;
-        for (const std::string& phone : contact.phones)
-            appendLine(text, {shownName, &phone});
-        if (contact.phones.empty() && deletedName)
-            appendLine(text, {shownName, nullptr});
+        // The placeholder of a raw contact without data rows holds nothing.
+        size_t end = to;
+        while (end > from && rows[end - 1].value.empty())
+            --end;
+        appendContact(text, rows, from, end, deletedName, liveName);
     }
     return text;
 }
