@@ -82,6 +82,7 @@ class DeepScan {
     // follow ours as if one thread had carved them all.
     void carveCurrentState() {
         const uint32_t pages = m_current.pageCount();
+        m_collector.startNotingLiveRows();
         if (pages < kPagesWorthASecondThread || !SideTask::worthwhile()) {
             carveCurrentPages(1, pages, m_carver, m_collector);
             return;
@@ -89,6 +90,7 @@ class DeepScan {
         const uint32_t half = pages / 2;
         RecordCollector upperFinds(m_tables, m_current, m_state.usableSize, m_state.textEncoding);
         upperFinds.select(m_wanted, m_columns);
+        upperFinds.startNotingLiveRows();
         PageCarver upperCarver(m_tables, m_state.usableSize, upperFinds);
         SideTask upper([&] { carveCurrentPages(half + 1, pages, upperCarver, upperFinds); });
         carveCurrentPages(1, half, m_carver, m_collector);
@@ -124,9 +126,10 @@ class DeepScan {
             if (owner >= 0) {
                 if (!collector.wants(owner))
                     continue;
-                if (btree && header.type == kTableLeafPage)
+                if (btree && header.type == kTableLeafPage) {
+                    collector.noteLiveLeaf(owner, page, view, header);
                     carver.carveLeaf(view, header, owner, false, version);
-                else if (btree && header.type == kTableInteriorPage)
+                } else if (btree && header.type == kTableInteriorPage)
                     carver.carveInterior(view, header, owner, version);
             } else if (owner == kOtherTree) {
                 continue;

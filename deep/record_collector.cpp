@@ -430,11 +430,44 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     m_candidates.push_back(std::move(found));
 }
 
+void RecordCollector::startNotingLiveRows() {
+    // A table index must fit the 16 bits a noted row has for it.
+    m_liveRowsNoted = m_tables.size() <= 0xFFFF;
+    m_liveRows.clear();
+}
+
+void RecordCollector::noteLiveLeaf(int table, uint32_t page, ByteView view,
+                                   const BtreeHeader& header) {
+    // Keys every row of the leaf; past the budget all noted rows are
+    // forgotten and the end walks the tables instead.
+    if (!m_liveRowsNoted)
+        return;
+    if (m_liveRows.size() + header.cellCount > kLiveRowBudget) {
+        m_liveRowsNoted = false;
+        std::vector<LiveRowKey>().swap(m_liveRows);
+        return;
+    }
+    int64_t rowid = 0;
+    const uint8_t* bytes = nullptr;
+    size_t have = 0;
+    for (uint32_t i = 0; i < header.cellCount; ++i) {
+        if (leafCellPayload(m_current, view, header, m_usable, i, m_livePayload, &rowid, &bytes,
+                            &have))
+            m_liveRows.push_back({recordKey(table, bytes, have, rowid, m_scratch), page,
+                                  uint16_t(table), uint16_t(i)});
+    }
+}
+
 void RecordCollector::absorb(RecordCollector&& other) {
     // The other's records follow ours; a row both found keeps the better copy,
     // ours when they are as good, as add() would have decided.
     m_arena.absorb(std::move(other.m_arena));
     m_liveRowids.merge(other.m_liveRowids);
+    m_liveRowsNoted = m_liveRowsNoted && other.m_liveRowsNoted;
+    if (m_liveRowsNoted)
+        m_liveRows.insert(m_liveRows.end(), other.m_liveRows.begin(), other.m_liveRows.end());
+    else
+        std::vector<LiveRowKey>().swap(m_liveRows);
     m_candidates.reserve(m_candidates.size() + other.m_candidates.size());
     for (Candidate& c : other.m_candidates) {
         if (c.rowid) {
@@ -510,6 +543,30 @@ void RecordCollector::dropLiveCarvings() {
             matches(c, m_scratch, [&](uint32_t i) { m_candidates[i].dropped = true; });
     }
 
+    const KeySet carvedKeySet(carvedKeys);
+    if (m_liveRowsNoted) {
+        // Every live row was keyed as its page was carved: only a row whose
+        // key a carving has too is read again, to compare values.
+        Candidate live;
+        BtreeHeader header;
+        for (const LiveRowKey& row : m_liveRows) {
+            if (!tableHasCarvings[row.table] || !carvedKeySet.contains(row.key))
+                continue;
+            const ByteView view = m_current.page(row.page);
+            int64_t rowid = 0;
+            if (!view.data || !readBtreeHeader(view, row.page, m_usable, &header) ||
+                !leafCellPayload(m_current, view, header, m_usable, row.cell, m_livePayload, &rowid,
+                                 &live.bytes, &live.size))
+                continue;
+            live.table = row.table;
+            live.rowid = rowid;
+            live.key = row.key;
+            matches(live, m_scratch, [&](uint32_t i) { m_candidates[i].dropped = true; });
+        }
+        std::vector<LiveRowKey>().swap(m_liveRows);
+        return;
+    }
+
     // Live rows are sifted by their texts, which costs a look at the header
     // and the texts alone; only those a carving shares are keyed whole, and
     // only a key a carving has too is worth reading the row's values for.
@@ -535,7 +592,6 @@ void RecordCollector::dropLiveCarvings() {
         }
     }
     const KeySet carvedTexts(std::move(texts));
-    const KeySet carvedKeySet(carvedKeys);
     for (std::vector<size_t>& l : lengths) {
         std::sort(l.begin(), l.end());
         l.erase(std::unique(l.begin(), l.end()), l.end());

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "btree_page.h"
 #include "byte_arena.h"
 #include "record_sink.h"
 #include "schema_reader.h"
@@ -28,6 +29,14 @@ class RecordCollector : public RecordSink {
     bool wants(int table) const { return m_wanted[size_t(table)]; }
 
     void add(const FoundRecord& record, const VersionInfo& version) override;
+
+    // From now on, keys the live rows of every leaf noteLiveLeaf is given:
+    // the carvings that equal a live row are then found without walking
+    // every table again. Only when every live leaf of the wanted tables is
+    // given (and the rows fit in a bounded budget) is the walk left out.
+    void startNotingLiveRows();
+    // A leaf of the current state that table `table` owns.
+    void noteLiveLeaf(int table, uint32_t page, ByteView view, const BtreeHeader& header);
 
     // Takes what another collector of the same scan (same tables, state and
     // selection) found on later pages, as if this one had found it next.
@@ -81,6 +90,17 @@ class RecordCollector : public RecordSink {
                  size_t bodyBytes, uint64_t* key) const;
     void dropLiveCarvings();
 
+    // A live row as noteLiveLeaf keys it: where it is, and its key.
+    struct LiveRowKey {
+        uint64_t key;
+        uint32_t page;
+        uint16_t table;
+        uint16_t cell;
+    };
+    // Rows kept at most per collector (16 bytes each), so memory does not
+    // grow with the file: past it, the live rows are walked at the end.
+    static constexpr size_t kLiveRowBudget = size_t(1) << 18;
+
     struct TableRowid {
         int table;
         int64_t rowid;
@@ -110,6 +130,9 @@ class RecordCollector : public RecordSink {
     std::vector<bool> m_wanted;
     std::vector<std::vector<int>> m_columns;
     Scratch m_scratch;
+    std::vector<LiveRowKey> m_liveRows;
+    bool m_liveRowsNoted = false; // every live row of the wanted tables is in m_liveRows
+    std::string m_livePayload;    // a live row's payload read from its overflow chain
 };
 
 } // namespace fennaro::deep

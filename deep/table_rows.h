@@ -13,24 +13,38 @@
 
 namespace fennaro::deep {
 
+// The rowid and whole payload of cell `index` of a table leaf page: the
+// payload in place, or its overflow chain read into payload (fewer bytes
+// when the chain is cut). False when the cell does not parse.
+inline bool leafCellPayload(const PageReader& reader, ByteView view, const BtreeHeader& header,
+                            uint32_t usableSize, uint32_t index, std::string& payload,
+                            int64_t* rowid, const uint8_t** bytes, size_t* have) {
+    LeafCell cell;
+    const uint32_t at = view.u16(header.pointerArray + 2 * size_t(index));
+    if (!parseLeafCell(view, at, usableSize, usableSize, &cell))
+        return false;
+    *rowid = cell.rowid;
+    if (cell.payloadSize <= cell.localSize) {
+        *bytes = view.data + cell.payloadOffset;
+        *have = size_t(cell.localSize);
+        return true;
+    }
+    *have = readPayload(view, cell.payloadOffset, cell.payloadSize, usableSize, &reader, &payload);
+    *bytes = reinterpret_cast<const uint8_t*>(payload.data());
+    return true;
+}
+
 // Calls onPayload(rowid, payload, payloadBytes) for every cell of one table
-// leaf page in cell order, with the record's whole payload (its overflow
-// chain read into payload; fewer bytes when the chain is cut).
+// leaf page in cell order, as leafCellPayload gives it.
 template <typename OnPayload>
 void forEachLeafPayload(const PageReader& reader, ByteView view, const BtreeHeader& header,
                         uint32_t usableSize, std::string& payload, OnPayload&& onPayload) {
+    int64_t rowid = 0;
+    const uint8_t* bytes = nullptr;
+    size_t have = 0;
     for (uint32_t i = 0; i < header.cellCount; ++i) {
-        LeafCell cell;
-        const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
-        if (!parseLeafCell(view, at, usableSize, usableSize, &cell))
-            continue;
-        if (cell.payloadSize <= cell.localSize) {
-            onPayload(cell.rowid, view.data + cell.payloadOffset, size_t(cell.localSize));
-            continue;
-        }
-        const size_t have =
-            readPayload(view, cell.payloadOffset, cell.payloadSize, usableSize, &reader, &payload);
-        onPayload(cell.rowid, reinterpret_cast<const uint8_t*>(payload.data()), have);
+        if (leafCellPayload(reader, view, header, usableSize, i, payload, &rowid, &bytes, &have))
+            onPayload(rowid, bytes, have);
     }
 }
 
