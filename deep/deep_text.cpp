@@ -82,7 +82,10 @@ void appendLine(std::string& out, std::initializer_list<const std::string*> fiel
         if (!first)
             out += '\t';
         first = false;
-        out += field ? utf8ToAnsi(*field) : std::string(kNotAvailable);
+        if (field)
+            appendUtf8ToAnsi(out, *field);
+        else
+            out += kNotAvailable;
     }
     out += "\r\n";
 }
@@ -194,15 +197,16 @@ struct DeletedValue {
 // Appends the lines of one raw contact's deleted values (rows[from, to), in
 // the order found): its name (from its name row, its deleted raw contact,
 // its nickname, company or e-mail, else its live display name) with each
-// phone number, then with each other value; just the name when a deleted
-// name is all that is left.
-void appendContact(std::string& text, const std::vector<DeletedValue>& rows, size_t from, size_t to,
-                   const std::string* deletedDisplayName, const std::string* liveDisplayName) {
+// phone number, then with each other value (another name too); just the
+// name when a deleted name is all that is left. shown is work space.
+void appendContact(std::string& text, const std::vector<const DeletedValue*>& rows, size_t from,
+                   size_t to, const std::string* deletedDisplayName,
+                   const std::string* liveDisplayName, std::vector<const std::string*>& shown) {
     const std::string* name = nullptr;
     for (RowKind kind : {RowKind::Name, RowKind::Nickname, RowKind::Organization, RowKind::Email}) {
         for (size_t i = from; i < to && !name; ++i) {
-            if (rows[i].kind == kind)
-                name = &rows[i].value;
+            if (rows[i]->kind == kind)
+                name = &rows[i]->value;
         }
         if (kind == RowKind::Name && !name)
             name = deletedDisplayName;
@@ -211,7 +215,7 @@ void appendContact(std::string& text, const std::vector<DeletedValue>& rows, siz
     if (!name)
         name = liveDisplayName;
 
-    std::vector<const std::string*> shown;
+    shown.clear();
     auto showOnce = [&](const std::string& value) {
         if (&value == name || std::find_if(shown.begin(), shown.end(), [&](const std::string* s) {
                                   return *s == value;
@@ -221,12 +225,12 @@ void appendContact(std::string& text, const std::vector<DeletedValue>& rows, siz
         appendLine(text, {name, &value});
     };
     for (size_t i = from; i < to; ++i) {
-        if (rows[i].kind == RowKind::Phone)
-            showOnce(rows[i].value);
+        if (rows[i]->kind == RowKind::Phone)
+            showOnce(rows[i]->value);
     }
     for (size_t i = from; i < to; ++i) {
-        if (rows[i].kind != RowKind::Phone)
-            showOnce(rows[i].value);
+        if (rows[i]->kind != RowKind::Phone)
+            showOnce(rows[i]->value);
     }
     if (shown.empty() && deletedName)
         appendLine(text, {name, nullptr});
@@ -279,7 +283,7 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
                               textOf(at(record.values, columnIndex(mimeColumns, "mimetype"))));
     }
     // Display names of deleted raw contacts.
-    std::map<int64_t, std::string> deletedNames;
+    std::unordered_map<int64_t, std::string> deletedNames;
     const std::vector<std::string> rawColumns = columnsOf(report, "raw_contacts");
     const int rawName = columnIndex(rawColumns, "display_name");
     for (const RecoveredRecord& record : report.records) {
@@ -311,6 +315,7 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // Every data row with a value; a row whose raw contact is unknown
     // stands alone. A company row may hold its name in data4 only.
     std::vector<DeletedValue> rows;
+    rows.reserve(report.records.size());
     int64_t loose = 0;
     for (RecoveredRecord& record : report.records) {
         if (record.table != "data")
@@ -337,16 +342,22 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // Deleted raw contacts whose data rows were not found keep their name.
     for (const auto& [id, name] : deletedNames)
         rows.push_back({{0, id}, RowKind::Other, std::string()});
-    std::stable_sort(rows.begin(), rows.end(), [](const DeletedValue& a, const DeletedValue& b) {
-        return a.contact < b.contact;
+    // Grouped by contact, in the order found within a contact.
+    std::vector<const DeletedValue*> order;
+    order.reserve(rows.size());
+    for (const DeletedValue& row : rows)
+        order.push_back(&row);
+    std::stable_sort(order.begin(), order.end(), [](const DeletedValue* a, const DeletedValue* b) {
+        return a->contact < b->contact;
     });
 
     std::string text;
-    for (size_t from = 0, to; from < rows.size(); from = to) {
+    std::vector<const std::string*> shown;
+    for (size_t from = 0, to; from < order.size(); from = to) {
         to = from + 1;
-        while (to < rows.size() && rows[to].contact == rows[from].contact)
+        while (to < order.size() && order[to]->contact == order[from]->contact)
             ++to;
-        const std::pair<int, int64_t> contact = rows[from].contact;
+        const std::pair<int, int64_t> contact = order[from]->contact;
         const std::string* deletedName = nullptr;
         const std::string* liveName = nullptr;
         if (contact.first == 0) {
@@ -359,9 +370,9 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
         }
         // The placeholder of a raw contact without data rows holds nothing.
         size_t end = to;
-        while (end > from && rows[end - 1].value.empty())
+        while (end > from && order[end - 1]->value.empty())
             --end;
-        appendContact(text, rows, from, end, deletedName, liveName);
+        appendContact(text, order, from, end, deletedName, liveName, shown);
     }
     return text;
 }

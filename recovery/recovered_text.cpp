@@ -58,14 +58,13 @@ size_t validUtf8Prefix(const std::string& value) {
     return n;
 }
 
-// Appends utf8ToAnsi(value) to out without a temporary string.
-void appendConverted(std::string& out, const std::string& value) {
+} // namespace
+
+void appendUtf8ToAnsi(std::string& out, const std::string& value) {
     size_t n = validUtf8Prefix(value);
     if (n != std::string::npos)
         out.append(value, 0, n);
 }
-
-} // namespace
 
 std::string utf8ToAnsi(const std::string& value) {
     size_t n = validUtf8Prefix(value);
@@ -82,7 +81,7 @@ void appendLine(std::string& out, std::initializer_list<const std::string*> fiel
             out += '\t';
         first = false;
         if (field)
-            appendConverted(out, *field);
+            appendUtf8ToAnsi(out, *field);
         else
             out += kNotAvailable;
     }

@@ -13,6 +13,9 @@
 // is no ANSI code page here: everything downstream reads UTF-8.
 std::string utf8ToAnsi(const std::string& value);
 
+// Appends utf8ToAnsi(value) to out without a string of its own between.
+void appendUtf8ToAnsi(std::string& out, const std::string& value);
+
 namespace fennaro {
 
 using CarvedContact = std::pair<std::string, std::string>;           // rid, data1
