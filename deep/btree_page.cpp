@@ -104,6 +104,13 @@ size_t readPayload(ByteView page, size_t payloadStart, uint64_t payloadSize, uin
 }
 
 bool tableHasRowid(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid) {
+    ByteView leaf;
+    LeafCell cell;
+    return findTableRow(reader, root, usableSize, rowid, &leaf, &cell);
+}
+
+bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid,
+                  ByteView* leaf, LeafCell* found) {
     // Down the interior pages by binary search on their keys, then through
     // the leaf's cells. A tree deeper than any real one is damage.
     uint32_t number = root;
@@ -116,8 +123,11 @@ bool tableHasRowid(const PageReader& reader, uint32_t root, uint32_t usableSize,
             for (uint32_t i = 0; i < header.cellCount; ++i) {
                 LeafCell cell;
                 const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
-                if (parseLeafCell(view, at, usableSize, usableSize, &cell) && cell.rowid == rowid)
+                if (parseLeafCell(view, at, usableSize, usableSize, &cell) && cell.rowid == rowid) {
+                    *leaf = view;
+                    *found = cell;
                     return true;
+                }
             }
             return false;
         }

@@ -115,4 +115,9 @@ void walkBtree(const PageReader& reader, uint32_t root, uint32_t usableSize, Vis
 // True when the table b-tree at root holds a row with this rowid.
 bool tableHasRowid(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid);
 
+// Finds the row with this rowid in the table b-tree at root: the leaf that
+// holds it and its cell there. False when there is none.
+bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid,
+                  ByteView* leaf, LeafCell* cell);
+
 } // namespace fennaro::deep

@@ -18,10 +18,11 @@ uint32_t effectivePageCount(const Snapshot& snapshot, uint32_t filePages) {
 
 } // namespace
 
-std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::string* error) {
+std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::string* error,
+                                                 MappedFile::Reading reading) {
     auto state = std::make_unique<DatabaseState>();
     DatabaseFiles& files = state->files;
-    if (!files.main.open(path)) {
+    if (!files.main.open(path, reading)) {
         *error = "cannot read " + path;
         return nullptr;
     }

@@ -147,30 +147,64 @@ std::vector<LiveContactRow> liveContactRows(const std::string& contactsDb) {
 }
 
 // What the live contacts tell about deleted rows: the mime type of each
-// mime type id, and the display name of each raw contact.
-struct LiveContactNames {
-    std::unordered_map<int64_t, std::string> mimeTypes;
-    std::unordered_map<int64_t, std::string> displayNames;
-};
+// mime type id, read whole (a few rows), and the display name of a raw
+// contact, looked up when a deleted row needs it (most never do).
+class LiveContactNames {
+  public:
+    explicit LiveContactNames(const std::string& contactsDb) {
+        std::string error;
+        m_state = openDatabaseState(contactsDb, &error, MappedFile::Reading::Some);
+        if (!m_state)
+            return;
+        const SchemaInfo schema =
+            readSchema(*m_state->current, m_state->usableSize, m_state->textEncoding);
+        forEachLiveRow(*m_state, schema, "mimetypes", {"_id", "mimetype"},
+                       [&](std::vector<Value>& row) {
+                           if (row[0].kind == Value::Kind::Integer)
+                               mimeTypes.emplace(row[0].integer, textOf(row[1]));
+                       });
+        for (const TableInfo& table : schema.tables) {
+            if (table.name != "raw_contacts")
+                continue;
+            for (size_t i = 0; i < table.columns.size(); ++i) {
+                if (table.columns[i].name == "display_name") {
+                    m_rawContacts = table;
+                    m_displayName = {int(i)};
+                }
+            }
+        }
+    }
 
-LiveContactNames liveContactNames(const std::string& contactsDb) {
-    LiveContactNames live;
-    std::string error;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &error);
-    if (!state)
-        return live;
-    const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
-    forEachLiveRow(*state, schema, "mimetypes", {"_id", "mimetype"}, [&](std::vector<Value>& row) {
-        if (row[0].kind == Value::Kind::Integer)
-            live.mimeTypes.emplace(row[0].integer, textOf(row[1]));
-    });
-    forEachLiveRow(*state, schema, "raw_contacts", {"_id", "display_name"},
-                   [&](std::vector<Value>& row) {
-                       if (row[0].kind == Value::Kind::Integer && row[1].hasContent())
-                           live.displayNames.emplace(row[0].integer, textOf(row[1]));
-                   });
-    return live;
-}
+    // The live display name of raw contact id, or "" when it has none.
+    std::string displayName(int64_t id) {
+        ByteView leaf;
+        LeafCell cell;
+        if (m_displayName.empty() || !findTableRow(*m_state->current, m_rawContacts.rootPage,
+                                                   m_state->usableSize, id, &leaf, &cell))
+            return {};
+        const uint8_t* bytes = leaf.data + cell.payloadOffset;
+        size_t have = size_t(cell.localSize);
+        if (cell.payloadSize > cell.localSize) {
+            have = readPayload(leaf, cell.payloadOffset, cell.payloadSize, m_state->usableSize,
+                               m_state->current.get(), &m_payload);
+            bytes = reinterpret_cast<const uint8_t*>(m_payload.data());
+        }
+        if (!pickColumns(m_rawContacts, bytes, have, id, m_state->textEncoding, m_displayName,
+                         &m_values) ||
+            !m_values[0].hasContent())
+            return {};
+        return textOf(m_values[0]);
+    }
+
+    std::unordered_map<int64_t, std::string> mimeTypes;
+
+  private:
+    std::unique_ptr<DatabaseState> m_state;
+    TableInfo m_rawContacts;
+    std::vector<int> m_displayName; // the column, when the table has it
+    std::string m_payload;
+    std::vector<Value> m_values;
+};
 
 // The kinds of deleted data row the contacts text tells apart.
 enum class RowKind : uint8_t { Name, Phone, Nickname, Organization, Email, Other };
@@ -264,8 +298,8 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb)
 std::string deepContactsText(const std::string& contactsDb, const std::string& /*smsDb*/) {
     // The deleted data rows grouped by raw contact, the live mime types and
     // names read beside the scan.
-    LiveContactNames live;
-    SideTask liveReads([&] { live = liveContactNames(contactsDb); });
+    std::unique_ptr<LiveContactNames> live;
+    SideTask liveReads([&] { live = std::make_unique<LiveContactNames>(contactsDb); });
     ScanReport report =
         scanSelected(contactsDb, {{"data", {"raw_contact_id", "mimetype_id", "data1", "data4"}},
                                   {"raw_contacts", {"display_name"}},
@@ -275,7 +309,7 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
         return {};
 
     // Mime types by id: the live ones, then deleted ones the scan found.
-    std::unordered_map<int64_t, std::string>& mimeTypes = live.mimeTypes;
+    std::unordered_map<int64_t, std::string>& mimeTypes = live->mimeTypes;
     const std::vector<std::string> mimeColumns = columnsOf(report, "mimetypes");
     for (const RecoveredRecord& record : report.records) {
         if (record.table == "mimetypes" && record.rowid)
@@ -359,20 +393,25 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
             ++to;
         const std::pair<int, int64_t> contact = order[from]->contact;
         const std::string* deletedName = nullptr;
-        const std::string* liveName = nullptr;
+        std::string liveName;
         if (contact.first == 0) {
             const auto d = deletedNames.find(contact.second);
+            // The live name is looked up only when nothing deleted names the contact.
+            const bool named = std::any_of(
+                order.begin() + long(from), order.begin() + long(to), [](const DeletedValue* row) {
+                    return row->kind != RowKind::Phone && row->kind != RowKind::Other;
+                });
             if (d != deletedNames.end())
                 deletedName = &d->second;
-            const auto l = live.displayNames.find(contact.second);
-            if (l != live.displayNames.end())
-                liveName = &l->second;
+            else if (!named)
+                liveName = live->displayName(contact.second);
         }
         // The placeholder of a raw contact without data rows holds nothing.
         size_t end = to;
         while (end > from && order[end - 1]->value.empty())
             --end;
-        appendContact(text, order, from, end, deletedName, liveName, shown);
+        appendContact(text, order, from, end, deletedName, liveName.empty() ? nullptr : &liveName,
+                      shown);
     }
     return text;
 }
