@@ -64,7 +64,9 @@ bool writeCurrentState(const std::string& dbPath, const std::string& outPath);
 
 // The deleted contacts of a contacts2.db as recovered-record text lines
 // (name TAB number CR LF, "N/A" for a missing value), as the classic engine
-// writes them. smsDb is not read; it is taken for symmetry with deepSmsText.
+// writes them: each deleted number with its contact's name, then each other
+// value recovered (e-mail, address, birthday...) with it. smsDb is not read;
+// it is taken for symmetry with deepSmsText.
 std::string deepContactsText(const std::string& contactsDb, const std::string& smsDb);
 
 // The deleted messages of an mmssms.db as recovered-record text lines
