@@ -120,10 +120,31 @@ bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, 
         if (!view.data || !readBtreeHeader(view, number, usableSize, &header))
             return false;
         if (header.type == kTableLeafPage) {
-            for (uint32_t i = 0; i < header.cellCount; ++i) {
-                LeafCell cell;
+            // Cells are in rowid order, so a search halves them; a row it
+            // misses is looked for in every cell, as a damaged page may
+            // hold its cells out of order.
+            auto cellAt = [&](uint32_t i, LeafCell* cell) {
                 const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
-                if (parseLeafCell(view, at, usableSize, usableSize, &cell) && cell.rowid == rowid) {
+                return parseLeafCell(view, at, usableSize, usableSize, cell);
+            };
+            LeafCell cell;
+            uint32_t lo = 0, hi = header.cellCount;
+            while (lo < hi) {
+                const uint32_t mid = lo + (hi - lo) / 2;
+                if (!cellAt(mid, &cell))
+                    break;
+                if (cell.rowid == rowid) {
+                    *leaf = view;
+                    *found = cell;
+                    return true;
+                }
+                if (cell.rowid < rowid)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            for (uint32_t i = 0; i < header.cellCount; ++i) {
+                if (cellAt(i, &cell) && cell.rowid == rowid) {
                     *leaf = view;
                     *found = cell;
                     return true;
