@@ -234,26 +234,79 @@ RecordCollector::Signature RecordCollector::textSignature(const uint8_t* payload
     return Signature::Signed;
 }
 
-bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key,
-                                 std::vector<uint64_t>& types) const {
-    // The header's serial types, then bodyKey over the body behind them.
+namespace {
+
+// Mixes one stored column into a key as mixValue would mix its value: the
+// serial type, the column's kind (rowid alias columns are left out by the
+// caller) and the width bytes at p.
+uint64_t mixStored(uint64_t hash, bool realColumn, uint64_t type, const uint8_t* p,
+                   uint64_t width) {
+    if (type >= 12)
+        return mixBytes(hash, type & 1 ? kTextTag : kBlobTag, p, size_t(width));
+    int64_t integer = 0;
+    if (type == 8 || type == 9) {
+        integer = type == 8 ? 0 : 1;
+    } else if (type >= 1 && type <= 7) {
+        uint64_t v = (p[0] & 0x80) && type != 7 ? ~uint64_t(0) : 0;
+        for (uint64_t k = 0; k < width; ++k)
+            v = (v << 8) | p[k];
+        if (type == 7)
+            return mix(hash, v ^ kRealTag);
+        integer = int64_t(v);
+    }
+    if (type == 0)
+        return mix(hash, kFlagTag);
+    if (realColumn) {
+        const double real = double(integer);
+        uint64_t bits = 0;
+        std::memcpy(&bits, &real, sizeof bits);
+        return mix(hash, bits ^ kRealTag);
+    }
+    if (integer >= -1 && integer <= 1)
+        return mix(hash, kFlagTag);
+    return mix(hash, uint64_t(integer) ^ kIntegerTag);
+}
+
+} // namespace
+
+bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have,
+                                 uint64_t* key) const {
+    // bodyKey of the record, its serial types read one by one beside the
+    // values they describe (a live row is keyed once, so nothing is kept).
     uint64_t headerSize = 0;
     const int n = readVarint(payload, have, &headerSize);
-    if (n == 0 || headerSize > have)
+    if (n == 0 || headerSize > have || m_encoding != 1)
         return false;
-    types.clear();
-    for (size_t at = size_t(n); at < headerSize;) {
-        uint64_t type = payload[at];
+    const TableInfo& info = m_tables[size_t(table)];
+    const std::vector<uint8_t>& kinds = m_columnKinds[size_t(table)];
+    const uint8_t* body = payload + headerSize;
+    const uint64_t bodyBytes = have - headerSize;
+    uint64_t at = 0;
+    uint64_t hash = uint64_t(table) + 1;
+    size_t column = 0;
+    for (size_t h = size_t(n); h < headerSize; ++column) {
+        uint64_t type = payload[h];
         int m = 1;
         if (type >= 0x80) {
-            m = readVarint(payload + at, size_t(headerSize) - at, &type);
+            m = readVarint(payload + h, size_t(headerSize) - h, &type);
             if (m == 0)
                 return false;
         }
-        types.push_back(type);
-        at += size_t(m);
+        h += size_t(m);
+        const uint64_t width = serialTypeWidth(type);
+        if (column >= kinds.size() || !serialTypeValid(type) ||
+            width > bodyBytes - std::min<uint64_t>(at, bodyBytes))
+            return false;
+        if (kinds[column] != kAliasColumn)
+            hash = mixStored(hash, kinds[column] == kRealColumn, type, body + at, width);
+        at += width;
     }
-    return bodyKey(table, types, payload + headerSize, have - size_t(headerSize), key);
+    for (; column < kinds.size(); ++column) {
+        if (kinds[column] != kAliasColumn)
+            hash = mixValue(hash, info.columns[column].defaultValue);
+    }
+    *key = hash;
+    return true;
 }
 
 bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, const uint8_t* body,
@@ -278,39 +331,9 @@ bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, con
         const uint64_t width = serialTypeWidth(type);
         if (!serialTypeValid(type) || width > bodyBytes - std::min<uint64_t>(at, bodyBytes))
             return false;
-        const uint8_t* p = body + at;
+        if (kind != kAliasColumn)
+            hash = mixStored(hash, kind == kRealColumn, type, body + at, width);
         at += width;
-        if (kind == kAliasColumn)
-            continue;
-        if (type >= 12) {
-            hash = mixBytes(hash, type & 1 ? kTextTag : kBlobTag, p, size_t(width));
-            continue;
-        }
-        int64_t integer = 0;
-        if (type == 8 || type == 9) {
-            integer = type == 8 ? 0 : 1;
-        } else if (type >= 1 && type <= 7) {
-            uint64_t v = (p[0] & 0x80) && type != 7 ? ~uint64_t(0) : 0;
-            for (uint64_t k = 0; k < width; ++k)
-                v = (v << 8) | p[k];
-            if (type == 7) {
-                hash = mix(hash, v ^ kRealTag);
-                continue;
-            }
-            integer = int64_t(v);
-        }
-        if (type == 0) {
-            hash = mix(hash, kFlagTag);
-        } else if (kind == kRealColumn) {
-            const double real = double(integer);
-            uint64_t bits = 0;
-            std::memcpy(&bits, &real, sizeof bits);
-            hash = mix(hash, bits ^ kRealTag);
-        } else if (integer >= -1 && integer <= 1) {
-            hash = mix(hash, kFlagTag);
-        } else {
-            hash = mix(hash, uint64_t(integer) ^ kIntegerTag);
-        }
     }
     *key = hash;
     return true;
@@ -331,7 +354,7 @@ uint64_t RecordCollector::recordKey(int table, const uint8_t* bytes, size_t size
                                     std::optional<int64_t> rowid, Scratch& scratch) const {
     // From the bytes where it can be, else from the decoded row.
     uint64_t key = 0;
-    if (payloadKey(table, bytes, size, &key, scratch.types))
+    if (payloadKey(table, bytes, size, &key))
         return key;
     Candidate probe;
     probe.table = table;
@@ -627,7 +650,7 @@ void RecordCollector::dropLiveCarvings() {
                                    uint64_t key = 0;
                                    if (!mayEqualCarving(t, bytes, have, scratch.signatures))
                                        return;
-                                   if (payloadKey(int(t), bytes, have, &key, scratch.types) &&
+                                   if (payloadKey(int(t), bytes, have, &key) &&
                                        !carvedKeySet.contains(key))
                                        return;
                                    live.rowid = rowid;

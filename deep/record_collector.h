@@ -67,7 +67,6 @@ class RecordCollector : public RecordSink {
 
     // Work space of the comparisons, one per thread that compares.
     struct Scratch {
-        std::vector<uint64_t> types;
         std::vector<Value> rowA, rowB;
         RecordShape shape;
         std::vector<uint64_t> signatures;
@@ -81,8 +80,7 @@ class RecordCollector : public RecordSink {
     uint64_t recordKey(int table, const uint8_t* bytes, size_t size, std::optional<int64_t> rowid,
                        Scratch& scratch) const;
     uint64_t valuesKey(int table, const std::vector<Value>& values) const;
-    bool payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key,
-                    std::vector<uint64_t>& types) const;
+    bool payloadKey(int table, const uint8_t* payload, size_t have, uint64_t* key) const;
     enum class Signature : uint8_t { Signed, Cut, None };
     Signature textSignature(const uint8_t* payload, size_t have, const std::vector<size_t>& lengths,
                             std::vector<uint64_t>* signatures, size_t* columns) const;
