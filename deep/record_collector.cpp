@@ -101,16 +101,17 @@ bool sameLoosely(const Value& a, const Value& b) {
     return a == b;
 }
 
-// Appends a SQLite varint.
-void appendVarint(std::string& out, uint64_t v) {
+// Writes a SQLite varint (of fewer than 64 bits) at out; returns its length.
+size_t writeVarint(uint8_t* out, uint64_t v) {
     uint8_t bytes[10];
-    int n = 0;
+    size_t n = 0;
     do {
         bytes[n++] = uint8_t(v & 0x7F);
         v >>= 7;
     } while (v != 0 && n < 9);
-    for (int i = n - 1; i >= 0; --i)
-        out += char(bytes[i] | (i > 0 ? 0x80 : 0));
+    for (size_t i = 0; i < n; ++i)
+        out[i] = uint8_t(bytes[n - 1 - i] | (n - 1 - i > 0 ? 0x80 : 0));
+    return n;
 }
 
 // Bytes of a varint.
@@ -123,19 +124,23 @@ size_t varintLength(uint64_t v) {
     return n;
 }
 
-// A record header for these serial types: its size varint, then the types.
-void appendHeader(std::string& out, const std::vector<uint64_t>& types) {
+// The size of a record header for these serial types, counting the size
+// varint itself: one byte up to 127, two up to 16383.
+uint64_t headerSizeOf(const std::vector<uint64_t>& types) {
     uint64_t count = 0;
     for (uint64_t type : types)
         count += varintLength(type);
-    // The size counts its own varint: one byte up to 127, two up to 16383.
-    const uint64_t size = count + 1 <= 127 ? count + 1 : count + 2 <= 16383 ? count + 2 : count + 3;
-    appendVarint(out, size);
+    return count + 1 <= 127 ? count + 1 : count + 2 <= 16383 ? count + 2 : count + 3;
+}
+
+// Writes a record header for these serial types at out (headerSizeOf bytes).
+void writeHeader(uint8_t* out, const std::vector<uint64_t>& types, uint64_t headerSize) {
+    out += writeVarint(out, headerSize);
     for (uint64_t type : types) {
         if (type < 0x80)
-            out += char(type);
+            *out++ = uint8_t(type);
         else
-            appendVarint(out, type);
+            out += writeVarint(out, type);
     }
 }
 
@@ -429,14 +434,13 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     if (!hasValue)
         return;
     const size_t body = size_t(std::min<uint64_t>(record.bodyBytes, record.shape->bodySize));
-    m_header.clear();
-    appendHeader(m_header, types);
-    uint8_t* bytes = m_arena.allocate(m_header.size() + body);
-    std::memcpy(bytes, m_header.data(), m_header.size());
+    const uint64_t headerSize = headerSizeOf(types);
+    uint8_t* bytes = m_arena.allocate(size_t(headerSize) + body);
+    writeHeader(bytes, types, headerSize);
     if (body != 0)
-        std::memcpy(bytes + m_header.size(), record.body, body);
+        std::memcpy(bytes + headerSize, record.body, body);
     found.bytes = bytes;
-    found.size = m_header.size() + body;
+    found.size = size_t(headerSize) + body;
     if (!bodyKey(record.table, types, record.body, body, &found.key))
         found.key = recordKey(record.table, found.bytes, found.size, record.rowid, m_scratch);
 

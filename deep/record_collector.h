@@ -122,7 +122,6 @@ class RecordCollector : public RecordSink {
     uint32_t m_encoding;
     std::vector<Candidate> m_candidates;
     ByteArena m_arena;
-    std::string m_header; // a record header being rebuilt
     std::unordered_map<TableRowid, size_t, TableRowidHash> m_byRowid;
     std::unordered_set<TableRowid, TableRowidHash> m_liveRowids;
     std::vector<bool> m_wanted;
