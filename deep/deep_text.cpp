@@ -19,7 +19,6 @@ namespace fennaro::deep {
 
 namespace {
 
-const char kNotAvailable[] = "N/A";
 const char kItemPrefix[] = "vnd.android.cursor.item/";
 
 // A value as a text column reads it: texts and blobs as their bytes, numbers
@@ -72,22 +71,6 @@ std::vector<std::string> columnsOf(const ScanReport& report, const std::string& 
 const Value& at(const std::vector<Value>& values, int column) {
     static const Value kNull;
     return column >= 0 && size_t(column) < values.size() ? values[size_t(column)] : kNull;
-}
-
-// Appends one text line; a null field is written "N/A", others as the
-// classic engine converts them (cut at a zero byte, empty unless UTF-8).
-void appendLine(std::string& out, std::initializer_list<const std::string*> fields) {
-    bool first = true;
-    for (const std::string* field : fields) {
-        if (!first)
-            out += '\t';
-        first = false;
-        if (field)
-            appendUtf8ToAnsi(out, *field);
-        else
-            out += kNotAvailable;
-    }
-    out += "\r\n";
 }
 
 // Calls onRow(values) for every live row of table `name` of a database's
@@ -256,7 +239,7 @@ void appendContact(std::string& text, const std::vector<const DeletedValue*>& ro
                               }) != shown.end())
             return;
         shown.push_back(&value);
-        appendLine(text, {name, &value});
+        appendTextLine(text, {name, &value});
     };
     for (size_t i = from; i < to; ++i) {
         if (rows[i]->kind == RowKind::Phone)
@@ -267,7 +250,7 @@ void appendContact(std::string& text, const std::vector<const DeletedValue*>& ro
             showOnce(rows[i]->value);
     }
     if (shown.empty() && deletedName)
-        appendLine(text, {name, nullptr});
+        appendTextLine(text, {name, nullptr});
 }
 
 } // namespace

@@ -58,23 +58,23 @@ size_t validUtf8Prefix(const std::string& value) {
     return n;
 }
 
-} // namespace
-
+// Appends utf8ToAnsi(value) to out without a string of its own between.
 void appendUtf8ToAnsi(std::string& out, const std::string& value) {
     size_t n = validUtf8Prefix(value);
     if (n != std::string::npos)
         out.append(value, 0, n);
 }
 
+} // namespace
+
 std::string utf8ToAnsi(const std::string& value) {
     size_t n = validUtf8Prefix(value);
     return n == std::string::npos ? std::string() : value.substr(0, n);
 }
 
-namespace {
+namespace fennaro {
 
-// Appends one line of two or three fields.
-void appendLine(std::string& out, std::initializer_list<const std::string*> fields) {
+void appendTextLine(std::string& out, std::initializer_list<const std::string*> fields) {
     bool first = true;
     for (const std::string* field : fields) {
         if (!first)
@@ -87,10 +87,6 @@ void appendLine(std::string& out, std::initializer_list<const std::string*> fiel
     }
     out += "\r\n";
 }
-
-} // namespace
-
-namespace fennaro {
 
 bool isAllDigits(const std::string& value) {
     for (unsigned char c : value) {
@@ -165,9 +161,9 @@ std::string buildContactText(const std::vector<CarvedContact>& carved) {
                 continue;
             // The number goes second whichever of the two was carved first.
             if (isAllDigits(first))
-                appendLine(text, {&second, &first});
+                appendTextLine(text, {&second, &first});
             else
-                appendLine(text, {&first, &second});
+                appendTextLine(text, {&first, &second});
             used[i] = used[a] = true;
         }
     }
@@ -177,9 +173,9 @@ std::string buildContactText(const std::vector<CarvedContact>& carved) {
         if (value.empty() || used[j])
             continue;
         if (isAllDigits(value))
-            appendLine(text, {nullptr, &value});
+            appendTextLine(text, {nullptr, &value});
         else
-            appendLine(text, {&value, nullptr});
+            appendTextLine(text, {&value, nullptr});
     }
     return text;
 }
@@ -249,8 +245,8 @@ std::string buildSmsText(const std::vector<CarvedSms>& carved,
                     name = &live[k].second;
             }
         }
-        appendLine(text,
-                   {name, address.empty() ? nullptr : &address, body.empty() ? nullptr : &body});
+        appendTextLine(
+            text, {name, address.empty() ? nullptr : &address, body.empty() ? nullptr : &body});
     }
     return text;
 }

@@ -3,6 +3,7 @@
 // contact rows. Lines end with "\r\n"; an absent value is "N/A".
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -13,14 +14,15 @@
 // is no ANSI code page here: everything downstream reads UTF-8.
 std::string utf8ToAnsi(const std::string& value);
 
-// Appends utf8ToAnsi(value) to out without a string of its own between.
-void appendUtf8ToAnsi(std::string& out, const std::string& value);
-
 namespace fennaro {
 
 using CarvedContact = std::pair<std::string, std::string>;           // rid, data1
 using CarvedSms = std::tuple<std::string, std::string, std::string>; // address, person, body
 using LiveContactRow = std::pair<std::string, std::string>;          // rid, data1
+
+// Appends one text line: the fields separated by TAB, a null field written
+// "N/A", the others as utf8ToAnsi converts them, then CR LF.
+void appendTextLine(std::string& out, std::initializer_list<const std::string*> fields);
 
 // True when every byte is an ASCII decimal digit.
 bool isAllDigits(const std::string& value);
