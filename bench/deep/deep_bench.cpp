@@ -63,6 +63,19 @@ struct PhoneRuns {
     Measure classicSms, deepSms, scanSms;
 };
 
+// How many turns each contender gets; the best of them counts.
+constexpr int kRounds = 5;
+
+// Keeps the best time and the highest memory of two measures of one job.
+void keepBest(Measure& best, const Measure& m) {
+    if (best.seconds == 0 || m.seconds < best.seconds) {
+        best.seconds = m.seconds;
+        best.outputBytes = m.outputBytes;
+    }
+    best.peakKiB = std::max(best.peakKiB, m.peakKiB);
+    best.privateKiB = std::max(best.privateKiB, m.privateKiB);
+}
+
 PhoneRuns runPhone(const std::string& dir) {
     const std::string contacts = dir + "/contacts2.db", sms = dir + "/mmssms.db";
     PhoneRuns runs;
@@ -71,12 +84,16 @@ PhoneRuns runPhone(const std::string& dir) {
     // Warm the page cache for every contender alike.
     measure("bench_deep", "scan-contacts", contacts, sms, 1);
     measure("bench_deep", "scan-sms", contacts, sms, 1);
-    runs.classicContacts = measure("bench_deep", "classic-contacts", contacts, sms);
-    runs.deepContacts = measure("bench_deep", "deep-contacts", contacts, sms);
-    runs.scanContacts = measure("bench_deep", "scan-contacts", contacts, sms);
-    runs.classicSms = measure("bench_deep", "classic-sms", contacts, sms);
-    runs.deepSms = measure("bench_deep", "deep-sms", contacts, sms);
-    runs.scanSms = measure("bench_deep", "scan-sms", contacts, sms);
+    // The contenders take turns, so a burst of load on a shared machine
+    // falls on each of them alike rather than on one.
+    for (int round = 0; round < kRounds; ++round) {
+        keepBest(runs.classicContacts, measure("bench_deep", "classic-contacts", contacts, sms, 1));
+        keepBest(runs.deepContacts, measure("bench_deep", "deep-contacts", contacts, sms, 1));
+        keepBest(runs.scanContacts, measure("bench_deep", "scan-contacts", contacts, sms, 1));
+        keepBest(runs.classicSms, measure("bench_deep", "classic-sms", contacts, sms, 1));
+        keepBest(runs.deepSms, measure("bench_deep", "deep-sms", contacts, sms, 1));
+        keepBest(runs.scanSms, measure("bench_deep", "scan-sms", contacts, sms, 1));
+    }
     return runs;
 }
 
@@ -118,8 +135,9 @@ int main(int argc, char** argv) {
     ensureClassicPhone(full, contacts, messages);
     ensureClassicPhone(half, contacts / 2, messages / 2);
 
-    std::printf("classic phone (secure_delete off, rollback journal); best of 3, fresh process "
-                "per run, warm cache\n");
+    std::printf("classic phone (secure_delete off, rollback journal); best of %d runs, the "
+                "engines taking turns, fresh process per run, warm cache\n",
+                kRounds);
     std::printf("ratio = deep engine time / classic engine time (goal: at most 2)\n");
     const PhoneRuns f = runPhone(full);
     reportAgainstClassic("contacts", f.contactsMiB, f.classicContacts, f.deepContacts,
