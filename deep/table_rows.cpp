@@ -67,6 +67,20 @@ void finishValue(const TableInfo& table, int c, int64_t rowid, uint32_t textEnco
         v->bytes = utf16ToUtf8(v->bytes, textEncoding == 3);
 }
 
+// Column c as read from a record: NULL for a column the table lacks, the
+// default past the stored columns (stored is false), else the value of
+// serial type `type` at `offset` in the body; then finished as SQLite reads it.
+Value columnValue(const TableInfo& table, int c, bool stored, uint64_t type, uint64_t offset,
+                  const uint8_t* body, uint64_t bodyBytes, int64_t rowid, uint32_t textEncoding) {
+    if (c < 0 || size_t(c) >= table.columns.size())
+        return Value::null();
+    Value v = stored ? decodeValue(type, body + std::min(offset, bodyBytes),
+                                   offset < bodyBytes ? bodyBytes - offset : 0)
+                     : table.columns[size_t(c)].defaultValue;
+    finishValue(table, c, rowid, textEncoding, &v);
+    return v;
+}
+
 } // namespace
 
 void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
@@ -76,20 +90,12 @@ void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8
     values->resize(columns.size());
     for (size_t k = 0; k < columns.size(); ++k) {
         const int c = columns[k];
-        Value& v = (*values)[k];
-        v = Value::null();
-        if (c < 0 || size_t(c) >= table.columns.size())
-            continue;
-        if (size_t(c) >= shape.types.size()) {
-            v = table.columns[size_t(c)].defaultValue;
-        } else {
-            uint64_t offset = 0;
-            for (int i = 0; i < c; ++i)
-                offset += serialTypeWidth(shape.types[size_t(i)]);
-            v = decodeValue(shape.types[size_t(c)], body + std::min<uint64_t>(offset, bodyBytes),
-                            offset < bodyBytes ? bodyBytes - offset : 0);
-        }
-        finishValue(table, c, rowid, textEncoding, &v);
+        const bool stored = c >= 0 && size_t(c) < shape.types.size();
+        uint64_t offset = 0;
+        for (int i = 0; stored && i < c; ++i)
+            offset += serialTypeWidth(shape.types[size_t(i)]);
+        (*values)[k] = columnValue(table, c, stored, stored ? shape.types[size_t(c)] : 0, offset,
+                                   body, bodyBytes, rowid, textEncoding);
     }
 }
 
@@ -124,18 +130,9 @@ bool pickColumns(const TableInfo& table, const uint8_t* payload, size_t payloadB
     values->resize(columns.size());
     for (size_t k = 0; k < columns.size(); ++k) {
         const int c = columns[k];
-        Value& v = (*values)[k];
-        v = Value::null();
-        if (c < 0 || size_t(c) >= table.columns.size())
-            continue;
-        if (size_t(c) >= count) {
-            v = table.columns[size_t(c)].defaultValue;
-        } else {
-            const uint64_t at = offsets[c];
-            v = decodeValue(types[c], body + std::min(at, bodyBytes),
-                            at < bodyBytes ? bodyBytes - at : 0);
-        }
-        finishValue(table, c, rowid, textEncoding, &v);
+        const bool stored = c >= 0 && size_t(c) < count;
+        (*values)[k] = columnValue(table, c, stored, stored ? types[c] : 0, stored ? offsets[c] : 0,
+                                   body, bodyBytes, rowid, textEncoding);
     }
     return true;
 }
