@@ -68,12 +68,17 @@ class DeepScan {
         m_collector.select(std::move(wanted), std::move(columns));
     }
 
-    std::vector<RecoveredRecord> run() {
+    // Carves every version of every page; the records are returned, or
+    // handed to visit one at a time when it is set.
+    std::vector<RecoveredRecord> run(const RecordVisitor* visit) {
         carveCurrentState();
         carveMainHistory();
         carveWalHistory();
         carveJournalHistory();
-        return m_collector.finish();
+        if (!visit)
+            return m_collector.finish();
+        m_collector.finishEach(*visit);
+        return {};
     }
 
   private:
@@ -292,19 +297,20 @@ ScanReport scanDatabase(const std::string& dbPath) {
     return scanSelected(dbPath, {});
 }
 
-ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection) {
-    // Opens the files, reads the schema of the current state (or, when that
-    // is damaged, of the main file), then carves.
+namespace {
+
+// The scan of an open database: its schema (of the current state, or of
+// the main file when that is damaged), then the carving of what selection
+// picks, kept in the report or handed to visit.
+ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
+                     const RecordVisitor* visit) {
     ScanReport report;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(dbPath, &report.error);
-    if (!state)
-        return report;
     report.ok = true;
-    report.files = state->paths;
-    SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
+    report.files = state.paths;
+    SchemaInfo schema = readSchema(*state.current, state.usableSize, state.textEncoding);
     if (schema.tables.empty()) {
-        Snapshot mainFile(state->files, state->files.mainPageCount());
-        schema = readSchema(mainFile, state->usableSize, state->textEncoding);
+        Snapshot mainFile(state.files, state.files.mainPageCount());
+        schema = readSchema(mainFile, state.usableSize, state.textEncoding);
     }
     std::sort(schema.tables.begin(), schema.tables.end(),
               [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
@@ -336,9 +342,28 @@ ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selectio
     }
     if (schema.tables.empty())
         return report;
-    DeepScan scan(*state, schema.tables, schema.otherRoots, std::move(wanted), std::move(columns));
-    report.records = scan.run();
+    DeepScan scan(state, schema.tables, schema.otherRoots, std::move(wanted), std::move(columns));
+    report.records = scan.run(visit);
     return report;
+}
+
+} // namespace
+
+ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection) {
+    // Opens the files, then scans them.
+    std::string error;
+    std::unique_ptr<DatabaseState> state = openDatabaseState(dbPath, &error);
+    if (!state) {
+        ScanReport report;
+        report.error = error;
+        return report;
+    }
+    return scanState(*state, selection, nullptr);
+}
+
+ScanReport scanSelected(const DatabaseState& state, const ScanSelection& selection,
+                        const RecordVisitor& visit) {
+    return scanState(state, selection, &visit);
 }
 
 } // namespace fennaro::deep

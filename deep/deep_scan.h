@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -37,6 +38,10 @@ struct RecoveredRecord {
     // for UTF-16 databases too), possibly with invalid bytes.
     std::vector<Value> values;
 };
+
+// Takes the records of a scan one at a time, in report order; the record
+// is the visitor's to take values from until the next call.
+using RecordVisitor = std::function<void(RecoveredRecord&)>;
 
 struct TableColumns {
     std::string table;

@@ -3,7 +3,7 @@
 // record list, the boards and the export read them unchanged.
 #include <algorithm>
 #include <initializer_list>
-#include <map>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -47,15 +47,6 @@ std::string takeText(std::vector<Value>& values, int column) {
     if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Blob)
         return std::move(v.bytes);
     return textOf(v);
-}
-
-// The position of a column in a table's column list, or -1.
-int columnIndex(const std::vector<std::string>& columns, const char* name) {
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i] == name)
-            return int(i);
-    }
-    return -1;
 }
 
 // The column names of a table of a report, or empty.
@@ -134,14 +125,11 @@ std::vector<LiveContactRow> liveContactRows(const std::string& contactsDb) {
 // contact, looked up when a deleted row needs it (most never do).
 class LiveContactNames {
   public:
-    explicit LiveContactNames(const std::string& contactsDb) {
-        std::string error;
-        m_state = openDatabaseState(contactsDb, &error, MappedFile::Reading::Some);
-        if (!m_state)
-            return;
+    // Reads from state, which must outlive this.
+    explicit LiveContactNames(const DatabaseState& state) : m_state(state) {
         const SchemaInfo schema =
-            readSchema(*m_state->current, m_state->usableSize, m_state->textEncoding);
-        forEachLiveRow(*m_state, schema, "mimetypes", {"_id", "mimetype"},
+            readSchema(*m_state.current, m_state.usableSize, m_state.textEncoding);
+        forEachLiveRow(m_state, schema, "mimetypes", {"_id", "mimetype"},
                        [&](std::vector<Value>& row) {
                            if (row[0].kind == Value::Kind::Integer)
                                mimeTypes.emplace(row[0].integer, textOf(row[1]));
@@ -162,17 +150,17 @@ class LiveContactNames {
     std::string displayName(int64_t id) {
         ByteView leaf;
         LeafCell cell;
-        if (m_displayName.empty() || !findTableRow(*m_state->current, m_rawContacts.rootPage,
-                                                   m_state->usableSize, id, &leaf, &cell))
+        if (m_displayName.empty() || !findTableRow(*m_state.current, m_rawContacts.rootPage,
+                                                   m_state.usableSize, id, &leaf, &cell))
             return {};
         const uint8_t* bytes = leaf.data + cell.payloadOffset;
         size_t have = size_t(cell.localSize);
         if (cell.payloadSize > cell.localSize) {
-            have = readPayload(leaf, cell.payloadOffset, cell.payloadSize, m_state->usableSize,
-                               m_state->current.get(), &m_payload);
+            have = readPayload(leaf, cell.payloadOffset, cell.payloadSize, m_state.usableSize,
+                               m_state.current.get(), &m_payload);
             bytes = reinterpret_cast<const uint8_t*>(m_payload.data());
         }
-        if (!pickColumns(m_rawContacts, bytes, have, id, m_state->textEncoding, m_displayName,
+        if (!pickColumns(m_rawContacts, bytes, have, id, m_state.textEncoding, m_displayName,
                          &m_values) ||
             !m_values[0].hasContent())
             return {};
@@ -182,7 +170,7 @@ class LiveContactNames {
     std::unordered_map<int64_t, std::string> mimeTypes;
 
   private:
-    std::unique_ptr<DatabaseState> m_state;
+    const DatabaseState& m_state;
     TableInfo m_rawContacts;
     std::vector<int> m_displayName; // the column, when the table has it
     std::string m_payload;
@@ -203,6 +191,17 @@ RowKind rowKindOf(const std::string& mimeType) {
            : type == "email_v2"     ? RowKind::Email
                                     : RowKind::Other;
 }
+
+// A deleted data row as the scan hands it over, before every mime type is
+// known (deleted mime types come after the data rows).
+struct FoundDataRow {
+    std::pair<int, int64_t> contact; // as DeletedValue has it
+    std::optional<int64_t> mimeId;
+    bool textual = false;  // data1 holds a text or a blob, not a number
+    std::string ownerText; // raw_contact_id as text when it is not an integer
+    std::string data1;
+    std::string data4; // only when data1 is empty
+};
 
 // One deleted data row with a value, as the contacts text uses it.
 struct DeletedValue {
@@ -260,102 +259,101 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb)
     // are read beside the scan.
     std::vector<LiveContactRow> live;
     SideTask liveReads([&] { live = liveContactRows(contactsDb); });
-    ScanReport report = scanSelected(smsDb, {{"sms", {"address", "person", "body"}}});
-    liveReads.join();
-    const std::vector<std::string> columns = columnsOf(report, "sms");
-    const int address = columnIndex(columns, "address");
-    const int person = columnIndex(columns, "person");
-    const int body = columnIndex(columns, "body");
+    std::string error;
+    std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &error);
     std::vector<CarvedSms> carved;
-    carved.reserve(report.records.size());
-    for (RecoveredRecord& record : report.records) {
-        if (record.table == "sms")
-            carved.emplace_back(takeText(record.values, address), takeText(record.values, person),
-                                takeText(record.values, body));
+    if (state) {
+        scanSelected(*state, {{"sms", {"address", "person", "body"}}},
+                     [&](RecoveredRecord& record) {
+                         carved.emplace_back(takeText(record.values, 0), takeText(record.values, 1),
+                                             takeText(record.values, 2));
+                     });
     }
+    liveReads.join();
     if (carved.empty())
         return {};
     return buildSmsText(carved, live);
 }
 
 std::string deepContactsText(const std::string& contactsDb, const std::string& /*smsDb*/) {
-    // The deleted data rows grouped by raw contact, the live mime types and
-    // names read beside the scan.
-    std::unique_ptr<LiveContactNames> live;
-    SideTask liveReads([&] { live = std::make_unique<LiveContactNames>(contactsDb); });
-    ScanReport report =
-        scanSelected(contactsDb, {{"data", {"raw_contact_id", "mimetype_id", "data1", "data4"}},
-                                  {"raw_contacts", {"display_name"}},
-                                  {"mimetypes", {"mimetype"}}});
-    liveReads.join();
-    if (!report.ok)
+    // The deleted data rows grouped by raw contact, named from deleted rows
+    // or else the live ones; one opening of the database serves both.
+    std::string error;
+    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &error);
+    if (!state)
         return {};
-
-    // Mime types by id: the live ones, then deleted ones the scan found.
-    std::unordered_map<int64_t, std::string>& mimeTypes = live->mimeTypes;
-    const std::vector<std::string> mimeColumns = columnsOf(report, "mimetypes");
-    for (const RecoveredRecord& record : report.records) {
-        if (record.table == "mimetypes" && record.rowid)
-            mimeTypes.emplace(*record.rowid,
-                              textOf(at(record.values, columnIndex(mimeColumns, "mimetype"))));
-    }
+    LiveContactNames live(*state);
+    // Mime types by id: the live ones, then deleted ones the scan finds.
+    std::unordered_map<int64_t, std::string>& mimeTypes = live.mimeTypes;
     // Display names of deleted raw contacts.
     std::unordered_map<int64_t, std::string> deletedNames;
-    const std::vector<std::string> rawColumns = columnsOf(report, "raw_contacts");
-    const int rawName = columnIndex(rawColumns, "display_name");
-    for (const RecoveredRecord& record : report.records) {
-        if (record.table == "raw_contacts" && record.rowid &&
-            at(record.values, rawName).hasContent())
-            deletedNames.emplace(*record.rowid, textOf(at(record.values, rawName)));
-    }
-
-    const std::vector<std::string> dataColumns = columnsOf(report, "data");
-    const int rid = columnIndex(dataColumns, "raw_contact_id");
-    const int mime = columnIndex(dataColumns, "mimetype_id");
-    const int data1 = columnIndex(dataColumns, "data1");
-    const int data4 = columnIndex(dataColumns, "data4");
-    if (data1 < 0)
+    std::vector<FoundDataRow> found;
+    int64_t loose = 0;
+    const ScanReport report =
+        scanSelected(*state,
+                     {{"data", {"raw_contact_id", "mimetype_id", "data1", "data4"}},
+                      {"raw_contacts", {"display_name"}},
+                      {"mimetypes", {"mimetype"}}},
+                     [&](RecoveredRecord& record) {
+                         std::vector<Value>& values = record.values;
+                         if (record.table == "data") {
+                             FoundDataRow row;
+                             const Value& owner = at(values, 0);
+                             if (owner.kind == Value::Kind::Integer) {
+                                 row.contact = {0, owner.integer};
+                             } else {
+                                 row.contact = {1, loose++};
+                                 row.ownerText = textOf(owner);
+                             }
+                             if (at(values, 1).kind == Value::Kind::Integer)
+                                 row.mimeId = at(values, 1).integer;
+                             const Value::Kind stored = at(values, 2).kind;
+                             row.textual =
+                                 stored == Value::Kind::Text || stored == Value::Kind::Blob;
+                             row.data1 = takeText(values, 2);
+                             if (row.data1.empty())
+                                 row.data4 = takeText(values, 3);
+                             found.push_back(std::move(row));
+                         } else if (record.table == "mimetypes" && record.rowid) {
+                             mimeTypes.emplace(*record.rowid, textOf(at(values, 0)));
+                         } else if (record.table == "raw_contacts" && record.rowid &&
+                                    at(values, 0).hasContent()) {
+                             deletedNames.emplace(*record.rowid, textOf(at(values, 0)));
+                         }
+                     });
+    if (!report.ok || columnsOf(report, "data").empty())
         return {};
 
     // Without mime types the rows cannot be told apart: pair them as the
     // classic engine does.
-    if (mimeTypes.empty() || mime < 0) {
+    if (mimeTypes.empty()) {
         std::vector<CarvedContact> carved;
-        for (const RecoveredRecord& record : report.records) {
-            if (record.table == "data")
-                carved.emplace_back(textOf(at(record.values, rid)),
-                                    textOf(at(record.values, data1)));
-        }
+        carved.reserve(found.size());
+        for (FoundDataRow& row : found)
+            carved.emplace_back(row.contact.first == 0 ? std::to_string(row.contact.second)
+                                                       : std::move(row.ownerText),
+                                std::move(row.data1));
         return buildContactText(carved);
     }
 
     // Every data row with a value; a row whose raw contact is unknown
     // stands alone. A company row may hold its name in data4 only.
     std::vector<DeletedValue> rows;
-    rows.reserve(report.records.size());
-    int64_t loose = 0;
-    for (RecoveredRecord& record : report.records) {
-        if (record.table != "data")
-            continue;
-        const Value& owner = at(record.values, rid);
-        const Value& mimeValue = at(record.values, mime);
-        const auto type = mimeValue.kind == Value::Kind::Integer ? mimeTypes.find(mimeValue.integer)
-                                                                 : mimeTypes.end();
+    rows.reserve(found.size() + deletedNames.size());
+    for (FoundDataRow& row : found) {
+        const auto type = row.mimeId ? mimeTypes.find(*row.mimeId) : mimeTypes.end();
         const RowKind kind = type == mimeTypes.end() ? RowKind::Other : rowKindOf(type->second);
         // A number in data1 of another kind of row is a reference (a group
         // membership's group), not something the user wrote.
-        const Value::Kind stored = at(record.values, data1).kind;
-        if (kind == RowKind::Other && stored != Value::Kind::Text && stored != Value::Kind::Blob)
+        if (kind == RowKind::Other && !row.textual)
             continue;
-        std::string value = takeText(record.values, data1);
-        if (value.empty() && kind == RowKind::Organization)
-            value = takeText(record.values, data4);
+        std::string& value =
+            row.data1.empty() && kind == RowKind::Organization ? row.data4 : row.data1;
         if (value.empty())
             continue;
-        rows.push_back({owner.kind == Value::Kind::Integer ? std::make_pair(0, owner.integer)
-                                                           : std::make_pair(1, loose++),
-                        kind, std::move(value)});
+        rows.push_back({row.contact, kind, std::move(value)});
     }
+    std::vector<FoundDataRow>().swap(found);
     // Deleted raw contacts whose data rows were not found keep their name.
     for (const auto& [id, name] : deletedNames)
         rows.push_back({{0, id}, RowKind::Other, std::string()});
@@ -387,7 +385,7 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
             if (d != deletedNames.end())
                 deletedName = &d->second;
             else if (!named)
-                liveName = live->displayName(contact.second);
+                liveName = live.displayName(contact.second);
         }
         // The placeholder of a raw contact without data rows holds nothing.
         size_t end = to;

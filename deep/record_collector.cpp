@@ -722,14 +722,7 @@ void RecordCollector::report(const Candidate& c, RecordShape* scratch, Recovered
     }
 }
 
-std::vector<RecoveredRecord> RecordCollector::finish() {
-    // Drops what is live, then orders by table, rowid (carvings last) and place.
-    dropLiveCarvings();
-    std::vector<Candidate*> kept;
-    for (Candidate& c : m_candidates) {
-        if (!c.dropped)
-            kept.push_back(&c);
-    }
+std::vector<const RecordCollector::Candidate*> RecordCollector::keptInOrder() const {
     // Tables by name (a counting sort through their places in name order);
     // within a table the records with a rowid by rowid, then the others in
     // the order they were found.
@@ -741,14 +734,18 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
     std::vector<size_t> place(m_tables.size());
     for (size_t i = 0; i < byName.size(); ++i)
         place[byName[i]] = i;
-    for (const Candidate* c : kept)
-        ++start[place[size_t(c->table)] + 1];
+    for (const Candidate& c : m_candidates) {
+        if (!c.dropped)
+            ++start[place[size_t(c.table)] + 1];
+    }
     for (size_t i = 1; i < start.size(); ++i)
         start[i] += start[i - 1];
-    std::vector<Candidate*> sorted(kept.size());
+    std::vector<const Candidate*> sorted(start.back());
     std::vector<size_t> fill(start.begin(), start.end() - 1);
-    for (Candidate* c : kept)
-        sorted[fill[place[size_t(c->table)]]++] = c;
+    for (const Candidate& c : m_candidates) {
+        if (!c.dropped)
+            sorted[fill[place[size_t(c.table)]]++] = &c;
+    }
     for (size_t i = 0; i + 1 < start.size(); ++i) {
         const auto first = sorted.begin() + long(start[i]),
                    last = sorted.begin() + long(start[i + 1]);
@@ -757,7 +754,27 @@ std::vector<RecoveredRecord> RecordCollector::finish() {
         std::sort(first, carved,
                   [](const Candidate* a, const Candidate* b) { return *a->rowid < *b->rowid; });
     }
-    kept.swap(sorted);
+    return sorted;
+}
+
+void RecordCollector::finishEach(const RecordVisitor& visit) {
+    // One record at a time, so no report of them all is ever built.
+    dropLiveCarvings();
+    RecordShape scratch;
+    RecoveredRecord record;
+    for (const Candidate* c : keptInOrder()) {
+        record.frame.reset();
+        report(*c, &scratch, &record);
+        visit(record);
+    }
+    std::vector<Candidate>().swap(m_candidates);
+    m_arena.clear();
+}
+
+std::vector<RecoveredRecord> RecordCollector::finish() {
+    // Drops what is live, then orders by table, rowid (carvings last) and place.
+    dropLiveCarvings();
+    const std::vector<const Candidate*> kept = keptInOrder();
     // The values are read on two threads for a long list, each its half.
     std::vector<RecoveredRecord> records(kept.size());
     auto reportRange = [&](size_t from, size_t to) {

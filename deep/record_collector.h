@@ -45,6 +45,10 @@ class RecordCollector : public RecordSink {
     // Drops carved records that equal a live row or a record with a rowid,
     // and returns the rest, ordered by table, rowid and place.
     std::vector<RecoveredRecord> finish();
+    // finish() for a caller that wants each record once: every record is
+    // handed to visit in that order, in one RecoveredRecord that visit may
+    // take values from, and none is kept.
+    void finishEach(const RecordVisitor& visit);
 
   private:
     struct Candidate {
@@ -87,6 +91,7 @@ class RecordCollector : public RecordSink {
     bool bodyKey(int table, const std::vector<uint64_t>& types, const uint8_t* body,
                  size_t bodyBytes, uint64_t* key) const;
     void dropLiveCarvings();
+    std::vector<const Candidate*> keptInOrder() const;
 
     // A live row as noteLiveLeaf keys it: where it is, and its key.
     struct LiveRowKey {

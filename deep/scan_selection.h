@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "database_state.h"
 #include "deep_scan.h"
 
 namespace fennaro::deep {
@@ -20,5 +21,11 @@ using ScanSelection = std::map<std::string, std::vector<std::string>>;
 // the selected tables, and each record's values the selected columns in the
 // selection's order (NULL for a column the table lacks).
 ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection);
+
+// scanSelected on a database already open, each record handed to visit
+// instead of kept in the report (whose records stay empty): for callers
+// that turn records into something smaller as they come.
+ScanReport scanSelected(const DatabaseState& state, const ScanSelection& selection,
+                        const RecordVisitor& visit);
 
 } // namespace fennaro::deep
