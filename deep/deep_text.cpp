@@ -192,21 +192,14 @@ RowKind rowKindOf(const std::string& mimeType) {
                                     : RowKind::Other;
 }
 
-// A deleted data row as the scan hands it over, before every mime type is
-// known (deleted mime types come after the data rows).
-struct FoundDataRow {
-    std::pair<int, int64_t> contact; // as DeletedValue has it
-    std::optional<int64_t> mimeId;
-    bool textual = false;  // data1 holds a text or a blob, not a number
-    std::string ownerText; // raw_contact_id as text when it is not an integer
-    std::string data1;
-    std::string data4; // only when data1 is empty
-};
-
-// One deleted data row with a value, as the contacts text uses it.
+// One deleted data row, as the contacts text uses it. Its kind is known
+// only once the scan is over (deleted mime types come after the data rows).
 struct DeletedValue {
     std::pair<int, int64_t> contact; // (0, raw contact id), or (1, n) for a row of no known contact
-    RowKind kind;
+    std::optional<int64_t> mimeId;
+    RowKind kind = RowKind::Other;
+    bool textual = false;   // data1 holds a text or a blob, not a number
+    bool fromData4 = false; // data1 is empty, and value is data4
     std::string value;
 };
 
@@ -287,7 +280,9 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     std::unordered_map<int64_t, std::string>& mimeTypes = live.mimeTypes;
     // Display names of deleted raw contacts.
     std::unordered_map<int64_t, std::string> deletedNames;
-    std::vector<FoundDataRow> found;
+    std::vector<DeletedValue> rows;
+    // raw_contact_id of a row, as text, where it is not an integer.
+    std::unordered_map<size_t, std::string> ownerTexts;
     int64_t loose = 0;
     const ScanReport report =
         scanSelected(*state,
@@ -297,23 +292,24 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
                      [&](RecoveredRecord& record) {
                          std::vector<Value>& values = record.values;
                          if (record.table == "data") {
-                             FoundDataRow row;
+                             DeletedValue row;
                              const Value& owner = at(values, 0);
                              if (owner.kind == Value::Kind::Integer) {
                                  row.contact = {0, owner.integer};
                              } else {
                                  row.contact = {1, loose++};
-                                 row.ownerText = textOf(owner);
+                                 ownerTexts.emplace(rows.size(), textOf(owner));
                              }
                              if (at(values, 1).kind == Value::Kind::Integer)
                                  row.mimeId = at(values, 1).integer;
                              const Value::Kind stored = at(values, 2).kind;
                              row.textual =
                                  stored == Value::Kind::Text || stored == Value::Kind::Blob;
-                             row.data1 = takeText(values, 2);
-                             if (row.data1.empty())
-                                 row.data4 = takeText(values, 3);
-                             found.push_back(std::move(row));
+                             row.value = takeText(values, 2);
+                             row.fromData4 = row.value.empty();
+                             if (row.fromData4)
+                                 row.value = takeText(values, 3);
+                             rows.push_back(std::move(row));
                          } else if (record.table == "mimetypes" && record.rowid) {
                              mimeTypes.emplace(*record.rowid, textOf(at(values, 0)));
                          } else if (record.table == "raw_contacts" && record.rowid &&
@@ -328,35 +324,39 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // classic engine does.
     if (mimeTypes.empty()) {
         std::vector<CarvedContact> carved;
-        carved.reserve(found.size());
-        for (FoundDataRow& row : found)
+        carved.reserve(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            DeletedValue& row = rows[i];
             carved.emplace_back(row.contact.first == 0 ? std::to_string(row.contact.second)
-                                                       : std::move(row.ownerText),
-                                std::move(row.data1));
+                                                       : std::move(ownerTexts[i]),
+                                row.fromData4 ? std::string() : std::move(row.value));
+        }
         return buildContactText(carved);
     }
 
     // Every data row with a value; a row whose raw contact is unknown
     // stands alone. A company row may hold its name in data4 only.
-    std::vector<DeletedValue> rows;
-    rows.reserve(found.size() + deletedNames.size());
-    for (FoundDataRow& row : found) {
+    size_t kept = 0;
+    for (DeletedValue& row : rows) {
         const auto type = row.mimeId ? mimeTypes.find(*row.mimeId) : mimeTypes.end();
-        const RowKind kind = type == mimeTypes.end() ? RowKind::Other : rowKindOf(type->second);
+        row.kind = type == mimeTypes.end() ? RowKind::Other : rowKindOf(type->second);
         // A number in data1 of another kind of row is a reference (a group
         // membership's group), not something the user wrote.
-        if (kind == RowKind::Other && !row.textual)
+        if ((row.kind == RowKind::Other && !row.textual) ||
+            (row.fromData4 && row.kind != RowKind::Organization) || row.value.empty())
             continue;
-        std::string& value =
-            row.data1.empty() && kind == RowKind::Organization ? row.data4 : row.data1;
-        if (value.empty())
-            continue;
-        rows.push_back({row.contact, kind, std::move(value)});
+        if (&rows[kept] != &row)
+            rows[kept] = std::move(row);
+        ++kept;
     }
-    std::vector<FoundDataRow>().swap(found);
+    rows.resize(kept);
     // Deleted raw contacts whose data rows were not found keep their name.
-    for (const auto& [id, name] : deletedNames)
-        rows.push_back({{0, id}, RowKind::Other, std::string()});
+    rows.reserve(rows.size() + deletedNames.size());
+    for (const auto& [id, name] : deletedNames) {
+        DeletedValue placeholder;
+        placeholder.contact = {0, id};
+        rows.push_back(std::move(placeholder));
+    }
     // Grouped by contact, in the order found within a contact.
     std::vector<const DeletedValue*> order;
     order.reserve(rows.size());
