@@ -88,6 +88,7 @@ class DeepScan {
     void carveCurrentState() {
         const uint32_t pages = m_current.pageCount();
         m_collector.startNotingLiveRows();
+        m_collector.expectPages(pages);
         if (pages < kPagesWorthASecondThread || !SideTask::worthwhile()) {
             carveCurrentPages(1, pages, m_carver, m_collector);
             return;
@@ -96,6 +97,7 @@ class DeepScan {
         RecordCollector upperFinds(m_tables, m_current, m_state.usableSize, m_state.textEncoding);
         upperFinds.select(m_wanted, m_columns);
         upperFinds.startNotingLiveRows();
+        upperFinds.expectPages(pages - half);
         PageCarver upperCarver(m_tables, m_state.usableSize, upperFinds);
         SideTask upper([&] { carveCurrentPages(half + 1, pages, upperCarver, upperFinds); });
         carveCurrentPages(1, half, m_carver, m_collector);

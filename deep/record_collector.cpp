@@ -463,6 +463,15 @@ void RecordCollector::startNotingLiveRows() {
     m_liveRows.clear();
 }
 
+void RecordCollector::expectPages(uint32_t pages) {
+    // A record per 512 usable bytes of a page, a live row per 256; capped,
+    // so a huge file asks for no more than a few megabytes ahead.
+    constexpr size_t kCap = size_t(1) << 18;
+    m_candidates.reserve(std::min(kCap, size_t(pages) * (m_usable / 512)));
+    if (m_liveRowsNoted)
+        m_liveRows.reserve(std::min(kLiveRowBudget, size_t(pages) * (m_usable / 256)));
+}
+
 void RecordCollector::noteLiveLeaf(int table, uint32_t page, ByteView view,
                                    const BtreeHeader& header) {
     // Keys every row of the leaf; past the budget all noted rows are

@@ -35,6 +35,9 @@ class RecordCollector : public RecordSink {
     // every table again. Only when every live leaf of the wanted tables is
     // given (and the rows fit in a bounded budget) is the walk left out.
     void startNotingLiveRows();
+    // Makes room for what `pages` pages are likely to give, so that the
+    // lists are not copied over and over as they grow.
+    void expectPages(uint32_t pages);
     // A leaf of the current state that table `table` owns.
     void noteLiveLeaf(int table, uint32_t page, ByteView view, const BtreeHeader& header);
 
@@ -52,20 +55,20 @@ class RecordCollector : public RecordSink {
 
   private:
     struct Candidate {
-        int table = -1;
-        std::optional<int64_t> rowid;
         // The record as found: its header (rebuilt when the cell lost its
         // first bytes), then its body, shorter when an overflow chain was cut.
         // Kept in the arena (a live row's in the page it is read from).
         const uint8_t* bytes = nullptr;
         size_t size = 0;
         uint64_t key = 0; // of the row's values, small flags and NULLs alike
-        Evidence evidence = Evidence::DamagedCell;
-        uint32_t rank = 0;
-        RecordSource source = RecordSource::Main;
-        uint32_t page = 0;
         uint64_t offset = 0;
+        std::optional<int64_t> rowid;
+        int table = -1;
+        uint32_t rank = 0;
+        uint32_t page = 0;
         uint32_t frame = 0;
+        Evidence evidence = Evidence::DamagedCell;
+        RecordSource source = RecordSource::Main;
         bool dropped = false;
     };
 
