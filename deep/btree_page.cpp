@@ -109,10 +109,13 @@ bool tableHasRowid(const PageReader& reader, uint32_t root, uint32_t usableSize,
     return findTableRow(reader, root, usableSize, rowid, &leaf, &cell);
 }
 
-bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid,
-                  ByteView* leaf, LeafCell* found) {
-    // Down the interior pages by binary search on their keys, then through
-    // the leaf's cells. A tree deeper than any real one is damage.
+namespace {
+
+// The leaf of the table b-tree at root where rowid belongs: down the
+// interior pages by binary search on their keys. False when a page on the
+// way is missing or damaged, or the tree is deeper than any real one.
+bool descendToLeaf(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid,
+                   ByteView* leaf, BtreeHeader* leafHeader) {
     uint32_t number = root;
     for (int depth = 0; depth < 40; ++depth) {
         const ByteView view = reader.page(number);
@@ -120,37 +123,9 @@ bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, 
         if (!view.data || !readBtreeHeader(view, number, usableSize, &header))
             return false;
         if (header.type == kTableLeafPage) {
-            // Cells are in rowid order, so a search halves them; a row it
-            // misses is looked for in every cell, as a damaged page may
-            // hold its cells out of order.
-            auto cellAt = [&](uint32_t i, LeafCell* cell) {
-                const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
-                return parseLeafCell(view, at, usableSize, usableSize, cell);
-            };
-            LeafCell cell;
-            uint32_t lo = 0, hi = header.cellCount;
-            while (lo < hi) {
-                const uint32_t mid = lo + (hi - lo) / 2;
-                if (!cellAt(mid, &cell))
-                    break;
-                if (cell.rowid == rowid) {
-                    *leaf = view;
-                    *found = cell;
-                    return true;
-                }
-                if (cell.rowid < rowid)
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            for (uint32_t i = 0; i < header.cellCount; ++i) {
-                if (cellAt(i, &cell) && cell.rowid == rowid) {
-                    *leaf = view;
-                    *found = cell;
-                    return true;
-                }
-            }
-            return false;
+            *leaf = view;
+            *leafHeader = header;
+            return true;
         }
         if (header.type != kTableInteriorPage)
             return false;
@@ -172,6 +147,103 @@ bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, 
                                        : header.rightChild;
     }
     return false;
+}
+
+// Cell i of a table leaf.
+bool leafCellAt(ByteView view, const BtreeHeader& header, uint32_t usableSize, uint32_t i,
+                LeafCell* cell) {
+    const uint32_t at = view.u16(header.pointerArray + 2 * size_t(i));
+    return parseLeafCell(view, at, usableSize, usableSize, cell);
+}
+
+// The cell of rowid on a leaf whose cells are in rowid order, by halving.
+bool searchSortedLeaf(ByteView view, const BtreeHeader& header, uint32_t usableSize, int64_t rowid,
+                      LeafCell* found) {
+    LeafCell cell;
+    uint32_t lo = 0, hi = header.cellCount;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (!leafCellAt(view, header, usableSize, mid, &cell))
+            return false;
+        if (cell.rowid == rowid) {
+            *found = cell;
+            return true;
+        }
+        if (cell.rowid < rowid)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return false;
+}
+
+// The cell of rowid on any leaf, cell by cell.
+bool searchEveryCell(ByteView view, const BtreeHeader& header, uint32_t usableSize, int64_t rowid,
+                     LeafCell* found) {
+    LeafCell cell;
+    for (uint32_t i = 0; i < header.cellCount; ++i) {
+        if (leafCellAt(view, header, usableSize, i, &cell) && cell.rowid == rowid) {
+            *found = cell;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid,
+                  ByteView* leaf, LeafCell* found) {
+    // Cells are in rowid order, so a search halves them; a row it misses is
+    // looked for in every cell, as a damaged page may hold its cells out of
+    // order.
+    ByteView view;
+    BtreeHeader header;
+    if (!descendToLeaf(reader, root, usableSize, rowid, &view, &header))
+        return false;
+    if (!searchSortedLeaf(view, header, usableSize, rowid, found) &&
+        !searchEveryCell(view, header, usableSize, rowid, found))
+        return false;
+    *leaf = view;
+    return true;
+}
+
+TableRowFinder::TableRowFinder(const PageReader& reader, uint32_t root, uint32_t usableSize)
+    : m_reader(reader), m_root(root), m_usable(usableSize) {}
+
+bool TableRowFinder::find(int64_t rowid, ByteView* leaf, LeafCell* found) {
+    // A rowid within the last leaf's range, on a leaf in order, is there or
+    // nowhere; any other goes down the tree, and the leaf it reaches is
+    // checked for order once.
+    if (!m_leaf.data || rowid < m_first || rowid > m_last) {
+        m_leaf = {};
+        if (!descendToLeaf(m_reader, m_root, m_usable, rowid, &m_leaf, &m_header)) {
+            m_leaf = {};
+            return false;
+        }
+        m_ordered = true;
+        LeafCell cell;
+        for (uint32_t i = 0; i < m_header.cellCount && m_ordered; ++i) {
+            m_ordered =
+                leafCellAt(m_leaf, m_header, m_usable, i, &cell) && (i == 0 || cell.rowid > m_last);
+            if (i == 0)
+                m_first = cell.rowid;
+            m_last = cell.rowid;
+        }
+        if (!m_ordered || m_header.cellCount == 0) {
+            // Only an ordered leaf answers for its range: forget this one.
+            const ByteView view = m_leaf;
+            m_leaf = {};
+            if (!searchEveryCell(view, m_header, m_usable, rowid, found))
+                return false;
+            *leaf = view;
+            return true;
+        }
+    }
+    if (!searchSortedLeaf(m_leaf, m_header, m_usable, rowid, found))
+        return false;
+    *leaf = m_leaf;
+    return true;
 }
 
 } // namespace fennaro::deep

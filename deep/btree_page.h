@@ -120,4 +120,23 @@ bool tableHasRowid(const PageReader& reader, uint32_t root, uint32_t usableSize,
 bool findTableRow(const PageReader& reader, uint32_t root, uint32_t usableSize, int64_t rowid,
                   ByteView* leaf, LeafCell* cell);
 
+// findTableRow for many rows of one table: it keeps the last leaf it went
+// down to, so rows looked up in rowid order mostly cost a search of a leaf
+// already at hand, and a rowid missing from it costs no more than one
+// found.
+class TableRowFinder {
+  public:
+    TableRowFinder(const PageReader& reader, uint32_t root, uint32_t usableSize);
+    bool find(int64_t rowid, ByteView* leaf, LeafCell* cell);
+
+  private:
+    const PageReader& m_reader;
+    uint32_t m_root;
+    uint32_t m_usable;
+    ByteView m_leaf; // the last leaf, when its cells are in rowid order
+    BtreeHeader m_header;
+    int64_t m_first = 0, m_last = 0; // its first and last rowid
+    bool m_ordered = false;
+};
+
 } // namespace fennaro::deep
