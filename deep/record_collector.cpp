@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 
 #include "btree_page.h"
 #include "side_task.h"
@@ -71,7 +70,8 @@ class KeySet {
   public:
     // Takes the keys (in any order).
     explicit KeySet(std::vector<uint64_t> keys) : m_keys(std::move(keys)) {
-        std::sort(m_keys.begin(), m_keys.end());
+        if (!std::is_sorted(m_keys.begin(), m_keys.end()))
+            std::sort(m_keys.begin(), m_keys.end());
         size_t bits = 1 << 12;
         while (bits < 16 * m_keys.size() && bits < (size_t(1) << 27))
             bits <<= 1;
@@ -535,16 +535,33 @@ void RecordCollector::dropLiveCarvings() {
         }
     }
     {
-        // (key, strongest evidence first, most recent first, place found)
-        std::vector<std::tuple<uint64_t, int, int64_t, uint32_t>> order;
+        // By key first, on pairs that compare fast; then each run of one
+        // key (rarely more than one record) by strongest evidence, most
+        // recent version and place found.
+        std::vector<std::pair<uint64_t, uint32_t>> order;
         order.reserve(carved.size());
-        for (uint32_t i : carved) {
-            const Candidate& c = m_candidates[i];
-            order.emplace_back(c.key, -int(c.evidence), -int64_t(c.rank), i);
-        }
+        for (uint32_t i : carved)
+            order.emplace_back(m_candidates[i].key, i);
         std::sort(order.begin(), order.end());
+        auto stronger = [&](const std::pair<uint64_t, uint32_t>& a,
+                            const std::pair<uint64_t, uint32_t>& b) {
+            const Candidate& x = m_candidates[a.second];
+            const Candidate& y = m_candidates[b.second];
+            if (x.evidence != y.evidence)
+                return x.evidence > y.evidence;
+            if (x.rank != y.rank)
+                return x.rank > y.rank;
+            return a.second < b.second;
+        };
+        for (size_t run = 0, end; run < order.size(); run = end) {
+            end = run + 1;
+            while (end < order.size() && order[end].first == order[run].first)
+                ++end;
+            if (end - run > 1)
+                std::sort(order.begin() + long(run), order.begin() + long(end), stronger);
+        }
         for (size_t k = 0; k < order.size(); ++k)
-            carved[k] = std::get<3>(order[k]);
+            carved[k] = order[k].second;
     }
     for (size_t run = 0; run < carved.size();) {
         size_t end = run + 1;
