@@ -39,9 +39,13 @@ struct RecoveredRecord {
     std::vector<Value> values;
 };
 
-// Takes the records of a scan one at a time, in report order; the record
-// is the visitor's to take values from until the next call.
-using RecordVisitor = std::function<void(RecoveredRecord&)>;
+// Takes the records of a scan one at a time, in report order: first how
+// many there are (when expect is set), then each record, which visit may
+// take values from until its next call.
+struct RecordVisitor {
+    std::function<void(size_t records)> expect;
+    std::function<void(RecoveredRecord&)> visit;
+};
 
 struct TableColumns {
     std::string table;

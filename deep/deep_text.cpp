@@ -259,10 +259,12 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb)
     std::vector<CarvedSms> carved;
     if (state) {
         scanSelected(*state, {{"sms", {"address", "person", "body"}}},
-                     [&](RecoveredRecord& record) {
-                         carved.emplace_back(takeText(record.values, 0), takeText(record.values, 1),
-                                             takeText(record.values, 2));
-                     });
+                     {[&](size_t records) { carved.reserve(records); },
+                      [&](RecoveredRecord& record) {
+                          carved.emplace_back(takeText(record.values, 0),
+                                              takeText(record.values, 1),
+                                              takeText(record.values, 2));
+                      }});
     }
     liveReads.join();
     if (carved.empty())
@@ -291,34 +293,35 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
                      {{"data", {"raw_contact_id", "mimetype_id", "data1", "data4"}},
                       {"raw_contacts", {"display_name"}},
                       {"mimetypes", {"mimetype"}}},
-                     [&](RecoveredRecord& record) {
-                         std::vector<Value>& values = record.values;
-                         if (record.table == "data") {
-                             DeletedValue row;
-                             const Value& owner = at(values, 0);
-                             if (owner.kind == Value::Kind::Integer) {
-                                 row.contact = {0, owner.integer};
-                             } else {
-                                 row.contact = {1, loose++};
-                                 ownerTexts.emplace(rows.size(), textOf(owner));
-                             }
-                             if (at(values, 1).kind == Value::Kind::Integer)
-                                 row.mimeId = at(values, 1).integer;
-                             const Value::Kind stored = at(values, 2).kind;
-                             row.textual =
-                                 stored == Value::Kind::Text || stored == Value::Kind::Blob;
-                             row.value = takeText(values, 2);
-                             row.fromData4 = row.value.empty();
-                             if (row.fromData4)
-                                 row.value = takeText(values, 3);
-                             rows.push_back(std::move(row));
-                         } else if (record.table == "mimetypes" && record.rowid) {
-                             mimeTypes.emplace(*record.rowid, textOf(at(values, 0)));
-                         } else if (record.table == "raw_contacts" && record.rowid &&
-                                    at(values, 0).hasContent()) {
-                             deletedNames.emplace(*record.rowid, textOf(at(values, 0)));
-                         }
-                     });
+                     {[&](size_t records) { rows.reserve(records); },
+                      [&](RecoveredRecord& record) {
+                          std::vector<Value>& values = record.values;
+                          if (record.table == "data") {
+                              DeletedValue row;
+                              const Value& owner = at(values, 0);
+                              if (owner.kind == Value::Kind::Integer) {
+                                  row.contact = {0, owner.integer};
+                              } else {
+                                  row.contact = {1, loose++};
+                                  ownerTexts.emplace(rows.size(), textOf(owner));
+                              }
+                              if (at(values, 1).kind == Value::Kind::Integer)
+                                  row.mimeId = at(values, 1).integer;
+                              const Value::Kind stored = at(values, 2).kind;
+                              row.textual =
+                                  stored == Value::Kind::Text || stored == Value::Kind::Blob;
+                              row.value = takeText(values, 2);
+                              row.fromData4 = row.value.empty();
+                              if (row.fromData4)
+                                  row.value = takeText(values, 3);
+                              rows.push_back(std::move(row));
+                          } else if (record.table == "mimetypes" && record.rowid) {
+                              mimeTypes.emplace(*record.rowid, textOf(at(values, 0)));
+                          } else if (record.table == "raw_contacts" && record.rowid &&
+                                     at(values, 0).hasContent()) {
+                              deletedNames.emplace(*record.rowid, textOf(at(values, 0)));
+                          }
+                      }});
     if (!report.ok || columnsOf(report, "data").empty())
         return {};
 

@@ -464,12 +464,12 @@ void RecordCollector::startNotingLiveRows() {
 }
 
 void RecordCollector::expectPages(uint32_t pages) {
-    // A record per 512 usable bytes of a page, a live row per 256; capped,
+    // A record per 512 usable bytes of a page, a live row per 128; capped,
     // so a huge file asks for no more than a few megabytes ahead.
     constexpr size_t kCap = size_t(1) << 18;
     m_candidates.reserve(std::min(kCap, size_t(pages) * (m_usable / 512)));
     if (m_liveRowsNoted)
-        m_liveRows.reserve(std::min(kLiveRowBudget, size_t(pages) * (m_usable / 256)));
+        m_liveRows.reserve(std::min(kLiveRowBudget, size_t(pages) * (m_usable / 128)));
 }
 
 void RecordCollector::noteLiveLeaf(int table, uint32_t page, ByteView view,
@@ -783,15 +783,18 @@ std::vector<const RecordCollector::Candidate*> RecordCollector::keptInOrder() co
     return sorted;
 }
 
-void RecordCollector::finishEach(const RecordVisitor& visit) {
+void RecordCollector::finishEach(const RecordVisitor& visitor) {
     // One record at a time, so no report of them all is ever built.
     dropLiveCarvings();
+    const std::vector<const Candidate*> kept = keptInOrder();
+    if (visitor.expect)
+        visitor.expect(kept.size());
     RecordShape scratch;
     RecoveredRecord record;
-    for (const Candidate* c : keptInOrder()) {
+    for (const Candidate* c : kept) {
         record.frame.reset();
         report(*c, &scratch, &record);
-        visit(record);
+        visitor.visit(record);
     }
     std::vector<Candidate>().swap(m_candidates);
     m_arena.clear();

@@ -51,7 +51,7 @@ class RecordCollector : public RecordSink {
     // finish() for a caller that wants each record once: every record is
     // handed to visit in that order, in one RecoveredRecord that visit may
     // take values from, and none is kept.
-    void finishEach(const RecordVisitor& visit);
+    void finishEach(const RecordVisitor& visitor);
 
   private:
     struct Candidate {
