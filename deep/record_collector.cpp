@@ -29,13 +29,20 @@ constexpr uint64_t kBlobTag = 0x165667b19e3779f9ull;
 // enough to tell rows apart, and cheap for long bodies.
 uint64_t mixBytes(uint64_t hash, uint64_t tag, const uint8_t* bytes, size_t size) {
     // The first and the last (up to) eight of the first sixteen bytes.
+    // A short one is read as two words that overlap where it is too short
+    // for both (OR-ing a byte with itself changes nothing), never past its end.
     uint64_t head[2] = {0, 0};
     if (size >= 8) {
         std::memcpy(&head[0], bytes, 8);
         std::memcpy(&head[1], bytes + std::min<size_t>(size, 16) - 8, 8);
-    } else {
-        for (size_t i = 0; i < size; ++i)
-            head[0] |= uint64_t(bytes[i]) << (8 * i);
+    } else if (size >= 4) {
+        uint32_t low = 0, high = 0;
+        std::memcpy(&low, bytes, 4);
+        std::memcpy(&high, bytes + size - 4, 4);
+        head[0] = low | uint64_t(high) << (8 * (size - 4));
+    } else if (size > 0) {
+        head[0] = bytes[0] | uint64_t(bytes[size / 2]) << (8 * (size / 2)) |
+                  uint64_t(bytes[size - 1]) << (8 * (size - 1));
     }
     return mix(mix(hash, head[0] ^ tag), head[1] + size);
 }
@@ -241,6 +248,14 @@ RecordCollector::Signature RecordCollector::textSignature(const uint8_t* payload
 
 namespace {
 
+// A big-endian two's-complement integer of the width of serial type 1 to 6.
+int64_t storedInteger(const uint8_t* p, uint64_t width) {
+    uint64_t v = (p[0] & 0x80) ? ~uint64_t(0) : 0;
+    for (uint64_t k = 0; k < width; ++k)
+        v = (v << 8) | p[k];
+    return int64_t(v);
+}
+
 // Mixes one stored column into a key as mixValue would mix its value: the
 // serial type, the column's kind (rowid alias columns are left out by the
 // caller) and the width bytes at p.
@@ -248,19 +263,15 @@ uint64_t mixStored(uint64_t hash, bool realColumn, uint64_t type, const uint8_t*
                    uint64_t width) {
     if (type >= 12)
         return mixBytes(hash, type & 1 ? kTextTag : kBlobTag, p, size_t(width));
-    int64_t integer = 0;
-    if (type == 8 || type == 9) {
-        integer = type == 8 ? 0 : 1;
-    } else if (type >= 1 && type <= 7) {
-        uint64_t v = (p[0] & 0x80) && type != 7 ? ~uint64_t(0) : 0;
-        for (uint64_t k = 0; k < width; ++k)
-            v = (v << 8) | p[k];
-        if (type == 7)
-            return mix(hash, v ^ kRealTag);
-        integer = int64_t(v);
-    }
     if (type == 0)
         return mix(hash, kFlagTag);
+    if (type == 7) {
+        uint64_t bits = 0;
+        for (uint64_t k = 0; k < 8; ++k)
+            bits = (bits << 8) | p[k];
+        return mix(hash, bits ^ kRealTag);
+    }
+    const int64_t integer = type == 8 ? 0 : type == 9 ? 1 : storedInteger(p, width);
     if (realColumn) {
         const double real = double(integer);
         uint64_t bits = 0;
@@ -270,6 +281,15 @@ uint64_t mixStored(uint64_t hash, bool realColumn, uint64_t type, const uint8_t*
     if (integer >= -1 && integer <= 1)
         return mix(hash, kFlagTag);
     return mix(hash, uint64_t(integer) ^ kIntegerTag);
+}
+
+// mixStored for a column of any kind but the rowid's, the commonest
+// columns (NULL, and 0 and 1 outside REAL columns: flags) without a call.
+inline uint64_t mixColumn(uint64_t hash, bool realColumn, uint64_t type, const uint8_t* p,
+                          uint64_t width) {
+    if (type == 0 || ((type == 8 || type == 9) && !realColumn))
+        return mix(hash, kFlagTag);
+    return mixStored(hash, realColumn, type, p, width);
 }
 
 } // namespace
@@ -286,7 +306,7 @@ bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have,
     const std::vector<uint8_t>& kinds = m_columnKinds[size_t(table)];
     const uint8_t* body = payload + headerSize;
     const uint64_t bodyBytes = have - headerSize;
-    uint64_t at = 0;
+    uint64_t at = 0; // never past bodyBytes
     uint64_t hash = uint64_t(table) + 1;
     size_t column = 0;
     for (size_t h = size_t(n); h < headerSize; ++column) {
@@ -299,11 +319,10 @@ bool RecordCollector::payloadKey(int table, const uint8_t* payload, size_t have,
         }
         h += size_t(m);
         const uint64_t width = serialTypeWidth(type);
-        if (column >= kinds.size() || !serialTypeValid(type) ||
-            width > bodyBytes - std::min<uint64_t>(at, bodyBytes))
+        if (column >= kinds.size() || !serialTypeValid(type) || width > bodyBytes - at)
             return false;
         if (kinds[column] != kAliasColumn)
-            hash = mixStored(hash, kinds[column] == kRealColumn, type, body + at, width);
+            hash = mixColumn(hash, kinds[column] == kRealColumn, type, body + at, width);
         at += width;
     }
     for (; column < kinds.size(); ++column) {
@@ -323,7 +342,7 @@ bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, con
     const std::vector<uint8_t>& kinds = m_columnKinds[size_t(table)];
     if (m_encoding != 1 || types.size() > kinds.size())
         return false;
-    uint64_t at = 0;
+    uint64_t at = 0; // never past bodyBytes
     uint64_t hash = uint64_t(table) + 1;
     for (size_t i = 0; i < kinds.size(); ++i) {
         const uint8_t kind = kinds[i];
@@ -334,10 +353,10 @@ bool RecordCollector::bodyKey(int table, const std::vector<uint64_t>& types, con
         }
         const uint64_t type = types[i];
         const uint64_t width = serialTypeWidth(type);
-        if (!serialTypeValid(type) || width > bodyBytes - std::min<uint64_t>(at, bodyBytes))
+        if (!serialTypeValid(type) || width > bodyBytes - at)
             return false;
         if (kind != kAliasColumn)
-            hash = mixStored(hash, kind == kRealColumn, type, body + at, width);
+            hash = mixColumn(hash, kind == kRealColumn, type, body + at, width);
         at += width;
     }
     *key = hash;
