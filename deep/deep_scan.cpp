@@ -40,8 +40,8 @@ int ownerIn(const std::vector<int>& owners, uint32_t page) {
 class DeepScan {
   public:
     DeepScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
-             const std::vector<uint32_t>& otherRoots, std::vector<bool> wanted,
-             std::vector<std::vector<int>> columns)
+             const std::vector<uint32_t>& otherRoots,
+             std::vector<RecordCollector::TableChoice> choices)
         : m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
           m_otherRoots(otherRoots), m_mainFile(state.files, state.files.mainPageCount()),
           m_beforeJournal(state.files, state.files.mainPageCount()),
@@ -63,9 +63,8 @@ class DeepScan {
         if (!m_files.journalLog.pages.empty())
             m_journalOwners = pageOwners(m_beforeJournal, tables, otherRoots, usable, encoding);
         m_freeList = freeListPages(m_current, usable);
-        m_wanted = wanted;
-        m_columns = columns;
-        m_collector.select(std::move(wanted), std::move(columns));
+        m_choices = choices;
+        m_collector.select(std::move(choices));
     }
 
     // Carves every version of every page; the records are returned, or
@@ -95,7 +94,7 @@ class DeepScan {
         }
         const uint32_t half = pages / 2;
         RecordCollector upperFinds(m_tables, m_current, m_state.usableSize, m_state.textEncoding);
-        upperFinds.select(m_wanted, m_columns);
+        upperFinds.select(m_choices);
         upperFinds.startNotingLiveRows();
         upperFinds.expectPages(pages - half);
         PageCarver upperCarver(m_tables, m_state.usableSize, upperFinds);
@@ -275,8 +274,7 @@ class DeepScan {
     PageCarver m_carver;
     std::vector<int> m_currentOwners, m_mainOwners, m_journalOwners;
     std::vector<uint8_t> m_freeList;
-    std::vector<bool> m_wanted;
-    std::vector<std::vector<int>> m_columns;
+    std::vector<RecordCollector::TableChoice> m_choices;
 };
 
 } // namespace
@@ -316,27 +314,28 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
     }
     std::sort(schema.tables.begin(), schema.tables.end(),
               [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
-    std::vector<bool> wanted(schema.tables.size(), selection.empty());
-    std::vector<std::vector<int>> columns(schema.tables.size());
+    std::vector<RecordCollector::TableChoice> choices(schema.tables.size());
     for (size_t t = 0; t < schema.tables.size(); ++t) {
         const TableInfo& table = schema.tables[t];
+        RecordCollector::TableChoice& choice = choices[t];
         TableColumns names{table.name, {}};
         auto chosen = selection.find(table.name);
+        choice.wanted = selection.empty() || chosen != selection.end();
         if (chosen != selection.end()) {
-            wanted[t] = true;
-            for (const std::string& name : chosen->second) {
+            choice.rowidsOnly = chosen->second.rowidsOnly;
+            for (const std::string& name : chosen->second.columns) {
                 int index = -1;
                 for (size_t i = 0; i < table.columns.size(); ++i) {
                     if (table.columns[i].name == name)
                         index = int(i);
                 }
-                columns[t].push_back(index);
+                choice.columns.push_back(index);
                 names.columns.push_back(name);
             }
         }
-        if (!wanted[t])
+        if (!choice.wanted)
             continue;
-        if (columns[t].empty()) {
+        if (choice.columns.empty()) {
             for (const ColumnInfo& column : table.columns)
                 names.columns.push_back(column.name);
         }
@@ -344,7 +343,7 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
     }
     if (schema.tables.empty())
         return report;
-    DeepScan scan(state, schema.tables, schema.otherRoots, std::move(wanted), std::move(columns));
+    DeepScan scan(state, schema.tables, schema.otherRoots, std::move(choices));
     report.records = scan.run(visit);
     return report;
 }

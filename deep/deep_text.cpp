@@ -258,7 +258,7 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb)
     std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &error);
     std::vector<CarvedSms> carved;
     if (state) {
-        scanSelected(*state, {{"sms", {"address", "person", "body"}}},
+        scanSelected(*state, {{"sms", {{"address", "person", "body"}}}},
                      {[&](size_t records) { carved.reserve(records); },
                       [&](RecoveredRecord& record) {
                           carved.emplace_back(takeText(record.values, 0),
@@ -290,9 +290,11 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     int64_t loose = 0;
     const ScanReport report =
         scanSelected(*state,
-                     {{"data", {"raw_contact_id", "mimetype_id", "data1", "data4"}},
-                      {"raw_contacts", {"display_name"}},
-                      {"mimetypes", {"mimetype"}}},
+                     // Only deleted names and mime types with their rowid
+                     // are of use, since it is what rows refer to them by.
+                     {{"data", {{"raw_contact_id", "mimetype_id", "data1", "data4"}}},
+                      {"raw_contacts", {{"display_name"}, true}},
+                      {"mimetypes", {{"mimetype"}, true}}},
                      {[&](size_t records) { rows.reserve(records); },
                       [&](RecoveredRecord& record) {
                           std::vector<Value>& values = record.values;

@@ -165,16 +165,13 @@ RecordCollector::RecordCollector(const std::vector<TableInfo>& tables, const Pag
                                                                 : kPlainColumn);
         m_columnKinds.push_back(std::move(kinds));
     }
-    m_wanted.assign(tables.size(), true);
-    m_columns.assign(tables.size(), {});
+    m_choices.assign(tables.size(), {});
 }
 
-void RecordCollector::select(std::vector<bool> wanted, std::vector<std::vector<int>> columns) {
+void RecordCollector::select(std::vector<TableChoice> choices) {
     // Keeps the choice only when it names every table.
-    if (wanted.size() == m_tables.size())
-        m_wanted = std::move(wanted);
-    if (columns.size() == m_tables.size())
-        m_columns = std::move(columns);
+    if (choices.size() == m_tables.size())
+        m_choices = std::move(choices);
 }
 
 bool RecordCollector::isLive(int table, int64_t rowid) {
@@ -417,7 +414,8 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     // Live rows and known rows cost a lookup only; the record's bytes are
     // kept for new ones, its values read only at the end.
     if (record.table < 0 || size_t(record.table) >= m_tables.size() ||
-        !m_wanted[size_t(record.table)])
+        !m_choices[size_t(record.table)].wanted ||
+        (!record.rowid && m_choices[size_t(record.table)].rowidsOnly))
         return;
     const TableInfo& table = m_tables[size_t(record.table)];
     Candidate found;
@@ -494,8 +492,9 @@ void RecordCollector::expectPages(uint32_t pages) {
 void RecordCollector::noteLiveLeaf(int table, uint32_t page, ByteView view,
                                    const BtreeHeader& header) {
     // Keys every row of the leaf; past the budget all noted rows are
-    // forgotten and the end walks the tables instead.
-    if (!m_liveRowsNoted)
+    // forgotten and the end walks the tables instead. A table that keeps
+    // no carved records has nothing to compare its live rows with.
+    if (!m_liveRowsNoted || m_choices[size_t(table)].rowidsOnly)
         return;
     if (m_liveRows.size() + header.cellCount > kLiveRowBudget) {
         m_liveRowsNoted = false;
@@ -751,7 +750,7 @@ void RecordCollector::report(const Candidate& c, RecordShape* scratch, Recovered
     r.offset = c.offset;
     if (c.frame != 0)
         r.frame = c.frame;
-    const std::vector<int>& columns = m_columns[size_t(c.table)];
+    const std::vector<int>& columns = m_choices[size_t(c.table)].columns;
     if (columns.empty()) {
         rowOf(c, scratch, &r.values);
         return;

@@ -22,11 +22,18 @@ class RecordCollector : public RecordSink {
     RecordCollector(const std::vector<TableInfo>& tables, const PageReader& current,
                     uint32_t usableSize, uint32_t textEncoding);
 
-    // Reports only the tables marked in wanted (by index into tables), and
-    // of table t only the columns columns[t] names, in that order (all of
-    // them when it is empty). By default every column of every table.
-    void select(std::vector<bool> wanted, std::vector<std::vector<int>> columns);
-    bool wants(int table) const { return m_wanted[size_t(table)]; }
+    // What is kept of one table: whether it is reported at all, its
+    // columns (by index, in the order reported; all when empty), and
+    // whether only rows with their rowid are. By default every column of
+    // every table, carved or not.
+    struct TableChoice {
+        bool wanted = true;
+        std::vector<int> columns;
+        bool rowidsOnly = false;
+    };
+    // Takes one choice per table (ignored unless it names every table).
+    void select(std::vector<TableChoice> choices);
+    bool wants(int table) const { return m_choices[size_t(table)].wanted; }
 
     void add(const FoundRecord& record, const VersionInfo& version) override;
 
@@ -132,8 +139,7 @@ class RecordCollector : public RecordSink {
     ByteArena m_arena;
     std::unordered_map<TableRowid, size_t, TableRowidHash> m_byRowid;
     std::unordered_set<TableRowid, TableRowidHash> m_liveRowids;
-    std::vector<bool> m_wanted;
-    std::vector<std::vector<int>> m_columns;
+    std::vector<TableChoice> m_choices;
     Scratch m_scratch;
     std::vector<LiveRowKey> m_liveRows;
     bool m_liveRowsNoted = false; // every live row of the wanted tables is in m_liveRows

@@ -13,9 +13,18 @@
 
 namespace fennaro::deep {
 
-// Table name -> the columns wanted, in the order wanted (all when empty).
-// An empty selection selects every column of every table.
-using ScanSelection = std::map<std::string, std::vector<std::string>>;
+// What is wanted of one table: the columns, in the order wanted (all when
+// empty); with rowidsOnly, only the rows that come back with their rowid
+// (records carved without one are neither kept nor compared with the live
+// rows, which saves keying every live row of the table).
+struct TableSelection {
+    std::vector<std::string> columns;
+    bool rowidsOnly = false;
+};
+
+// Table name -> what is wanted of it. An empty selection selects every
+// column of every table.
+using ScanSelection = std::map<std::string, TableSelection>;
 
 // scanDatabase limited to a selection: the report's schema and records hold
 // the selected tables, and each record's values the selected columns in the
