@@ -27,30 +27,36 @@ bool parseRecordHeader(const uint8_t* p, size_t avail, size_t maxColumns, Record
     if (n == 0 || headerSize <= uint64_t(n) || headerSize > kMaxHeaderSize || headerSize > avail ||
         headerSize > maxPayload)
         return false;
-    shape->types.clear();
-    shape->bodySize = 0;
+    // Every serial type takes a byte at least: room for them all up front,
+    // then cut to those read.
+    const size_t most = std::min<size_t>(size_t(headerSize) - size_t(n), maxColumns);
+    shape->types.resize(most);
+    uint64_t* types = shape->types.data();
+    size_t count = 0;
+    uint64_t bodySize = 0;
     const uint64_t bodyLimit = std::min(maxPayload, kMaxPayloadSize) - headerSize;
     size_t at = size_t(n);
-    while (at < headerSize) {
-        if (shape->types.size() >= maxColumns)
-            return false;
+    bool ok = true;
+    while (ok && at < headerSize && count < most) {
         uint64_t type = p[at];
         int m = 1;
-        if (type >= 0x80) {
+        if (type >= 0x80)
             m = readVarint(p + at, size_t(headerSize) - at, &type);
-            if (m == 0)
-                return false;
+        ok = m != 0 && serialTypeValid(type);
+        if (ok) {
+            at += size_t(m);
+            bodySize += serialTypeWidth(type);
+            ok = bodySize <= bodyLimit;
+            if (ok)
+                types[count++] = type;
         }
-        if (!serialTypeValid(type))
-            return false;
-        at += size_t(m);
-        shape->bodySize += serialTypeWidth(type);
-        if (shape->bodySize > bodyLimit)
-            return false;
-        shape->types.push_back(type);
     }
+    shape->bodySize = bodySize;
+    shape->types.resize(count);
+    if (!ok || at < headerSize)
+        return false;
     shape->headerSize = uint32_t(headerSize);
-    return !shape->types.empty();
+    return count != 0;
 }
 
 bool parseSerialTypes(const uint8_t* p, size_t avail, size_t columns, RecordShape* shape) {
@@ -73,27 +79,37 @@ bool parseSerialTypes(const uint8_t* p, size_t avail, size_t columns, RecordShap
     return columns > 0;
 }
 
-Value decodeValue(uint64_t type, const uint8_t* p, uint64_t avail) {
+void decodeValueInto(uint64_t type, const uint8_t* p, uint64_t avail, Value* out) {
     // NULL, integers of 1 to 8 bytes, a double, the constants 0 and 1, bytes.
     const uint64_t width = serialTypeWidth(type);
     const uint64_t have = std::min(width, avail);
-    if (type == 0)
-        return Value::null();
-    if (type <= 6)
-        return have == width ? Value::ofInteger(readSignedBigEndian(p, size_t(width)))
-                             : Value::null();
-    if (type == 7) {
-        if (have != width)
-            return Value::null();
-        const uint64_t bits = uint64_t(readSignedBigEndian(p, 8));
-        double d = 0;
-        std::memcpy(&d, &bits, sizeof d);
-        return Value::ofReal(d);
+    out->integer = 0;
+    out->real = 0;
+    if (type >= 10) {
+        // (10 and 11 are reserved and take no bytes.)
+        out->kind = (type & 1) ? Value::Kind::Text : Value::Kind::Blob;
+        out->bytes.assign(reinterpret_cast<const char*>(p), size_t(have));
+        return;
     }
-    if (type == 8 || type == 9)
-        return Value::ofInteger(type == 8 ? 0 : 1);
-    std::string bytes(reinterpret_cast<const char*>(p), size_t(have));
-    return (type & 1) ? Value::ofText(std::move(bytes)) : Value::ofBlob(std::move(bytes));
+    out->bytes.clear();
+    out->kind = Value::Kind::Null;
+    if (type == 8 || type == 9) {
+        out->kind = Value::Kind::Integer;
+        out->integer = type == 8 ? 0 : 1;
+    } else if (type >= 1 && type <= 6 && have == width) {
+        out->kind = Value::Kind::Integer;
+        out->integer = readSignedBigEndian(p, size_t(width));
+    } else if (type == 7 && have == width) {
+        const uint64_t bits = uint64_t(readSignedBigEndian(p, 8));
+        out->kind = Value::Kind::Real;
+        std::memcpy(&out->real, &bits, sizeof bits);
+    }
+}
+
+Value decodeValue(uint64_t type, const uint8_t* p, uint64_t avail) {
+    Value v;
+    decodeValueInto(type, p, avail, &v);
+    return v;
 }
 
 void decodeRecordBody(const RecordShape& shape, const uint8_t* body, size_t bodyAvail,

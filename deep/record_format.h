@@ -61,6 +61,8 @@ bool parseSerialTypes(const uint8_t* p, size_t avail, size_t columns, RecordShap
 // read: a text or blob cut short keeps its first bytes, a number cut short
 // becomes NULL.
 Value decodeValue(uint64_t type, const uint8_t* p, uint64_t avail);
+// decodeValue into *out, reusing the room its bytes already have.
+void decodeValueInto(uint64_t type, const uint8_t* p, uint64_t avail, Value* out);
 
 // Decodes the columns of shape from body (available bytes: bodyAvail, which
 // is less than shape.bodySize when an overflow chain was cut). A text or blob

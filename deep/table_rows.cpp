@@ -67,18 +67,23 @@ void finishValue(const TableInfo& table, int c, int64_t rowid, uint32_t textEnco
         v->bytes = utf16ToUtf8(v->bytes, textEncoding == 3);
 }
 
-// Column c as read from a record: NULL for a column the table lacks, the
-// default past the stored columns (stored is false), else the value of
-// serial type `type` at `offset` in the body; then finished as SQLite reads it.
-Value columnValue(const TableInfo& table, int c, bool stored, uint64_t type, uint64_t offset,
-                  const uint8_t* body, uint64_t bodyBytes, int64_t rowid, uint32_t textEncoding) {
-    if (c < 0 || size_t(c) >= table.columns.size())
-        return Value::null();
-    Value v = stored ? decodeValue(type, body + std::min(offset, bodyBytes),
-                                   offset < bodyBytes ? bodyBytes - offset : 0)
-                     : table.columns[size_t(c)].defaultValue;
-    finishValue(table, c, rowid, textEncoding, &v);
-    return v;
+// Column c as read from a record, into *v: NULL for a column the table
+// lacks, the default past the stored columns (stored is false), else the
+// value of serial type `type` at `offset` in the body; then finished as
+// SQLite reads it.
+void readColumn(const TableInfo& table, int c, bool stored, uint64_t type, uint64_t offset,
+                const uint8_t* body, uint64_t bodyBytes, int64_t rowid, uint32_t textEncoding,
+                Value* v) {
+    if (c < 0 || size_t(c) >= table.columns.size()) {
+        *v = Value::null();
+        return;
+    }
+    if (stored)
+        decodeValueInto(type, body + std::min(offset, bodyBytes),
+                        offset < bodyBytes ? bodyBytes - offset : 0, v);
+    else
+        *v = table.columns[size_t(c)].defaultValue;
+    finishValue(table, c, rowid, textEncoding, v);
 }
 
 } // namespace
@@ -94,8 +99,8 @@ void selectColumns(const TableInfo& table, const RecordShape& shape, const uint8
         uint64_t offset = 0;
         for (int i = 0; stored && i < c; ++i)
             offset += serialTypeWidth(shape.types[size_t(i)]);
-        (*values)[k] = columnValue(table, c, stored, stored ? shape.types[size_t(c)] : 0, offset,
-                                   body, bodyBytes, rowid, textEncoding);
+        readColumn(table, c, stored, stored ? shape.types[size_t(c)] : 0, offset, body, bodyBytes,
+                   rowid, textEncoding, &(*values)[k]);
     }
 }
 
@@ -116,8 +121,10 @@ bool pickColumns(const TableInfo& table, const uint8_t* payload, size_t payloadB
     for (size_t at = size_t(n); at < headerSize && int(count) <= last;) {
         if (count == 64)
             return false;
-        uint64_t type = 0;
-        const int m = readVarint(payload + at, size_t(headerSize) - at, &type);
+        uint64_t type = payload[at];
+        int m = 1;
+        if (type >= 0x80)
+            m = readVarint(payload + at, size_t(headerSize) - at, &type);
         if (m == 0 || !serialTypeValid(type))
             return false;
         at += size_t(m);
@@ -131,8 +138,8 @@ bool pickColumns(const TableInfo& table, const uint8_t* payload, size_t payloadB
     for (size_t k = 0; k < columns.size(); ++k) {
         const int c = columns[k];
         const bool stored = c >= 0 && size_t(c) < count;
-        (*values)[k] = columnValue(table, c, stored, stored ? types[c] : 0, stored ? offsets[c] : 0,
-                                   body, bodyBytes, rowid, textEncoding);
+        readColumn(table, c, stored, stored ? types[c] : 0, stored ? offsets[c] : 0, body,
+                   bodyBytes, rowid, textEncoding, &(*values)[k]);
     }
     return true;
 }
