@@ -18,11 +18,10 @@ uint32_t effectivePageCount(const Snapshot& snapshot, uint32_t filePages) {
 
 } // namespace
 
-std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::string* error,
-                                                 MappedFile::Reading reading) {
+std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::string* error) {
     auto state = std::make_unique<DatabaseState>();
     DatabaseFiles& files = state->files;
-    if (!files.main.open(path, reading)) {
+    if (!files.main.open(path)) {
         *error = "cannot read " + path;
         return nullptr;
     }

@@ -22,9 +22,6 @@ struct DatabaseState {
 
 // Opens path with path-wal and path-journal beside it. Null, with a reason in
 // *error, when the main file cannot be read or is not an SQLite database.
-// reading says whether every page is about to be read or just a few.
-std::unique_ptr<DatabaseState>
-openDatabaseState(const std::string& path, std::string* error,
-                  MappedFile::Reading reading = MappedFile::Reading::Whole);
+std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::string* error);
 
 } // namespace fennaro::deep

@@ -288,42 +288,40 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // raw_contact_id of a row, as text, where it is not an integer.
     std::unordered_map<size_t, std::string> ownerTexts;
     int64_t loose = 0;
+    auto takeRecord = [&](RecoveredRecord& record) {
+        std::vector<Value>& values = record.values;
+        if (record.table == "data") {
+            DeletedValue row;
+            const Value& owner = at(values, 0);
+            if (owner.kind == Value::Kind::Integer) {
+                row.contact = {0, owner.integer};
+            } else {
+                row.contact = {1, loose++};
+                ownerTexts.emplace(rows.size(), textOf(owner));
+            }
+            if (at(values, 1).kind == Value::Kind::Integer)
+                row.mimeId = at(values, 1).integer;
+            const Value::Kind stored = at(values, 2).kind;
+            row.textual = stored == Value::Kind::Text || stored == Value::Kind::Blob;
+            row.value = takeText(values, 2);
+            row.fromData4 = row.value.empty();
+            if (row.fromData4)
+                row.value = takeText(values, 3);
+            rows.push_back(std::move(row));
+        } else if (record.table == "mimetypes" && record.rowid) {
+            mimeTypes.emplace(*record.rowid, textOf(at(values, 0)));
+        } else if (record.table == "raw_contacts" && record.rowid && at(values, 0).hasContent()) {
+            deletedNames.emplace(*record.rowid, textOf(at(values, 0)));
+        }
+    };
+    // Names and mime types are only of use with their rowid, which is what
+    // the data rows refer to them by.
     const ScanReport report =
         scanSelected(*state,
-                     // Only deleted names and mime types with their rowid
-                     // are of use, since it is what rows refer to them by.
                      {{"data", {{"raw_contact_id", "mimetype_id", "data1", "data4"}}},
                       {"raw_contacts", {{"display_name"}, true}},
                       {"mimetypes", {{"mimetype"}, true}}},
-                     {[&](size_t records) { rows.reserve(records); },
-                      [&](RecoveredRecord& record) {
-                          std::vector<Value>& values = record.values;
-                          if (record.table == "data") {
-                              DeletedValue row;
-                              const Value& owner = at(values, 0);
-                              if (owner.kind == Value::Kind::Integer) {
-                                  row.contact = {0, owner.integer};
-                              } else {
-                                  row.contact = {1, loose++};
-                                  ownerTexts.emplace(rows.size(), textOf(owner));
-                              }
-                              if (at(values, 1).kind == Value::Kind::Integer)
-                                  row.mimeId = at(values, 1).integer;
-                              const Value::Kind stored = at(values, 2).kind;
-                              row.textual =
-                                  stored == Value::Kind::Text || stored == Value::Kind::Blob;
-                              row.value = takeText(values, 2);
-                              row.fromData4 = row.value.empty();
-                              if (row.fromData4)
-                                  row.value = takeText(values, 3);
-                              rows.push_back(std::move(row));
-                          } else if (record.table == "mimetypes" && record.rowid) {
-                              mimeTypes.emplace(*record.rowid, textOf(at(values, 0)));
-                          } else if (record.table == "raw_contacts" && record.rowid &&
-                                     at(values, 0).hasContent()) {
-                              deletedNames.emplace(*record.rowid, textOf(at(values, 0)));
-                          }
-                      }});
+                     {[&](size_t records) { rows.reserve(records); }, takeRecord});
     if (!report.ok || columnsOf(report, "data").empty())
         return {};
 

@@ -11,7 +11,7 @@ MappedFile::~MappedFile() {
     close();
 }
 
-bool MappedFile::open(const std::string& path, Reading reading) {
+bool MappedFile::open(const std::string& path) {
     // Opens a file read-only and maps it whole.
     close();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -24,8 +24,7 @@ bool MappedFile::open(const std::string& path, Reading reading) {
     }
     m_size = uint64_t(st.st_size);
     if (m_size > 0) {
-        const int fill = reading == Reading::Whole ? MAP_POPULATE : 0;
-        void* p = mmap(nullptr, size_t(m_size), PROT_READ, MAP_SHARED | fill, fd, 0);
+        void* p = mmap(nullptr, size_t(m_size), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
         if (p == MAP_FAILED) {
             ::close(fd);
             m_size = 0;

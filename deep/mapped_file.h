@@ -17,13 +17,11 @@ class MappedFile {
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
 
-    // How much of a file is about to be read: all of it (the mapping is
-    // filled in one go rather than one page fault at a time), or a few pages.
-    enum class Reading : uint8_t { Whole, Some };
-
-    // Opens a regular file read-only and maps it; false when it is missing,
-    // not a regular file or cannot be read. An empty file opens with no bytes.
-    bool open(const std::string& path, Reading reading = Reading::Whole);
+    // Opens a regular file read-only and maps it, filled in one go rather
+    // than one page fault at a time (the engine reads every page); false
+    // when it is missing, not a regular file or cannot be read. An empty
+    // file opens with no bytes.
+    bool open(const std::string& path);
     void close();
 
     bool isOpen() const { return m_open; }
