@@ -363,8 +363,8 @@ ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selectio
 }
 
 ScanReport scanSelected(const DatabaseState& state, const ScanSelection& selection,
-                        const RecordVisitor& visit) {
-    return scanState(state, selection, &visit);
+                        const RecordVisitor& visitor) {
+    return scanState(state, selection, &visitor);
 }
 
 } // namespace fennaro::deep

@@ -31,10 +31,10 @@ using ScanSelection = std::map<std::string, TableSelection>;
 // selection's order (NULL for a column the table lacks).
 ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection);
 
-// scanSelected on a database already open, each record handed to visit
+// scanSelected on a database already open, each record handed to visitor
 // instead of kept in the report (whose records stay empty): for callers
 // that turn records into something smaller as they come.
 ScanReport scanSelected(const DatabaseState& state, const ScanSelection& selection,
-                        const RecordVisitor& visit);
+                        const RecordVisitor& visitor);
 
 } // namespace fennaro::deep
