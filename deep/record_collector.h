@@ -123,7 +123,9 @@ class RecordCollector : public RecordSink {
     };
     struct TableRowidHash {
         size_t operator()(const TableRowid& key) const {
-            return std::hash<int64_t>()(key.rowid * 1000003 + key.table);
+            // Unsigned, so a rowid anywhere in its range wraps instead of
+            // overflowing.
+            return std::hash<uint64_t>()(uint64_t(key.rowid) * 1000003u + uint64_t(key.table));
         }
     };
 

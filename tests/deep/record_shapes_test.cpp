@@ -211,6 +211,18 @@ TEST_F(RecordKinds, EveryKindOfValueComesBackAsStored) {
     EXPECT_EQ(byRowid(report, "v").count(11), 0u);
 }
 
+TEST_F(RecordKinds, RowidsAtBothEndsOfTheirRangeComeBack) {
+    db->exec("CREATE TABLE v(_id INTEGER PRIMARY KEY, t TEXT)");
+    db->exec("INSERT INTO v VALUES(9223372036854775807, 'highest'), (-9223372036854775808, "
+             "'lowest'), (4611686018427387904, 'high'), (-4611686018427387904, 'low'), (1, 'kept')");
+    const Rows deleted = deleteAfterCheckpoint("v", "_id <> 1");
+    ASSERT_EQ(deleted.size(), 4u);
+
+    const ScanReport report = scanDatabase(pullCopy(path, pulled.path()));
+    expectPrecise(report, "v", sqliteRows(path, "v"));
+    expectRecovered(report, "v", deleted);
+}
+
 TEST_F(RecordKinds, ShortOldRowsReadWithTheDefaultsOfNewerColumns) {
     db->exec("CREATE TABLE sms(_id INTEGER PRIMARY KEY, address TEXT, body TEXT, seen INTEGER)");
     db->exec("INSERT INTO sms VALUES(1, '10086', 'old one', 1), (2, '10010', 'old two', 0)");
