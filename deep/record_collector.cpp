@@ -268,7 +268,7 @@ uint64_t mixStored(uint64_t hash, bool realColumn, uint64_t type, const uint8_t*
             bits = (bits << 8) | p[k];
         return mix(hash, bits ^ kRealTag);
     }
-    const int64_t integer = type == 8 ? 0 : type == 9 ? 1 : storedInteger(p, width);
+    const int64_t integer = type <= 6 ? storedInteger(p, width) : type == 9 ? 1 : 0;
     if (realColumn) {
         const double real = double(integer);
         uint64_t bits = 0;
