@@ -245,14 +245,6 @@ RecordCollector::Signature RecordCollector::textSignature(const uint8_t* payload
 
 namespace {
 
-// A big-endian two's-complement integer of the width of serial type 1 to 6.
-int64_t storedInteger(const uint8_t* p, uint64_t width) {
-    uint64_t v = (p[0] & 0x80) ? ~uint64_t(0) : 0;
-    for (uint64_t k = 0; k < width; ++k)
-        v = (v << 8) | p[k];
-    return int64_t(v);
-}
-
 // Mixes one stored column into a key as mixValue would mix its value: the
 // serial type, the column's kind (rowid alias columns are left out by the
 // caller) and the width bytes at p.
@@ -262,13 +254,9 @@ uint64_t mixStored(uint64_t hash, bool realColumn, uint64_t type, const uint8_t*
         return mixBytes(hash, type & 1 ? kTextTag : kBlobTag, p, size_t(width));
     if (type == 0)
         return mix(hash, kFlagTag);
-    if (type == 7) {
-        uint64_t bits = 0;
-        for (uint64_t k = 0; k < 8; ++k)
-            bits = (bits << 8) | p[k];
-        return mix(hash, bits ^ kRealTag);
-    }
-    const int64_t integer = type <= 6 ? storedInteger(p, width) : type == 9 ? 1 : 0;
+    if (type == 7)
+        return mix(hash, uint64_t(readSignedBigEndian(p, 8)) ^ kRealTag);
+    const int64_t integer = type <= 6 ? readSignedBigEndian(p, size_t(width)) : type == 9 ? 1 : 0;
     if (realColumn) {
         const double real = double(integer);
         uint64_t bits = 0;

@@ -7,18 +7,6 @@
 
 namespace fennaro::deep {
 
-namespace {
-
-// Reads a big-endian two's-complement integer of 1 to 8 bytes.
-int64_t readSignedBigEndian(const uint8_t* p, size_t width) {
-    uint64_t v = (p[0] & 0x80) ? ~uint64_t(0) : 0;
-    for (size_t i = 0; i < width; ++i)
-        v = (v << 8) | p[i];
-    return int64_t(v);
-}
-
-} // namespace
-
 bool parseRecordHeader(const uint8_t* p, size_t avail, size_t maxColumns, RecordShape* shape,
                        uint64_t maxPayload) {
     // The size varint first: it counts itself and every serial type.

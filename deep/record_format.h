@@ -31,6 +31,15 @@ inline bool serialTypeIsBlob(uint64_t type) {
     return type >= 12 && !(type & 1);
 }
 
+// Reads a big-endian two's-complement integer of 1 to 8 bytes (a stored
+// integer of serial type 1 to 6, or with 8 the bits of a double).
+inline int64_t readSignedBigEndian(const uint8_t* p, size_t width) {
+    uint64_t v = (p[0] & 0x80) ? ~uint64_t(0) : 0;
+    for (size_t i = 0; i < width; ++i)
+        v = (v << 8) | p[i];
+    return int64_t(v);
+}
+
 // The largest record header and payload the engine believes: SQLite itself
 // refuses headers above 98307 bytes and values above a billion bytes.
 constexpr uint64_t kMaxHeaderSize = 98307;
