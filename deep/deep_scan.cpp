@@ -293,6 +293,22 @@ const char* sourceName(RecordSource source) {
     return "main";
 }
 
+const char* evidenceName(RecordEvidence evidence) {
+    switch (evidence) {
+    case RecordEvidence::Cell:
+        return "cell";
+    case RecordEvidence::CellHeaderLost:
+        return "cell-header-lost";
+    case RecordEvidence::Index:
+        return "index";
+    case RecordEvidence::Fts:
+        return "fts";
+    case RecordEvidence::Remnant:
+        return "remnant";
+    }
+    return "cell";
+}
+
 ScanReport scanDatabase(const std::string& dbPath) {
     return scanSelected(dbPath, {});
 }

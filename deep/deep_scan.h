@@ -25,6 +25,15 @@ enum class RecordSource : uint8_t { Main, Wal, Journal, Freelist };
 // "main", "wal", "journal" or "freelist".
 const char* sourceName(RecordSource source);
 
+// What a record was read from: a cell (whole, or one whose first bytes the
+// freeblock header overwrote, rebuilt from the schema), an index entry of
+// the row, the full-text index's copy of its text, or a trace another table
+// kept of it (a conversation's snippet).
+enum class RecordEvidence : uint8_t { Cell, CellHeaderLost, Index, Fts, Remnant };
+
+// "cell", "cell-header-lost", "index", "fts" or "remnant".
+const char* evidenceName(RecordEvidence evidence);
+
 struct RecoveredRecord {
     std::string table;
     std::optional<int64_t> rowid; // unknown for records carved without their cell
@@ -37,6 +46,13 @@ struct RecoveredRecord {
     // In the table's column order; texts as the database stores them (UTF-8
     // for UTF-16 databases too), possibly with invalid bytes.
     std::vector<Value> values;
+    RecordEvidence evidence = RecordEvidence::Cell;
+    // Which of values are real, by position; empty when all are. A partial
+    // row (an index entry, a rebuilt cell with a column it could not tell)
+    // holds NULL in the others, which means "unknown", not NULL.
+    std::vector<bool> known;
+    bool dropped = false; // a row of a table the current schema no longer has
+    bool damaged = false; // a value's overflow chain ran into a reused page: cut there
 };
 
 // Takes the records of a scan one at a time, in report order: first how

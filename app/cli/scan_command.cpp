@@ -53,6 +53,16 @@ bool writeLine(Json::StreamWriter& writer, const Json::Value& value) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
 }
 
+// The column names the report's header line gives a table.
+const std::vector<std::string>& columnsOf(const deep::ScanReport& report, const std::string& table) {
+    static const std::vector<std::string> kNone;
+    for (const deep::TableColumns& columns : report.schema) {
+        if (columns.table == table)
+            return columns.columns;
+    }
+    return kNone;
+}
+
 } // namespace
 
 int runScanCommand(const Args& args) {
@@ -93,6 +103,20 @@ int runScanCommand(const Args& args) {
         for (const deep::Value& v : record.values)
             values.append(jsonValue(v));
         line["values"] = values;
+        line["evidence"] = deep::evidenceName(record.evidence);
+        if (record.dropped)
+            line["dropped"] = true;
+        if (record.damaged)
+            line["damaged"] = true;
+        if (!record.known.empty()) {
+            const std::vector<std::string>& columns = columnsOf(report, record.table);
+            Json::Value known(Json::arrayValue);
+            for (size_t i = 0; i < record.known.size() && i < columns.size(); ++i) {
+                if (record.known[i])
+                    known.append(toValidUtf8(columns[i]));
+            }
+            line["known"] = known;
+        }
         ok = writeLine(*writer, line) && ok;
     }
     return std::fflush(stdout) == 0 && ok ? 0 : 1;
