@@ -209,7 +209,25 @@ struct Needle {
     std::string bytes;
     size_t row = 0;
     Survival meaning = Survival::Gone;
+    // The bytes hold the row's rowid: found inside a live cell, they are that
+    // row's own cell in an image from before it went. Without it, they may be
+    // another row's that holds the same values.
+    bool withRowid = false;
 };
+
+// Whether bytes [at, at + length) of file `file` touch a live cell of the page
+// image they are in.
+bool insideLiveCell(const DatabaseImages& images, size_t file, size_t at, size_t length) {
+    PageImage image;
+    size_t start = 0;
+    if (!images.imageAt(file, at, image, start))
+        return false;
+    const std::vector<bool> live = liveBytes(image.bytes, image.page, images.usableSize());
+    for (size_t b = at - start; b < at - start + length && b < live.size(); ++b)
+        if (live[b])
+            return true;
+    return false;
+}
 
 // Notes that row `row` survives as `how` in file `name`.
 void noteSurvival(DeletedRow& row, Survival how, const std::string& name) {
@@ -264,7 +282,8 @@ void searchByContent(const DatabaseImages& images, const std::vector<Needle>& ne
     std::unordered_map<uint64_t, std::vector<size_t>> byKey;
     for (size_t i = 0; i < needles.size(); ++i)
         byKey[key8(reinterpret_cast<const uint8_t*>(needles[i].bytes.data()))].push_back(i);
-    for (const DatabaseFile& file : images.files()) {
+    for (size_t f = 0; f < images.files().size(); ++f) {
+        const DatabaseFile& file = images.files()[f];
         for (size_t at = 0; at + 8 <= file.size; ++at) {
             const auto hit = byKey.find(key8(file.bytes.data() + at));
             if (hit == byKey.end())
@@ -272,7 +291,8 @@ void searchByContent(const DatabaseImages& images, const std::vector<Needle>& ne
             for (size_t i : hit->second) {
                 const Needle& n = needles[i];
                 if (at + n.bytes.size() <= file.size &&
-                    std::memcmp(file.bytes.data() + at, n.bytes.data(), n.bytes.size()) == 0)
+                    std::memcmp(file.bytes.data() + at, n.bytes.data(), n.bytes.size()) == 0 &&
+                    (n.withRowid || !insideLiveCell(images, f, at, n.bytes.size())))
                     noteSurvival(truth.deleted[n.row], n.meaning, file.name);
             }
         }
@@ -338,7 +358,7 @@ void classifyByReplay(DatabaseTruth& truth, const std::vector<GoneCell>& gone) {
             searchAtPlace(images, place, row);
             const std::string& cell = place.cell;
             if (cell.size() >= kShortestRecord)
-                needles.push_back({cell, r, Survival::Whole});
+                needles.push_back({cell, r, Survival::Whole, true});
             const std::string record =
                 cell.substr(place.recordStart, place.recordEnd - place.recordStart);
             if (record.size() >= kShortestRecord && record != cell)

@@ -265,10 +265,25 @@ void emptiedPages(LayoutWriter& w, RandomSource& rng) {
     w.remove("single", single, 2);
 }
 
-// Two tables, one of them dropped, after deletions from it when `deleteFirst`.
+// A table of `count` short people rows (name, number, label). Returns their ids.
+std::vector<int64_t> writePeople(LayoutWriter& w, RandomSource& rng, int count,
+                                 const std::string& table) {
+    w.exec("CREATE TABLE " + table +
+           " (_id INTEGER PRIMARY KEY, name TEXT, number TEXT, label TEXT)");
+    w.noteSchema();
+    std::vector<SqlRow> rows;
+    for (int i = 0; i < count; ++i)
+        rows.push_back({text(personName(rng)), text(phoneNumber(rng)), text(latinBody(rng, 1))});
+    return w.insert(table, {"name", "number", "label"}, rows);
+}
+
+// Two tables, one of them dropped. Without `deleteFirst` they have the same
+// columns (as when a table is rebuilt under a new name and the old one
+// dropped); with it, rows of the dropped one go first and its columns differ.
 void dropTable(LayoutWriter& w, RandomSource& rng, bool deleteFirst) {
     const std::vector<int64_t> kept = writeMessages(w, rng, 60, "keep");
-    const std::vector<int64_t> gone = writeMessages(w, rng, 80, "gone");
+    const std::vector<int64_t> gone =
+        deleteFirst ? writePeople(w, rng, 80, "gone") : writeMessages(w, rng, 80, "gone");
     w.startJournaling();
     w.remove("keep", someOf(kept, 0.1, rng));
     if (deleteFirst)

@@ -140,6 +140,26 @@ const uint8_t* DatabaseImages::currentPage(uint32_t page) const {
     return main.bytes.data() + uint64_t(page - 1) * m_pageSize;
 }
 
+bool DatabaseImages::imageAt(size_t file, size_t offset, PageImage& image, size_t& start) const {
+    if (file >= m_files.size() || offset >= m_files[file].size)
+        return false;
+    if (file == 0) {
+        const auto page = static_cast<uint32_t>(offset / m_pageSize + 1);
+        start = size_t(page - 1) * m_pageSize;
+        image = {0, page, m_files[0].bytes.data() + start};
+        return true;
+    }
+    const uint8_t* at = m_files[file].bytes.data() + offset;
+    for (const PageImage& candidate : m_sideImages) {
+        if (candidate.file == file && candidate.bytes <= at && at < candidate.bytes + m_pageSize) {
+            image = candidate;
+            start = static_cast<size_t>(candidate.bytes - m_files[file].bytes.data());
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<PageImage> DatabaseImages::imagesOf(uint32_t page) const {
     std::vector<PageImage> images;
     const DatabaseFile& main = m_files[0];

@@ -43,6 +43,10 @@ class DatabaseImages {
     // Every image of `page` in every file, main file first.
     std::vector<PageImage> imagesOf(uint32_t page) const;
 
+    // The page image that holds byte `offset` of file `file`, and where it
+    // starts in that file; false when the byte is in no image (a header).
+    bool imageAt(size_t file, size_t offset, PageImage& image, size_t& start) const;
+
   private:
     // Notes the frames of the -wal: all of them, and the committed ones of the
     // log's current generation.
