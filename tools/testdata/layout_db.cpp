@@ -379,18 +379,20 @@ void altered(LayoutWriter& w, RandomSource& rng) {
     w.remove("people", someOf(ids, 0.3, rng));
 }
 
-// A WAL checkpointed midway: the log starts over, writing over older frames.
+// A WAL checkpointed midway: the log starts over, writing over the older
+// frames from the start; the shorter new log leaves the old one's tail behind.
 void walRestarted(LayoutWriter& w, RandomSource& rng) {
     std::vector<int64_t> ids = writeMessages(w, rng, 150);
     w.startJournaling();
     rng.shuffle(ids);
-    const size_t share = ids.size() / 10;
-    w.remove("sms", std::vector<int64_t>(ids.begin(), ids.begin() + long(share)));
+    const auto first = ids.begin() + long(ids.size() / 5);
+    const auto second = first + long(ids.size() / 20);
+    w.remove("sms", std::vector<int64_t>(ids.begin(), first));
     w.checkpoint();
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 4; ++i)
         w.insert("sms", {"thread_id", "address", "body"},
                  {{integer(3), text(phoneNumber(rng)), text(latinBody(rng, 4))}});
-    w.remove("sms", std::vector<int64_t>(ids.begin() + long(share), ids.begin() + long(2 * share)));
+    w.remove("sms", std::vector<int64_t>(first, second));
 }
 
 // Contacts in rowids across 127 with a DELETE journal, several rows a transaction.
