@@ -126,3 +126,103 @@ TEST(RecallScore, OutputBreakingThePromisesIsRefused) {
         EXPECT_FALSE(out.error.empty());
     }
 }
+
+namespace {
+
+// A truth of one table t (_id INTEGER PRIMARY KEY, a TEXT, b INTEGER, c TEXT)
+// with deleted rows 5 ("x", 7, "y") and 6 ("p", 8, "q") and live row 1.
+DatabaseTruth smallTruth() {
+    auto text = [](const std::string& s) {
+        SqlValue v;
+        v.type = SqlValue::Type::Text;
+        v.bytes = s;
+        return v;
+    };
+    auto integer = [](int64_t i) {
+        SqlValue v;
+        v.type = SqlValue::Type::Integer;
+        v.integer = i;
+        return v;
+    };
+    DatabaseTruth truth;
+    TableShape t;
+    t.name = "t";
+    t.columns = {"_id", "a", "b", "c"};
+    t.realAffinity.assign(4, false);
+    t.defaults.assign(4, SqlValue{});
+    t.rowidColumn = 0;
+    t.columnCounts = {4};
+    truth.tables.push_back(t);
+    for (const auto& [rowid, row] :
+         {std::pair<int64_t, SqlRow>{5, {integer(5), text("x"), integer(7), text("y")}},
+          std::pair<int64_t, SqlRow>{6, {integer(6), text("p"), integer(8), text("q")}}}) {
+        DeletedRow d;
+        d.table = "t";
+        d.rowid = rowid;
+        d.versions = {row};
+        d.countable = d.survives = true;
+        d.survival = Survival::HeaderLost;
+        truth.deleted.push_back(d);
+    }
+    truth.live.push_back({"t", 1, {integer(1), text("live"), integer(1), text("row")}});
+    return truth;
+}
+
+} // namespace
+
+TEST(RecallScore, PartialRecordsAreComparedOnTheirKnownColumns) {
+    const DatabaseTruth truth = smallTruth();
+    const std::string head =
+        "{\"columns\":{\"t\":[\"_id\",\"a\",\"b\",\"c\"]},\"files\":[\"t.db\"]}\n";
+    // Lines of a scan: where, then the line's own keys.
+    auto line = [](const std::string& rowid, const std::string& rest) {
+        return "{\"table\":\"t\",\"rowid\":" + rowid +
+               ",\"source\":\"main\",\"page\":2,\"offset\":9,\"frame\":null," + rest + "}\n";
+    };
+    const std::string text =
+        head +
+        // Found whole, and found with only its rowid and a known.
+        line("5", "\"values\":[5,\"x\",7,\"y\"]") +
+        line("6", "\"values\":[6,\"p\",null,null],\"evidence\":\"cell-header-lost\","
+                  "\"known\":[\"_id\",\"a\"]") +
+        // Values shifted from row 6, a record holding nothing, and an old
+        // output line without the new keys that is fine.
+        line("null", "\"values\":[null,\"p\",8,\"y\"]") +
+        line("null", "\"values\":[null,null,0,\"\"],\"damaged\":true") +
+        // Partial by nature: one that agrees, one that contradicts, one of a live row.
+        line("6", "\"values\":[6,null,8,null],\"evidence\":\"index\",\"known\":[\"_id\",\"b\"]") +
+        line("5", "\"values\":[5,\"zzz\",null,null],\"evidence\":\"fts\",\"known\":[\"a\"]") +
+        line("1", "\"values\":[1,null,null,null],\"evidence\":\"remnant\",\"known\":[],"
+                  "\"dropped\":true");
+    const ScanOutput scan = parseScanOutput(text);
+    ASSERT_TRUE(scan.wellFormed) << scan.error;
+    ASSERT_EQ(scan.records.size(), 7u);
+    EXPECT_EQ(scan.records[1].evidence, "cell-header-lost");
+    EXPECT_EQ(scan.records[0].evidence, "cell");
+    EXPECT_FALSE(scan.records[0].known.has_value());
+    EXPECT_TRUE(scan.records[3].damaged);
+    EXPECT_TRUE(scan.records[6].dropped);
+    EXPECT_TRUE(scan.records[6].known && scan.records[6].known->empty());
+
+    const RecallScore score = scoreScan(truth, scan);
+    EXPECT_EQ(score.all.found, 2u) << describeScore(score);
+    EXPECT_EQ(score.all.headerLostFound(), 2u);
+    EXPECT_EQ(score.junk, 1u);
+    EXPECT_EQ(score.wrongValues, 2u) << describeScore(score); // shifted, and the contradicting fts
+    EXPECT_EQ(score.partialReported, 3u);
+    EXPECT_EQ(score.partialMatched, 1u);
+    EXPECT_EQ(score.liveReported, 1u);
+    EXPECT_EQ(score.duplicates, 0u);
+    EXPECT_EQ(score.all.foundAny, 2u);
+
+    for (const std::string& bad : {
+             line("5", "\"values\":[5],\"evidence\":\"guess\""), // unknown evidence
+             line("5", "\"values\":[5],\"known\":\"a\""),        // known is no list
+             line("5", "\"values\":[5],\"known\":[\"nope\"]"),   // no such column
+             line("5", "\"values\":[5],\"known\":[1]"),          // a name that is no text
+             line("5", "\"values\":[5],\"dropped\":\"yes\""),    // a mark that is no bool
+         }) {
+        const ScanOutput out = parseScanOutput(head + bad);
+        EXPECT_FALSE(out.wellFormed) << bad;
+    }
+}

@@ -13,6 +13,31 @@
 
 namespace testdata {
 
+// What is left of a deleted row's cell in the files, best first from the
+// row's point of view.
+enum class Survival : uint8_t {
+    Gone,              // nothing tellable is left
+    PartlyOverwritten, // a run of its bytes is left where the cell was, not the whole tail
+    HeaderLost,        // everything from byte 4 of the cell on is intact, the start is not
+    Whole,             // the cell, or at least its whole record, lies byte for byte in a file
+};
+
+// "gone", "partly-overwritten", "header-lost" or "whole".
+const char* survivalName(Survival survival);
+
+// A cell of a deleted row as it was stored just before it went: where it was
+// (in the database as SQLite saw it then) and its bytes.
+struct CellPlace {
+    uint32_t page = 0;   // 1-based page number
+    uint32_t offset = 0; // page-relative start of the cell
+    // Payload-length varint, rowid varint, the payload's local part and, when the
+    // record overflows, the first overflow page's number.
+    std::string cell;
+    std::string overflow;   // the payload's bytes on overflow pages, in chain order
+    size_t recordStart = 0; // where the record starts inside `cell`
+    size_t recordEnd = 0;   // where its local part ends inside `cell`
+};
+
 // One deleted row of a rowid table.
 struct DeletedRow {
     std::string table;
@@ -35,6 +60,14 @@ struct DeletedRow {
     bool wholeRecord = false;         // the record was found with all its bytes
     std::vector<std::string> foundIn; // names (no folder) of the files holding it
     size_t recordColumns = 0;         // columns of the surviving record; 0 when none survives
+    // How its bytes survive. Set by both searches: the record search gives Whole
+    // or HeaderLost (only what the schema gives back lost) or Gone; the replay of
+    // the recorded cells tells all four apart.
+    Survival survival = Survival::Gone;
+    // The cells the row had just before it was deleted (or its table dropped),
+    // one per deletion of its rowid; empty when no replay recorded them.
+    std::vector<CellPlace> cells;
+    bool dropped = false; // its table was dropped (it is no longer in the schema)
 };
 
 // One row of the current state.

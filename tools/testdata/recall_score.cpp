@@ -2,6 +2,7 @@
 
 #include "record_encoding.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <unordered_map>
@@ -57,16 +58,43 @@ std::string valueKey(const TableShape& shape, const SqlRow& row) {
     return key;
 }
 
-// Whether the reported values equal `version` on the compared columns, texts and
-// blobs of an overflowing record allowed to be cut short (down to nothing). Where
-// the chain was cut, the columns after the cut were never read: null there
-// says "not recovered", as for a piece cut down to nothing.
+// Which columns of `shape` a record holds real values in: all of them, unless
+// it names the known ones.
+std::vector<bool> knownColumns(const TableShape& shape, const ScannedRecord& r) {
+    std::vector<bool> known(shape.columns.size(), !r.known);
+    if (r.known)
+        for (const std::string& name : *r.known)
+            for (size_t i = 0; i < shape.columns.size(); ++i)
+                known[i] = known[i] || shape.columns[i] == name;
+    return known;
+}
+
+// Whether every known value of a record besides the rowid is NULL, empty or zero.
+bool holdsNothing(const TableShape& shape, const SqlRow& values, const std::vector<bool>& known) {
+    if (shape.columns.size() == 1 && shape.rowidColumn == 0)
+        return false; // the rowid is all such a table holds
+    for (size_t i = 0; i < values.size() && i < known.size(); ++i) {
+        const SqlValue& v = values[i];
+        if (static_cast<int>(i) == shape.rowidColumn || !known[i] || v.isEmpty())
+            continue;
+        if ((v.type == SqlValue::Type::Integer && v.integer == 0) ||
+            (v.type == SqlValue::Type::Real && v.real == 0))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+// Whether the reported values equal `version` on the compared columns it
+// knows, texts and blobs of an overflowing record allowed to be cut short
+// (down to nothing). Where the chain was cut, the columns after the cut were
+// never read: null there says "not recovered", as for a piece cut down to nothing.
 bool sameValues(const TableShape& shape, const SqlRow& reported, const SqlRow& version,
-                bool overflowed) {
+                bool overflowed, const std::vector<bool>& known) {
     const SqlValue none;
     bool cut = false;
     for (size_t i = 0; i < comparedColumns(shape); ++i) {
-        if (static_cast<int>(i) == shape.rowidColumn)
+        if (static_cast<int>(i) == shape.rowidColumn || (i < known.size() && !known[i]))
             continue;
         const bool realColumn = i < shape.realAffinity.size() && shape.realAffinity[i];
         const SqlValue got = normalized(i < reported.size() ? reported[i] : none, realColumn);
@@ -85,6 +113,25 @@ bool sameValues(const TableShape& shape, const SqlRow& reported, const SqlRow& v
         return false;
     }
     return true;
+}
+
+// Whether the reported values agree with `version` on most (at least half,
+// and two or more) of the known, non-empty compared columns: the mark of
+// values shifted by a column or taken from a neighbouring row.
+bool mostlySame(const TableShape& shape, const SqlRow& reported, const SqlRow& version,
+                const std::vector<bool>& known) {
+    size_t compared = 0, equal = 0;
+    for (size_t i = 0; i < comparedColumns(shape) && i < reported.size(); ++i) {
+        if (static_cast<int>(i) == shape.rowidColumn || (i < known.size() && !known[i]) ||
+            reported[i].isEmpty())
+            continue;
+        const bool realColumn = i < shape.realAffinity.size() && shape.realAffinity[i];
+        ++compared;
+        const SqlValue none;
+        equal += normalized(reported[i], realColumn) ==
+                 normalized(i < version.size() ? version[i] : none, realColumn);
+    }
+    return equal >= 2 && 2 * equal >= compared;
 }
 
 // Whether the record of `version` spills into overflow pages.
@@ -106,17 +153,19 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
     RecallScore score;
     std::map<std::pair<std::string, int64_t>, size_t> deletedAt;
     std::unordered_map<std::string, std::vector<size_t>> deletedByValues; // table + key
+    std::map<std::string, std::vector<size_t>> deletedIn;                 // per table
     std::map<std::string, std::vector<size_t>> overflowingIn;             // per table
+    std::vector<bool> overflowing(truth.deleted.size(), false);
     for (size_t i = 0; i < truth.deleted.size(); ++i) {
         const DeletedRow& row = truth.deleted[i];
         deletedAt[{row.table, row.rowid}] = i;
+        deletedIn[row.table].push_back(i);
         const TableShape* shape = findShape(truth.tables, row.table);
-        bool overflowing = false;
         for (const SqlRow& v : row.versions) {
             deletedByValues[row.table + valueKey(*shape, v)].push_back(i);
-            overflowing = overflowing || overflows(*shape, v, truth.pageSize);
+            overflowing[i] = overflowing[i] || overflows(*shape, v, truth.pageSize);
         }
-        if (overflowing)
+        if (overflowing[i])
             overflowingIn[row.table].push_back(i);
     }
     std::set<std::pair<std::string, int64_t>> live;
@@ -133,8 +182,25 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
         if (examples[kind]++ < kExamplesPerFault)
             score.problems.push_back(kind + ": " + where(r));
     };
+    // Whether deleted row `i` had the reported values in one of its versions.
+    auto matchesRow = [&](const TableShape& shape, const ScannedRecord& r,
+                          const std::vector<bool>& known, size_t i) {
+        for (const SqlRow& v : truth.deleted[i].versions)
+            if (sameValues(shape, r.values, v, overflows(shape, v, truth.pageSize), known))
+                return true;
+        return false;
+    };
+    // Whether deleted row `i` has most of the reported values in a version.
+    auto resemblesRow = [&](const TableShape& shape, const ScannedRecord& r,
+                            const std::vector<bool>& known, size_t i) {
+        for (const SqlRow& v : truth.deleted[i].versions)
+            if (mostlySame(shape, r.values, v, known))
+                return true;
+        return false;
+    };
 
     std::vector<bool> found(truth.deleted.size(), false);
+    std::vector<bool> foundAny(truth.deleted.size(), false);
     std::set<std::pair<std::string, int64_t>> seenRowids;
     std::set<std::string> seenValues;
     for (const ScannedRecord& r : scan.records) {
@@ -144,12 +210,47 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
             fault(score.unmatched, "no such table", r);
             continue;
         }
+        const std::vector<bool> known = knownColumns(*shape, r);
+        const bool whole = std::find(known.begin(), known.end(), false) == known.end();
+
+        if (r.partialEvidence()) {
+            // Partial by nature: only a contradiction of the truth is a fault.
+            ++score.partialReported;
+            std::vector<size_t> candidates;
+            if (r.rowid) {
+                if (live.count({r.table, *r.rowid})) {
+                    fault(score.liveReported, "live row", r);
+                    continue;
+                }
+                const auto at = deletedAt.find({r.table, *r.rowid});
+                if (at == deletedAt.end()) {
+                    fault(score.neverExisted, "a row the table never had", r);
+                    continue;
+                }
+                if (!matchesRow(*shape, r, known, at->second)) {
+                    fault(score.wrongValues, "values the row never had", r);
+                    continue;
+                }
+                candidates.push_back(at->second);
+            } else {
+                for (size_t i : deletedIn[r.table])
+                    if (matchesRow(*shape, r, known, i))
+                        candidates.push_back(i);
+            }
+            score.partialMatched += candidates.empty() ? 0 : 1;
+            for (size_t i : candidates)
+                foundAny[i] = true;
+            continue;
+        }
+
         bool valued = shape->columns.size() == 1 && shape->rowidColumn == 0;
         for (size_t i = 0; i < r.values.size(); ++i)
-            valued =
-                valued || (static_cast<int>(i) != shape->rowidColumn && !r.values[i].isEmpty());
+            valued = valued || (static_cast<int>(i) != shape->rowidColumn &&
+                                (i >= known.size() || known[i]) && !r.values[i].isEmpty());
         if (!valued)
             fault(score.valueless, "no value", r);
+        if (holdsNothing(*shape, r.values, known))
+            fault(score.junk, "junk", r);
         const std::string key = r.table + valueKey(*shape, r.values);
 
         if (r.rowid) {
@@ -166,36 +267,45 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
                 fault(score.neverExisted, "a row the table never had", r);
                 continue;
             }
-            found[at->second] = true;
-            const DeletedRow& row = truth.deleted[at->second];
-            bool known = false;
-            for (const SqlRow& v : row.versions)
-                known =
-                    known || sameValues(*shape, r.values, v, overflows(*shape, v, truth.pageSize));
-            if (!known)
+            found[at->second] = foundAny[at->second] = true;
+            if (!matchesRow(*shape, r, known, at->second))
                 fault(score.wrongValues, "values the row never had", r);
             continue;
         }
 
-        if (!seenValues.insert(key).second) {
+        if (!seenValues.insert(key + (whole ? "" : "|partial")).second) {
             fault(score.duplicates, "reported twice", r);
             continue;
         }
-        if (liveValues.count(key)) {
+        if (whole && liveValues.count(key)) {
             fault(score.liveReported, "live row", r);
             continue;
         }
         std::vector<size_t> matches;
-        if (auto it = deletedByValues.find(key); it != deletedByValues.end())
-            matches = it->second;
-        for (size_t i : overflowingIn[r.table])
-            for (const SqlRow& v : truth.deleted[i].versions)
-                if (sameValues(*shape, r.values, v, true))
+        if (whole) {
+            if (auto it = deletedByValues.find(key); it != deletedByValues.end())
+                matches = it->second;
+            for (size_t i : overflowingIn[r.table])
+                if (matchesRow(*shape, r, known, i))
                     matches.push_back(i);
-        if (matches.empty())
-            fault(score.unmatched, "no deleted row", r);
+        } else {
+            for (size_t i : deletedIn[r.table])
+                if (matchesRow(*shape, r, known, i))
+                    matches.push_back(i);
+        }
+        if (matches.empty()) {
+            // Values that no row had, while a deleted row has most of them, are
+            // shifted or taken from a neighbour: wrong, not an unknown remnant.
+            bool resembles = false;
+            for (size_t i : deletedIn[r.table])
+                resembles = resembles || resemblesRow(*shape, r, known, i);
+            if (resembles)
+                fault(score.wrongValues, "shifted or wrongly attributed values", r);
+            else
+                fault(score.unmatched, "no deleted row", r);
+        }
         for (size_t i : matches)
-            found[i] = true;
+            found[i] = foundAny[i] = true;
     }
 
     for (size_t i = 0; i < truth.deleted.size(); ++i) {
@@ -205,6 +315,7 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
             if (!row.countable)
                 continue;
             ++c->countable;
+            c->foundAny += foundAny[i] ? 1 : 0;
             if (!row.survives) {
                 c->foundBeyond += found[i] ? 1 : 0;
                 continue;
@@ -221,8 +332,8 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
         const DeletedRow& row = truth.deleted[i];
         if (row.countable && row.survives && !found[i] && examples["missed"]++ < kExamplesPerFault)
             score.problems.push_back("missed: " + row.table + " rowid " +
-                                     std::to_string(row.rowid) + " (in " + row.foundIn.front() +
-                                     ")");
+                                     std::to_string(row.rowid) + " (" + survivalName(row.survival) +
+                                     ", in " + row.foundIn.front() + ")");
     }
     return score;
 }
@@ -237,15 +348,18 @@ std::string describeScore(const RecallScore& s) {
     };
     std::string out =
         "recall " + ratio(s.all.found, s.all.surviving) + " (whole records " +
-        ratio(s.all.wholeFound, s.all.wholeSurviving) + "); " + std::to_string(s.all.deleted) +
-        " deleted, " + std::to_string(s.all.countable) + " with a value, " +
-        std::to_string(s.all.surviving) + " surviving, " + std::to_string(s.all.foundBeyond) +
-        " found beyond; " + std::to_string(s.reported) +
+        ratio(s.all.wholeFound, s.all.wholeSurviving) + ", header lost " +
+        ratio(s.all.headerLostFound(), s.all.headerLostSurviving()) + "); " +
+        std::to_string(s.all.deleted) + " deleted, " + std::to_string(s.all.countable) +
+        " with a value, " + std::to_string(s.all.surviving) + " surviving, " +
+        std::to_string(s.all.foundBeyond) + " found beyond; " + std::to_string(s.reported) +
         " reported: " + std::to_string(s.liveReported) + " live, " + std::to_string(s.valueless) +
         " without a value, " + std::to_string(s.duplicates) + " twice, " +
         std::to_string(s.wrongValues) + " with wrong values, " + std::to_string(s.neverExisted) +
         " never in their table, " + std::to_string(s.unmatched) +
-        " without rowid of no deleted row\n";
+        " without rowid of no deleted row, " + std::to_string(s.junk) + " junk, " +
+        std::to_string(s.partialReported) + " partial by nature (" +
+        std::to_string(s.partialMatched) + " matching a deleted row)\n";
     for (const auto& [table, c] : s.tables)
         out += "  " + table + ": " + ratio(c.found, c.surviving) + " of " +
                std::to_string(c.deleted) + " deleted\n";

@@ -8,6 +8,20 @@
 
 namespace testdata {
 
+const char* survivalName(Survival survival) {
+    switch (survival) {
+    case Survival::Whole:
+        return "whole";
+    case Survival::HeaderLost:
+        return "header-lost";
+    case Survival::PartlyOverwritten:
+        return "partly-overwritten";
+    case Survival::Gone:
+        break;
+    }
+    return "gone";
+}
+
 size_t DatabaseTruth::countableDeleted() const {
     return static_cast<size_t>(std::count_if(deleted.begin(), deleted.end(),
                                              [](const DeletedRow& r) { return r.countable; }));

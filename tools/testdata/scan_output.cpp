@@ -6,10 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 namespace testdata {
 
@@ -83,6 +86,39 @@ bool readInteger(const Json::Value& object, const char* key, bool nullable,
     return true;
 }
 
+// Reads the optional keys of a record line that say what it was rebuilt
+// from; returns the problem, or "" when they are fine or absent.
+std::string readMarks(const Json::Value& json, ScannedRecord& record) {
+    if (json.isMember("evidence")) {
+        const Json::Value& evidence = json["evidence"];
+        static const char* const kKinds[] = {"cell", "cell-header-lost", "index", "fts", "remnant"};
+        if (!evidence.isString() || std::find(std::begin(kKinds), std::end(kKinds),
+                                              evidence.asString()) == std::end(kKinds))
+            return "an evidence that is none of cell, cell-header-lost, index, fts, remnant";
+        record.evidence = evidence.asString();
+    }
+    for (const auto& [key, flag] : {std::pair<const char*, bool*>{"dropped", &record.dropped},
+                                    std::pair<const char*, bool*>{"damaged", &record.damaged}}) {
+        if (!json.isMember(key))
+            continue;
+        if (!json[key].isBool())
+            return std::string(key) + " that is not true or false";
+        *flag = json[key].asBool();
+    }
+    if (json.isMember("known")) {
+        const Json::Value& known = json["known"];
+        if (!known.isArray())
+            return "known that is no list of column names";
+        record.known.emplace();
+        for (const Json::Value& name : known) {
+            if (!name.isString())
+                return "known that is no list of column names";
+            record.known->push_back(name.asString());
+        }
+    }
+    return "";
+}
+
 // Reads one record line into `record`; returns the problem, or "" when it is fine.
 std::string readRecord(const Json::Value& json, ScannedRecord& record) {
     if (!json.isObject() || !json["table"].isString() || !json["source"].isString() ||
@@ -109,7 +145,7 @@ std::string readRecord(const Json::Value& json, ScannedRecord& record) {
             return "a value that is no number, text, null or {\"hex\"}";
         record.values.push_back(std::move(value));
     }
-    return "";
+    return readMarks(json, record);
 }
 
 } // namespace
@@ -145,6 +181,12 @@ ScanOutput parseScanOutput(const std::string& text) {
         ScannedRecord record;
         record.line = number;
         problem = readRecord(json, record);
+        if (problem.empty() && record.known && out.columns.count(record.table)) {
+            const std::vector<std::string>& names = out.columns[record.table];
+            for (const std::string& name : *record.known)
+                if (std::find(names.begin(), names.end(), name) == names.end())
+                    problem = "known names " + name + ", no column of " + record.table;
+        }
         if (!problem.empty()) {
             out.error = "line " + std::to_string(number) + ": " + problem;
             return out;

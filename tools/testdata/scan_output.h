@@ -23,6 +23,20 @@ struct ScannedRecord {
     std::optional<int64_t> frame;
     SqlRow values;
     size_t line = 0; // 1-based line of the output
+    // What the record was rebuilt from: "cell", "cell-header-lost", "index",
+    // "fts" or "remnant". Output without the key means a whole cell.
+    std::string evidence = "cell";
+    bool dropped = false; // a row of a table the current schema no longer has
+    bool damaged = false; // a value was cut where its overflow chain ran into a reused page
+    // The columns holding real values when the record is partial (the others
+    // are null because they could not be rebuilt); empty: every column.
+    std::optional<std::vector<std::string>> known;
+
+    // Whether the record is partial by nature: rebuilt from an index entry, the
+    // full-text index or a remnant, not from the row's own cell.
+    bool partialEvidence() const {
+        return evidence == "index" || evidence == "fts" || evidence == "remnant";
+    }
 };
 
 struct ScanOutput {

@@ -172,3 +172,11 @@ std::string Statement::columnText(int column) const {
 }
 
 } // namespace testdata
+
+namespace testdata {
+
+SqlValue Statement::columnValue(int column) const {
+    return sqlValueFrom(sqlite3_column_value(m_stmt, column));
+}
+
+} // namespace testdata

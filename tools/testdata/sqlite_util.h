@@ -3,6 +3,7 @@
 // file settings.
 #pragma once
 
+#include "sql_value.h"
 #include "testdata_types.h"
 
 #include <sqlite3.h>
@@ -68,6 +69,8 @@ class Statement {
     std::optional<int64_t> columnOptInt(int column) const;
     std::optional<std::string> columnOptText(int column) const;
     std::string columnText(int column) const;
+    // Any column of the current row, as a value of its own type.
+    SqlValue columnValue(int column) const;
 
   private:
     sqlite3* m_db;

@@ -125,6 +125,7 @@ void findSurvivors(DatabaseTruth& truth) {
     for (size_t r = 0; r < truth.deleted.size(); ++r) {
         DeletedRow& row = truth.deleted[r];
         row.survives = row.wholeRecord = false;
+        row.survival = Survival::Gone;
         row.foundIn.clear();
         row.recordColumns = 0;
         const TableShape* shape = findShape(truth.tables, row.table);
@@ -185,6 +186,7 @@ void findSurvivors(DatabaseTruth& truth) {
                     DeletedRow& row = truth.deleted[c.row];
                     row.survives = true;
                     row.wholeRecord = row.wholeRecord || c.whole;
+                    row.survival = row.wholeRecord ? Survival::Whole : Survival::HeaderLost;
                     row.recordColumns = std::max(row.recordColumns, c.columns);
                     if (std::find(row.foundIn.begin(), row.foundIn.end(), name) ==
                         row.foundIn.end())

@@ -55,19 +55,11 @@ Json::Value valueToJson(const SqlValue& v) {
     return Json::Value(Json::nullValue);
 }
 
-Json::Value databaseTruthToJson(const DatabaseTruth& truth, const DatabasePlan& plan) {
+Json::Value truthToJson(const DatabaseTruth& truth) {
     Json::Value out(Json::objectValue);
     for (const std::string& f : truth.files)
         out["files"].append(std::filesystem::path(f).filename().string());
     out["pageSize"] = truth.pageSize;
-    out["generation"] = generationName(plan.generation);
-    out["upgraded"] = plan.upgraded;
-    out["journalMode"] = journalModeName(plan.journaling.mode);
-    out["secureDelete"] = plan.journaling.secureDelete;
-    out["walAutocheckpoint"] = plan.journaling.walAutocheckpoint;
-    out["journalSizeLimit"] = Json::Int64(plan.journaling.journalSizeLimit);
-    out["checkpointMidway"] = plan.checkpointMidway;
-    out["checkpointAtEnd"] = plan.checkpointAtEnd;
     out["columns"] = Json::Value(Json::objectValue);
     for (const TableShape& t : truth.tables) {
         Json::Value names(Json::arrayValue);
@@ -88,6 +80,9 @@ Json::Value databaseTruthToJson(const DatabaseTruth& truth, const DatabasePlan& 
         row["countable"] = r.countable;
         row["survives"] = r.survives;
         row["wholeRecord"] = r.wholeRecord;
+        row["survival"] = survivalName(r.survival);
+        if (r.dropped)
+            row["dropped"] = true;
         row["foundIn"] = Json::Value(Json::arrayValue);
         for (const std::string& f : r.foundIn)
             row["foundIn"].append(f);
@@ -95,6 +90,14 @@ Json::Value databaseTruthToJson(const DatabaseTruth& truth, const DatabasePlan& 
         row["versions"] = Json::Value(Json::arrayValue);
         for (const SqlRow& v : r.versions)
             row["versions"].append(rowToJson(v));
+        for (const CellPlace& c : r.cells) {
+            Json::Value cell(Json::objectValue);
+            cell["page"] = c.page;
+            cell["offset"] = c.offset;
+            cell["hex"] = hexOf(c.cell);
+            cell["overflowBytes"] = Json::UInt64(c.overflow.size());
+            row["cells"].append(cell);
+        }
         out["deleted"].append(row);
     }
     out["live"] = Json::Value(Json::arrayValue);
@@ -105,6 +108,19 @@ Json::Value databaseTruthToJson(const DatabaseTruth& truth, const DatabasePlan& 
         row["values"] = rowToJson(r.values);
         out["live"].append(row);
     }
+    return out;
+}
+
+Json::Value databaseTruthToJson(const DatabaseTruth& truth, const DatabasePlan& plan) {
+    Json::Value out = truthToJson(truth);
+    out["generation"] = generationName(plan.generation);
+    out["upgraded"] = plan.upgraded;
+    out["journalMode"] = journalModeName(plan.journaling.mode);
+    out["secureDelete"] = plan.journaling.secureDelete;
+    out["walAutocheckpoint"] = plan.journaling.walAutocheckpoint;
+    out["journalSizeLimit"] = Json::Int64(plan.journaling.journalSizeLimit);
+    out["checkpointMidway"] = plan.checkpointMidway;
+    out["checkpointAtEnd"] = plan.checkpointAtEnd;
     return out;
 }
 

@@ -14,8 +14,12 @@ namespace testdata {
 // One value.
 Json::Value valueToJson(const SqlValue& value);
 
-// One database: its files and settings, table columns, every deleted row with
-// its versions and where its bytes survive, and the live rows.
+// One database: its files, page size, table columns, every deleted row with
+// its versions, how and where its bytes survive (and its recorded cells when a
+// replay gave them), and the live rows.
+Json::Value truthToJson(const DatabaseTruth& truth);
+
+// One database of a phone: truthToJson and the settings it was kept with.
 Json::Value databaseTruthToJson(const DatabaseTruth& truth, const DatabasePlan& plan);
 
 // The whole phone: {"kind": ..., "databases": {"contacts2.db": ..., "mmssms.db": ...}}.

@@ -1,0 +1,156 @@
+// The deep engine on databases laid out the way real ones are: short rows
+// under small rowids (whose freed cells lose their record header to the
+// freeblock header), tables of only integers or reals, shared pages, merged
+// freeblocks, emptied pages, dropped tables, overflow, full-text and indexed
+// tables, grown tables, restarted WALs, journals and UTF-16. Of the deleted
+// rows whose cell survives whole or with only its first bytes lost it must
+// find 95%, with no live row, no wrong value and at most 1% junk.
+#include "recall_support.h"
+
+#include "layout_db.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+using namespace testdata;
+using namespace deep_recall_test;
+
+namespace {
+
+// Junk allowed: records that hold nothing, as a share of all records.
+constexpr double kJunkGoal = 0.01;
+
+class LayoutRecall : public ::testing::TestWithParam<LayoutSpec> {};
+class LayoutRecallPending : public ::testing::TestWithParam<LayoutSpec> {};
+
+// "small_contacts_p4096" (with "_secure" when secure_delete is forced on).
+std::string caseName(const LayoutSpec& spec) {
+    std::string name = layoutName(spec.layout);
+    for (char& c : name)
+        c = c == '-' ? '_' : c;
+    name += "_p" + std::to_string(spec.pageSize);
+    if (spec.secureDelete && *spec.secureDelete)
+        name += "_secure";
+    return name;
+}
+
+// A case: a layout at a page size.
+LayoutSpec layoutCase(Layout layout, int pageSize, std::optional<bool> secureDelete = {}) {
+    LayoutSpec spec;
+    spec.layout = layout;
+    spec.pageSize = pageSize;
+    spec.seed = static_cast<uint64_t>(pageSize) + static_cast<uint64_t>(layout);
+    spec.secureDelete = secureDelete;
+    return spec;
+}
+
+// "a/b = p%" of two counts.
+std::string ratio(size_t found, size_t of) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%zu/%zu = %.1f%%", found, of,
+                  of ? 100.0 * double(found) / double(of) : 100.0);
+    return text;
+}
+
+// One line of the figures table: whole, header-lost, found, recall, junk.
+void printFigures(const std::string& name, const RecallScore& s) {
+    std::cout << "LAYOUT-FIGURES " << name << " | whole "
+              << ratio(s.all.wholeFound, s.all.wholeSurviving) << " | header-lost "
+              << ratio(s.all.headerLostFound(), s.all.headerLostSurviving()) << " | recall "
+              << ratio(s.all.found, s.all.surviving) << " | junk " << ratio(s.junk, s.reported)
+              << " | live " << s.liveReported << " | wrong " << s.wrongValues << " | partial "
+              << s.partialReported << "\n"
+              << std::flush;
+}
+
+// Writes the case's database into `dir` and scans it; checks that the scan ran,
+// read every file and changed none.
+Scan writeAndScan(const LayoutSpec& spec, const ScratchDir& dir, DatabaseTruth& truth) {
+    truth =
+        generateLayoutDatabase((std::filesystem::path(dir.path()) / "layout.db").string(), spec);
+    const auto before = folderSnapshot(dir.path());
+    Scan scan = scanAndScore(truth, caseName(spec));
+    EXPECT_EQ(folderSnapshot(dir.path()), before) << "the scan changed the files";
+    return scan;
+}
+
+} // namespace
+
+namespace testdata {
+// Names a case in test messages.
+void PrintTo(const LayoutSpec& spec, std::ostream* out) {
+    *out << caseName(spec);
+}
+} // namespace testdata
+
+TEST_P(LayoutRecall, FindsWholeAndHeaderLostRowsAndNothingFalse) {
+    const std::string name = caseName(GetParam());
+    ScratchDir dir("layout-" + name);
+    DatabaseTruth truth;
+    const Scan scan = writeAndScan(GetParam(), dir, truth);
+    ASSERT_EQ(scan.run.status, 0);
+    ASSERT_TRUE(scan.output.wellFormed) << scan.output.error;
+    printFigures(name, scan.score);
+    const RecallScore& s = scan.score;
+    EXPECT_EQ(s.liveReported, 0u) << "live rows reported as deleted";
+    EXPECT_EQ(s.wrongValues, 0u) << "rows reported with values they never had";
+    EXPECT_LE(s.junkShare(), kJunkGoal)
+        << s.junk << " of " << s.reported << " records hold nothing";
+    EXPECT_GE(s.all.recall(), kRecallGoal)
+        << "recall " << ratio(s.all.found, s.all.surviving) << ": whole "
+        << ratio(s.all.wholeFound, s.all.wholeSurviving) << ", header-lost "
+        << ratio(s.all.headerLostFound(), s.all.headerLostSurviving());
+}
+
+// Every page size from 512 to 65536 appears; short rows under small rowids at
+// the smallest and largest.
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, LayoutRecall,
+    ::testing::Values(
+        layoutCase(Layout::SmallContacts, 512), layoutCase(Layout::SmallContacts, 4096),
+        layoutCase(Layout::SmallMessages, 1024), layoutCase(Layout::SmallMessages, 65536),
+        layoutCase(Layout::NoRowidAlias, 512), layoutCase(Layout::NoRowidAlias, 8192),
+        layoutCase(Layout::OnlyIntegers, 1024), layoutCase(Layout::OnlyIntegers, 16384),
+        layoutCase(Layout::OnlyReals, 2048), layoutCase(Layout::OnlyReals, 32768),
+        layoutCase(Layout::SharedPages, 1024), layoutCase(Layout::SharedPages, 4096),
+        layoutCase(Layout::AdjacentDeletes, 512), layoutCase(Layout::AdjacentDeletes, 4096),
+        layoutCase(Layout::EmptiedPages, 512), layoutCase(Layout::EmptiedPages, 4096),
+        layoutCase(Layout::DropTable, 1024), layoutCase(Layout::DeleteThenDrop, 4096),
+        layoutCase(Layout::DropVacuumed, 2048), layoutCase(Layout::Overflow, 512),
+        layoutCase(Layout::Overflow, 4096), layoutCase(Layout::Overflow, 65536),
+        layoutCase(Layout::FullText, 4096), layoutCase(Layout::Indexed, 2048),
+        layoutCase(Layout::Altered, 1024), layoutCase(Layout::Altered, 4096),
+        layoutCase(Layout::WalRestarted, 1024), layoutCase(Layout::WalRestarted, 4096),
+        layoutCase(Layout::JournalDelete, 2048), layoutCase(Layout::JournalPersist, 4096),
+        layoutCase(Layout::JournalPersist, 8192), layoutCase(Layout::Utf16le, 4096),
+        layoutCase(Layout::Utf16be, 1024), layoutCase(Layout::SecureDelete, 4096)),
+    [](const auto& info) { return caseName(info.param); });
+
+// Rows whose cells secure_delete zeroed still have their words in the
+// full-text index's segments, which deletions leave until a merge. Reading
+// them is engine work to come: run with --gtest_also_run_disabled_tests (or
+// drop the DISABLED_ prefix) once it is there.
+TEST_P(LayoutRecallPending, DISABLED_FindsRowsThroughTheirFullTextIndex) {
+    const std::string name = caseName(GetParam());
+    ScratchDir dir("layout-" + name);
+    DatabaseTruth truth;
+    const Scan scan = writeAndScan(GetParam(), dir, truth);
+    ASSERT_EQ(scan.run.status, 0);
+    ASSERT_TRUE(scan.output.wellFormed) << scan.output.error;
+    printFigures(name, scan.score);
+    const auto table = scan.score.tables.find("sms");
+    ASSERT_NE(table, scan.score.tables.end());
+    const RecallCounts& sms = table->second;
+    EXPECT_EQ(scan.score.liveReported, 0u);
+    EXPECT_EQ(scan.score.wrongValues, 0u);
+    EXPECT_GE(double(sms.foundAny), kRecallGoal * double(sms.countable))
+        << "deleted messages found through any evidence: " << ratio(sms.foundAny, sms.countable);
+}
+
+INSTANTIATE_TEST_SUITE_P(FullText, LayoutRecallPending,
+                         ::testing::Values(layoutCase(Layout::FullText, 4096, true),
+                                           layoutCase(Layout::FullText, 1024, true)),
+                         [](const auto& info) { return caseName(info.param); });
