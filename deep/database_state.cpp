@@ -22,8 +22,7 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
     auto state = std::make_unique<DatabaseState>();
     DatabaseFiles& files = state->files;
     if (!files.main.open(path)) {
-        *error = files.main.changedWhileRead() ? path + " changed while it was read"
-                                               : "cannot read " + path;
+        *error = "cannot read " + path;
         return nullptr;
     }
     const ByteView head{files.main.bytes(0, 100), 100};
@@ -38,14 +37,6 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
     // A rollback journal SQLite would play back on opening restores the
     // pages of the transaction that never committed: a pulled copy taken
     // mid-transaction shows the last committed state, as SQLite shows it.
-    // A side file that changes while it is read is no basis for a result:
-    // reading on without it would pass a half-seen state off as the database.
-    auto changed = [&](const MappedFile& file, const std::string& name) {
-        if (!file.changedWhileRead())
-            return false;
-        *error = name + " changed while it was read";
-        return true;
-    };
     if (files.journal.open(path + "-journal")) {
         state->paths.push_back(path + "-journal");
         const uint32_t pageLimit = std::max<uint32_t>(mainPages, 1) * 2 + 1024;
@@ -53,8 +44,6 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
         if (files.journalLog.pageSize != pageSize)
             files.journalLog = RollbackJournal{};
     }
-    if (changed(files.journal, path + "-journal"))
-        return nullptr;
     if (files.wal.open(path + "-wal")) {
         state->paths.push_back(path + "-wal");
         files.walLog = readWalLog(files.wal, pageSize);
@@ -62,9 +51,6 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
         if (files.walLog.pageSize != pageSize)
             files.walLog = WalLog{};
     }
-
-    if (changed(files.wal, path + "-wal"))
-        return nullptr;
 
     state->current = std::make_unique<Snapshot>(files, mainPages);
     Snapshot& current = *state->current;
@@ -95,6 +81,19 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
     state->usableSize = header.usableSize;
     state->textEncoding = header.textEncoding;
     return state;
+}
+
+bool changedWhileRead(const DatabaseState& state, std::string* which) {
+    // The main file first, then the side files, by the names they were read under.
+    const MappedFile* files[] = {&state.files.main, &state.files.journal, &state.files.wal};
+    const char* suffixes[] = {"", "-journal", "-wal"};
+    for (size_t i = 0; i < 3; ++i) {
+        if (files[i]->changedWhileRead()) {
+            *which = state.paths.empty() ? std::string() : state.paths[0] + suffixes[i];
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace fennaro::deep

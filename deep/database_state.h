@@ -24,4 +24,9 @@ struct DatabaseState {
 // *error, when the main file cannot be read or is not an SQLite database.
 std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::string* error);
 
+// Whether a file of the state changed size while it was read (another
+// program shortened it): what was read from it is then no basis for a
+// result. *which names the file.
+bool changedWhileRead(const DatabaseState& state, std::string* which);
+
 } // namespace fennaro::deep

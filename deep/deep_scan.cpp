@@ -388,10 +388,21 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
         }
         report.schema.push_back(std::move(names));
     }
-    if (schema.tables.empty())
+    std::string changed;
+    if (schema.tables.empty()) {
+        if (changedWhileRead(state, &changed)) {
+            report.ok = false;
+            report.error = changed + " changed while it was read";
+        }
         return report;
+    }
     DeepScan scan(state, schema.tables, schema.otherRoots, std::move(choices));
     report.records = scan.run(visit);
+    if (changedWhileRead(state, &changed)) {
+        report.ok = false;
+        report.error = changed + " changed while it was read";
+        report.records.clear();
+    }
     return report;
 }
 

@@ -92,11 +92,15 @@ bool writeCurrentState(const std::string& dbPath, const std::string& outPath);
 // writes them: each deleted number with its contact's name, then each other
 // value recovered (e-mail, address, birthday...) with it. smsDb is not read;
 // it is taken for symmetry with deepSmsText.
-std::string deepContactsText(const std::string& contactsDb, const std::string& smsDb);
+// When error is given, it gets why the text may lack records (a database
+// that cannot be read, or that changed while it was read), else stays empty.
+std::string deepContactsText(const std::string& contactsDb, const std::string& smsDb,
+                             std::string* error = nullptr);
 
 // The deleted messages of an mmssms.db as recovered-record text lines
 // (sender TAB address TAB body CR LF), senders named from the live contacts
 // of contactsDb's current state.
-std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb);
+std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
+                        std::string* error = nullptr);
 
 } // namespace fennaro::deep

@@ -249,34 +249,42 @@ void appendContact(std::string& text, const std::vector<const DeletedValue*>& ro
 
 } // namespace
 
-std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb) {
+std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
+                        std::string* error) {
     // Every deleted row of table sms, named through the live contacts, which
     // are read beside the scan.
     std::vector<LiveContactRow> live;
     SideTask liveReads([&] { live = liveContactRows(contactsDb); });
-    std::string error;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &error);
+    std::string why;
+    std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &why);
     std::vector<CarvedSms> carved;
     if (state) {
-        scanSelected(*state, {{"sms", {{"address", "person", "body"}}}},
-                     {[&](size_t records) { carved.reserve(records); },
-                      [&](RecoveredRecord& record) {
-                          carved.emplace_back(takeText(record.values, 0),
-                                              takeText(record.values, 1),
-                                              takeText(record.values, 2));
-                      }});
+        const ScanReport report =
+            scanSelected(*state, {{"sms", {{"address", "person", "body"}}}},
+                         {[&](size_t records) { carved.reserve(records); },
+                          [&](RecoveredRecord& record) {
+                              carved.emplace_back(takeText(record.values, 0),
+                                                  takeText(record.values, 1),
+                                                  takeText(record.values, 2));
+                          }});
+        why = report.error;
     }
     liveReads.join();
+    if (error)
+        *error = why;
     if (carved.empty())
         return {};
     return buildSmsText(carved, live);
 }
 
-std::string deepContactsText(const std::string& contactsDb, const std::string& /*smsDb*/) {
+std::string deepContactsText(const std::string& contactsDb, const std::string& /*smsDb*/,
+                             std::string* error) {
     // The deleted data rows grouped by raw contact, named from deleted rows
     // or else the live ones; one opening of the database serves both.
-    std::string error;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &error);
+    std::string why;
+    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &why);
+    if (error)
+        *error = why;
     if (!state)
         return {};
     LiveContactNames live(*state);
@@ -322,6 +330,8 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
                       {"raw_contacts", {{"display_name"}, true}},
                       {"mimetypes", {{"mimetype"}, true}}},
                      {[&](size_t records) { rows.reserve(records); }, takeRecord});
+    if (error)
+        *error = report.error;
     if (!report.ok || columnsOf(report, "data").empty())
         return {};
 

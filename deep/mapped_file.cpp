@@ -1,9 +1,12 @@
 #include "mapped_file.h"
 
-#include <cerrno>
+#include <atomic>
+#include <csignal>
 #include <cstring>
+#include <mutex>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,39 +14,96 @@ namespace fennaro::deep {
 
 namespace {
 
-// Reads exactly len bytes from fd into out; false on an error or when the
-// file ends early (it was shortened while read).
-bool readFully(int fd, uint8_t* out, uint64_t len) {
-    uint64_t done = 0;
-    while (done < len) {
-        const size_t chunk = size_t(std::min<uint64_t>(len - done, uint64_t(1) << 30));
-        const ssize_t n = ::read(fd, out + done, chunk);
-        if (n < 0 && errno == EINTR)
+// The mappings the SIGBUS handler may mend. A signal handler is
+// process-wide, so this table is too; it is lock-free because the handler
+// may run on any thread at any moment.
+struct GuardedMapping {
+    std::atomic<uintptr_t> start{0};
+    std::atomic<size_t> length{0};
+    std::atomic<bool> faulted{false};
+};
+constexpr int kGuardSlots = 64;
+GuardedMapping g_guarded[kGuardSlots];
+struct sigaction g_previous;
+std::once_flag g_installed;
+
+// A read of a mapped page the file no longer has: a page of zeros goes in
+// its place (reading on from there gives zeros) and the mapping is marked.
+// A SIGBUS anywhere else goes to whatever handled it before.
+void onBusError(int signal, siginfo_t* info, void* context) {
+    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
+    const uintptr_t pageSize = uintptr_t(sysconf(_SC_PAGESIZE));
+    for (GuardedMapping& slot : g_guarded) {
+        const uintptr_t start = slot.start.load(std::memory_order_acquire);
+        const size_t length = slot.length.load(std::memory_order_acquire);
+        if (start == 0 || address < start || address - start >= length)
             continue;
-        if (n <= 0)
-            return false;
-        done += uint64_t(n);
+        void* page = reinterpret_cast<void*>(address & ~(pageSize - 1));
+        if (mmap(page, pageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) ==
+            MAP_FAILED)
+            break;
+        slot.faulted.store(true, std::memory_order_release);
+        return;
     }
-    return true;
+    if (g_previous.sa_flags & SA_SIGINFO) {
+        if (g_previous.sa_sigaction) {
+            g_previous.sa_sigaction(signal, info, context);
+            return;
+        }
+    } else if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN) {
+        g_previous.sa_handler(signal);
+        return;
+    }
+    // The default: die of the signal, as without this handler.
+    ::signal(signal, SIG_DFL);
+    raise(signal);
 }
 
-// Whether fd has more bytes after what was read (the file grew meanwhile).
-bool hasMore(int fd) {
-    uint8_t byte = 0;
-    ssize_t n;
-    do {
-        n = ::read(fd, &byte, 1);
-    } while (n < 0 && errno == EINTR);
-    return n > 0;
+// Installs the handler once per process.
+void installGuard() {
+    std::call_once(g_installed, [] {
+        struct sigaction action {};
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, &g_previous);
+    });
+}
+
+// Registers a mapping with the handler; the slot, or -1 when all are taken
+// (the mapping then goes unguarded).
+int guardMapping(const uint8_t* data, size_t length) {
+    installGuard();
+    for (int i = 0; i < kGuardSlots; ++i) {
+        uintptr_t expected = 0;
+        GuardedMapping& slot = g_guarded[i];
+        if (slot.start.load() != 0)
+            continue;
+        slot.length.store(length, std::memory_order_release);
+        slot.faulted.store(false, std::memory_order_release);
+        if (slot.start.compare_exchange_strong(expected, reinterpret_cast<uintptr_t>(data)))
+            return i;
+    }
+    return -1;
+}
+
+// Forgets a mapping before it is unmapped.
+void unguardMapping(int slot) {
+    if (slot < 0)
+        return;
+    g_guarded[slot].start.store(0, std::memory_order_release);
+    g_guarded[slot].length.store(0, std::memory_order_release);
 }
 
 } // namespace
 
-bool MappedFile::open(const std::string& path) {
-    // Opens a file read-only and reads it whole, then checks that its size
-    // held still meanwhile.
+MappedFile::~MappedFile() {
     close();
-    m_changed = false;
+}
+
+bool MappedFile::open(const std::string& path) {
+    // Opens a file read-only and maps it whole, under the fault guard.
+    close();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
@@ -52,35 +112,43 @@ bool MappedFile::open(const std::string& path) {
         ::close(fd);
         return false;
     }
-    const uint64_t size = uint64_t(st.st_size);
-    if (size > SIZE_MAX - kPadding) {
-        ::close(fd);
-        return false;
+    m_size = uint64_t(st.st_size);
+    if (m_size > 0) {
+        void* p = mmap(nullptr, size_t(m_size), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+        if (p == MAP_FAILED) {
+            ::close(fd);
+            m_size = 0;
+            return false;
+        }
+        m_data = static_cast<const uint8_t*>(p);
+        m_guardSlot = guardMapping(m_data, size_t(m_size));
     }
-    std::unique_ptr<uint8_t, FreeBytes> data(static_cast<uint8_t*>(std::malloc(size_t(size) + kPadding)));
-    if (!data) {
-        ::close(fd);
-        return false;
-    }
-    std::memset(data.get() + size, 0, kPadding);
-    const bool whole = readFully(fd, data.get(), size);
-    struct stat after {};
-    const bool same = whole && !hasMore(fd) && fstat(fd, &after) == 0 && after.st_size == st.st_size;
+    // The mapping stays valid without the descriptor.
     ::close(fd);
-    if (!same) {
-        m_changed = true;
-        return false;
-    }
-    m_data = std::move(data);
-    m_size = size;
+    m_path = path;
     m_open = true;
     return true;
 }
 
+bool MappedFile::changedWhileRead() const {
+    // A mended fault, or a file shorter now than what was mapped.
+    if (!m_open)
+        return false;
+    if (m_guardSlot >= 0 && g_guarded[m_guardSlot].faulted.load(std::memory_order_acquire))
+        return true;
+    struct stat st {};
+    return stat(m_path.c_str(), &st) != 0 || uint64_t(st.st_size) < m_size;
+}
+
 void MappedFile::close() {
-    // Frees the copy and forgets the file.
-    m_data.reset();
+    // Unmaps the file and forgets it.
+    unguardMapping(m_guardSlot);
+    m_guardSlot = -1;
+    if (m_data)
+        munmap(const_cast<uint8_t*>(m_data), size_t(m_size));
+    m_data = nullptr;
     m_size = 0;
+    m_path.clear();
     m_open = false;
 }
 

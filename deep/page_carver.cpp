@@ -376,6 +376,7 @@ size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table
         first = false;
     }
     m_boundaries.clear();
+    m_boundariesFound = true;
     m_blockStart = m_blockEnd = 0;
     return first ? start : at;
 }
@@ -416,18 +417,31 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
 bool PageCarver::cutAtReusedTail(ByteView page, size_t limit, Located* found) {
     // SQLite fills a cell into the end of a freed block. A record found in
     // freed space whose body holds a whole cell ending where the record
-    // ends (or where a merged cell or the block begins or ends) lost its
-    // tail to that cell: its body is cut where the cell begins, and the
-    // carving goes on from there. Never true to stop anything: it only cuts.
+    // ends lost its tail to that cell: its body is cut where the cell
+    // begins, and the carving goes on from there. Never false: it only cuts.
     if (found->payloadSize > tableLeafLocalSize(found->payloadSize, m_usable))
         return true;
     const size_t bodyStart = found->payloadStart + found->shape.headerSize;
     const size_t end = found->end;
+    if (end < bodyStart + 5)
+        return true;
+    // A cell at x is its payload size P, its rowid (1 to 9 bytes), then P
+    // bytes, so P lies 2 to 10 bytes short of end - x. Near the end P is
+    // one byte; further away it takes two, the first of them 0x80 or more.
+    // Most bytes are passed over by that alone.
     LeafCell cell;
     for (size_t x = bodyStart + 1; x + 4 <= end; ++x) {
-        if (page.u8(x) < 2 || !parseLeafCell(page, x, limit, m_usable, &cell) ||
-            cell.payloadSize < 2 || cell.rowid < 0 ||
-            (cell.end != end && cell.end != limit && !isStaleBoundary(cell.end)))
+        const uint8_t first = page.data[x];
+        size_t payload = first;
+        if (first >= 0x80) {
+            payload = size_t(first & 0x7F) << 7 | page.data[x + 1];
+            if (payload + x + 3 > end || payload + x + 12 < end)
+                continue;
+        } else if (size_t(end - x - 2 - payload) > 8 || first < 2) {
+            continue;
+        }
+        if (!parseLeafCell(page, x, limit, m_usable, &cell) || cell.payloadSize < 2 ||
+            cell.rowid < 0 || cell.end != end)
             continue;
         const size_t avail = std::min<size_t>(cell.localSize, limit - cell.payloadOffset);
         if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
@@ -505,31 +519,47 @@ int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
 }
 
 void PageCarver::findStaleBoundaries(ByteView page, size_t start, size_t end) {
+    // Only notes the block: most blocks hold one cell whose record ends at
+    // the block's end, and their bytes need no second look.
+    m_blockPage = page;
+    m_blockStart = start;
+    m_blockEnd = end;
+    m_boundaries.clear();
+    m_boundariesFound = false;
+}
+
+const std::vector<size_t>& PageCarver::staleBoundaries() {
     // A cell freed before its neighbour in front was freed kept the header
     // its own freeblock got: the next free offset (0, or past it) and its
     // size. When the neighbour was freed, the two merged, so the old headers
     // chain from cell to cell to the block's end. Walked backwards, every
     // offset whose size reaches the end or another such offset is one.
-    m_blockStart = start;
-    m_blockEnd = end;
-    m_boundaries.clear();
-    std::vector<size_t> reversed;
-    for (size_t at = end >= 4 ? end - 4 : 0; at > start; --at) {
-        const size_t size = page.u16(at + 2);
-        const size_t next = page.u16(at);
-        if (size < 4 || at + size > end || (next != 0 && next <= at))
+    if (m_boundariesFound)
+        return m_boundaries;
+    m_boundariesFound = true;
+    const size_t start = m_blockStart, end = m_blockEnd;
+    if (end <= start + 8)
+        return m_boundaries;
+    m_reaches.assign(end - start + 1, 0);
+    m_reaches[end - start] = 1;
+    for (size_t at = end - 4; at > start; --at) {
+        const size_t size = m_blockPage.u16(at + 2);
+        const size_t next = m_blockPage.u16(at);
+        if (size < 4 || at + size > end || (next != 0 && next <= at) || !m_reaches[at + size - start])
             continue;
-        const size_t to = at + size;
-        if (to == end || std::binary_search(reversed.rbegin(), reversed.rend(), to))
-            reversed.push_back(at);
+        m_reaches[at - start] = 1;
+        m_boundaries.push_back(at);
     }
-    m_boundaries.assign(reversed.rbegin(), reversed.rend());
+    std::reverse(m_boundaries.begin(), m_boundaries.end());
+    return m_boundaries;
 }
 
-bool PageCarver::isStaleBoundary(size_t at) const {
+bool PageCarver::isStaleBoundary(size_t at) {
     // Only inside the block whose boundaries were found.
-    return at > m_blockStart && at < m_blockEnd &&
-           std::binary_search(m_boundaries.begin(), m_boundaries.end(), at);
+    if (at <= m_blockStart || at >= m_blockEnd)
+        return false;
+    const std::vector<size_t>& boundaries = staleBoundaries();
+    return std::binary_search(boundaries.begin(), boundaries.end(), at);
 }
 
 bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {
@@ -779,7 +809,7 @@ bool PageCarver::firstTypeLost(ByteView page, size_t start, size_t end, int tabl
                 // Its width follows from where the cell ends.
                 if (end >= fixed)
                     tryWidth(end - fixed);
-                for (size_t b : m_boundaries) {
+                for (size_t b : staleBoundaries()) {
                     if (b > fixed && b < end)
                         tryWidth(b - fixed);
                 }

@@ -71,7 +71,8 @@ class PageCarver {
                        Located* found);
     int alignment(ByteView page, size_t at, size_t end, int table);
     void findStaleBoundaries(ByteView page, size_t start, size_t end);
-    bool isStaleBoundary(size_t at) const;
+    const std::vector<size_t>& staleBoundaries();
+    bool isStaleBoundary(size_t at);
     bool firstTypeLost(ByteView page, size_t start, size_t end, int table, bool straddling,
                        size_t minColumns, DamagedGuess guess, Located* found);
     bool wholeCellNear(ByteView page, size_t at, size_t limit);
@@ -102,8 +103,11 @@ class PageCarver {
     GuessScratch m_guess[2];
     // The freeblock being carved and the starts of the freed cells merged
     // into it (their stale headers chain to its end), sorted.
+    ByteView m_blockPage;
     size_t m_blockStart = 0, m_blockEnd = 0;
+    bool m_boundariesFound = true;
     std::vector<size_t> m_boundaries;
+    std::vector<uint8_t> m_reaches; // per byte of the block: a boundary or its end
 };
 
 } // namespace fennaro::deep

@@ -24,8 +24,14 @@ int runDeepCommand(const Args& args) {
     // Other bytes hold no record; the engine finds nothing in them.
     if (!checkDatabaseCopies(args[1], args[2]))
         return 1;
-    const std::string text = args[0] == "contacts" ? deep::deepContactsText(args[1], args[2])
-                                                   : deep::deepSmsText(args[1], args[2]);
+    // A database that changed while it was read gives no text to trust.
+    std::string error;
+    const std::string text = args[0] == "contacts" ? deep::deepContactsText(args[1], args[2], &error)
+                                                   : deep::deepSmsText(args[1], args[2], &error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "fennaro-recover: %s\n", error.c_str());
+        return 1;
+    }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
         return 1;
     return std::fflush(stdout) == 0 ? 0 : 1;

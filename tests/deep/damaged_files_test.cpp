@@ -6,7 +6,9 @@
 
 #include <filesystem>
 
+#include "database_state.h"
 #include "deep_test_support.h"
+#include "scan_selection.h"
 
 namespace deeptest {
 namespace {
@@ -170,6 +172,25 @@ TEST_F(DamagedFiles, CurrentStateIsNeverWrittenOverItsSources) {
     EXPECT_FALSE(writeCurrentState(copy, pulled.path() + "/./damaged.db"));
     EXPECT_FALSE(writeCurrentState(copy, out.path() + "/no/such/folder/current.db"));
     EXPECT_EQ(folderSnapshot(pulled.path()), before);
+}
+
+// Another program shortens a file while the engine has it open: the reads
+// past the new end neither kill the process nor pass for the database, and
+// the scan names the file. Both the main file and a side file.
+TEST_F(DamagedFiles, FileShortenedWhileItIsReadIsNamedNotFatal) {
+    makeWal();
+    const std::string second = pullCopy(path, out.path());
+    for (const std::string& victim : {copy, second + "-wal"}) {
+        const std::string db = victim == copy ? copy : second;
+        std::string error;
+        auto state = fennaro::deep::openDatabaseState(db, &error);
+        ASSERT_TRUE(state) << error;
+        std::filesystem::resize_file(victim, std::filesystem::file_size(victim) / 3);
+        const fennaro::deep::RecordVisitor visitor{nullptr, [](fennaro::deep::RecoveredRecord&) {}};
+        const ScanReport report = fennaro::deep::scanSelected(*state, {}, visitor);
+        EXPECT_FALSE(report.ok) << victim;
+        EXPECT_EQ(report.error, victim + " changed while it was read");
+    }
 }
 
 } // namespace
