@@ -153,10 +153,9 @@ std::vector<LostType> lostTypes(uint64_t width, Affinity affinity, bool rowid) {
             out.push_back({kIntegerOfWidth[width], width, false});
         return out;
     }
-    if (width == 0) {
-        out.push_back({0, 0, true}); // NULL, 0, 1 or an empty text: the bytes cannot tell
-        return out;
-    }
+    if (width == 0)
+        return out; // NULL, 0, 1 or an empty text: the bytes cannot tell
+
     if (numeric || affinity == Affinity::Blob) {
         if (width <= 8 && kIntegerOfWidth[width] != 0)
             out.push_back({kIntegerOfWidth[width], width, false});
@@ -242,6 +241,8 @@ void rebuildFreedCell(ByteView page, size_t f, size_t size, uint32_t usableSize,
                     else if (v.kind == Value::Kind::Text && shape.textEncoding == 1 &&
                              !validUtf8(v.bytes))
                         good = false;
+                    else if (v.kind == Value::Kind::Text && shape.textEncoding != 1)
+                        good = false; // any even split of UTF-16 bytes reads as text
                 }
                 if (i + 1 < n && !typeSuits(type, affinityOf(i)))
                     good = false;
@@ -270,6 +271,78 @@ bool sameReading(const IndexEntry& a, const IndexEntry& b) {
     return a.rowid == b.rowid && a.terms == b.terms && a.known == b.known;
 }
 
+// Calls visit(offset, size) for each freeblock of a page. The chain runs
+// forward through the page; a block that goes back, overlaps the pointer
+// array or leaves the page ends it.
+template <typename Visit>
+void forEachFreeblock(ByteView page, const BtreeHeader& header, size_t limit, Visit&& visit) {
+    size_t f = header.firstFreeblock;
+    size_t previous = 0;
+    while (f != 0 && f > previous && f >= header.pointerArrayEnd && f + 4 <= limit) {
+        const size_t size = page.u16(f + 2);
+        if (size < 4 || f + size > limit)
+            return;
+        visit(f, size);
+        previous = f;
+        f = page.u16(f);
+    }
+}
+
+// Where the page's listed cells and freeblocks start, and where its usable
+// bytes end: the places a cell of free bytes may end at.
+std::vector<size_t> cellBoundaries(ByteView page, const BtreeHeader& header, size_t limit) {
+    std::vector<size_t> at{limit};
+    for (uint32_t i = 0; i < header.cellCount; ++i)
+        at.push_back(page.u16(header.pointerArray + 2 * size_t(i)));
+    forEachFreeblock(page, header, limit, [&](size_t f, size_t) { at.push_back(f); });
+    return at;
+}
+
+// A whole cell found in free bytes.
+struct Carved {
+    size_t start = 0, end = 0;
+    IndexEntry entry;
+};
+
+// The whole cells of shape in the free bytes [from, to) of a page, read as
+// leaf cells (an interior cell is a leaf cell behind a child page number,
+// and a page that turned from leaf to interior keeps leaf cells there).
+// Cells of an old layout lie end to end: a reading is believed when it ends
+// where another cell, a freeblock, a listed cell or the free bytes end.
+std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32_t usableSize,
+                                   const IndexShape& shape, const PageReader* overflow,
+                                   std::string& buffer, const std::vector<size_t>& boundaries) {
+    std::vector<Carved> all;
+    Carved carved;
+    for (size_t at = from; at < to && all.size() < 4096; ++at) {
+        if (decodeCellAt(page, at, to, usableSize, false, shape, overflow, true, buffer,
+                         &carved.entry, &carved.end)) {
+            carved.start = at;
+            all.push_back(carved);
+        }
+    }
+    auto overlaps = [](const Carved& a, const Carved& b) {
+        return a.start < b.end && b.start < a.end;
+    };
+    auto chained = [&](const Carved& c) {
+        return c.end == to ||
+               std::find(boundaries.begin(), boundaries.end(), c.end) != boundaries.end() ||
+               std::any_of(all.begin(), all.end(),
+                           [&](const Carved& o) { return o.start == c.end; });
+    };
+    // A cell whose end meets nothing may be one whose tail a newer cell
+    // overwrote, and a text cut that way still reads as text: such a
+    // reading is not believed.
+    std::vector<Carved> kept;
+    for (size_t i = 0; i < all.size(); ++i) {
+        const bool clash = std::any_of(kept.begin(), kept.end(),
+                                       [&](const Carved& k) { return overlaps(k, all[i]); });
+        if (!clash && chained(all[i]))
+            kept.push_back(std::move(all[i]));
+    }
+    return kept;
+}
+
 } // namespace
 
 bool decodeIndexRecord(const uint8_t* payload, size_t payloadBytes, const IndexShape& shape,
@@ -283,10 +356,19 @@ bool decodeIndexRecord(const uint8_t* payload, size_t payloadBytes, const IndexS
     for (size_t i = 0; strict && i + 1 < n; ++i) {
         if (!typeSuits(record.types[i], shape.terms[i]))
             return false;
+        // SQLite stores whole UTF-16 code units.
+        if (shape.textEncoding != 1 && serialTypeIsText(record.types[i]) &&
+            serialTypeWidth(record.types[i]) % 2 != 0)
+            return false;
     }
     std::vector<Value> values;
     decodeRecordBody(record, payload + record.headerSize, payloadBytes - record.headerSize,
                      &values);
+    for (size_t i = 0; strict && shape.textEncoding == 1 && i < values.size(); ++i) {
+        // A text a newer cell partly overwrote rarely stays valid UTF-8.
+        if (values[i].kind == Value::Kind::Text && !validUtf8(values[i].bytes))
+            return false;
+    }
     if (values.size() != n || values.back().kind != Value::Kind::Integer)
         return false;
     entry->rowid = values.back().integer;
@@ -322,17 +404,23 @@ void wholeIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
             out->push_back(entry);
         }
     }
-    const size_t gapEnd = std::min({size_t(header.contentStart), size_t(usableSize), page.size});
-    for (size_t at = header.pointerArrayEnd; at < gapEnd;) {
-        if (decodeCellAt(page, at, gapEnd, usableSize, interior, shape, overflow, true, buffer,
-                         &entry, &end)) {
-            entry.place = EntryPlace::Unallocated;
-            out->push_back(entry);
-            at = end;
-        } else {
-            ++at;
+    // The unallocated space, and the bytes of each freeblock after the four
+    // its header took: a cell freed next to the block before it was merged
+    // into it without a header of its own, and is whole.
+    const size_t limit = std::min(size_t(usableSize), page.size);
+    const size_t gapEnd = std::min(size_t(header.contentStart), limit);
+    const std::vector<size_t> boundaries = cellBoundaries(page, header, limit);
+    auto carve = [&](size_t from, size_t to, EntryPlace place) {
+        for (Carved& c :
+             carveFreeBytes(page, from, to, usableSize, shape, overflow, buffer, boundaries)) {
+            c.entry.offset = c.start;
+            c.entry.place = place;
+            out->push_back(std::move(c.entry));
         }
-    }
+    };
+    carve(header.pointerArrayEnd, gapEnd, EntryPlace::Unallocated);
+    forEachFreeblock(page, header, limit,
+                     [&](size_t f, size_t size) { carve(f + 4, f + size, EntryPlace::Freeblock); });
 }
 
 void freedIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
@@ -344,55 +432,57 @@ void freedIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
     if (!page.data || !readBtreeHeader(page, pageNumber, usableSize, &header) ||
         (header.type != kIndexLeafPage && header.type != kIndexInteriorPage))
         return;
-    const bool interior = header.type == kIndexInteriorPage;
+    if (header.type != kIndexLeafPage)
+        return; // an interior cell loses only its child page number: it is whole
     const size_t limit = std::min(size_t(usableSize), page.size);
+    const std::vector<size_t> boundaries = cellBoundaries(page, header, limit);
     std::string buffer;
-    size_t f = header.firstFreeblock;
-    size_t previous = 0;
-    while (f != 0 && f > previous && f >= header.pointerArrayEnd && f + 4 <= limit) {
-        const size_t size = page.u16(f + 2);
-        if (size < 4 || f + size > limit)
-            break;
-        if (interior) {
-            // Only the child page number was overwritten: the cell is whole.
-            IndexEntry entry;
-            size_t end = 0;
-            if (decodeCellAt(page, f + 4, f + size, usableSize, false, shape, nullptr, true, buffer,
-                             &entry, &end)) {
-                entry.offset = f;
-                entry.place = EntryPlace::Freeblock;
-                out->push_back(std::move(entry));
-            }
-        } else {
-            std::vector<IndexEntry> readings;
-            rebuildFreedCell(page, f, size, usableSize, shape, &readings);
-            // Readings that agree count once.
-            std::vector<IndexEntry> distinct;
-            for (IndexEntry& r : readings) {
-                if (std::none_of(distinct.begin(), distinct.end(),
-                                 [&](const IndexEntry& d) { return sameReading(d, r); }))
-                    distinct.push_back(std::move(r));
-            }
-            if (distinct.size() > 1 && seen) {
-                // Keep the readings whose integers the index holds elsewhere.
-                std::vector<IndexEntry> backed;
-                for (IndexEntry& r : distinct) {
-                    bool all = true;
-                    for (size_t i = 0; i < r.terms.size() && i < seen->size(); ++i) {
-                        if (r.known[i] && r.terms[i].kind == Value::Kind::Integer &&
-                            !(*seen)[i].count(r.terms[i].integer))
-                            all = false;
-                    }
-                    if (all)
-                        backed.push_back(std::move(r));
-                }
-                distinct = std::move(backed);
-            }
-            if (distinct.size() == 1)
-                out->push_back(std::move(distinct[0]));
+    forEachFreeblock(page, header, limit, [&](size_t f, size_t size) {
+        // The first cell ends where the first whole cell after it starts.
+        const std::vector<Carved> whole =
+            carveFreeBytes(page, f + 4, f + size, usableSize, shape, nullptr, buffer, boundaries);
+        // A freeblock that holds more than one cell gives no size for the
+        // first: its lost bytes cannot be read back with certainty.
+        if (!whole.empty())
+            return;
+        std::vector<IndexEntry> readings;
+        rebuildFreedCell(page, f, size, usableSize, shape, &readings);
+        // Readings that agree count once.
+        std::vector<IndexEntry> distinct;
+        for (IndexEntry& r : readings) {
+            if (std::none_of(distinct.begin(), distinct.end(),
+                             [&](const IndexEntry& d) { return sameReading(d, r); }))
+                distinct.push_back(std::move(r));
         }
-        previous = f;
-        f = page.u16(f);
+        if (distinct.size() > 1 && seen) {
+            // Keep the readings whose integers the index holds elsewhere.
+            std::vector<IndexEntry> backed;
+            for (IndexEntry& r : distinct) {
+                bool all = true;
+                for (size_t i = 0; i < r.terms.size() && i < seen->size(); ++i) {
+                    if (r.known[i] && r.terms[i].kind == Value::Kind::Integer &&
+                        !(*seen)[i].count(r.terms[i].integer))
+                        all = false;
+                }
+                if (all)
+                    backed.push_back(std::move(r));
+            }
+            distinct = std::move(backed);
+        }
+        if (distinct.size() == 1)
+            out->push_back(std::move(distinct[0]));
+    });
+}
+
+void carvedIndexEntries(ByteView page, size_t from, size_t to, uint32_t usableSize,
+                        const IndexShape& shape, std::vector<IndexEntry>* out) {
+    // Free bytes like any other, strictly, without overflow chains.
+    std::string buffer;
+    to = std::min({to, size_t(usableSize), page.size});
+    for (Carved& c : carveFreeBytes(page, from, to, usableSize, shape, nullptr, buffer, {})) {
+        c.entry.offset = c.start;
+        c.entry.place = EntryPlace::Unallocated;
+        out->push_back(std::move(c.entry));
     }
 }
 

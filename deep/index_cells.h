@@ -57,6 +57,12 @@ void freedIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
                        const IndexShape& shape, const std::vector<std::set<int64_t>>* seen,
                        std::vector<IndexEntry>* out);
 
+// Appends the whole cells of shape in the bytes [from, to) of a page that is
+// no b-tree page any more (a free-list trunk keeps what the page held past
+// its list of leaves).
+void carvedIndexEntries(ByteView page, size_t from, size_t to, uint32_t usableSize,
+                        const IndexShape& shape, std::vector<IndexEntry>* out);
+
 // True when the cells a page lists read as records of shape, strictly
 // (cells that overflow are not read), and at least one does: how a page no
 // tree owns is told to be an older page of an index.

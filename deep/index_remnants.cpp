@@ -105,6 +105,7 @@ class IndexRemnantScan {
                 found.emplace_back(v, std::move(entry));
             }
         }
+        carveTrunks(found);
         for (size_t v = 0; v < m_versions.size(); ++v) {
             const PageVersion& version = m_versions[v];
             entries.clear();
@@ -118,6 +119,38 @@ class IndexRemnantScan {
     }
 
   private:
+    // The bytes past the leaf list of each free-list trunk page, read with
+    // every index's shape: a cell only one index's records fit is taken.
+    void carveTrunks(std::vector<std::pair<size_t, IndexEntry>>& found) {
+        const uint32_t usable = m_state.usableSize;
+        std::vector<std::vector<IndexEntry>> byIndex(m_indexes.size());
+        for (PageVersion& trunk : m_trunks) {
+            if (!trunk.view.data)
+                continue;
+            const size_t listed = 8 + 4 * size_t(std::min(trunk.view.u32(4), usable / 4 - 2));
+            std::unordered_map<size_t, int> owners; // cell offset -> index, -1 for several
+            for (size_t i = 0; i < m_indexes.size(); ++i) {
+                byIndex[i].clear();
+                carvedIndexEntries(trunk.view, listed, usable, usable, m_shapes[i], &byIndex[i]);
+                for (const IndexEntry& e : byIndex[i]) {
+                    auto [it, added] = owners.emplace(e.offset, int(i));
+                    if (!added)
+                        it->second = -1;
+                }
+            }
+            for (size_t i = 0; i < m_indexes.size(); ++i) {
+                if (byIndex[i].empty())
+                    continue;
+                trunk.index = int(i);
+                m_versions.push_back(trunk);
+                for (IndexEntry& e : byIndex[i]) {
+                    if (owners[e.offset] == int(i))
+                        found.emplace_back(m_versions.size() - 1, std::move(e));
+                }
+            }
+        }
+    }
+
     // Which index owns each page of a snapshot: an index into m_indexes,
     // kOtherTreePage for the pages of any other b-tree, -1 for none. The
     // snapshot's own sqlite_master gives the roots (matched by name).
@@ -214,6 +247,9 @@ class IndexRemnantScan {
             addVersion(m_files.image(location), page, source, location.offset, frame, &m_current,
                        ownerIn(current, page),
                        {ownerIn(mainOwners, page), ownerIn(journalOwners, page)});
+            if (page < freeList.size() && freeList[page] == 1)
+                m_trunks.push_back(
+                    {m_files.image(location), page, source, location.offset, frame, nullptr, -1});
         }
         for (uint32_t page = 1; page <= m_files.mainPageCount(); ++page) {
             PageLocation location;
@@ -358,6 +394,7 @@ class IndexRemnantScan {
     std::vector<IndexInfo> m_indexes;
     std::vector<IndexShape> m_shapes;
     std::vector<PageVersion> m_versions;
+    std::vector<PageVersion> m_trunks; // free-list trunk pages of the current state
 };
 
 } // namespace
