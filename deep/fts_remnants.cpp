@@ -156,7 +156,8 @@ class FtsScan {
         std::vector<Value> values;
         walkBtree(snapshot, root, m_state.usableSize, marks,
                   [&](uint32_t page, ByteView view, const BtreeHeader& header) {
-                      if (header.type != kTableLeafPage)
+                      // A leaf image an earlier version already gave is not read again.
+                      if (header.type != kTableLeafPage || !m_readLeaves.insert(view.data).second)
                           return;
                       const Origin origin = originOf(view, page);
                       RecordShape shape;
@@ -337,6 +338,7 @@ class FtsScan {
     const std::vector<TableInfo>& m_tables;
     const FtsTableInfo& m_fts;
     std::unordered_set<std::string> m_seenBlobs;
+    std::unordered_set<const uint8_t*> m_readLeaves; // leaf images read, by where they are mapped
     std::map<int64_t, DocWords> m_docs;
     std::map<int64_t, const RecoveredRecord*> m_content; // carved content rows by docid
 };

@@ -273,6 +273,11 @@ class IndexRemnantScan {
                 if (m_current.locate(frame.page, &location) && location.file == FileKind::Wal &&
                     location.frame == frame.number)
                     continue;
+                const ByteView image =
+                    m_files.image({FileKind::Wal, frame.imageOffset, frame.number});
+                if (image.u8(frame.page == 1 ? 100 : 0) != kIndexLeafPage &&
+                    image.u8(frame.page == 1 ? 100 : 0) != kIndexInteriorPage)
+                    continue;
                 walReader->standAt(i);
                 if (walReader->commitOf(i) != ownersOf) {
                     ownersOf = walReader->commitOf(i);
@@ -280,9 +285,9 @@ class IndexRemnantScan {
                 }
                 const int owner = frame.sameSalts ? ownerIn(versionOwners, frame.page) : -1;
                 const std::size_t before = m_versions.size();
-                addVersion(m_files.image({FileKind::Wal, frame.imageOffset, frame.number}),
-                           frame.page, RecordSource::Wal, frame.imageOffset, frame.number, nullptr,
-                           owner, {ownerIn(mainOwners, frame.page), ownerIn(current, frame.page)});
+                addVersion(image, frame.page, RecordSource::Wal, frame.imageOffset, frame.number,
+                           nullptr, owner,
+                           {ownerIn(mainOwners, frame.page), ownerIn(current, frame.page)});
                 // Overflow chains of a frame are read in the current state:
                 // the reader moves on, and an overflow page reused since is
                 // refused by the chain checks.
