@@ -40,9 +40,13 @@ struct IndexEntry {
 bool decodeIndexRecord(const uint8_t* payload, size_t payloadBytes, const IndexShape& shape,
                        bool strict, IndexEntry* entry);
 
-// Appends the cells a page lists and whole cells found in its unallocated
-// space. Overflow chains are read through overflow (null: records that
-// overflow are left out).
+// Appends the cells a page lists, and whole cells found in its unallocated
+// space and inside its freeblocks past their four header bytes (a cell
+// freed right after a freeblock joins it without a header of its own).
+// Free bytes are read strictly, and a cell there only counts where it ends
+// at another cell, a freeblock or the end of the free bytes. Overflow
+// chains are read through overflow (null: records that overflow are left
+// out).
 void wholeIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
                        const IndexShape& shape, const PageReader* overflow,
                        std::vector<IndexEntry>* out);
