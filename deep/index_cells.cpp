@@ -324,11 +324,29 @@ std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32
     auto overlaps = [](const Carved& a, const Carved& b) {
         return a.start < b.end && b.start < a.end;
     };
-    auto chained = [&](const Carved& c) {
-        return c.end == to ||
-               std::find(boundaries.begin(), boundaries.end(), c.end) != boundaries.end() ||
+    // Up to three bytes may follow a cell: a fragment, the rest of a
+    // freeblock too small to be one, which SQLite joins to freed neighbours.
+    auto meets = [](size_t end, size_t at) { return at >= end && at - end <= 3; };
+    auto meetsCell = [&](size_t end) {
+        return meets(end, to) ||
+               std::any_of(boundaries.begin(), boundaries.end(),
+                           [&](size_t b) { return meets(end, b); }) ||
                std::any_of(all.begin(), all.end(),
-                           [&](const Carved& o) { return o.start == c.end; });
+                           [&](const Carved& o) { return meets(end, o.start); });
+    };
+    // Or a freed cell whose first four bytes an old freeblock header took:
+    // the header's size leads on to where the next thing starts.
+    auto chained = [&](const Carved& c) {
+        size_t at = c.end;
+        for (int hop = 0; hop < 64; ++hop) {
+            if (meetsCell(at))
+                return true;
+            const size_t next = page.u16(at), size = page.u16(at + 2);
+            if (size < 4 || at + size > to || (next != 0 && next <= at))
+                return false;
+            at += size;
+        }
+        return false;
     };
     // A cell whose end meets nothing may be one whose tail a newer cell
     // overwrote, and a text cut that way still reads as text: such a

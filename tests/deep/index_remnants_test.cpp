@@ -254,10 +254,12 @@ TEST_P(IndexRemnants, DeletedRowsComeBackFromTheirIndexEntriesAndLiveRowsNever) 
     const auto [settingValues, valueProvable] =
         checkTable(byValue, values, phone.deletedSettings, {1}, bytes, "settings value", utf16);
     // Old page images (WAL) keep whole entries: all come back. Carved from
-    // free bytes, a cell is believed only where it meets another cell, so
-    // a cell whose neighbour was overwritten is given up.
-    const size_t back = data + lookup + settingKeys + settingValues;
-    const size_t provable = dataProvable + lookupProvable + keyProvable + valueProvable;
+    // free bytes, a cell is believed only where it meets another cell (or
+    // an old freeblock header): one whose neighbour was overwritten is
+    // given up. The two settings autoindexes have the same shape, so their
+    // cells on a free-list trunk cannot be told apart and are left out:
+    // they are not counted here.
+    const size_t back = data + lookup, provable = dataProvable + lookupProvable;
     EXPECT_GE(back * 100, provable * GetParam().recall) << back << " of " << provable;
     // The rowid alias comes with the entry.
     for (const RecoveredRecord& r : of("data")) {
@@ -273,7 +275,7 @@ TEST_P(IndexRemnants, DeletedRowsComeBackFromTheirIndexEntriesAndLiveRowsNever) 
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, IndexRemnants,
-    ::testing::Values(Setting{"delete512", "PRAGMA page_size=512; PRAGMA journal_mode=DELETE;", 80},
+    ::testing::Values(Setting{"delete512", "PRAGMA page_size=512; PRAGMA journal_mode=DELETE;", 95},
                       Setting{"wal4096",
                               "PRAGMA page_size=4096; PRAGMA journal_mode=WAL;"
                               "PRAGMA wal_autocheckpoint=0;",
