@@ -72,10 +72,28 @@ bool parseLeafCell(ByteView page, size_t offset, size_t limit, uint32_t usableSi
 
 size_t readPayload(ByteView page, size_t payloadStart, uint64_t payloadSize, uint32_t usableSize,
                    const PageReader* reader, std::string* payload) {
+    // A table leaf keeps tableLeafLocalSize bytes in place.
+    return readPayloadWithLocal(page, payloadStart, payloadSize,
+                                tableLeafLocalSize(payloadSize, usableSize), usableSize, reader,
+                                payload);
+}
+
+uint32_t indexLocalSize(uint64_t payloadSize, uint32_t usableSize) {
+    // As for table leaves, with the smaller in-place limit index cells have.
+    const uint64_t maxLocal = (uint64_t(usableSize) - 12) * 64 / 255 - 23;
+    if (payloadSize <= maxLocal)
+        return uint32_t(payloadSize);
+    const uint64_t minLocal = (uint64_t(usableSize) - 12) * 32 / 255 - 23;
+    const uint64_t local = minLocal + (payloadSize - minLocal) % (usableSize - 4);
+    return uint32_t(local <= maxLocal ? local : minLocal);
+}
+
+size_t readPayloadWithLocal(ByteView page, size_t payloadStart, uint64_t payloadSize,
+                            uint32_t local, uint32_t usableSize, const PageReader* reader,
+                            std::string* payload) {
     // The local part from the page, then overflow page after overflow page
     // (each: next page number, then usable - 4 bytes of payload).
     payload->clear();
-    const uint32_t local = tableLeafLocalSize(payloadSize, usableSize);
     if (page.has(payloadStart, local))
         payload->append(reinterpret_cast<const char*>(page.data + payloadStart), local);
     if (payloadSize > local && reader && payload->size() == local) {

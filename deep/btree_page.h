@@ -56,6 +56,15 @@ bool parseLeafCell(ByteView page, size_t offset, size_t limit, uint32_t usableSi
 size_t readPayload(ByteView page, size_t payloadStart, uint64_t payloadSize, uint32_t usableSize,
                    const PageReader* reader, std::string* payload);
 
+// The payload bytes an index cell (leaf or interior) keeps on its page.
+uint32_t indexLocalSize(uint64_t payloadSize, uint32_t usableSize);
+
+// readPayload for a cell that keeps `local` payload bytes on its page (an
+// index cell: indexLocalSize).
+size_t readPayloadWithLocal(ByteView page, size_t payloadStart, uint64_t payloadSize,
+                            uint32_t local, uint32_t usableSize, const PageReader* reader,
+                            std::string* payload);
+
 // Page stamps for walks: a page is visited once per walk, without clearing a
 // set between walks.
 class VisitMarks {

@@ -1,0 +1,35 @@
+// Rows that survive only as entries of an index: every version of every
+// index b-tree page (current state, main file, WAL frames, journal images,
+// and index pages no tree reaches any more) read for its listed cells, the
+// whole cells in its unallocated space and the freed cells of its
+// freeblocks. Each entry becomes a partial row of the table the index
+// serves: the rowid and the indexed columns, the rest unknown.
+#pragma once
+
+#include <vector>
+
+#include "database_state.h"
+#include "deep_scan.h"
+#include "table_schema.h"
+
+namespace fennaro::deep {
+
+// The index entries of rows that are not live: one record per (table,
+// rowid, values), evidence Index, values in the table's column order with
+// known marking the indexed columns (and the INTEGER PRIMARY KEY, which is
+// the rowid). An entry whose rowid the table's current state holds with the
+// same values in those columns is a live row's and left out. tables is the
+// current schema, as readSchema gives it.
+std::vector<RecoveredRecord> indexRemnants(const DatabaseState& state,
+                                           const std::vector<TableInfo>& tables);
+
+// True when fuller, a record of the same table and rowid, holds every value
+// partial knows.
+bool recordCovers(const RecoveredRecord& fuller, const RecoveredRecord& partial);
+
+// Removes the partial records (index or full-text evidence) that some record
+// of fullers covers: a fuller record of the same row says all they say.
+void dropCoveredRecords(std::vector<RecoveredRecord>* partials,
+                        const std::vector<RecoveredRecord>& fullers);
+
+} // namespace fennaro::deep
