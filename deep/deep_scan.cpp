@@ -5,8 +5,11 @@
 #include "btree_page.h"
 #include "database_state.h"
 #include "dropped_tables.h"
+#include "fts_remnants.h"
+#include "index_remnants.h"
 #include "page_carver.h"
 #include "page_history.h"
+#include "partial_rows.h"
 #include "record_collector.h"
 #include "scan_selection.h"
 #include "side_task.h"
@@ -396,8 +399,58 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
         }
         return report;
     }
+    // Rows that survive only in an index or in the full-text index join
+    // the carved ones where none of those says as much of the same row.
+    std::vector<TableInfo> current, wanted;
+    std::vector<TableColumns> tableColumns;
+    for (const TableInfo& table : schema.tables) {
+        TableColumns names{table.name, {}};
+        for (const ColumnInfo& column : table.columns)
+            names.columns.push_back(column.name);
+        tableColumns.push_back(std::move(names));
+        if (table.dropped)
+            continue;
+        current.push_back(table);
+        if (selection.empty() || selection.count(table.name))
+            wanted.push_back(table);
+    }
     DeepScan scan(state, schema.tables, schema.otherRoots, std::move(choices));
-    report.records = scan.run(visit);
+    if (visit) {
+        std::vector<RecoveredRecord> partials = indexRemnants(state, wanted);
+        for (RecoveredRecord& r : ftsRemnants(state, current, {}))
+            partials.push_back(std::move(r));
+        mergePartialRows(&partials);
+        PartialRows rows(std::move(partials), selection, report.schema, tableColumns);
+        const RecordVisitor passing{visit->expect, [&](RecoveredRecord& record) {
+                                        rows.see(record);
+                                        visit->visit(record);
+                                    }};
+        scan.run(&passing);
+        for (RecoveredRecord& record : rows.remaining())
+            visit->visit(record);
+    } else {
+        report.records = scan.run(nullptr);
+        std::vector<RecoveredRecord> partials = indexRemnants(state, wanted);
+        for (RecoveredRecord& r : ftsRemnants(state, current, report.records))
+            partials.push_back(std::move(r));
+        for (const TableInfo& table : current) {
+            if (table.name == "sms") {
+                for (RecoveredRecord& r : smsFromWordsContent(report.records, table))
+                    partials.push_back(std::move(r));
+            }
+        }
+        mergePartialRows(&partials);
+        PartialRows rows(std::move(partials), selection, report.schema, tableColumns);
+        for (const RecoveredRecord& record : report.records)
+            rows.see(record);
+        for (RecoveredRecord& record : rows.remaining())
+            report.records.push_back(std::move(record));
+        // Each table's partial rows after its carved ones.
+        std::stable_sort(report.records.begin(), report.records.end(),
+                         [](const RecoveredRecord& a, const RecoveredRecord& b) {
+                             return a.table < b.table;
+                         });
+    }
     if (changedWhileRead(state, &changed)) {
         report.ok = false;
         report.error = changed + " changed while it was read";
