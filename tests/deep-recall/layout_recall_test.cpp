@@ -60,7 +60,7 @@ void printFigures(const std::string& name, const RecallScore& s) {
     std::cout << "LAYOUT-FIGURES " << name << " | whole "
               << ratio(s.all.wholeFound, s.all.wholeSurviving) << " | header-lost "
               << ratio(s.all.headerLostFound(), s.all.headerLostSurviving()) << " | recall "
-              << ratio(s.all.found, s.all.surviving) << " | junk " << ratio(s.junk, s.reported)
+              << ratio(s.all.found, s.all.surviving) << " | junk " << s.junk << " of " << s.reported
               << " | live " << s.liveReported << " | wrong " << s.wrongValues << " | partial "
               << s.partialReported << "\n"
               << std::flush;
@@ -126,7 +126,12 @@ INSTANTIATE_TEST_SUITE_P(
         layoutCase(Layout::WalRestarted, 1024), layoutCase(Layout::WalRestarted, 4096),
         layoutCase(Layout::JournalDelete, 2048), layoutCase(Layout::JournalPersist, 4096),
         layoutCase(Layout::JournalPersist, 8192), layoutCase(Layout::Utf16le, 4096),
-        layoutCase(Layout::Utf16be, 1024), layoutCase(Layout::SecureDelete, 4096)),
+        layoutCase(Layout::Utf16be, 1024), layoutCase(Layout::SecureDelete, 4096),
+        // secure_delete on, as phones since Android 8 keep it: only the older
+        // page images in the -wal and the -journal hold the rows.
+        layoutCase(Layout::WalRestarted, 2048, true),
+        layoutCase(Layout::JournalPersist, 1024, true),
+        layoutCase(Layout::SmallContacts, 2048, true)),
     [](const auto& info) { return caseName(info.param); });
 
 // Rows whose cells secure_delete zeroed still have their words in the
