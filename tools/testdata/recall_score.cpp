@@ -115,23 +115,35 @@ bool sameValues(const TableShape& shape, const SqlRow& reported, const SqlRow& v
     return true;
 }
 
-// Whether the reported values agree with `version` on most (at least half,
-// and two or more) of the known, non-empty compared columns: the mark of
-// values shifted by a column or taken from a neighbouring row.
-bool mostlySame(const TableShape& shape, const SqlRow& reported, const SqlRow& version,
-                const std::vector<bool>& known) {
-    size_t compared = 0, equal = 0;
+// Whether a value tells rows apart: not NULL, empty, 0, 1 or -1 (flags and
+// defaults most rows share).
+bool distinctive(const SqlValue& v) {
+    if (v.isEmpty())
+        return false;
+    if (v.type == SqlValue::Type::Integer)
+        return v.integer < -1 || v.integer > 1;
+    if (v.type == SqlValue::Type::Real)
+        return v.real != 0 && v.real != 1 && v.real != -1;
+    return true;
+}
+
+// How many of the reported known, distinctive values `row` holds in the same
+// columns; `compared` is set to the number of such reported values.
+size_t sharedValues(const TableShape& shape, const SqlRow& reported, const SqlRow& row,
+                    const std::vector<bool>& known, size_t& compared) {
+    size_t equal = 0;
+    compared = 0;
+    const SqlValue none;
     for (size_t i = 0; i < comparedColumns(shape) && i < reported.size(); ++i) {
         if (static_cast<int>(i) == shape.rowidColumn || (i < known.size() && !known[i]) ||
-            reported[i].isEmpty())
+            !distinctive(reported[i]))
             continue;
         const bool realColumn = i < shape.realAffinity.size() && shape.realAffinity[i];
         ++compared;
-        const SqlValue none;
         equal += normalized(reported[i], realColumn) ==
-                 normalized(i < version.size() ? version[i] : none, realColumn);
+                 normalized(i < row.size() ? row[i] : none, realColumn);
     }
-    return equal >= 2 && 2 * equal >= compared;
+    return equal;
 }
 
 // Whether the record of `version` spills into overflow pages.
@@ -190,13 +202,24 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
                 return true;
         return false;
     };
-    // Whether deleted row `i` has most of the reported values in a version.
-    auto resemblesRow = [&](const TableShape& shape, const ScannedRecord& r,
-                            const std::vector<bool>& known, size_t i) {
-        for (const SqlRow& v : truth.deleted[i].versions)
-            if (mostlySame(shape, r.values, v, known))
-                return true;
-        return false;
+    std::map<std::string, std::vector<const LiveRow*>> liveIn; // per table
+    for (const LiveRow& row : truth.live)
+        liveIn[row.table].push_back(&row);
+    // Whether the record has most of its distinctive values from a deleted
+    // row, and more of them than from any live row (then it is likelier an
+    // older version of that live row): the mark of values shifted by a column
+    // or run into from a neighbouring record.
+    auto shiftedFromDeleted = [&](const TableShape& shape, const ScannedRecord& r,
+                                  const std::vector<bool>& known) {
+        size_t bestDeleted = 0, bestLive = 0, compared = 0;
+        for (size_t i : deletedIn[r.table])
+            for (const SqlRow& v : truth.deleted[i].versions)
+                bestDeleted =
+                    std::max(bestDeleted, sharedValues(shape, r.values, v, known, compared));
+        for (const LiveRow* row : liveIn[r.table])
+            bestLive =
+                std::max(bestLive, sharedValues(shape, r.values, row->values, known, compared));
+        return bestDeleted >= 2 && 2 * bestDeleted >= compared && bestDeleted > bestLive;
     };
 
     std::vector<bool> found(truth.deleted.size(), false);
@@ -296,10 +319,7 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
         if (matches.empty()) {
             // Values that no row had, while a deleted row has most of them, are
             // shifted or taken from a neighbour: wrong, not an unknown remnant.
-            bool resembles = false;
-            for (size_t i : deletedIn[r.table])
-                resembles = resembles || resemblesRow(*shape, r, known, i);
-            if (resembles)
+            if (shiftedFromDeleted(*shape, r, known))
                 fault(score.wrongValues, "shifted or wrongly attributed values", r);
             else
                 fault(score.unmatched, "no deleted row", r);
