@@ -22,7 +22,8 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
     auto state = std::make_unique<DatabaseState>();
     DatabaseFiles& files = state->files;
     if (!files.main.open(path)) {
-        *error = "cannot read " + path;
+        *error = files.main.changedWhileRead() ? path + " changed while it was read"
+                                               : "cannot read " + path;
         return nullptr;
     }
     const ByteView head{files.main.bytes(0, 100), 100};
@@ -37,6 +38,14 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
     // A rollback journal SQLite would play back on opening restores the
     // pages of the transaction that never committed: a pulled copy taken
     // mid-transaction shows the last committed state, as SQLite shows it.
+    // A side file that changes while it is read is no basis for a result:
+    // reading on without it would pass a half-seen state off as the database.
+    auto changed = [&](const MappedFile& file, const std::string& name) {
+        if (!file.changedWhileRead())
+            return false;
+        *error = name + " changed while it was read";
+        return true;
+    };
     if (files.journal.open(path + "-journal")) {
         state->paths.push_back(path + "-journal");
         const uint32_t pageLimit = std::max<uint32_t>(mainPages, 1) * 2 + 1024;
@@ -44,6 +53,8 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
         if (files.journalLog.pageSize != pageSize)
             files.journalLog = RollbackJournal{};
     }
+    if (changed(files.journal, path + "-journal"))
+        return nullptr;
     if (files.wal.open(path + "-wal")) {
         state->paths.push_back(path + "-wal");
         files.walLog = readWalLog(files.wal, pageSize);
@@ -51,6 +62,9 @@ std::unique_ptr<DatabaseState> openDatabaseState(const std::string& path, std::s
         if (files.walLog.pageSize != pageSize)
             files.walLog = WalLog{};
     }
+
+    if (changed(files.wal, path + "-wal"))
+        return nullptr;
 
     state->current = std::make_unique<Snapshot>(files, mainPages);
     Snapshot& current = *state->current;

@@ -9,6 +9,7 @@
 #include "record_collector.h"
 #include "scan_selection.h"
 #include "side_task.h"
+#include "value_sanity.h"
 
 namespace fennaro::deep {
 
@@ -330,6 +331,8 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
     }
     std::sort(schema.tables.begin(), schema.tables.end(),
               [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
+    for (TableInfo& table : schema.tables)
+        learnRealLimits(*state.current, state.usableSize, &table);
     std::vector<RecordCollector::TableChoice> choices(schema.tables.size());
     for (size_t t = 0; t < schema.tables.size(); ++t) {
         const TableInfo& table = schema.tables[t];

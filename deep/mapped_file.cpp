@@ -1,48 +1,85 @@
 #include "mapped_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fennaro::deep {
 
-MappedFile::~MappedFile() {
-    close();
+namespace {
+
+// Reads exactly len bytes from fd into out; false on an error or when the
+// file ends early (it was shortened while read).
+bool readFully(int fd, uint8_t* out, uint64_t len) {
+    uint64_t done = 0;
+    while (done < len) {
+        const size_t chunk = size_t(std::min<uint64_t>(len - done, uint64_t(1) << 30));
+        const ssize_t n = ::read(fd, out + done, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += uint64_t(n);
+    }
+    return true;
 }
 
+// Whether fd has more bytes after what was read (the file grew meanwhile).
+bool hasMore(int fd) {
+    uint8_t byte = 0;
+    ssize_t n;
+    do {
+        n = ::read(fd, &byte, 1);
+    } while (n < 0 && errno == EINTR);
+    return n > 0;
+}
+
+} // namespace
+
 bool MappedFile::open(const std::string& path) {
-    // Opens a file read-only and maps it whole.
+    // Opens a file read-only and reads it whole, then checks that its size
+    // held still meanwhile.
     close();
+    m_changed = false;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
         ::close(fd);
         return false;
     }
-    m_size = uint64_t(st.st_size);
-    if (m_size > 0) {
-        void* p = mmap(nullptr, size_t(m_size), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
-        if (p == MAP_FAILED) {
-            ::close(fd);
-            m_size = 0;
-            return false;
-        }
-        m_data = static_cast<const uint8_t*>(p);
+    const uint64_t size = uint64_t(st.st_size);
+    if (size > SIZE_MAX - kPadding) {
+        ::close(fd);
+        return false;
     }
-    // The mapping stays valid without the descriptor.
+    std::unique_ptr<uint8_t, FreeBytes> data(static_cast<uint8_t*>(std::malloc(size_t(size) + kPadding)));
+    if (!data) {
+        ::close(fd);
+        return false;
+    }
+    std::memset(data.get() + size, 0, kPadding);
+    const bool whole = readFully(fd, data.get(), size);
+    struct stat after {};
+    const bool same = whole && !hasMore(fd) && fstat(fd, &after) == 0 && after.st_size == st.st_size;
     ::close(fd);
+    if (!same) {
+        m_changed = true;
+        return false;
+    }
+    m_data = std::move(data);
+    m_size = size;
     m_open = true;
     return true;
 }
 
 void MappedFile::close() {
-    // Unmaps the file and forgets it.
-    if (m_data)
-        munmap(const_cast<uint8_t*>(m_data), size_t(m_size));
-    m_data = nullptr;
+    // Frees the copy and forgets the file.
+    m_data.reset();
     m_size = 0;
     m_open = false;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "table_shape.h"
+#include "value_sanity.h"
 
 namespace fennaro::deep {
 
@@ -16,6 +17,8 @@ struct PageCarver::Located {
     uint64_t payloadSize = 0;
     size_t end = 0; // after the local part and the overflow page number
     Evidence evidence = Evidence::DamagedCell;
+    bool headerLost = false;
+    uint64_t unknownColumns = 0;
 };
 
 namespace {
@@ -23,6 +26,76 @@ namespace {
 // Largest header-size varint the damaged-cell guesses consider: the header
 // of a record with a few hundred one-byte serial types.
 constexpr uint64_t kOneByteHeaderLimit = 127;
+
+// How well a guessed freed cell's end agrees with what follows it, best last.
+enum Alignment : int {
+    kNoAlignment = 0,
+    kSliver = 1,        // fewer than 4 bytes left: fragment bytes SQLite merged in
+    kFreedCellNext = 2, // a freed cell of the table could start there
+    kWholeCellNext = 3, // a whole cell starts there
+    kStaleBoundary = 4, // a cell freed earlier and merged in starts there
+    kBlockEnd = 5,      // the cell fills its block exactly
+};
+
+// columnAccepts for serial types read where a header is guessed at: there
+// an INTEGER or REAL column takes numbers only. SQLite would keep a text or
+// a blob there, but rows hardly ever hold one, and bytes read as types at
+// the wrong place very often do.
+bool guessAccepts(const ColumnInfo& column, uint64_t type) {
+    if ((column.affinity == Affinity::Integer || column.affinity == Affinity::Real) &&
+        type >= 12)
+        return false;
+    return columnAccepts(column, type);
+}
+
+// The longest text or blob whose serial type is a one-byte varint.
+constexpr uint64_t kOneByteTypeWidth = (0x7F - 13) / 2;
+
+// The serial type a column held when its type byte was lost but the body
+// bytes it took are known, as *type (a stand-in of that width when it
+// cannot be told: *known is then false). False when no value of the
+// column's kind takes that many bytes.
+bool rebuildLostType(const ColumnInfo& column, uint64_t width, uint64_t* type, bool* known) {
+    *known = true;
+    if (column.rowidAlias) {
+        *type = 0;
+        return width == 0;
+    }
+    switch (column.affinity) {
+    case Affinity::Integer:
+    case Affinity::Real:
+    case Affinity::Numeric:
+        // NULL, 0 and 1 take no byte; the widths of stored numbers are fixed.
+        if (width == 0) {
+            *type = column.notNull ? 8 : 0;
+            *known = false;
+            return true;
+        }
+        if (width <= 4 || width == 6) {
+            *type = width == 6 ? 5 : width;
+            return true;
+        }
+        if (width != 8)
+            return false;
+        *type = column.affinity == Affinity::Real ? 7 : 6;
+        *known = column.affinity != Affinity::Numeric;
+        return true;
+    case Affinity::Text:
+        if (width == 0) {
+            *type = column.notNull ? 13 : 0;
+            *known = column.notNull;
+            return true;
+        }
+        *type = 13 + 2 * width;
+        return true;
+    case Affinity::Blob:
+        // No declared type: a number, a text or a blob of that width alike.
+        *type = width == 0 ? 0 : 13 + 2 * width;
+        *known = false;
+        return true;
+    }
+    return false;
+}
 
 // Where a record with this payload ends on the page: local part, plus the
 // overflow page number when there is one.
@@ -61,6 +134,25 @@ size_t interiorLeftoversEnd(ByteView page, const BtreeHeader& header, size_t usa
     return end;
 }
 
+// Where the unallocated gap of a leaf starts to be worth carving: deleting
+// cells shortens the cell pointer array but leaves its old entries behind
+// it, offsets into the content area that would parse as the start of a
+// record. A run of such offsets right behind the array is passed over. Not
+// on a page that lost every cell: its content start went back to the page's
+// end, and the freed cells' own headers (offsets too) may lie right there.
+size_t pastStalePointers(ByteView page, const BtreeHeader& header, size_t gapEnd) {
+    size_t at = header.pointerArrayEnd;
+    if (header.cellCount == 0)
+        return at;
+    while (at + 2 <= gapEnd) {
+        const uint32_t pointer = page.u16(at);
+        if (pointer < header.contentStart || pointer >= page.size)
+            break;
+        at += 2;
+    }
+    return at;
+}
+
 } // namespace
 
 PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink)
@@ -89,6 +181,8 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
             found.payloadSize = cell.payloadSize;
             found.end = cell.end;
             found.evidence = Evidence::CellArray;
+            found.headerLost = false;
+            found.unknownColumns = 0;
             // A header that spills into the overflow chain is read from the
             // whole payload.
             const uint8_t* bytes = page.data + cell.payloadOffset;
@@ -126,8 +220,9 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
     }
 
     const size_t gapEnd = std::min<size_t>(header.contentStart, usable);
-    if (gapEnd > header.pointerArrayEnd)
-        scanRegion(page, header.pointerArrayEnd, gapEnd, table, version);
+    const size_t gapStart = pastStalePointers(page, header, gapEnd);
+    if (gapEnd > gapStart)
+        scanRegion(page, gapStart, gapEnd, table, version);
 }
 
 void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int table,
@@ -137,7 +232,8 @@ void PageCarver::carveInterior(ByteView page, const BtreeHeader& header, int tab
     size_t at = header.pointerArrayEnd;
     Located& found = m_found;
     while (at + 4 <= gapEnd) {
-        if (tryWholeCell(page, at, gapEnd, table, Evidence::ScannedCell, &found)) {
+        if (tryWholeCell(page, at, gapEnd, table, Evidence::ScannedCell, &found) &&
+            holdsValues(page, found)) {
             emit(page, found, version);
             at = found.end;
         } else {
@@ -213,17 +309,30 @@ int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
 
 void PageCarver::carveFreeblock(ByteView page, size_t start, size_t end, int table,
                                 const VersionInfo& version) {
+    // The cells the block holds, then whatever else its bytes keep.
+    const size_t stop = carveCells(page, start, end, table, DamagedGuess::Loose, version);
+    scanRegion(page, stop == start ? start + 4 : stop, end, table, version);
+}
+
+size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table,
+                              DamagedGuess firstGuess, const VersionInfo& version) {
     // The freed cell at the block's start lost its first four bytes to the
     // freeblock header. Cells freed before it and merged in behind it lost
     // theirs to their own freeblock headers; a cell merged in that was freed
     // after its neighbour is whole. Record follows record to the block's end.
     Located& found = m_found;
+    findStaleBoundaries(page, start, end);
+
     size_t at = start;
     bool first = true;
     while (at + 4 <= end) {
-        if (!first && tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found)) {
+        if (!first && tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found) &&
+            holdsValues(page, found)) {
             emit(page, found, version);
-        } else if (table >= 0 && locateDamaged(page, at, end, table, DamagedGuess::Loose, &found)) {
+        } else if (table >= 0 &&
+                   locateDamaged(page, at, end, table, first ? firstGuess : DamagedGuess::Loose,
+                                 &found) &&
+                   holdsValues(page, found)) {
             emit(page, found, version);
         } else {
             break;
@@ -231,17 +340,23 @@ void PageCarver::carveFreeblock(ByteView page, size_t start, size_t end, int tab
         at = found.end;
         first = false;
     }
-    scanRegion(page, first ? start + 4 : at, end, table, version);
+    m_boundaries.clear();
+    m_blockStart = m_blockEnd = 0;
+    return first ? start : at;
 }
 
 void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
                             const VersionInfo& version) {
     // At every byte: a whole cell, or a freed cell that still carries the
-    // freeblock header it was given (its size must match the record).
+    // freeblock header it was given, with the cells merged in behind it
+    // (the record must end where the header's size or a merged cell's
+    // header says). Zeros or leftovers right in front of a whole cell are
+    // not taken for such a header.
     Located& found = m_found;
     size_t at = from;
     while (at + 4 <= to) {
-        if (tryWholeCell(page, at, to, table, Evidence::ScannedCell, &found)) {
+        if (tryWholeCell(page, at, to, table, Evidence::ScannedCell, &found) &&
+            holdsValues(page, found)) {
             emit(page, found, version);
             at = found.end;
             continue;
@@ -250,14 +365,29 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
             const uint32_t size = page.u16(at + 2);
             const uint32_t next = page.u16(at);
             if (size >= 4 && at + size <= to && (next == 0 || next >= at + size) &&
-                locateDamaged(page, at, at + size, table, DamagedGuess::Strict, &found)) {
-                emit(page, found, version);
-                at = found.end;
-                continue;
+                !wholeCellNear(page, at, to)) {
+                const size_t stop =
+                    carveCells(page, at, at + size, table, DamagedGuess::Strict, version);
+                if (stop != at) {
+                    at = stop;
+                    continue;
+                }
             }
         }
         ++at;
     }
+}
+
+bool PageCarver::holdsValues(ByteView page, const Located& found) const {
+    // Judged on the part of the body the page holds. A run of zeros parses
+    // as a record of NULLs anywhere; taken for one, it would move the
+    // carving past the real cells behind it.
+    const size_t bodyStart = found.payloadStart + found.shape.headerSize;
+    const size_t local = std::min<size_t>(found.end, std::min<size_t>(m_usable, page.size));
+    const size_t have = bodyStart < local ? local - bodyStart : 0;
+    return plausibleRecord(m_tables[size_t(found.table)], found.shape, page.data + bodyStart,
+                           std::min<size_t>(have, size_t(found.shape.bodySize)),
+                           found.unknownColumns);
 }
 
 bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
@@ -283,25 +413,55 @@ bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table,
     found->payloadSize = cell.payloadSize;
     found->end = cell.end;
     found->evidence = evidence;
+    found->headerLost = false;
+    found->unknownColumns = 0;
     return true;
 }
 
 int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
-    // 3: the record fills the block; 2: another record, whole or freed,
-    // starts right behind it; 1: only a sliver too small for a cell is left;
-    // 0: none of these.
+    // How well a record ending at `at` agrees with the bytes behind it.
     if (at == end)
-        return 3;
+        return kBlockEnd;
     if (end - at < 4)
-        return 1;
+        return kSliver;
+    if (isStaleBoundary(at))
+        return kStaleBoundary;
     LeafCell cell;
     if (parseLeafCell(page, at, end, m_usable, &cell) && cell.payloadSize >= 2 &&
         parseRecordHeader(page.data + cell.payloadOffset,
                           std::min<size_t>(cell.localSize, end - cell.payloadOffset), m_maxColumns,
                           &m_scratch) &&
         m_scratch.payloadSize() == cell.payloadSize)
-        return 2;
-    return freedCellAt(page, at, end, table) ? 2 : 0;
+        return kWholeCellNext;
+    return freedCellAt(page, at, end, table) ? kFreedCellNext : kNoAlignment;
+}
+
+void PageCarver::findStaleBoundaries(ByteView page, size_t start, size_t end) {
+    // A cell freed before its neighbour in front was freed kept the header
+    // its own freeblock got: the next free offset (0, or past it) and its
+    // size. When the neighbour was freed, the two merged, so the old headers
+    // chain from cell to cell to the block's end. Walked backwards, every
+    // offset whose size reaches the end or another such offset is one.
+    m_blockStart = start;
+    m_blockEnd = end;
+    m_boundaries.clear();
+    std::vector<size_t> reversed;
+    for (size_t at = end >= 4 ? end - 4 : 0; at > start; --at) {
+        const size_t size = page.u16(at + 2);
+        const size_t next = page.u16(at);
+        if (size < 4 || at + size > end || (next != 0 && next <= at))
+            continue;
+        const size_t to = at + size;
+        if (to == end || std::binary_search(reversed.rbegin(), reversed.rend(), to))
+            reversed.push_back(at);
+    }
+    m_boundaries.assign(reversed.rbegin(), reversed.rend());
+}
+
+bool PageCarver::isStaleBoundary(size_t at) const {
+    // Only inside the block whose boundaries were found.
+    return at > m_blockStart && at < m_blockEnd &&
+           std::binary_search(m_boundaries.begin(), m_boundaries.end(), at);
 }
 
 bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {
@@ -310,12 +470,33 @@ bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {
     return locateDamaged(page, at, end, table, DamagedGuess::Probe, &probe);
 }
 
+bool PageCarver::wholeCellNear(ByteView page, size_t at, size_t limit) {
+    // Whether a whole cell starts within the four bytes a freeblock header
+    // at `at` would take: then those bytes are zeros or leftovers in front
+    // of that cell, not the header of a freed one.
+    LeafCell cell;
+    for (size_t k = 1; k < 4 && at + k + 4 <= limit; ++k) {
+        if (page.u8(at + k) < 2 || !parseLeafCell(page, at + k, limit, m_usable, &cell) ||
+            cell.payloadSize < 2)
+            continue;
+        const size_t avail = std::min<size_t>(cell.localSize, limit - cell.payloadOffset);
+        if (parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
+                              cell.payloadSize) &&
+            m_scratch.payloadSize() == cell.payloadSize &&
+            bestTable(m_tables, m_scratch, -1, false) >= 0)
+            return true;
+    }
+    return false;
+}
+
 bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int table,
                                DamagedGuess guess, Located* found) {
     // The cell was [payload size][rowid][header size][types][body]; its first
     // four bytes are gone. Depending on how long the two leading varints
     // were, the header starts before, at or after byte 4. Each guess must fit
-    // the table and end where the block (or the next record) does.
+    // the table and end where the block (or the next record) does; the guess
+    // whose end agrees best with what follows wins, a whole header before a
+    // rebuilt one.
     const bool probe = guess == DamagedGuess::Probe;
     GuessScratch& s = m_guess[probe ? 1 : 0];
     const TableInfo& info = m_tables[size_t(table)];
@@ -340,7 +521,7 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
 
     // The header whole at byte k: k == 4, or further on when the rest of a
     // long rowid varint (continuation bytes, then a last byte) is in front.
-    for (size_t k = 4; k <= 13 && start + k < end && bestAlign < 3; ++k) {
+    for (size_t k = 4; k <= 13 && start + k < end && bestAlign < kBlockEnd; ++k) {
         if (k > 4) {
             if (page.u8(start + k - 1) >= 0x80)
                 continue;
@@ -361,8 +542,10 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
 
     // The header-size varint lost (and, with a rowid column first, its NULL
     // serial type too): the serial types that follow are read once, then
-    // every column count the table allows is tried, widest first.
-    for (int lost = 0; lost <= (info.aliasColumn == 0 ? 1 : 0) && bestAlign < 3; ++lost) {
+    // every column count the table allows is tried. A record written before
+    // columns were added is shorter than the table: a count too high reads
+    // body bytes as types, so only where the end agrees does a count win.
+    for (int lost = 0; lost <= (info.aliasColumn == 0 ? 1 : 0) && bestAlign < kBlockEnd; ++lost) {
         s.typeBytes.assign(1, 0);
         s.bodyBytes.assign(1, 0);
         // Columns [0, fitting) accept their serial types.
@@ -371,7 +554,7 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
         while (fitting < columns && at < end) {
             uint64_t type = 0;
             const int n = readVarint(page.data + at, end - at, &type);
-            if (n == 0 || !serialTypeValid(type) || !columnAccepts(info.columns[fitting], type))
+            if (n == 0 || !serialTypeValid(type) || !guessAccepts(info.columns[fitting], type))
                 break;
             at += size_t(n);
             s.typeBytes.push_back(uint32_t(at - start - 4));
@@ -388,24 +571,41 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
                 continue;
             if (probe)
                 return true;
-            const int rank = count == columns ? 2 : 1;
-            if (bestAlign >= 2 && rank <= bestRank)
-                break;
-            consider(alignment(page, e, end, table), rank, payloadStart, lost, count);
-            if (bestAlign == 3)
+            consider(alignment(page, e, end, table), count == columns ? 2 : 1, payloadStart, lost,
+                     count);
+            if (bestAlign == kBlockEnd)
                 break;
         }
     }
     if (probe)
-        return false;
+        return info.aliasColumn != 0 &&
+               (firstTypeLost(page, start, end, table, false, minColumns, guess, found) ||
+                firstTypeLost(page, start, end, table, true, minColumns, guess, found));
 
     // A guess at a place where a freed cell must start (a freeblock, or
     // right behind a record in one) needs a whole header, every column, or
     // another record right behind it; elsewhere the record must be followed
     // by the block's end or another record.
-    const bool accepted =
-        guess == DamagedGuess::Loose ? bestAlign >= 2 || bestRank >= 2 : bestAlign >= 2;
-    if (bestAlign < 0 || !accepted)
+    auto accepted = [&](int align, int rank) {
+        return guess == DamagedGuess::Loose
+                   ? align >= kFreedCellNext || rank >= 2
+                   : align >= kWholeCellNext || (align == kFreedCellNext && rank >= 2);
+    };
+    // With a first column other than the rowid, the size and the first
+    // serial type were lost together when the payload size and the rowid
+    // took a byte each: rebuilt only when nothing better fits.
+    if (info.aliasColumn != 0 && bestAlign < kBlockEnd) {
+        Located rebuilt;
+        int align = -1;
+        if (firstTypeLost(page, start, end, table, false, minColumns, guess, &rebuilt) ||
+            firstTypeLost(page, start, end, table, true, minColumns, guess, &rebuilt))
+            align = alignment(page, rebuilt.end, end, table);
+        if (align > bestAlign && accepted(align, 1)) {
+            *found = std::move(rebuilt);
+            return true;
+        }
+    }
+    if (bestAlign < 0 || !accepted(bestAlign, bestRank))
         return false;
     RecordShape& shape = found->shape;
     if (bestLost < 0) {
@@ -425,6 +625,136 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     found->payloadSize = shape.payloadSize();
     found->end = recordEnd(found->payloadStart, found->payloadSize, m_usable);
     found->evidence = Evidence::DamagedCell;
+    found->headerLost = bestLost >= 0;
+    found->unknownColumns = 0;
+    return true;
+}
+
+bool PageCarver::firstTypeLost(ByteView page, size_t start, size_t end, int table,
+                               bool straddling, size_t minColumns, DamagedGuess guess,
+                               Located* found) {
+    // Payload size and rowid took a byte each, so the freeblock header also
+    // took the header size (byte 2) and the first serial type (byte 3), or
+    // the first byte of a two-byte one whose second byte (straddling) is
+    // byte 4. The other types are read from byte 4 (5); the first column's
+    // width is what the cell's end leaves for it, and the column must be
+    // able to hold a value that wide. Ends are tried where the cell could
+    // end: the block's end, a merged cell's stale header, a whole cell.
+    const TableInfo& info = m_tables[size_t(table)];
+    const size_t columns = info.columns.size();
+    const ColumnInfo& first = info.columns[0];
+    if (columns < 2 && straddling)
+        return false;
+    uint64_t low = 0; // the straddling type's last seven bits
+    size_t at = start + 4;
+    if (straddling) {
+        if (first.affinity != Affinity::Text && first.affinity != Affinity::Blob)
+            return false;
+        low = page.u8(at++);
+        if (low >= 0x80)
+            return false;
+    }
+    const size_t payloadStart = start + 2;
+    RecordShape& shape = found->shape;
+    shape.types.assign(1, 0);
+    uint64_t typeBytes = straddling ? 2 : 1, body = 0;
+    int bestAlign = -1;
+    uint64_t bestType = 0;
+    bool bestKnown = false, tied = false;
+    size_t bestColumns = 0;
+    // Two widths that end equally well leave every value after the first
+    // column in doubt; a text may take any width, so only an end that a
+    // whole or freed cell confirms settles it.
+    const bool anyWidth = first.affinity == Affinity::Text || first.affinity == Affinity::Blob;
+    const int floor = anyWidth && !straddling ? kWholeCellNext : kFreedCellNext;
+    while (shape.types.size() <= columns && at <= end) {
+        const size_t count = shape.types.size();
+        const uint64_t headerSize = 1 + typeBytes;
+        if (count >= std::max<size_t>(minColumns, 1) && headerSize <= kOneByteHeaderLimit) {
+            // Each width the first column may take, with the end it gives.
+            const size_t fixed = payloadStart + size_t(headerSize + body);
+            auto tryWidth = [&](uint64_t width) {
+                uint64_t type = 0;
+                bool known = false;
+                const size_t e = fixed + size_t(width);
+                if (e > end || !rebuildLostType(first, width, &type, &known))
+                    return;
+                if (straddling) {
+                    type = (low & 1) ? 13 + 2 * width : 12 + 2 * width;
+                    if (type < 0x80 || type > 0x3FFF || (type & 0x7F) != low)
+                        return;
+                    known = true;
+                }
+                if (guess == DamagedGuess::Probe) {
+                    bestAlign = kBlockEnd;
+                    return;
+                }
+                // A freed cell carrying its own header has exactly its size.
+                if (guess == DamagedGuess::Strict && e != end && !isStaleBoundary(e))
+                    return;
+                // Across column counts the wider record wins a tie (a count
+                // too low reads a column's type as the first one's width);
+                // two widths that end as well within one count are a tie.
+                const int align = alignment(page, e, end, table);
+                if (align == bestAlign && count == bestColumns) {
+                    tied = true;
+                } else if (align >= bestAlign) {
+                    bestAlign = align;
+                    tied = false;
+                    bestType = type;
+                    bestKnown = known;
+                    bestColumns = count;
+                }
+            };
+            if (straddling) {
+                // Its width follows from where the cell ends.
+                if (end >= fixed)
+                    tryWidth(end - fixed);
+                for (size_t b : m_boundaries) {
+                    if (b > fixed && b < end)
+                        tryWidth(b - fixed);
+                }
+            } else if (anyWidth) {
+                for (uint64_t w = 0; w <= kOneByteTypeWidth && bestAlign < kBlockEnd; ++w)
+                    tryWidth(w);
+            } else {
+                for (uint64_t w : {0, 1, 2, 3, 4, 6, 8})
+                    tryWidth(w);
+            }
+            if (guess == DamagedGuess::Probe && bestAlign >= 0)
+                return true;
+        }
+        if (count == columns || at >= end)
+            break;
+        uint64_t type = 0;
+        const int n = readVarint(page.data + at, end - at, &type);
+        if (n == 0 || !serialTypeValid(type) || !guessAccepts(info.columns[count], type))
+            break;
+        at += size_t(n);
+        typeBytes += uint64_t(n);
+        body += serialTypeWidth(type);
+        shape.types.push_back(type);
+    }
+    if (guess == DamagedGuess::Probe || bestAlign < floor || tied)
+        return false;
+    shape.types.resize(bestColumns);
+    shape.types[0] = bestType;
+    shape.bodySize = 0;
+    uint64_t header = 1;
+    for (uint64_t type : shape.types) {
+        shape.bodySize += serialTypeWidth(type);
+        header += type < 0x80 ? 1 : 2;
+    }
+    shape.headerSize = uint32_t(header);
+    found->table = table;
+    found->rowid.reset();
+    found->recordStart = start;
+    found->payloadStart = payloadStart;
+    found->payloadSize = shape.payloadSize();
+    found->end = recordEnd(payloadStart, found->payloadSize, m_usable);
+    found->evidence = Evidence::DamagedCell;
+    found->headerLost = true;
+    found->unknownColumns = bestKnown ? 0 : 1;
     return true;
 }
 
@@ -437,6 +767,8 @@ void PageCarver::emit(ByteView page, const Located& found, const VersionInfo& ve
     record.shape = &found.shape;
     record.evidence = found.evidence;
     record.offsetInPage = found.recordStart;
+    record.headerLost = found.headerLost;
+    record.unknownColumns = found.unknownColumns;
     const uint32_t header = found.shape.headerSize;
     if (found.payloadSize <= tableLeafLocalSize(found.payloadSize, m_usable)) {
         record.body = page.data + found.payloadStart + header;

@@ -52,12 +52,20 @@ class PageCarver {
 
     void carveFreeblock(ByteView page, size_t start, size_t end, int table,
                         const VersionInfo& version);
+    size_t carveCells(ByteView page, size_t start, size_t end, int table, DamagedGuess firstGuess,
+                      const VersionInfo& version);
     void scanRegion(ByteView page, size_t from, size_t to, int table, const VersionInfo& version);
     bool tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
                       Located* found);
     bool locateDamaged(ByteView page, size_t start, size_t end, int table, DamagedGuess guess,
                        Located* found);
     int alignment(ByteView page, size_t at, size_t end, int table);
+    void findStaleBoundaries(ByteView page, size_t start, size_t end);
+    bool isStaleBoundary(size_t at) const;
+    bool firstTypeLost(ByteView page, size_t start, size_t end, int table, bool straddling,
+                       size_t minColumns, DamagedGuess guess, Located* found);
+    bool wholeCellNear(ByteView page, size_t at, size_t limit);
+    bool holdsValues(ByteView page, const Located& found) const;
     bool freedCellAt(ByteView page, size_t at, size_t end, int table);
     void emit(ByteView page, const Located& found, const VersionInfo& version);
 
@@ -80,6 +88,10 @@ class PageCarver {
         std::vector<uint64_t> bodyBytes; // body bytes of the first i columns
     };
     GuessScratch m_guess[2];
+    // The freeblock being carved and the starts of the freed cells merged
+    // into it (their stale headers chain to its end), sorted.
+    size_t m_blockStart = 0, m_blockEnd = 0;
+    std::vector<size_t> m_boundaries;
 };
 
 } // namespace fennaro::deep

@@ -6,6 +6,7 @@
 #include "btree_page.h"
 #include "side_task.h"
 #include "table_rows.h"
+#include "value_sanity.h"
 
 namespace fennaro::deep {
 
@@ -415,6 +416,8 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     found.page = version.page;
     found.offset = version.imageOffset + record.offsetInPage;
     found.frame = version.frame;
+    found.headerLost = record.headerLost;
+    found.unknownColumns = record.unknownColumns;
 
     auto known = m_byRowid.end();
     if (record.rowid) {
@@ -426,18 +429,25 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     }
 
     // Only what the record itself holds counts as recovered: not the rowid,
-    // not the defaults of columns a short record lacks.
+    // not the defaults of columns a short record lacks, not NULLs, zeros and
+    // empty texts; and bytes carved from free space whose values no row
+    // could hold (a date in the year 40000) are no record at all.
     const std::vector<uint64_t>& types = record.shape->types;
-    bool hasValue = false;
-    uint64_t at = 0;
-    for (size_t i = 0; i < types.size() && !hasValue; ++i) {
-        const uint64_t width = serialTypeWidth(types[i]);
-        hasValue = int(i) != table.aliasColumn && types[i] != 0 &&
-                   (types[i] < 12 || (width > 0 && at < record.bodyBytes));
-        at += width;
-    }
-    if (!hasValue)
+    if (record.evidence == Evidence::CellArray) {
+        bool hasValue = false;
+        uint64_t at = 0;
+        for (size_t i = 0; i < types.size() && !hasValue; ++i) {
+            const uint64_t width = serialTypeWidth(types[i]);
+            hasValue = int(i) != table.aliasColumn && types[i] != 0 &&
+                       (types[i] < 12 || (width > 0 && at < record.bodyBytes));
+            at += width;
+        }
+        if (!hasValue)
+            return;
+    } else if (!plausibleRecord(table, *record.shape, record.body, record.bodyBytes,
+                                record.unknownColumns)) {
         return;
+    }
     const size_t body = size_t(std::min<uint64_t>(record.bodyBytes, record.shape->bodySize));
     const uint64_t headerSize = headerSizeOf(types);
     uint8_t* bytes = m_arena.allocate(size_t(headerSize) + body);
@@ -738,9 +748,22 @@ void RecordCollector::report(const Candidate& c, RecordShape* scratch, Recovered
     r.offset = c.offset;
     if (c.frame != 0)
         r.frame = c.frame;
+    r.evidence = c.headerLost ? RecordEvidence::CellHeaderLost : RecordEvidence::Cell;
+    r.known.clear();
     const std::vector<int>& columns = m_choices[size_t(c.table)].columns;
+    // A column the rebuilt header could not tell reads NULL and is not known.
+    auto markUnknown = [&](size_t value, int column) {
+        if (column < 0 || column >= 64 || !(c.unknownColumns >> column & 1))
+            return;
+        if (r.known.empty())
+            r.known.assign(r.values.size(), true);
+        r.known[value] = false;
+        r.values[value] = Value::null();
+    };
     if (columns.empty()) {
         rowOf(c, scratch, &r.values);
+        for (size_t i = 0; c.unknownColumns && i < r.values.size(); ++i)
+            markUnknown(i, int(i));
         return;
     }
     const TableInfo& table = m_tables[size_t(c.table)];
@@ -752,6 +775,8 @@ void RecordCollector::report(const Candidate& c, RecordShape* scratch, Recovered
                 r.values[k] = Value::null();
         }
     }
+    for (size_t k = 0; c.unknownColumns && k < columns.size(); ++k)
+        markUnknown(k, columns[k]);
 }
 
 std::vector<const RecordCollector::Candidate*> RecordCollector::keptInOrder() const {

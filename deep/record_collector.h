@@ -77,6 +77,8 @@ class RecordCollector : public RecordSink {
         Evidence evidence = Evidence::DamagedCell;
         RecordSource source = RecordSource::Main;
         bool dropped = false;
+        bool headerLost = false;
+        uint64_t unknownColumns = 0; // bit i: column i holds a stand-in
     };
 
     // Work space of the comparisons, one per thread that compares.

@@ -38,6 +38,12 @@ struct FoundRecord {
     size_t bodyBytes = 0;          // readable body bytes (fewer when a chain was cut)
     Evidence evidence = Evidence::DamagedCell;
     size_t offsetInPage = 0;
+    // A freed cell whose record header lost bytes (its size, a first serial
+    // type) that were rebuilt from the schema and the cell's size.
+    bool headerLost = false;
+    // Columns (bit i for column i < 64) whose value the rebuilt header could
+    // not tell: the record holds a stand-in of the right width there.
+    uint64_t unknownColumns = 0;
 };
 
 class RecordSink {

@@ -23,6 +23,10 @@ struct ColumnInfo {
     // What SQLite reads for this column when a record is shorter than the
     // table (rows written before ALTER TABLE ADD COLUMN).
     Value defaultValue;
+    // The largest magnitude a REAL carved for this column is believed at:
+    // random bytes read as a double mostly land far beyond what the column's
+    // live rows hold. Raised for a column whose live rows hold huge reals.
+    double realLimit = 1e18;
 };
 
 struct TableInfo {

@@ -1,0 +1,147 @@
+#include "value_sanity.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "btree_page.h"
+#include "table_rows.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// 1990-01-01 and 2100-01-01 in seconds since 1970.
+constexpr int64_t kEarliest = 631152000;
+constexpr int64_t kLatest = 4102444800;
+
+// Below this a REAL is not a quantity anyone stores; random bytes read as a
+// double (subnormals among them) mostly land far below or far above.
+constexpr double kSmallestReal = 1e-18;
+
+// Whether all of the bytes are zero.
+bool allZero(const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        if (p[i] != 0)
+            return false;
+    }
+    return true;
+}
+
+// Raises the REAL limits of table's columns to well above the REALs this
+// stored record holds.
+void noteReals(const uint8_t* payload, size_t have, TableInfo* table) {
+    RecordShape shape;
+    if (!parseRecordHeader(payload, have, table->columns.size(), &shape))
+        return;
+    uint64_t at = shape.headerSize;
+    for (size_t i = 0; i < shape.types.size(); ++i) {
+        const uint64_t width = serialTypeWidth(shape.types[i]);
+        if (shape.types[i] == 7 && at + 8 <= have) {
+            const int64_t bits = readSignedBigEndian(payload + at, 8);
+            double real = 0;
+            std::memcpy(&real, &bits, sizeof real);
+            double& limit = table->columns[i].realLimit;
+            if (std::isfinite(real) && std::fabs(real) * 1e3 > limit)
+                limit = std::fabs(real) >= 1e305 ? HUGE_VAL : std::fabs(real) * 1e3;
+        }
+        at += width;
+    }
+}
+
+} // namespace
+
+bool isTimeColumn(std::string_view name) {
+    // By name: the schemas this program reads name their times so.
+    // "times_contacted" is a count, not a time.
+    auto has = [&](std::string_view part) { return name.find(part) != std::string_view::npos; };
+    return name == "date" || name == "time" || name.starts_with("date_") ||
+           name.ends_with("_date") || has("_date_") || name.ends_with("_time") ||
+           has("timestamp") || has("last_time");
+}
+
+bool plausibleTime(int64_t value) {
+    // Seconds or milliseconds, or the markers of an unset time.
+    return value == 0 || value == -1 || (value >= kEarliest && value <= kLatest) ||
+           (value >= kEarliest * 1000 && value <= kLatest * 1000);
+}
+
+bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
+                     size_t bodyBytes, uint64_t unknownColumns) {
+    // Column by column: does it carry something, is it absurd.
+    bool carries = false;
+    uint64_t at = 0;
+    for (size_t i = 0; i < shape.types.size() && i < table.columns.size(); ++i) {
+        const uint64_t type = shape.types[i];
+        const uint64_t width = serialTypeWidth(type);
+        const uint64_t start = at;
+        const bool readable = start <= bodyBytes && width <= bodyBytes - start;
+        const uint8_t* p = body + start;
+        at += width;
+        const ColumnInfo& column = table.columns[i];
+        if (column.rowidAlias || (i < 64 && (unknownColumns >> i & 1)))
+            continue;
+        if (type == 0 || type == 8)
+            continue;
+        if (type == 9) {
+            carries = true;
+            continue;
+        }
+        if (type <= 6) {
+            if (!readable)
+                continue;
+            const int64_t value = readSignedBigEndian(p, size_t(width));
+            if (isTimeColumn(column.name) && column.affinity != Affinity::Text &&
+                !plausibleTime(value))
+                return false;
+            carries = carries || value != 0;
+            continue;
+        }
+        if (type == 7) {
+            if (!readable)
+                continue;
+            const int64_t bits = readSignedBigEndian(p, 8);
+            double real = 0;
+            std::memcpy(&real, &bits, sizeof real);
+            const double magnitude = std::fabs(real);
+            if (!std::isfinite(real) || magnitude > column.realLimit ||
+                (real != 0 && magnitude < kSmallestReal))
+                return false;
+            carries = carries || real != 0;
+            continue;
+        }
+        // A text or a blob: something unless empty or all zero bytes (the
+        // part that was read, for one an overflow chain cut).
+        const size_t have = readable             ? size_t(width)
+                            : start < bodyBytes ? size_t(bodyBytes - start)
+                                                : 0;
+        carries = carries || (have > 0 && !allZero(p, have));
+    }
+    return carries;
+}
+
+void learnRealLimits(const PageReader& reader, uint32_t usableSize, TableInfo* table) {
+    // The first rows of the table in rowid order: a sample, not a census.
+    constexpr size_t kSampleRows = 256;
+    bool hasReals = false;
+    for (const ColumnInfo& column : table->columns)
+        hasReals = hasReals || column.affinity == Affinity::Real ||
+                   column.affinity == Affinity::Numeric || column.affinity == Affinity::Blob;
+    if (!hasReals || table->rootPage == 0)
+        return;
+    VisitMarks marks;
+    size_t rows = 0;
+    walkBtree(reader, table->rootPage, usableSize, marks,
+              [&](uint32_t, ByteView view, const BtreeHeader& header) {
+                  if (header.type != kTableLeafPage || rows >= kSampleRows)
+                      return;
+                  std::string payload;
+                  forEachLeafPayload(reader, view, header, usableSize, payload,
+                                     [&](int64_t, const uint8_t* bytes, size_t have) {
+                                         ++rows;
+                                         noteReals(bytes, have, table);
+                                     });
+              });
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,37 @@
+// Whether the values of a record carved out of free bytes are ones a row of
+// its table could hold. Free bytes are full of things that parse as a
+// record: zeroed space, leftover cell pointers, pieces of other records.
+// Such a parse gives values no one wrote: nothing but NULLs and zeros, a
+// REAL of 1e68, a date in the year 40000.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "page_snapshot.h"
+#include "record_format.h"
+#include "table_schema.h"
+
+namespace fennaro::deep {
+
+// Whether a column holds dates or times (date, date_sent, timestamp,
+// last_time_contacted...), in seconds or milliseconds since 1970.
+bool isTimeColumn(std::string_view name);
+
+// Whether a stored time is one a phone could have written: 0 or -1 (unset),
+// or a moment from 1990 to 2100 in seconds or in milliseconds.
+bool plausibleTime(int64_t value);
+
+// Whether a carved record of table (its serial types in shape, body with
+// bodyBytes readable bytes) holds at least one value that carries something
+// and no value its column's kind makes absurd. Columns in unknownColumns
+// (bit i for column i) and the rowid column are not judged.
+bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
+                     size_t bodyBytes, uint64_t unknownColumns);
+
+// Raises the REAL limits of the table's columns to what a sample of its
+// live rows in reader holds, so a column of huge reals keeps its deleted ones.
+void learnRealLimits(const PageReader& reader, uint32_t usableSize, TableInfo* table);
+
+} // namespace fennaro::deep
