@@ -127,6 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
         layoutCase(Layout::JournalDelete, 2048), layoutCase(Layout::JournalPersist, 4096),
         layoutCase(Layout::JournalPersist, 8192), layoutCase(Layout::Utf16le, 4096),
         layoutCase(Layout::Utf16be, 1024), layoutCase(Layout::SecureDelete, 4096),
+        layoutCase(Layout::Churn, 1024), layoutCase(Layout::Churn, 4096),
+        layoutCase(Layout::SparseRows, 512), layoutCase(Layout::SparseRows, 4096),
         // secure_delete on, as phones since Android 8 keep it: only the older
         // page images in the -wal and the -journal hold the rows.
         layoutCase(Layout::WalRestarted, 2048, true),
