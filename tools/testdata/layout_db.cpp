@@ -341,10 +341,19 @@ void fullText(LayoutWriter& w, RandomSource& rng) {
     w.exec("INSERT INTO words (rowid, index_text, source_id, table_to_use)"
            " SELECT _id, body, _id, 1 FROM sms");
     w.startJournaling();
-    for (int64_t id : someOf(ids, 0.25, rng))
-        w.removeBySql("DELETE FROM sms WHERE _id = " + std::to_string(id) +
-                      "; DELETE FROM words WHERE source_id = " + std::to_string(id) +
-                      " AND table_to_use = 1");
+    // Eight messages a transaction, by docid in ascending order: each
+    // transaction adds one segment to the index (a lower docid or a scan of the
+    // table would flush another), too few for a merge, so every deleted
+    // message's words stay in the older segments.
+    std::vector<int64_t> gone = someOf(ids, 0.25, rng);
+    std::sort(gone.begin(), gone.end());
+    for (size_t at = 0; at < gone.size(); at += 8) {
+        std::string sql;
+        for (size_t i = at; i < std::min(gone.size(), at + 8); ++i)
+            sql += "DELETE FROM sms WHERE _id = " + std::to_string(gone[i]) +
+                   "; DELETE FROM words WHERE rowid = " + std::to_string(gone[i]) + ";";
+        w.removeBySql(sql);
+    }
 }
 
 // A data table with the indexes the contacts provider gives it.
