@@ -127,21 +127,36 @@ bool distinctive(const SqlValue& v) {
     return true;
 }
 
-// How many of the reported known, distinctive values `row` holds in the same
-// columns; `compared` is set to the number of such reported values.
+// Whether two values are equal, an integer and a real of the same number alike.
+bool sameNumberOrBytes(const SqlValue& a, const SqlValue& b) {
+    if (a.type == SqlValue::Type::Integer && b.type == SqlValue::Type::Real)
+        return static_cast<double>(a.integer) == b.real;
+    if (a.type == SqlValue::Type::Real && b.type == SqlValue::Type::Integer)
+        return a.real == static_cast<double>(b.integer);
+    return a == b;
+}
+
+// How many of the reported known, distinctive values `row` holds, in any of
+// its columns (values shifted by a column count too), each of its values
+// standing for one reported value; `compared` is set to the number of such
+// reported values.
 size_t sharedValues(const TableShape& shape, const SqlRow& reported, const SqlRow& row,
                     const std::vector<bool>& known, size_t& compared) {
     size_t equal = 0;
     compared = 0;
-    const SqlValue none;
-    for (size_t i = 0; i < comparedColumns(shape) && i < reported.size(); ++i) {
+    std::vector<bool> used(row.size(), false);
+    for (size_t i = 0; i < reported.size(); ++i) {
         if (static_cast<int>(i) == shape.rowidColumn || (i < known.size() && !known[i]) ||
             !distinctive(reported[i]))
             continue;
-        const bool realColumn = i < shape.realAffinity.size() && shape.realAffinity[i];
         ++compared;
-        equal += normalized(reported[i], realColumn) ==
-                 normalized(i < row.size() ? row[i] : none, realColumn);
+        for (size_t j = 0; j < row.size(); ++j) {
+            if (!used[j] && sameNumberOrBytes(reported[i], row[j])) {
+                used[j] = true;
+                ++equal;
+                break;
+            }
+        }
     }
     return equal;
 }
