@@ -4,6 +4,7 @@
 
 #include "btree_page.h"
 #include "database_state.h"
+#include "dropped_tables.h"
 #include "page_carver.h"
 #include "page_history.h"
 #include "record_collector.h"
@@ -32,6 +33,12 @@ RecordSource sourceOf(FileKind file) {
                                    : RecordSource::Journal;
 }
 
+// Where the page numbers a free-list trunk lists end: what follows is
+// whatever the page held before it became a trunk.
+size_t trunkListEnd(ByteView view, uint32_t usable) {
+    return 8 + 4 * size_t(std::min(view.u32(4), usable / 4 - 2));
+}
+
 // The owner a page has in a map, or kNoOwner beyond it.
 int ownerIn(const std::vector<int>& owners, uint32_t page) {
     return page < owners.size() ? owners[page] : kNoOwner;
@@ -47,7 +54,7 @@ class DeepScan {
           m_otherRoots(otherRoots), m_mainFile(state.files, state.files.mainPageCount()),
           m_beforeJournal(state.files, state.files.mainPageCount()),
           m_collector(tables, m_current, state.usableSize, state.textEncoding),
-          m_carver(tables, state.usableSize, m_collector) {
+          m_carver(tables, state.usableSize, m_collector, state.textEncoding) {
         uint32_t journalPages = m_files.mainPageCount();
         for (auto it = m_files.journalLog.pages.rbegin(); it != m_files.journalLog.pages.rend();
              ++it) {
@@ -57,6 +64,12 @@ class DeepScan {
         m_beforeJournal.setPageCount(journalPages);
         const uint32_t usable = state.usableSize, encoding = state.textEncoding;
         m_currentOwners = pageOwners(m_current, tables, otherRoots, usable, encoding);
+        // The pages of dropped tables that still hang together under their
+        // old roots: the tables' own, not loose pages to guess at.
+        for (size_t t = 0; t < tables.size(); ++t) {
+            if (tables[t].dropped)
+                markDroppedPages(m_current, tables, int(t), usable, &m_currentOwners);
+        }
         // Without frames or a rollback the main file is the current state.
         m_mainOwners = m_current.hasOverlay()
                            ? pageOwners(m_mainFile, tables, otherRoots, usable, encoding)
@@ -98,7 +111,7 @@ class DeepScan {
         upperFinds.select(m_choices);
         upperFinds.startNotingLiveRows();
         upperFinds.expectPages(pages - half);
-        PageCarver upperCarver(m_tables, m_state.usableSize, upperFinds);
+        PageCarver upperCarver(m_tables, m_state.usableSize, upperFinds, m_state.textEncoding);
         SideTask upper([&] { carveCurrentPages(half + 1, pages, upperCarver, upperFinds); });
         carveCurrentPages(1, half, m_carver, m_collector);
         upper.join();
@@ -130,7 +143,19 @@ class DeepScan {
                 version.source = RecordSource::Freelist;
             BtreeHeader header;
             const bool btree = readBtreeHeader(view, page, usable, &header);
-            if (owner >= 0) {
+            if (owner >= 0 && m_tables[size_t(owner)].dropped) {
+                if (!collector.wants(owner))
+                    continue;
+                if (btree && header.type == kTableLeafPage)
+                    carver.carveLeaf(view, header, owner, true, version);
+                else if (btree && header.type == kTableInteriorPage)
+                    carver.carveInterior(view, header, owner, version);
+                else if (free == 1)
+                    carver.carveFreeBytesOf(view, trunkListEnd(view, usable), usable, owner,
+                                            version);
+                else if (!btree)
+                    carver.carveFreeBytesOf(view, 0, usable, owner, version);
+            } else if (owner >= 0) {
                 if (!collector.wants(owner))
                     continue;
                 if (btree && header.type == kTableLeafPage) {
@@ -141,8 +166,7 @@ class DeepScan {
             } else if (owner == kOtherTree) {
                 continue;
             } else if (free == 1) {
-                const size_t listed = 8 + 4 * size_t(std::min(view.u32(4), usable / 4 - 2));
-                carver.scanFreeBytes(view, listed, usable, version);
+                carver.scanFreeBytes(view, trunkListEnd(view, usable), usable, version);
             } else if (btree && header.type == kTableLeafPage) {
                 carveLooseLeaf(carver, view, header, version,
                                {ownerIn(m_mainOwners, page), ownerIn(m_journalOwners, page)});
@@ -260,7 +284,8 @@ class DeepScan {
             if (owner >= 0)
                 candidates.push_back(owner);
         }
-        const int table = carver.attributeLeaf(view, header, candidates);
+        const int table = carver.attributeLeaf(view, header, candidates,
+                                               version.source == RecordSource::Freelist);
         carver.carveLeaf(view, header, table, true, version);
     }
 
@@ -329,6 +354,9 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
         Snapshot mainFile(state.files, state.files.mainPageCount());
         schema = readSchema(mainFile, state.usableSize, state.textEncoding);
     }
+    std::vector<TableInfo> dropped = findDroppedTables(state, schema.tables);
+    for (TableInfo& table : dropped)
+        schema.tables.push_back(std::move(table));
     std::sort(schema.tables.begin(), schema.tables.end(),
               [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
     for (TableInfo& table : schema.tables)

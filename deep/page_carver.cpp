@@ -19,6 +19,9 @@ struct PageCarver::Located {
     Evidence evidence = Evidence::DamagedCell;
     bool headerLost = false;
     uint64_t unknownColumns = 0;
+    // Body bytes that are the record's own: fewer than the body when a cell
+    // allocated later took the end of the freed space the record lay in.
+    size_t bodyKept = SIZE_MAX;
 };
 
 namespace {
@@ -155,8 +158,10 @@ size_t pastStalePointers(ByteView page, const BtreeHeader& header, size_t gapEnd
 
 } // namespace
 
-PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink)
-    : m_tables(tables), m_usable(usableSize), m_sink(sink), m_foundSlot(new Located()),
+PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink,
+                       uint32_t textEncoding)
+    : m_tables(tables), m_usable(usableSize), m_utf8(textEncoding == 1), m_sink(sink),
+      m_foundSlot(new Located()),
       m_found(*m_foundSlot) {
     for (const TableInfo& table : tables)
         m_maxColumns = std::max(m_maxColumns, table.columns.size());
@@ -183,6 +188,7 @@ void PageCarver::carveLeaf(ByteView page, const BtreeHeader& header, int table, 
             found.evidence = Evidence::CellArray;
             found.headerLost = false;
             found.unknownColumns = 0;
+            found.bodyKept = SIZE_MAX;
             // A header that spills into the overflow chain is read from the
             // whole payload.
             const uint8_t* bytes = page.data + cell.payloadOffset;
@@ -266,8 +272,16 @@ void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const Vers
     m_ownerKnown = true;
 }
 
+void PageCarver::carveFreeBytesOf(ByteView page, size_t from, size_t to, int table,
+                                  const VersionInfo& version) {
+    // As a region of the table's own page.
+    to = std::min<size_t>({to, m_usable, page.size});
+    if (from < to)
+        scanRegion(page, from, to, table, version);
+}
+
 int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
-                              const std::vector<int>& candidates) {
+                              const std::vector<int>& candidates, bool onFreeList) {
     // Reads the headers of (at most 64) listed cells once, then counts fits.
     std::vector<RecordShape> shapes;
     const size_t usable = std::min<size_t>(m_usable, page.size);
@@ -293,6 +307,26 @@ int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
     // cells fit exactly, as a look-alike table would take them otherwise.
     if (shapes.empty())
         return -1;
+    // A free page that still lists its cells was most likely freed whole by
+    // DROP TABLE (a live table's leaf freed by rebalancing lists rows that
+    // live on in its siblings): a dropped table that fits wins there.
+    if (onFreeList) {
+        int dropped = -1;
+        for (size_t t = 0; t < m_tables.size(); ++t) {
+            if (!m_tables[t].dropped)
+                continue;
+            size_t count = 0;
+            for (const RecordShape& shape : shapes)
+                count += fitsExactly(m_tables[t], shape);
+            if (2 * count > shapes.size()) {
+                if (dropped >= 0)
+                    return -1;
+                dropped = int(t);
+            }
+        }
+        if (dropped >= 0)
+            return dropped;
+    }
     int best = -1;
     size_t bestCount = 0;
     for (size_t t = 0; t < m_tables.size(); ++t) {
@@ -319,7 +353,9 @@ size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table
     // The freed cell at the block's start lost its first four bytes to the
     // freeblock header. Cells freed before it and merged in behind it lost
     // theirs to their own freeblock headers; a cell merged in that was freed
-    // after its neighbour is whole. Record follows record to the block's end.
+    // after its neighbour is whole. Record follows record to the block's end,
+    // each judged as strictly as the block's own start: a block only guessed
+    // at proves no more behind its first record than at it.
     Located& found = m_found;
     findStaleBoundaries(page, start, end);
 
@@ -327,12 +363,11 @@ size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table
     bool first = true;
     while (at + 4 <= end) {
         if (!first && tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found) &&
-            holdsValues(page, found)) {
+            cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
             emit(page, found, version);
         } else if (table >= 0 &&
-                   locateDamaged(page, at, end, table, first ? firstGuess : DamagedGuess::Loose,
-                                 &found) &&
-                   holdsValues(page, found)) {
+                   locateDamaged(page, at, end, table, firstGuess, &found) &&
+                   cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
             emit(page, found, version);
         } else {
             break;
@@ -356,7 +391,7 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
     size_t at = from;
     while (at + 4 <= to) {
         if (tryWholeCell(page, at, to, table, Evidence::ScannedCell, &found) &&
-            holdsValues(page, found)) {
+            cutAtReusedTail(page, to, &found) && holdsValues(page, found)) {
             emit(page, found, version);
             at = found.end;
             continue;
@@ -378,16 +413,48 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
     }
 }
 
+bool PageCarver::cutAtReusedTail(ByteView page, size_t limit, Located* found) {
+    // SQLite fills a cell into the end of a freed block. A record found in
+    // freed space whose body holds a whole cell ending where the record
+    // ends (or where a merged cell or the block begins or ends) lost its
+    // tail to that cell: its body is cut where the cell begins, and the
+    // carving goes on from there. Never true to stop anything: it only cuts.
+    if (found->payloadSize > tableLeafLocalSize(found->payloadSize, m_usable))
+        return true;
+    const size_t bodyStart = found->payloadStart + found->shape.headerSize;
+    const size_t end = found->end;
+    LeafCell cell;
+    for (size_t x = bodyStart + 1; x + 4 <= end; ++x) {
+        if (page.u8(x) < 2 || !parseLeafCell(page, x, limit, m_usable, &cell) ||
+            cell.payloadSize < 2 || cell.rowid < 0 ||
+            (cell.end != end && cell.end != limit && !isStaleBoundary(cell.end)))
+            continue;
+        const size_t avail = std::min<size_t>(cell.localSize, limit - cell.payloadOffset);
+        if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
+                               cell.payloadSize) ||
+            m_scratch.payloadSize() != cell.payloadSize ||
+            bestTable(m_tables, m_scratch, found->table, m_ownerKnown) < 0)
+            continue;
+        found->bodyKept = x - bodyStart;
+        found->end = x;
+        return true;
+    }
+    return true;
+}
+
 bool PageCarver::holdsValues(ByteView page, const Located& found) const {
     // Judged on the part of the body the page holds. A run of zeros parses
     // as a record of NULLs anywhere; taken for one, it would move the
     // carving past the real cells behind it.
+    // Not the overflow page number at the end of the local part.
     const size_t bodyStart = found.payloadStart + found.shape.headerSize;
-    const size_t local = std::min<size_t>(found.end, std::min<size_t>(m_usable, page.size));
+    const size_t localEnd =
+        found.payloadStart + tableLeafLocalSize(found.payloadSize, m_usable);
+    const size_t local = std::min<size_t>({found.end, localEnd, m_usable, page.size});
     const size_t have = bodyStart < local ? local - bodyStart : 0;
     return plausibleRecord(m_tables[size_t(found.table)], found.shape, page.data + bodyStart,
-                           std::min<size_t>(have, size_t(found.shape.bodySize)),
-                           found.unknownColumns);
+                           std::min({have, size_t(found.shape.bodySize), found.bodyKept}),
+                           found.unknownColumns, m_utf8);
 }
 
 bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
@@ -415,6 +482,7 @@ bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table,
     found->evidence = evidence;
     found->headerLost = false;
     found->unknownColumns = 0;
+    found->bodyKept = SIZE_MAX;
     return true;
 }
 
@@ -627,6 +695,7 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     found->evidence = Evidence::DamagedCell;
     found->headerLost = bestLost >= 0;
     found->unknownColumns = 0;
+    found->bodyKept = SIZE_MAX;
     return true;
 }
 
@@ -755,6 +824,7 @@ bool PageCarver::firstTypeLost(ByteView page, size_t start, size_t end, int tabl
     found->evidence = Evidence::DamagedCell;
     found->headerLost = true;
     found->unknownColumns = bestKnown ? 0 : 1;
+    found->bodyKept = SIZE_MAX;
     return true;
 }
 
@@ -772,7 +842,7 @@ void PageCarver::emit(ByteView page, const Located& found, const VersionInfo& ve
     const uint32_t header = found.shape.headerSize;
     if (found.payloadSize <= tableLeafLocalSize(found.payloadSize, m_usable)) {
         record.body = page.data + found.payloadStart + header;
-        record.bodyBytes = size_t(found.shape.bodySize);
+        record.bodyBytes = std::min(size_t(found.shape.bodySize), found.bodyKept);
     } else {
         const size_t have = readPayload(page, found.payloadStart, found.payloadSize, m_usable,
                                         version.overflowReader, &m_payload);
@@ -780,6 +850,22 @@ void PageCarver::emit(ByteView page, const Located& found, const VersionInfo& ve
         record.bodyBytes = have > header ? have - header : 0;
         if (have < header)
             record.body = reinterpret_cast<const uint8_t*>(m_payload.data());
+    }
+    if (record.bodyBytes < found.shape.bodySize) {
+        // Cut where its bytes ran into something else (a cell written over
+        // its tail, an overflow page taken for other use): the columns that
+        // begin past the cut are not known, the one it falls in keeps what
+        // it has, and the record says it is damaged.
+        record.damaged = true;
+        uint64_t at = 0;
+        for (size_t i = 0; i < found.shape.types.size() && i < 64; ++i) {
+            const uint64_t width = serialTypeWidth(found.shape.types[i]);
+            const bool cutHere = at + width > record.bodyBytes;
+            const bool keepsPart = serialTypeIsText(found.shape.types[i]) && at < record.bodyBytes;
+            if (width > 0 && cutHere && !keepsPart)
+                record.unknownColumns |= uint64_t(1) << i;
+            at += width;
+        }
     }
     m_sink.add(record, version);
 }

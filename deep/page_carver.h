@@ -17,7 +17,8 @@ namespace fennaro::deep {
 
 class PageCarver {
   public:
-    PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink);
+    PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink,
+               uint32_t textEncoding = 1);
     ~PageCarver();
     PageCarver(const PageCarver&) = delete;
     PageCarver& operator=(const PageCarver&) = delete;
@@ -38,10 +39,19 @@ class PageCarver {
     // and freed cells of the table most of the whole ones belong to.
     void scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version);
 
+    // Looks for cells of table in bytes [from, to) of a page that table's
+    // tree still reaches but that is no b-tree page any more (a free-list
+    // trunk now): whole cells and freed cells alike.
+    void carveFreeBytesOf(ByteView page, size_t from, size_t to, int table,
+                          const VersionInfo& version);
+
     // The table a leaf's listed cells belong to: the first of candidates
     // that most of them fit, else the table most of them fit exactly (and
     // no other table too), else -1.
-    int attributeLeaf(ByteView page, const BtreeHeader& header, const std::vector<int>& candidates);
+    // A page on the free list goes to a dropped table it fits before any
+    // look-alike live table.
+    int attributeLeaf(ByteView page, const BtreeHeader& header, const std::vector<int>& candidates,
+                      bool onFreeList = false);
 
   private:
     struct Located;
@@ -66,11 +76,13 @@ class PageCarver {
                        size_t minColumns, DamagedGuess guess, Located* found);
     bool wholeCellNear(ByteView page, size_t at, size_t limit);
     bool holdsValues(ByteView page, const Located& found) const;
+    bool cutAtReusedTail(ByteView page, size_t limit, Located* found);
     bool freedCellAt(ByteView page, size_t at, size_t end, int table);
     void emit(ByteView page, const Located& found, const VersionInfo& version);
 
     const std::vector<TableInfo>& m_tables;
     uint32_t m_usable;
+    bool m_utf8 = true; // texts are UTF-8 (else UTF-16, where NUL bytes are common)
     size_t m_maxColumns = 1;
     // False while the table a region is carved for is only a guess (chosen
     // by the whole cells of a free page), not the page's known owner.

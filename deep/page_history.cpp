@@ -78,7 +78,8 @@ std::vector<int> pageOwners(const PageReader& snapshot, const std::vector<TableI
                   });
     };
     for (size_t t = 0; t < tables.size(); ++t) {
-        uint32_t root = tables[t].rootPage;
+        // A dropped table's old root belongs to whoever has it now.
+        uint32_t root = tables[t].dropped ? 0 : tables[t].rootPage;
         if (!own.tables.empty()) {
             root = 0;
             for (const TableInfo& table : own.tables) {

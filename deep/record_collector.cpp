@@ -178,6 +178,8 @@ void RecordCollector::select(std::vector<TableChoice> choices) {
 bool RecordCollector::isLive(int table, int64_t rowid) {
     // A b-tree search of the current state, remembered when it finds the row.
     const TableRowid key{table, rowid};
+    if (m_tables[size_t(table)].dropped)
+        return false;
     if (m_liveRowids.count(key))
         return true;
     if (!tableHasRowid(m_current, m_tables[size_t(table)].rootPage, m_usable, rowid))
@@ -418,6 +420,7 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     found.frame = version.frame;
     found.headerLost = record.headerLost;
     found.unknownColumns = record.unknownColumns;
+    found.damaged = record.damaged;
 
     auto known = m_byRowid.end();
     if (record.rowid) {
@@ -445,7 +448,7 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
         if (!hasValue)
             return;
     } else if (!plausibleRecord(table, *record.shape, record.body, record.bodyBytes,
-                                record.unknownColumns)) {
+                                record.unknownColumns, m_encoding == 1)) {
         return;
     }
     const size_t body = size_t(std::min<uint64_t>(record.bodyBytes, record.shape->bodySize));
@@ -710,7 +713,8 @@ void RecordCollector::dropLiveCarvings() {
     VisitMarks marks;
     std::vector<uint32_t> leaves, equal, upperEqual;
     for (size_t t = 0; t < m_tables.size(); ++t) {
-        if (!tableHasCarvings[t])
+        // A dropped table has no live rows to walk.
+        if (!tableHasCarvings[t] || m_tables[t].dropped)
             continue;
         leaves.clear();
         walkBtree(m_current, m_tables[t].rootPage, m_usable, marks,
@@ -749,6 +753,8 @@ void RecordCollector::report(const Candidate& c, RecordShape* scratch, Recovered
     if (c.frame != 0)
         r.frame = c.frame;
     r.evidence = c.headerLost ? RecordEvidence::CellHeaderLost : RecordEvidence::Cell;
+    r.dropped = m_tables[size_t(c.table)].dropped;
+    r.damaged = c.damaged;
     r.known.clear();
     const std::vector<int>& columns = m_choices[size_t(c.table)].columns;
     // A column the rebuilt header could not tell reads NULL and is not known.

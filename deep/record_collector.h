@@ -79,6 +79,7 @@ class RecordCollector : public RecordSink {
         bool dropped = false;
         bool headerLost = false;
         uint64_t unknownColumns = 0; // bit i: column i holds a stand-in
+        bool damaged = false;
     };
 
     // Work space of the comparisons, one per thread that compares.

@@ -44,6 +44,8 @@ struct FoundRecord {
     // Columns (bit i for column i < 64) whose value the rebuilt header could
     // not tell: the record holds a stand-in of the right width there.
     uint64_t unknownColumns = 0;
+    // The body was cut short where its bytes were taken for something else.
+    bool damaged = false;
 };
 
 class RecordSink {

@@ -34,6 +34,8 @@ struct TableInfo {
     uint32_t rootPage = 0;
     std::vector<ColumnInfo> columns;
     int aliasColumn = -1;
+    // Gone from the current schema; rootPage is where its tree began.
+    bool dropped = false;
 };
 
 // The column list of a CREATE TABLE statement.

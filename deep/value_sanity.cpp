@@ -67,7 +67,7 @@ bool plausibleTime(int64_t value) {
 }
 
 bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
-                     size_t bodyBytes, uint64_t unknownColumns) {
+                     size_t bodyBytes, uint64_t unknownColumns, bool utf8Texts) {
     // Column by column: does it carry something, is it absurd.
     bool carries = false;
     uint64_t at = 0;
@@ -115,6 +115,8 @@ bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uin
         const size_t have = readable             ? size_t(width)
                             : start < bodyBytes ? size_t(bodyBytes - start)
                                                 : 0;
+        if (utf8Texts && (type & 1) && std::memchr(p, 0, have) != nullptr)
+            return false;
         carries = carries || (have > 0 && !allZero(p, have));
     }
     return carries;
@@ -127,7 +129,7 @@ void learnRealLimits(const PageReader& reader, uint32_t usableSize, TableInfo* t
     for (const ColumnInfo& column : table->columns)
         hasReals = hasReals || column.affinity == Affinity::Real ||
                    column.affinity == Affinity::Numeric || column.affinity == Affinity::Blob;
-    if (!hasReals || table->rootPage == 0)
+    if (!hasReals || table->rootPage == 0 || table->dropped)
         return;
     VisitMarks marks;
     size_t rows = 0;

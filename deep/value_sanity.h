@@ -27,8 +27,10 @@ bool plausibleTime(int64_t value);
 // bodyBytes readable bytes) holds at least one value that carries something
 // and no value its column's kind makes absurd. Columns in unknownColumns
 // (bit i for column i) and the rowid column are not judged.
+// A text of a UTF-8 database (utf8Texts) that holds a NUL byte is absurd:
+// no one types one, and zeroed space read as a text holds little else.
 bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
-                     size_t bodyBytes, uint64_t unknownColumns);
+                     size_t bodyBytes, uint64_t unknownColumns, bool utf8Texts = true);
 
 // Raises the REAL limits of the table's columns to what a sample of its
 // live rows in reader holds, so a column of huge reals keeps its deleted ones.

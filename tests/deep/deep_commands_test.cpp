@@ -83,8 +83,10 @@ TEST(ScanCommand, PrintsTheSchemaThenOneObjectPerDeletedRecord) {
     EXPECT_EQ(head["files"][1].asString(), copy + "-wal");
 
     const Json::Value record = parseJson(out[1]);
-    EXPECT_EQ(record.getMemberNames(), (std::vector<std::string>{"frame", "offset", "page", "rowid",
-                                                                 "source", "table", "values"}));
+    EXPECT_EQ(record.getMemberNames(),
+              (std::vector<std::string>{"evidence", "frame", "offset", "page", "rowid", "source",
+                                        "table", "values"}));
+    EXPECT_EQ(record["evidence"].asString(), "cell");
     EXPECT_EQ(record["table"].asString(), "t");
     EXPECT_EQ(record["rowid"].asInt64(), 1);
     EXPECT_EQ(record["source"].asString(), "main");
