@@ -190,6 +190,8 @@ TEST(RecallScore, PartialRecordsAreComparedOnTheirKnownColumns) {
         line("null", "\"values\":[null,\"p\",8,\"y\"]") +
         line("null", "\"values\":[null,7,\"y\",null]") +
         line("null", "\"values\":[null,null,0,\"\"],\"damaged\":true") +
+        // Row 5 cut where another cell took its last text: no fault.
+        line("null", "\"values\":[null,\"x\",7,\"\"],\"damaged\":true") +
         // Partial by nature: one that agrees, one that contradicts, one of a live row.
         line("6", "\"values\":[6,null,8,null],\"evidence\":\"index\",\"known\":[\"_id\",\"b\"]") +
         line("5", "\"values\":[5,\"zzz\",null,null],\"evidence\":\"fts\",\"known\":[\"a\"]") +
@@ -197,13 +199,13 @@ TEST(RecallScore, PartialRecordsAreComparedOnTheirKnownColumns) {
                   "\"dropped\":true");
     const ScanOutput scan = parseScanOutput(text);
     ASSERT_TRUE(scan.wellFormed) << scan.error;
-    ASSERT_EQ(scan.records.size(), 8u);
+    ASSERT_EQ(scan.records.size(), 9u);
     EXPECT_EQ(scan.records[1].evidence, "cell-header-lost");
     EXPECT_EQ(scan.records[0].evidence, "cell");
     EXPECT_FALSE(scan.records[0].known.has_value());
     EXPECT_TRUE(scan.records[4].damaged);
-    EXPECT_TRUE(scan.records[7].dropped);
-    EXPECT_TRUE(scan.records[7].known && scan.records[7].known->empty());
+    EXPECT_TRUE(scan.records[8].dropped);
+    EXPECT_TRUE(scan.records[8].known && scan.records[8].known->empty());
 
     const RecallScore score = scoreScan(truth, scan);
     EXPECT_EQ(score.all.found, 2u) << describeScore(score);
@@ -215,6 +217,7 @@ TEST(RecallScore, PartialRecordsAreComparedOnTheirKnownColumns) {
     EXPECT_EQ(score.partialMatched, 1u);
     EXPECT_EQ(score.liveReported, 1u);
     EXPECT_EQ(score.duplicates, 0u);
+    EXPECT_EQ(score.unmatched, 1u) << describeScore(score); // the junk record
     EXPECT_EQ(score.all.foundAny, 2u);
 
     for (const std::string& bad : {

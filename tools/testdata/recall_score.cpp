@@ -327,7 +327,9 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
             continue;
         }
         std::vector<size_t> matches;
-        if (whole) {
+        // A record with every column and no cut is looked up by its values; a
+        // partial or cut one is compared with each deleted row of its table.
+        if (whole && !r.damaged) {
             if (auto it = deletedByValues.find(key); it != deletedByValues.end())
                 matches = it->second;
             for (size_t i : overflowingIn[r.table])
