@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <vector>
 
 using namespace testdata;
 using namespace deep_recall_test;
@@ -60,7 +61,7 @@ void printFigures(const std::string& name, const RecallScore& s) {
     std::cout << "LAYOUT-FIGURES " << name << " | whole "
               << ratio(s.all.wholeFound, s.all.wholeSurviving) << " | header-lost "
               << ratio(s.all.headerLostFound(), s.all.headerLostSurviving()) << " | recall "
-              << ratio(s.all.found, s.all.surviving) << " | junk " << ratio(s.junk, s.reported)
+              << ratio(s.all.found, s.all.surviving) << " | junk " << s.junk << " of " << s.reported
               << " | live " << s.liveReported << " | wrong " << s.wrongValues << " | partial "
               << s.partialReported << "\n"
               << std::flush;
@@ -105,11 +106,13 @@ TEST_P(LayoutRecall, FindsWholeAndHeaderLostRowsAndNothingFalse) {
         << ratio(s.all.headerLostFound(), s.all.headerLostSurviving());
 }
 
+namespace {
+
+// The cases, with the seed of round `round` (each round deletes other rows).
 // Every page size from 512 to 65536 appears; short rows under small rowids at
 // the smallest and largest.
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, LayoutRecall,
-    ::testing::Values(
+std::vector<LayoutSpec> layoutCases(uint64_t round) {
+    std::vector<LayoutSpec> cases = {
         layoutCase(Layout::SmallContacts, 512), layoutCase(Layout::SmallContacts, 4096),
         layoutCase(Layout::SmallMessages, 1024), layoutCase(Layout::SmallMessages, 65536),
         layoutCase(Layout::NoRowidAlias, 512), layoutCase(Layout::NoRowidAlias, 8192),
@@ -126,8 +129,25 @@ INSTANTIATE_TEST_SUITE_P(
         layoutCase(Layout::WalRestarted, 1024), layoutCase(Layout::WalRestarted, 4096),
         layoutCase(Layout::JournalDelete, 2048), layoutCase(Layout::JournalPersist, 4096),
         layoutCase(Layout::JournalPersist, 8192), layoutCase(Layout::Utf16le, 4096),
-        layoutCase(Layout::Utf16be, 1024), layoutCase(Layout::SecureDelete, 4096)),
-    [](const auto& info) { return caseName(info.param); });
+        layoutCase(Layout::Utf16be, 1024), layoutCase(Layout::SecureDelete, 4096),
+        layoutCase(Layout::Churn, 1024), layoutCase(Layout::Churn, 4096),
+        layoutCase(Layout::SparseRows, 512), layoutCase(Layout::SparseRows, 4096),
+        // secure_delete on, as phones since Android 8 keep it: only the older
+        // page images in the -wal and the -journal hold the rows.
+        layoutCase(Layout::WalRestarted, 2048, true),
+        layoutCase(Layout::JournalPersist, 1024, true),
+        layoutCase(Layout::SmallContacts, 2048, true)};
+    for (LayoutSpec& spec : cases)
+        spec.seed += 7919 * round;
+    return cases;
+}
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Layouts, LayoutRecall, ::testing::ValuesIn(layoutCases(0)),
+                         [](const auto& info) { return caseName(info.param); });
+INSTANTIATE_TEST_SUITE_P(OtherSeeds, LayoutRecall, ::testing::ValuesIn(layoutCases(1)),
+                         [](const auto& info) { return caseName(info.param); });
 
 // Rows whose cells secure_delete zeroed still have their words in the
 // full-text index's segments, which deletions leave until a merge. Reading

@@ -185,10 +185,13 @@ TEST(RecallScore, PartialRecordsAreComparedOnTheirKnownColumns) {
         line("5", "\"values\":[5,\"x\",7,\"y\"]") +
         line("6", "\"values\":[6,\"p\",null,null],\"evidence\":\"cell-header-lost\","
                   "\"known\":[\"_id\",\"a\"]") +
-        // Values shifted from row 6, a record holding nothing, and an old
-        // output line without the new keys that is fine.
+        // Values of row 6 mixed with row 5's, row 5's shifted by a column, and a
+        // record holding nothing.
         line("null", "\"values\":[null,\"p\",8,\"y\"]") +
+        line("null", "\"values\":[null,7,\"y\",null]") +
         line("null", "\"values\":[null,null,0,\"\"],\"damaged\":true") +
+        // Row 5 cut where another cell took its last text: no fault.
+        line("null", "\"values\":[null,\"x\",7,\"\"],\"damaged\":true") +
         // Partial by nature: one that agrees, one that contradicts, one of a live row.
         line("6", "\"values\":[6,null,8,null],\"evidence\":\"index\",\"known\":[\"_id\",\"b\"]") +
         line("5", "\"values\":[5,\"zzz\",null,null],\"evidence\":\"fts\",\"known\":[\"a\"]") +
@@ -196,23 +199,25 @@ TEST(RecallScore, PartialRecordsAreComparedOnTheirKnownColumns) {
                   "\"dropped\":true");
     const ScanOutput scan = parseScanOutput(text);
     ASSERT_TRUE(scan.wellFormed) << scan.error;
-    ASSERT_EQ(scan.records.size(), 7u);
+    ASSERT_EQ(scan.records.size(), 9u);
     EXPECT_EQ(scan.records[1].evidence, "cell-header-lost");
     EXPECT_EQ(scan.records[0].evidence, "cell");
     EXPECT_FALSE(scan.records[0].known.has_value());
-    EXPECT_TRUE(scan.records[3].damaged);
-    EXPECT_TRUE(scan.records[6].dropped);
-    EXPECT_TRUE(scan.records[6].known && scan.records[6].known->empty());
+    EXPECT_TRUE(scan.records[4].damaged);
+    EXPECT_TRUE(scan.records[8].dropped);
+    EXPECT_TRUE(scan.records[8].known && scan.records[8].known->empty());
 
     const RecallScore score = scoreScan(truth, scan);
     EXPECT_EQ(score.all.found, 2u) << describeScore(score);
     EXPECT_EQ(score.all.headerLostFound(), 2u);
     EXPECT_EQ(score.junk, 1u);
-    EXPECT_EQ(score.wrongValues, 2u) << describeScore(score); // shifted, and the contradicting fts
+    // Mixed from two rows, shifted by a column, and the contradicting fts record.
+    EXPECT_EQ(score.wrongValues, 3u) << describeScore(score);
     EXPECT_EQ(score.partialReported, 3u);
     EXPECT_EQ(score.partialMatched, 1u);
     EXPECT_EQ(score.liveReported, 1u);
     EXPECT_EQ(score.duplicates, 0u);
+    EXPECT_EQ(score.unmatched, 1u) << describeScore(score); // the junk record
     EXPECT_EQ(score.all.foundAny, 2u);
 
     for (const std::string& bad : {

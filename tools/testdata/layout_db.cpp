@@ -32,6 +32,8 @@ const std::vector<std::pair<Layout, const char*>> kNames = {
     {Layout::Utf16le, "utf16le"},
     {Layout::Utf16be, "utf16be"},
     {Layout::SecureDelete, "secure-delete"},
+    {Layout::Churn, "churn"},
+    {Layout::SparseRows, "sparse-rows"},
 };
 
 using namespace layout;
@@ -339,10 +341,19 @@ void fullText(LayoutWriter& w, RandomSource& rng) {
     w.exec("INSERT INTO words (rowid, index_text, source_id, table_to_use)"
            " SELECT _id, body, _id, 1 FROM sms");
     w.startJournaling();
-    for (int64_t id : someOf(ids, 0.25, rng))
-        w.removeBySql("DELETE FROM sms WHERE _id = " + std::to_string(id) +
-                      "; DELETE FROM words WHERE source_id = " + std::to_string(id) +
-                      " AND table_to_use = 1");
+    // Eight messages a transaction, by docid in ascending order: each
+    // transaction adds one segment to the index (a lower docid or a scan of the
+    // table would flush another), too few for a merge, so every deleted
+    // message's words stay in the older segments.
+    std::vector<int64_t> gone = someOf(ids, 0.25, rng);
+    std::sort(gone.begin(), gone.end());
+    for (size_t at = 0; at < gone.size(); at += 8) {
+        std::string sql;
+        for (size_t i = at; i < std::min(gone.size(), at + 8); ++i)
+            sql += "DELETE FROM sms WHERE _id = " + std::to_string(gone[i]) +
+                   "; DELETE FROM words WHERE rowid = " + std::to_string(gone[i]) + ";";
+        w.removeBySql(sql);
+    }
 }
 
 // A data table with the indexes the contacts provider gives it.
@@ -412,6 +423,73 @@ void journalPersist(LayoutWriter& w, RandomSource& rng) {
     w.remove("sms", std::vector<int64_t>(gone.end() - long(last), gone.end()), last);
 }
 
+// Rows deleted, then new rows written into the freed space (their ids fall
+// between the old ones, so they land on the same pages) and live rows
+// rewritten shorter or longer, then more deletions. SQLite cuts a new cell
+// from the end of a freeblock, so deleted cells lose their tails, not their heads.
+void churn(LayoutWriter& w, RandomSource& rng) {
+    w.exec("CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT,"
+           " date INTEGER, type INTEGER, read INTEGER DEFAULT 0, body TEXT)");
+    w.noteSchema();
+    const std::vector<std::string> columns = {"_id",  "thread_id", "address", "date",
+                                              "type", "read",      "body"};
+    // A message with id `id` and a body of about `words` words.
+    auto message = [&](int64_t id, int words) {
+        return SqlRow{integer(id),
+                      integer(rng.between(1, 9)),
+                      text(phoneNumber(rng)),
+                      integer(dateMs(rng)),
+                      integer(rng.between(1, 2)),
+                      integer(1),
+                      text(latinBody(rng, words))};
+    };
+    std::vector<SqlRow> rows;
+    for (int64_t id = 10; id <= 1600; id += 10)
+        rows.push_back(message(id, static_cast<int>(rng.between(2, 8))));
+    std::vector<int64_t> ids = w.insert("sms", columns, rows);
+    w.startJournaling();
+    rng.shuffle(ids);
+    const auto firstEnd = ids.begin() + long(ids.size() / 4);
+    w.remove("sms", std::vector<int64_t>(ids.begin(), firstEnd), 2);
+    std::vector<int64_t> between;
+    for (int64_t id = 15; id < 1600; id += 10)
+        between.push_back(id);
+    for (int64_t id : someOf(between, 0.25, rng))
+        w.insert("sms", columns, {message(id, static_cast<int>(rng.between(1, 3)))});
+    Statement update(w.db(), "UPDATE sms SET body = ?2 WHERE _id = ?1");
+    for (auto it = firstEnd; it != firstEnd + 30; ++it)
+        update.bind(1, *it).bind(2, latinBody(rng, static_cast<int>(rng.between(1, 12)))).run();
+    w.remove("sms", std::vector<int64_t>(firstEnd + 30, firstEnd + 60));
+}
+
+// A data-like table of 20 columns, most of them NULL in every row, as the
+// contacts provider's rows are.
+void sparseRows(LayoutWriter& w, RandomSource& rng) {
+    std::string create = "CREATE TABLE data (_id INTEGER PRIMARY KEY, package_id INTEGER,"
+                         " mimetype_id INTEGER NOT NULL, raw_contact_id INTEGER NOT NULL,"
+                         " is_primary INTEGER NOT NULL DEFAULT 0";
+    std::vector<std::string> columns = {"mimetype_id", "raw_contact_id"};
+    for (int i = 1; i <= 15; ++i)
+        create += ", data" + std::to_string(i) + " TEXT";
+    w.exec(create + ")");
+    w.noteSchema();
+    std::vector<SqlRow> rows;
+    for (int i = 0; i < 110; ++i) {
+        SqlRow row = {integer(rng.between(1, 12)), integer(rng.between(2, 60))};
+        // One or two data columns set, the rest NULL.
+        row.resize(17);
+        row[2 + rng.below(4)] = text(rng.chance(0.5) ? phoneNumber(rng) : personName(rng));
+        if (rng.chance(0.5))
+            row[2 + 4 + rng.below(11)] = text(std::to_string(rng.between(1, 20)));
+        rows.push_back(row);
+    }
+    for (int i = 1; i <= 15; ++i)
+        columns.push_back("data" + std::to_string(i));
+    const std::vector<int64_t> ids = w.insert("data", columns, rows);
+    w.startJournaling();
+    w.remove("data", someOf(ids, 0.25, rng));
+}
+
 // Writes the history of `spec` through `w`.
 void writeHistory(LayoutWriter& w, RandomSource& rng, const LayoutSpec& spec) {
     switch (spec.layout) {
@@ -454,6 +532,10 @@ void writeHistory(LayoutWriter& w, RandomSource& rng, const LayoutSpec& spec) {
         return journalDelete(w, rng);
     case Layout::JournalPersist:
         return journalPersist(w, rng);
+    case Layout::Churn:
+        return churn(w, rng);
+    case Layout::SparseRows:
+        return sparseRows(w, rng);
     }
 }
 

@@ -39,6 +39,8 @@ enum class Layout {
     Utf16le,         // PRAGMA encoding='UTF-16le'
     Utf16be,         // PRAGMA encoding='UTF-16be'
     SecureDelete,    // short rows deleted with secure_delete on: nothing left
+    Churn,           // deletions, then new and updated rows reusing the freed space, then more
+    SparseRows,      // wide data-like rows, most columns NULL (long headers of zero types)
 };
 
 // Every layout, in declaration order.

@@ -120,23 +120,50 @@ bool sameValues(const TableShape& shape, const SqlRow& reported, const SqlRow& v
     return true;
 }
 
-// Whether the reported values agree with `version` on most (at least half,
-// and two or more) of the known, non-empty compared columns: the mark of
-// values shifted by a column or taken from a neighbouring row.
-bool mostlySame(const TableShape& shape, const SqlRow& reported, const SqlRow& version,
-                const std::vector<bool>& known) {
-    size_t compared = 0, equal = 0;
-    for (size_t i = 0; i < comparedColumns(shape) && i < reported.size(); ++i) {
+// Whether a value tells rows apart: not NULL, empty, 0, 1 or -1 (flags and
+// defaults most rows share).
+bool distinctive(const SqlValue& v) {
+    if (v.isEmpty())
+        return false;
+    if (v.type == SqlValue::Type::Integer)
+        return v.integer < -1 || v.integer > 1;
+    if (v.type == SqlValue::Type::Real)
+        return v.real != 0 && v.real != 1 && v.real != -1;
+    return true;
+}
+
+// Whether two values are equal, an integer and a real of the same number alike.
+bool sameNumberOrBytes(const SqlValue& a, const SqlValue& b) {
+    if (a.type == SqlValue::Type::Integer && b.type == SqlValue::Type::Real)
+        return static_cast<double>(a.integer) == b.real;
+    if (a.type == SqlValue::Type::Real && b.type == SqlValue::Type::Integer)
+        return a.real == static_cast<double>(b.integer);
+    return a == b;
+}
+
+// How many of the reported known, distinctive values `row` holds, in any of
+// its columns (values shifted by a column count too), each of its values
+// standing for one reported value; `compared` is set to the number of such
+// reported values.
+size_t sharedValues(const TableShape& shape, const SqlRow& reported, const SqlRow& row,
+                    const std::vector<bool>& known, size_t& compared) {
+    size_t equal = 0;
+    compared = 0;
+    std::vector<bool> used(row.size(), false);
+    for (size_t i = 0; i < reported.size(); ++i) {
         if (static_cast<int>(i) == shape.rowidColumn || (i < known.size() && !known[i]) ||
-            reported[i].isEmpty())
+            !distinctive(reported[i]))
             continue;
-        const bool realColumn = i < shape.realAffinity.size() && shape.realAffinity[i];
         ++compared;
-        const SqlValue none;
-        equal += normalized(reported[i], realColumn) ==
-                 normalized(i < version.size() ? version[i] : none, realColumn);
+        for (size_t j = 0; j < row.size(); ++j) {
+            if (!used[j] && sameNumberOrBytes(reported[i], row[j])) {
+                used[j] = true;
+                ++equal;
+                break;
+            }
+        }
     }
-    return equal >= 2 && 2 * equal >= compared;
+    return equal;
 }
 
 // Whether the record of `version` spills into overflow pages.
@@ -197,13 +224,24 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
                 return true;
         return false;
     };
-    // Whether deleted row `i` has most of the reported values in a version.
-    auto resemblesRow = [&](const TableShape& shape, const ScannedRecord& r,
-                            const std::vector<bool>& known, size_t i) {
-        for (const SqlRow& v : truth.deleted[i].versions)
-            if (mostlySame(shape, r.values, v, known))
-                return true;
-        return false;
+    std::map<std::string, std::vector<const LiveRow*>> liveIn; // per table
+    for (const LiveRow& row : truth.live)
+        liveIn[row.table].push_back(&row);
+    // Whether the record has most of its distinctive values from a deleted
+    // row, and more of them than from any live row (then it is likelier an
+    // older version of that live row): the mark of values shifted by a column
+    // or run into from a neighbouring record.
+    auto shiftedFromDeleted = [&](const TableShape& shape, const ScannedRecord& r,
+                                  const std::vector<bool>& known) {
+        size_t bestDeleted = 0, bestLive = 0, compared = 0;
+        for (size_t i : deletedIn[r.table])
+            for (const SqlRow& v : truth.deleted[i].versions)
+                bestDeleted =
+                    std::max(bestDeleted, sharedValues(shape, r.values, v, known, compared));
+        for (const LiveRow* row : liveIn[r.table])
+            bestLive =
+                std::max(bestLive, sharedValues(shape, r.values, row->values, known, compared));
+        return bestDeleted >= 2 && 2 * bestDeleted >= compared && bestDeleted > bestLive;
     };
 
     std::vector<bool> found(truth.deleted.size(), false);
@@ -289,7 +327,9 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
             continue;
         }
         std::vector<size_t> matches;
-        if (whole) {
+        // A record with every column and no cut is looked up by its values; a
+        // partial or cut one is compared with each deleted row of its table.
+        if (whole && !r.damaged) {
             if (auto it = deletedByValues.find(key); it != deletedByValues.end())
                 matches = it->second;
             for (size_t i : overflowingIn[r.table])
@@ -303,16 +343,9 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
         if (matches.empty()) {
             // Values that no row had, while a deleted row has most of them, are
             // shifted or taken from a neighbour: wrong, not an unknown remnant.
-            // One that resembles a live row is that row before an update
-            // changed it (the truth keeps versions of deleted rows only).
-            bool resembles = false;
-            for (size_t i : deletedIn[r.table])
-                resembles = resembles || resemblesRow(*shape, r, known, i);
-            bool oldVersion = false;
-            for (const LiveRow& row : truth.live)
-                oldVersion = oldVersion ||
-                             (row.table == r.table && mostlySame(*shape, r.values, row.values, known));
-            if (resembles && !oldVersion)
+            // One that resembles a live row as much is likelier that row before
+            // an update changed it (the truth keeps versions of deleted rows only).
+            if (shiftedFromDeleted(*shape, r, known))
                 fault(score.wrongValues, "shifted or wrongly attributed values", r);
             else
                 fault(score.unmatched, "no deleted row", r);

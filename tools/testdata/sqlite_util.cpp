@@ -163,20 +163,16 @@ std::optional<std::string> Statement::columnOptText(int column) const {
     return columnText(column);
 }
 
+SqlValue Statement::columnValue(int column) const {
+    return sqlValueFrom(sqlite3_column_value(m_stmt, column));
+}
+
 std::string Statement::columnText(int column) const {
     const auto* text = sqlite3_column_text(m_stmt, column);
     if (!text)
         return {};
     return std::string(reinterpret_cast<const char*>(text),
                        static_cast<size_t>(sqlite3_column_bytes(m_stmt, column)));
-}
-
-} // namespace testdata
-
-namespace testdata {
-
-SqlValue Statement::columnValue(int column) const {
-    return sqlValueFrom(sqlite3_column_value(m_stmt, column));
 }
 
 } // namespace testdata
