@@ -363,7 +363,7 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
     std::sort(schema.tables.begin(), schema.tables.end(),
               [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
     for (TableInfo& table : schema.tables)
-        learnRealLimits(*state.current, state.usableSize, &table);
+        learnColumns(*state.current, state.usableSize, &table);
     std::vector<RecordCollector::TableChoice> choices(schema.tables.size());
     for (size_t t = 0; t < schema.tables.size(); ++t) {
         const TableInfo& table = schema.tables[t];
@@ -414,11 +414,27 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
         if (selection.empty() || selection.count(table.name))
             wanted.push_back(table);
     }
+    // A partial row of a rowid the table still has is an older version of
+    // a live row, which carved records are not reported for either.
+    // Nor is one whose values its columns could not hold.
+    auto dropLive = [&](std::vector<RecoveredRecord>* partials) {
+        std::erase_if(*partials, [&](const RecoveredRecord& r) {
+            const auto table = std::find_if(current.begin(), current.end(),
+                                            [&](const TableInfo& t) { return t.name == r.table; });
+            if (table == current.end())
+                return false;
+            if (!plausiblePartialRow(r, *table, state.textEncoding == 1))
+                return true;
+            return r.rowid &&
+                   tableHasRowid(*state.current, table->rootPage, state.usableSize, *r.rowid);
+        });
+    };
     DeepScan scan(state, schema.tables, schema.otherRoots, std::move(choices));
     if (visit) {
         std::vector<RecoveredRecord> partials = indexRemnants(state, wanted);
         for (RecoveredRecord& r : ftsRemnants(state, current, {}))
             partials.push_back(std::move(r));
+        dropLive(&partials);
         mergePartialRows(&partials);
         PartialRows rows(std::move(partials), selection, report.schema, tableColumns);
         const RecordVisitor passing{visit->expect, [&](RecoveredRecord& record) {
@@ -439,6 +455,7 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
                     partials.push_back(std::move(r));
             }
         }
+        dropLive(&partials);
         mergePartialRows(&partials);
         PartialRows rows(std::move(partials), selection, report.schema, tableColumns);
         for (const RecoveredRecord& record : report.records)

@@ -36,8 +36,9 @@ enum Alignment : int {
     kSliver = 1,        // fewer than 4 bytes left: fragment bytes SQLite merged in
     kFreedCellNext = 2, // a freed cell of the table could start there
     kWholeCellNext = 3, // a whole cell starts there
-    kStaleBoundary = 4, // a cell freed earlier and merged in starts there
-    kBlockEnd = 5,      // the cell fills its block exactly
+    kWholeCellToEnd = 4, // a whole cell starts there and reaches the block's end or a merged cell
+    kStaleBoundary = 5, // a cell freed earlier and merged in starts there
+    kBlockEnd = 6,      // the cell fills its block exactly
 };
 
 // columnAccepts for serial types read where a header is guessed at: there
@@ -162,7 +163,7 @@ PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize
                        uint32_t textEncoding)
     : m_tables(tables), m_usable(usableSize), m_utf8(textEncoding == 1), m_sink(sink),
       m_foundSlot(new Located()),
-      m_found(*m_foundSlot) {
+      m_found(*m_foundSlot), m_rebuiltSlot(new Located()), m_rebuilt(*m_rebuiltSlot) {
     for (const TableInfo& table : tables)
         m_maxColumns = std::max(m_maxColumns, table.columns.size());
 }
@@ -513,8 +514,9 @@ int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
         parseRecordHeader(page.data + cell.payloadOffset,
                           std::min<size_t>(cell.localSize, end - cell.payloadOffset), m_maxColumns,
                           &m_scratch) &&
-        m_scratch.payloadSize() == cell.payloadSize)
-        return kWholeCellNext;
+        m_scratch.payloadSize() == cell.payloadSize &&
+        bestTable(m_tables, m_scratch, table, m_ownerKnown) >= 0)
+        return cell.end == end || isStaleBoundary(cell.end) ? kWholeCellToEnd : kWholeCellNext;
     return freedCellAt(page, at, end, table) ? kFreedCellNext : kNoAlignment;
 }
 
@@ -692,14 +694,29 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     // With a first column other than the rowid, the size and the first
     // serial type were lost together when the payload size and the rowid
     // took a byte each: rebuilt only when nothing better fits.
-    if (info.aliasColumn != 0 && bestAlign < kBlockEnd) {
-        Located rebuilt;
+    // Where both readings end as well, the one that puts values of the
+    // kinds the table's live rows hold in each column wins: reading the
+    // first body byte as one more serial type shifts every value a column.
+    if (info.aliasColumn != 0) {
+        Located& rebuilt = m_rebuilt;
         int align = -1;
         if (firstTypeLost(page, start, end, table, false, minColumns, guess, &rebuilt) ||
             firstTypeLost(page, start, end, table, true, minColumns, guess, &rebuilt))
             align = alignment(page, rebuilt.end, end, table);
-        if (align > bestAlign && accepted(align, 1)) {
-            *found = std::move(rebuilt);
+        bool better = align > bestAlign;
+        if (align == bestAlign && align >= 0) {
+            RecordShape& other = m_guess[0].shape;
+            if (bestLost < 0) {
+                parseRecordHeader(page.data + bestPayloadStart, end - bestPayloadStart, columns,
+                                  &other);
+            } else {
+                parseSerialTypes(page.data + start + 4, end - start - 4,
+                                 bestCount - size_t(bestLost), &other);
+            }
+            better = profileScore(info, rebuilt.shape) > profileScore(info, other);
+        }
+        if (better && accepted(align, 1)) {
+            *found = rebuilt;
             return true;
         }
     }

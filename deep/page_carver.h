@@ -93,6 +93,8 @@ class PageCarver {
     RecordShape m_scratch;
     std::unique_ptr<Located> m_foundSlot; // the record being located, reused
     Located& m_found;
+    std::unique_ptr<Located> m_rebuiltSlot; // a rebuilt reading to weigh against it
+    Located& m_rebuilt;
     // Work space of a freed-cell guess, and of the probe an alignment check
     // makes inside one.
     struct GuessScratch {

@@ -1,8 +1,11 @@
 #include "partial_rows.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
+
+#include "value_sanity.h"
 
 namespace fennaro::deep {
 
@@ -35,6 +38,43 @@ bool shapeTo(RecoveredRecord& r, const std::vector<std::string>& all,
 }
 
 } // namespace
+
+bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, bool utf8Texts) {
+    // Column by column, on the values the row knows.
+    constexpr int64_t kLargestRowid = int64_t(1) << 40;
+    if (row.rowid && (*row.rowid <= 0 || *row.rowid >= kLargestRowid))
+        return false;
+    for (size_t c = 0; c < row.values.size() && c < table.columns.size(); ++c) {
+        const Value& v = row.values[c];
+        const ColumnInfo& column = table.columns[c];
+        if (!knows(row, c) || v.isNull() || column.rowidAlias)
+            continue;
+        switch (column.affinity) {
+        case Affinity::Integer:
+            if (v.kind != Value::Kind::Integer)
+                return false;
+            break;
+        case Affinity::Real:
+            if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Blob)
+                return false;
+            break;
+        case Affinity::Text:
+            if (v.kind != Value::Kind::Text && v.kind != Value::Kind::Blob)
+                return false;
+            break;
+        default:
+            break;
+        }
+        if (v.kind == Value::Kind::Integer && isTimeColumn(column.name) && !plausibleTime(v.integer))
+            return false;
+        if (v.kind == Value::Kind::Real &&
+            (!std::isfinite(v.real) || std::fabs(v.real) > column.realLimit))
+            return false;
+        if (v.kind == Value::Kind::Text && utf8Texts && v.bytes.find('\0') != std::string::npos)
+            return false;
+    }
+    return true;
+}
 
 void mergePartialRows(std::vector<RecoveredRecord>* partials) {
     // By (table, rowid); a row without rowid stays as it is.

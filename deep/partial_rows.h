@@ -10,9 +10,17 @@
 #include <vector>
 
 #include "deep_scan.h"
+#include "table_schema.h"
 #include "scan_selection.h"
 
 namespace fennaro::deep {
+
+// Whether the values a partial row knows are ones its columns could hold:
+// an INTEGER column an integer, a TEXT column a text without NUL bytes (in
+// a UTF-8 database), a REAL within what the column holds, a time a phone
+// could have written, a rowid above 0 and below 2^40. An index entry read
+// from freed bytes that fails this was read at the wrong place.
+bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, bool utf8Texts);
 
 // Joins partial rows of the same table and rowid whose known values agree:
 // the known columns of both, the first one's place and evidence.

@@ -27,7 +27,19 @@ struct ColumnInfo {
     // random bytes read as a double mostly land far beyond what the column's
     // live rows hold. Raised for a column whose live rows hold huge reals.
     double realLimit = 1e18;
+    // The kinds of serial type (serialTypeClass bits) the column's live
+    // rows were seen to hold: which of two readings of freed bytes puts
+    // values where the table keeps such values.
+    uint16_t seenTypes = 0;
 };
+
+// One bit per kind of serial type: NULL, the constants 0 and 1, integers
+// of 1, 2, 3, 4, 6 and 8 bytes, a REAL, a text, a blob.
+inline uint16_t serialTypeClass(uint64_t type) {
+    if (type <= 9)
+        return uint16_t(1u << (type == 8 ? 1 : type == 9 ? 1 : type == 0 ? 0 : type + 1));
+    return uint16_t(type & 1 ? 1u << 9 : 1u << 10);
+}
 
 struct TableInfo {
     std::string name;

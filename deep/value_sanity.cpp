@@ -28,15 +28,16 @@ bool allZero(const uint8_t* p, size_t n) {
     return true;
 }
 
-// Raises the REAL limits of table's columns to well above the REALs this
-// stored record holds.
-void noteReals(const uint8_t* payload, size_t have, TableInfo* table) {
+// Notes the kinds of value this stored record holds, and raises the REAL
+// limits of table's columns to well above the REALs it holds.
+void noteColumns(const uint8_t* payload, size_t have, TableInfo* table) {
     RecordShape shape;
     if (!parseRecordHeader(payload, have, table->columns.size(), &shape))
         return;
     uint64_t at = shape.headerSize;
     for (size_t i = 0; i < shape.types.size(); ++i) {
         const uint64_t width = serialTypeWidth(shape.types[i]);
+        table->columns[i].seenTypes |= serialTypeClass(shape.types[i]);
         if (shape.types[i] == 7 && at + 8 <= have) {
             const int64_t bits = readSignedBigEndian(payload + at, 8);
             double real = 0;
@@ -122,14 +123,18 @@ bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uin
     return carries;
 }
 
-void learnRealLimits(const PageReader& reader, uint32_t usableSize, TableInfo* table) {
+size_t profileScore(const TableInfo& table, const RecordShape& shape) {
+    // Column by column, where anything was seen.
+    size_t score = 0;
+    for (size_t i = 0; i < shape.types.size() && i < table.columns.size(); ++i)
+        score += (table.columns[i].seenTypes & serialTypeClass(shape.types[i])) != 0;
+    return score;
+}
+
+void learnColumns(const PageReader& reader, uint32_t usableSize, TableInfo* table) {
     // The first rows of the table in rowid order: a sample, not a census.
     constexpr size_t kSampleRows = 256;
-    bool hasReals = false;
-    for (const ColumnInfo& column : table->columns)
-        hasReals = hasReals || column.affinity == Affinity::Real ||
-                   column.affinity == Affinity::Numeric || column.affinity == Affinity::Blob;
-    if (!hasReals || table->rootPage == 0 || table->dropped)
+    if (table->rootPage == 0 || table->dropped)
         return;
     VisitMarks marks;
     size_t rows = 0;
@@ -141,7 +146,7 @@ void learnRealLimits(const PageReader& reader, uint32_t usableSize, TableInfo* t
                   forEachLeafPayload(reader, view, header, usableSize, payload,
                                      [&](int64_t, const uint8_t* bytes, size_t have) {
                                          ++rows;
-                                         noteReals(bytes, have, table);
+                                         noteColumns(bytes, have, table);
                                      });
               });
 }

@@ -32,8 +32,13 @@ bool plausibleTime(int64_t value);
 bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
                      size_t bodyBytes, uint64_t unknownColumns, bool utf8Texts = true);
 
-// Raises the REAL limits of the table's columns to what a sample of its
-// live rows in reader holds, so a column of huge reals keeps its deleted ones.
-void learnRealLimits(const PageReader& reader, uint32_t usableSize, TableInfo* table);
+// Learns from a sample of the table's live rows in reader what its columns
+// hold: the kinds of value (seenTypes), and REAL limits raised to what the
+// rows hold, so a column of huge reals keeps its deleted ones.
+void learnColumns(const PageReader& reader, uint32_t usableSize, TableInfo* table);
+
+// How many of the record's serial types are of a kind its column's live
+// rows hold (0 when nothing was learnt of the table).
+size_t profileScore(const TableInfo& table, const RecordShape& shape);
 
 } // namespace fennaro::deep
