@@ -350,7 +350,7 @@ void PageCarver::carveFreeblock(ByteView page, size_t start, size_t end, int tab
 }
 
 size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table,
-                              DamagedGuess firstGuess, const VersionInfo& version) {
+                              DamagedGuess firstGuess, const VersionInfo& version, size_t limit) {
     // The freed cell at the block's start lost its first four bytes to the
     // freeblock header. Cells freed before it and merged in behind it lost
     // theirs to their own freeblock headers; a cell merged in that was freed
@@ -364,11 +364,11 @@ size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table
     bool first = true;
     while (at + 4 <= end) {
         if (!first && tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found) &&
-            cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
+            found.end <= limit && cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
             emit(page, found, version);
-        } else if (table >= 0 &&
-                   locateDamaged(page, at, end, table, firstGuess, &found) &&
-                   cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
+        } else if (table >= 0 && locateDamaged(page, at, end, table, firstGuess, &found) &&
+                   found.end <= limit && cutAtReusedTail(page, end, &found) &&
+                   holdsValues(page, found)) {
             emit(page, found, version);
         } else {
             break;
@@ -401,10 +401,13 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
         if (table >= 0) {
             const uint32_t size = page.u16(at + 2);
             const uint32_t next = page.u16(at);
-            if (size >= 4 && at + size <= to && (next == 0 || next >= at + size) &&
+            // A block freed before the content area grew back over its end
+            // still says where its cells ended; only those below `to` count.
+            const size_t usable = std::min<size_t>(m_usable, page.size);
+            if (size >= 4 && at + size <= usable && (next == 0 || next >= at + size) &&
                 !wholeCellNear(page, at, to)) {
                 const size_t stop =
-                    carveCells(page, at, at + size, table, DamagedGuess::Strict, version);
+                    carveCells(page, at, at + size, table, DamagedGuess::Strict, version, to);
                 if (stop != at) {
                     at = stop;
                     continue;

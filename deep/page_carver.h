@@ -63,7 +63,7 @@ class PageCarver {
     void carveFreeblock(ByteView page, size_t start, size_t end, int table,
                         const VersionInfo& version);
     size_t carveCells(ByteView page, size_t start, size_t end, int table, DamagedGuess firstGuess,
-                      const VersionInfo& version);
+                      const VersionInfo& version, size_t limit = SIZE_MAX);
     void scanRegion(ByteView page, size_t from, size_t to, int table, const VersionInfo& version);
     bool tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
                       Located* found);

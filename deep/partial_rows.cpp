@@ -41,8 +41,11 @@ bool shapeTo(RecoveredRecord& r, const std::vector<std::string>& all,
 
 bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, bool utf8Texts) {
     // Column by column, on the values the row knows.
+    // Rowids are handed out upwards; a deleted row's lies below about the
+    // largest the table holds now (plus what a busy table deletes at its end).
     constexpr int64_t kLargestRowid = int64_t(1) << 40;
-    if (row.rowid && (*row.rowid <= 0 || *row.rowid >= kLargestRowid))
+    if (row.rowid && (*row.rowid <= 0 || *row.rowid >= kLargestRowid ||
+                      (table.largestRowid > 0 && *row.rowid > 2 * table.largestRowid + 1000)))
         return false;
     for (size_t c = 0; c < row.values.size() && c < table.columns.size(); ++c) {
         const Value& v = row.values[c];
@@ -67,6 +70,22 @@ bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, boo
         }
         if (v.kind == Value::Kind::Integer && isTimeColumn(column.name) && !plausibleTime(v.integer))
             return false;
+        // A kind of value the live rows never hold there: a flag column
+        // (live rows 0 or 1) holds no 4; a number column no text.
+        const uint16_t seen = column.seenTypes & ~serialTypeClass(0);
+        if (seen != 0) {
+            const uint16_t constants = serialTypeClass(8);
+            const bool integer = v.kind == Value::Kind::Integer;
+            const bool flag = integer && (v.integer == 0 || v.integer == 1);
+            const uint16_t kind = flag      ? constants
+                                  : integer ? uint16_t(0x7C | 0x80) // any stored integer
+                                  : v.kind == Value::Kind::Real ? serialTypeClass(7)
+                                  : v.kind == Value::Kind::Text ? serialTypeClass(13)
+                                                                : serialTypeClass(12);
+            const bool integersSeen = (seen & (0x7C | 0x80 | constants)) != 0;
+            if ((seen & kind) == 0 && !(flag && integersSeen))
+                return false;
+        }
         if (v.kind == Value::Kind::Real &&
             (!std::isfinite(v.real) || std::fabs(v.real) > column.realLimit))
             return false;

@@ -48,6 +48,9 @@ struct TableInfo {
     int aliasColumn = -1;
     // Gone from the current schema; rootPage is where its tree began.
     bool dropped = false;
+    // The largest rowid the table's current tree holds (0 when empty or
+    // not looked at): deleted rows had rowids below about that.
+    int64_t largestRowid = 0;
 };
 
 // The column list of a CREATE TABLE statement.

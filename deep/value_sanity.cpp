@@ -131,11 +131,34 @@ size_t profileScore(const TableInfo& table, const RecordShape& shape) {
     return score;
 }
 
+// The largest rowid of the table b-tree at root: its rightmost leaf's last
+// cell, reached through the right children (0 when it cannot be read).
+int64_t largestRowidOf(const PageReader& reader, uint32_t root, uint32_t usableSize) {
+    uint32_t page = root;
+    for (int depth = 0; depth < 40; ++depth) {
+        const ByteView view = reader.page(page);
+        BtreeHeader header;
+        if (!view.data || !readBtreeHeader(view, page, usableSize, &header))
+            return 0;
+        if (header.type == kTableInteriorPage) {
+            page = header.rightChild;
+            continue;
+        }
+        if (header.type != kTableLeafPage || header.cellCount == 0)
+            return 0;
+        LeafCell cell;
+        const size_t at = view.u16(header.pointerArray + 2 * size_t(header.cellCount - 1));
+        return parseLeafCell(view, at, usableSize, usableSize, &cell) ? cell.rowid : 0;
+    }
+    return 0;
+}
+
 void learnColumns(const PageReader& reader, uint32_t usableSize, TableInfo* table) {
     // The first rows of the table in rowid order: a sample, not a census.
     constexpr size_t kSampleRows = 256;
     if (table->rootPage == 0 || table->dropped)
         return;
+    table->largestRowid = largestRowidOf(reader, table->rootPage, usableSize);
     VisitMarks marks;
     size_t rows = 0;
     walkBtree(reader, table->rootPage, usableSize, marks,
