@@ -1,6 +1,8 @@
 #include "deep_scan.h"
 
 #include <algorithm>
+#include <map>
+#include <unordered_set>
 
 #include "btree_page.h"
 #include "database_state.h"
@@ -13,6 +15,7 @@
 #include "record_collector.h"
 #include "scan_selection.h"
 #include "side_task.h"
+#include "table_rows.h"
 #include "value_sanity.h"
 
 namespace fennaro::deep {
@@ -34,6 +37,52 @@ RecordSource sourceOf(FileKind file) {
     return file == FileKind::Main  ? RecordSource::Main
            : file == FileKind::Wal ? RecordSource::Wal
                                    : RecordSource::Journal;
+}
+
+// Drops the snippet rows that may tell of a message still there. A
+// conversation the provider deleted lost all its messages first, so the
+// snippet of a deleted thread is a deleted message's text; an older version
+// of a thread that is still live proves nothing and is left out. A snippet
+// whose thread is not known is kept unless a live message holds its text
+// (which costs a walk of the messages, so only then).
+void dropLiveSnippets(const DatabaseState& state, const TableInfo& threads, const TableInfo& table,
+                      std::vector<RecoveredRecord>* rows) {
+    int index = -1, threadColumn = -1;
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+        if (table.columns[i].name == "body")
+            index = int(i);
+        if (table.columns[i].name == "thread_id")
+            threadColumn = int(i);
+    }
+    if (index < 0 || threadColumn < 0 || rows->empty())
+        return;
+    std::erase_if(*rows, [&](const RecoveredRecord& r) {
+        const Value& thread = r.values[size_t(threadColumn)];
+        return thread.kind == Value::Kind::Integer &&
+               tableHasRowid(*state.current, threads.rootPage, state.usableSize, thread.integer);
+    });
+    const bool unknownThreads = std::any_of(rows->begin(), rows->end(), [&](const RecoveredRecord& r) {
+        return r.values[size_t(threadColumn)].kind != Value::Kind::Integer;
+    });
+    if (!unknownThreads)
+        return;
+    std::unordered_set<std::string> texts;
+    for (const RecoveredRecord& r : *rows)
+        texts.insert(r.values[size_t(index)].bytes);
+    std::unordered_set<std::string> live;
+    VisitMarks marks;
+    std::vector<Value> values;
+    const std::vector<int> wanted{index};
+    forEachTablePayload(*state.current, table.rootPage, state.usableSize, marks,
+                        [&](int64_t rowid, const uint8_t* payload, size_t bytes) {
+                            if (pickColumns(table, payload, bytes, rowid, state.textEncoding,
+                                            wanted, &values) &&
+                                texts.count(values[0].bytes))
+                                live.insert(values[0].bytes);
+                        });
+    std::erase_if(*rows, [&](const RecoveredRecord& r) {
+        return live.count(r.values[size_t(index)].bytes) != 0;
+    });
 }
 
 // Where the page numbers a free-list trunk lists end: what follows is
@@ -371,6 +420,12 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
         TableColumns names{table.name, {}};
         auto chosen = selection.find(table.name);
         choice.wanted = selection.empty() || chosen != selection.end();
+        // A scan of messages also reads the deleted conversations, whose
+        // snippets tell of messages gone; their rows are not reported.
+        if (table.name == "threads" && !choice.wanted && selection.count("sms")) {
+            choice.wanted = true;
+            continue;
+        }
         if (chosen != selection.end()) {
             choice.rowidsOnly = chosen->second.rowidsOnly;
             for (const std::string& name : chosen->second.columns) {
@@ -431,27 +486,77 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
     };
     DeepScan scan(state, schema.tables, schema.otherRoots, std::move(choices));
     if (visit) {
-        std::vector<RecoveredRecord> partials = indexRemnants(state, wanted);
+        std::map<std::string, std::vector<std::string>> wantedColumns;
+        for (const auto& [table, choice] : selection)
+            wantedColumns[table] = choice.columns;
+        std::vector<RecoveredRecord> partials =
+            indexRemnants(state, wanted, &wantedColumns, true);
         for (RecoveredRecord& r : ftsRemnants(state, current, {}))
             partials.push_back(std::move(r));
         dropLive(&partials);
         mergePartialRows(&partials);
         PartialRows rows(std::move(partials), selection, report.schema, tableColumns);
+        // Threads read only for their snippets, and the messages' texts to
+        // tell which snippets a carved message already gives.
+        const bool threadsForSnippets = !selection.empty() && selection.count("sms") &&
+                                        !selection.count("threads");
+        std::vector<RecoveredRecord> threadRows;
+        std::vector<size_t> messageTexts; // hashes of the messages' texts
+        const std::hash<std::string_view> hashText;
         const RecordVisitor passing{visit->expect, [&](RecoveredRecord& record) {
+                                        if (threadsForSnippets && record.table == "threads") {
+                                            threadRows.push_back(record);
+                                            return;
+                                        }
                                         rows.see(record);
+                                        if (threadsForSnippets && record.table == "sms") {
+                                            for (const Value& v : record.values) {
+                                                if (v.kind == Value::Kind::Text)
+                                                    messageTexts.push_back(hashText(v.bytes));
+                                            }
+                                        }
                                         visit->visit(record);
                                     }};
         scan.run(&passing);
         for (RecoveredRecord& record : rows.remaining())
             visit->visit(record);
+        const auto threads = std::find_if(current.begin(), current.end(),
+                                          [](const TableInfo& t) { return t.name == "threads"; });
+        const auto sms = std::find_if(current.begin(), current.end(),
+                                      [](const TableInfo& t) { return t.name == "sms"; });
+        if (threadsForSnippets && threads != current.end() && sms != current.end()) {
+            std::vector<RecoveredRecord> snippets = snippetRemnants(threadRows, *threads, *sms);
+            dropLiveSnippets(state, *threads, *sms, &snippets);
+            PartialRows remnants(std::move(snippets), selection, report.schema, tableColumns);
+            std::sort(messageTexts.begin(), messageTexts.end());
+            for (RecoveredRecord& record : remnants.remaining()) {
+                const bool known = std::any_of(
+                    record.values.begin(), record.values.end(), [&](const Value& v) {
+                        return v.kind == Value::Kind::Text &&
+                               std::binary_search(messageTexts.begin(), messageTexts.end(),
+                                                  hashText(v.bytes));
+                    });
+                if (!known)
+                    visit->visit(record);
+            }
+        }
     } else {
         report.records = scan.run(nullptr);
         std::vector<RecoveredRecord> partials = indexRemnants(state, wanted);
         for (RecoveredRecord& r : ftsRemnants(state, current, report.records))
             partials.push_back(std::move(r));
         for (const TableInfo& table : current) {
-            if (table.name == "sms") {
-                for (RecoveredRecord& r : smsFromWordsContent(report.records, table))
+            if (table.name != "sms")
+                continue;
+            for (RecoveredRecord& r : smsFromWordsContent(report.records, table))
+                partials.push_back(std::move(r));
+            for (const TableInfo& threads : current) {
+                if (threads.name != "threads")
+                    continue;
+                std::vector<RecoveredRecord> snippets =
+                    snippetRemnants(report.records, threads, table);
+                dropLiveSnippets(state, threads, table, &snippets);
+                for (RecoveredRecord& r : snippets)
                     partials.push_back(std::move(r));
             }
         }

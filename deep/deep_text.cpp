@@ -249,6 +249,26 @@ void appendContact(std::string& text, const std::vector<const DeletedValue*>& ro
 
 } // namespace
 
+namespace {
+
+// What a message line's body starts with when the body did not come from
+// the message's own row: "[index] ", "[words] " (the full-text index's
+// words), "[snippet] " (its conversation's last-message text); else "".
+std::string evidenceMark(RecordEvidence evidence) {
+    switch (evidence) {
+    case RecordEvidence::Index:
+        return "[index] ";
+    case RecordEvidence::Fts:
+        return "[words] ";
+    case RecordEvidence::Remnant:
+        return "[snippet] ";
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
                         std::string* error) {
     // Every deleted row of table sms, named through the live contacts, which
@@ -265,7 +285,8 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
                           [&](RecoveredRecord& record) {
                               carved.emplace_back(takeText(record.values, 0),
                                                   takeText(record.values, 1),
-                                                  takeText(record.values, 2));
+                                                  evidenceMark(record.evidence) +
+                                                      takeText(record.values, 2));
                           }});
         why = report.error;
     }

@@ -30,6 +30,9 @@ struct PageVersion {
     std::optional<uint32_t> frame;
     const PageReader* reader = nullptr; // the state it belongs to, for overflow chains
     int index = -1;                     // the index it belongs to
+    // A page of the index's tree in the current state: the cells it lists
+    // are the entries of live rows, read only to learn the index's values.
+    bool live = false;
 };
 
 // Appends a value's identity to a key: kind, then its bits or bytes.
@@ -51,8 +54,10 @@ void appendValueKey(std::string* key, const Value& v, bool known) {
 
 class IndexRemnantScan {
   public:
-    IndexRemnantScan(const DatabaseState& state, const std::vector<TableInfo>& tables)
-        : m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
+    IndexRemnantScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
+                     const std::map<std::string, std::vector<std::string>>* wantedColumns,
+                     bool historyOnly)
+        : m_historyOnly(historyOnly), m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
           m_mainFile(state.files, state.files.mainPageCount()),
           m_beforeJournal(state.files, state.files.mainPageCount()) {
         // The indexes of the current schema (of the main file when the
@@ -62,6 +67,20 @@ class IndexRemnantScan {
         if (entries.empty())
             entries = readSchemaEntries(m_mainFile, state.usableSize, state.textEncoding);
         m_indexes = indexesOf(entries, tables);
+        if (wantedColumns) {
+            std::erase_if(m_indexes, [&](const IndexInfo& index) {
+                const TableInfo& table = tables[size_t(index.table)];
+                const auto wanted = wantedColumns->find(table.name);
+                if (wanted == wantedColumns->end() || wanted->second.empty())
+                    return false;
+                for (int c : index.columns) {
+                    if (c >= 0 && std::find(wanted->second.begin(), wanted->second.end(),
+                                            table.columns[size_t(c)].name) != wanted->second.end())
+                        return false;
+                }
+                return true;
+            });
+        }
         for (const IndexInfo& index : m_indexes) {
             IndexShape shape;
             shape.textEncoding = state.textEncoding;
@@ -102,7 +121,8 @@ class IndexRemnantScan {
                     if (entry.terms[t].kind == Value::Kind::Integer)
                         seen[size_t(version.index)][t].insert(entry.terms[t].integer);
                 }
-                found.emplace_back(v, std::move(entry));
+                if (!(version.live && entry.place == EntryPlace::Listed))
+                    found.emplace_back(v, std::move(entry));
             }
         }
         carveTrunks(found);
@@ -214,7 +234,8 @@ class IndexRemnantScan {
         const int index = attribute(view, page, owner, hints);
         if (index < 0)
             return;
-        m_versions.push_back({view, page, source, fileOffset, frame, reader, index});
+        m_versions.push_back({view, page, source, fileOffset, frame, reader, index,
+                              reader == &m_current && owner == index});
     }
 
     // The owner a page has in a map, or -1 beyond it.
@@ -232,7 +253,7 @@ class IndexRemnantScan {
             journalOwners = owners(m_beforeJournal);
         const std::vector<uint8_t> freeList = freeListPages(m_current, m_state.usableSize);
         const uint32_t pageSize = m_files.pageSize();
-        for (uint32_t page = 1; page <= m_current.pageCount(); ++page) {
+        for (uint32_t page = 1; page <= m_current.pageCount() && !m_historyOnly; ++page) {
             PageLocation location;
             if (!m_current.locate(page, &location))
                 continue;
@@ -255,6 +276,8 @@ class IndexRemnantScan {
             PageLocation location;
             if (m_current.locate(page, &location) && location.file == FileKind::Main)
                 continue;
+            if (m_historyOnly && !m_current.hasOverlay())
+                break;
             const PageLocation here{FileKind::Main, uint64_t(page - 1) * pageSize, 0};
             addVersion(m_files.image(here), page, RecordSource::Main, here.offset, std::nullopt,
                        &m_mainFile, ownerIn(mainOwners, page),
@@ -390,6 +413,7 @@ class IndexRemnantScan {
         return records;
     }
 
+    bool m_historyOnly;
     const DatabaseState& m_state;
     const DatabaseFiles& m_files;
     const Snapshot& m_current;
@@ -404,12 +428,13 @@ class IndexRemnantScan {
 
 } // namespace
 
-std::vector<RecoveredRecord> indexRemnants(const DatabaseState& state,
-                                           const std::vector<TableInfo>& tables) {
+std::vector<RecoveredRecord> indexRemnants(
+    const DatabaseState& state, const std::vector<TableInfo>& tables,
+    const std::map<std::string, std::vector<std::string>>* wantedColumns, bool historyOnly) {
     // One pass over every version of every index page.
     if (!state.current || tables.empty())
         return {};
-    IndexRemnantScan scan(state, tables);
+    IndexRemnantScan scan(state, tables, wantedColumns, historyOnly);
     return scan.run();
 }
 

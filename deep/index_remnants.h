@@ -6,6 +6,8 @@
 // serves: the rowid and the indexed columns, the rest unknown.
 #pragma once
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "database_state.h"
@@ -20,8 +22,18 @@ namespace fennaro::deep {
 // the rowid). An entry whose rowid the table's current state holds with the
 // same values in those columns is a live row's and left out. tables is the
 // current schema, as readSchema gives it.
-std::vector<RecoveredRecord> indexRemnants(const DatabaseState& state,
-                                           const std::vector<TableInfo>& tables);
+// With wantedColumns (per table name; a table not named, or named with no
+// columns, keeps all its indexes), only the indexes that hold one of a
+// table's wanted columns are read: an index of other columns gives its
+// reader nothing it asked for.
+// With historyOnly, only the page images the current state does not read
+// (WAL frames, journal images, main-file pages the WAL replaced) are read:
+// where secure_delete zeroes freed bytes, that is where index entries of
+// deleted rows survive, and where it does not, the rows' own cells do.
+std::vector<RecoveredRecord> indexRemnants(
+    const DatabaseState& state, const std::vector<TableInfo>& tables,
+    const std::map<std::string, std::vector<std::string>>* wantedColumns = nullptr,
+    bool historyOnly = false);
 
 // True when fuller, a record of the same table and rowid, holds every value
 // partial knows.

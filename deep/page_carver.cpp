@@ -367,8 +367,9 @@ size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table
             found.end <= limit && cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
             emit(page, found, version);
         } else if (table >= 0 && locateDamaged(page, at, end, table, firstGuess, &found) &&
-                   found.end <= limit && cutAtReusedTail(page, end, &found) &&
-                   holdsValues(page, found)) {
+                   found.end <= limit &&
+                   !(first && firstGuess == DamagedGuess::Strict && wholeCellNear(page, at, limit)) &&
+                   cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
             emit(page, found, version);
         } else {
             break;
@@ -404,8 +405,7 @@ void PageCarver::scanRegion(ByteView page, size_t from, size_t to, int table,
             // A block freed before the content area grew back over its end
             // still says where its cells ended; only those below `to` count.
             const size_t usable = std::min<size_t>(m_usable, page.size);
-            if (size >= 4 && at + size <= usable && (next == 0 || next >= at + size) &&
-                !wholeCellNear(page, at, to)) {
+            if (size >= 4 && at + size <= usable && (next == 0 || next >= at + size)) {
                 const size_t stop =
                     carveCells(page, at, at + size, table, DamagedGuess::Strict, version, to);
                 if (stop != at) {

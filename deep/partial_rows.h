@@ -22,6 +22,14 @@ namespace fennaro::deep {
 // from freed bytes that fails this was read at the wrong place.
 bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, bool utf8Texts);
 
+// The messages a deleted conversation's row still tells of: its snippet is
+// the text of its last message, its date that message's date. Each carved
+// record of threads (values in threads' column order) with a snippet gives
+// a partial row of sms (thread_id, date, body), evidence Remnant, at the
+// conversation row's place.
+std::vector<RecoveredRecord> snippetRemnants(const std::vector<RecoveredRecord>& carved,
+                                             const TableInfo& threads, const TableInfo& sms);
+
 // Joins partial rows of the same table and rowid whose known values agree:
 // the known columns of both, the first one's place and evidence.
 void mergePartialRows(std::vector<RecoveredRecord>* partials);
