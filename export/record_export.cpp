@@ -164,7 +164,7 @@ int32_t exportMessages(ExportContext& context) {
             return -1;
         if (!isChecked(thread))
             continue;
-        const std::string_view name = conversationExportName(conversationContact(thread, index));
+        const std::string name = conversationExportName(conversationContact(thread, index));
         // Conversations of one name share a file: each writer appends.
         std::string fileName = conversationFileName(name);
         const bool written = !fileNames.insert(fileName).second;

@@ -238,7 +238,7 @@ TEST_F(RecordExportTest, ConversationFiles) {
     test.message(2, "666", 0, 1, "a\r\nb");
     test.message(2, "666", 0, 2, "c\nd");
     test.message(2, "666", 0, 1, "");
-    test.thread(3); // no contact with key 99: the empty name
+    test.thread(3); // no contact with key 99: named by its address
     test.message(3, "111", 99, 1, "first");
     test.thread(4, false);
     test.message(4, "444", 0, 1, "unchecked");
@@ -248,33 +248,43 @@ TEST_F(RecordExportTest, ConversationFiles) {
     test.message(6, "888", 8, 1, "via phone name");
     test.thread(7);
     test.message(7, "999", 9, 1, "x");
-    test.thread(8); // no messages: the empty name
+    test.thread(8); // no messages: "(no address)", an empty file
+    test.contact(10, ".profile", 40, false);
+    test.thread(9); // a leading dot would hide the file
+    test.message(9, "333", 10, 1, "dot");
     test.deletedSms("Al\t555\tgone\nfor good");
     test.loaded();
 
     ExportRun run(test);
     run.run();
-    const std::string folder = "Message (9)/";
+    const std::string folder = "Message (10)/";
     EXPECT_EQ(test::filesBelow(run.output()),
-              (std::vector<std::string>{"Message (9)/.txt", "Message (9)/666.txt",
-                                        "Message (9)/888.txt", "Message (9)/A_B.txt",
-                                        "Message (9)/Bob.txt", "Message (9)/deleted.txt"}));
+              (std::vector<std::string>{"Message (10)/(no address).txt", "Message (10)/111.txt",
+                                        "Message (10)/222.txt", "Message (10)/666.txt",
+                                        "Message (10)/888.txt", "Message (10)/A_B.txt",
+                                        "Message (10)/Bob.txt", "Message (10)/_.profile.txt",
+                                        "Message (10)/deleted.txt"}));
     EXPECT_EQ(run.file(folder + "Bob.txt"), textFile({"", "2014-01-01 10:00:00", "Bob : Hi", "",
                                                       "2014-01-01 10:00:00", "Me : Hi", ""}));
     EXPECT_EQ(run.file(folder + "666.txt"),
               textFile({"", "2014-01-02 10:00:00", "666 : a\r\r\nb", "", "2014-01-02 10:00:00",
                         "Me : c\r\nd", "", "2014-01-02 10:00:00", "666 : ", ""}));
-    // Two conversations of the empty name share one file, one block each.
-    EXPECT_EQ(run.file(folder + ".txt"), textFile({"", "2014-01-03 10:00:00", " : first", "", "",
-                                                   "2014-01-05 10:00:00", "Me : second", "", ""}));
+    // Conversations without a name are named by their address, each its own.
+    EXPECT_EQ(run.file(folder + "111.txt"),
+              textFile({"", "2014-01-03 10:00:00", "111 : first", ""}));
+    EXPECT_EQ(run.file(folder + "222.txt"),
+              textFile({"", "2014-01-05 10:00:00", "Me : second", ""}));
+    EXPECT_EQ(run.file(folder + "(no address).txt"), textFile({""}));
+    EXPECT_EQ(run.file(folder + "_.profile.txt"),
+              textFile({"", "2014-01-09 10:00:00", "_.profile : dot", ""}));
     EXPECT_EQ(run.file(folder + "888.txt"),
               textFile({"", "2014-01-06 10:00:00", "888 : via phone name", ""}));
     // The name in the lines stays as it is; only the file name is mended.
     EXPECT_EQ(run.file(folder + "A_B.txt"), textFile({"", "2014-01-07 10:00:00", "A/B : x", ""}));
     EXPECT_EQ(run.file(folder + "deleted.txt"),
               textFile({"Deleted SMS:", "Al\t555\tgone\r\nfor good"}));
-    // Seven checked conversations and one deleted SMS.
-    EXPECT_EQ(run.store.loadedCount, 8);
+    // Eight checked conversations and one deleted SMS.
+    EXPECT_EQ(run.store.loadedCount, 9);
 }
 
 TEST_F(RecordExportTest, StopDuringContactsWritesNoMessageFolder) {
