@@ -1,0 +1,133 @@
+// Deleted messages and contacts as structured records: a phone's databases
+// written through SQLite, rows deleted, and what the deep records make of
+// the deleted rows: every column of a message with its place, and a
+// contact's rows grouped and labelled as a live contact's.
+#include <gtest/gtest.h>
+
+#include "deep_records.h"
+#include "deep_test_support.h"
+
+namespace fennaro::deep {
+namespace {
+
+using deeptest::SqlDb;
+using deeptest::TempDir;
+
+TEST(DeepRecords, DeletedMessagesKeepEveryColumnAndTheirPlace) {
+    TempDir dir("deep-records");
+    const std::string path = dir.file("mmssms.db");
+    {
+        SqlDb db(path);
+        // As the phone keeps it: a write-ahead log, deleted cells not wiped.
+        db.exec("PRAGMA secure_delete=OFF; PRAGMA journal_mode=WAL");
+        db.exec("CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT,"
+                " person INTEGER, date INTEGER, date_sent INTEGER, read INTEGER, type INTEGER,"
+                " body TEXT)");
+        db.exec("INSERT INTO sms VALUES (1, 4, '+8618950061093', 0, 1500000000123, 1500000000001,"
+                " 1, 1, 'see you at <b>ten</b>, \"ok\"?')");
+        db.exec("INSERT INTO sms VALUES (2, 4, '+8618950061093', 0, 1500000100000, 0, 1, 2,"
+                " 'sent one')");
+        db.exec("INSERT INTO sms VALUES (3, 5, '10086', 0, 1500000200000, 0, 0, 1, 'stays')");
+        db.exec("DELETE FROM sms WHERE _id IN (1, 2)");
+    }
+    const std::vector<DeletedMessage> messages = readDeletedMessages(path);
+    ASSERT_EQ(messages.size(), 2u);
+    const DeletedMessage& received = messages[0].id == 1 ? messages[0] : messages[1];
+    const DeletedMessage& sent = messages[0].id == 1 ? messages[1] : messages[0];
+    EXPECT_EQ(received.threadId, 4);
+    EXPECT_EQ(received.address, "+8618950061093");
+    EXPECT_EQ(received.date, 1500000000123);
+    EXPECT_EQ(received.dateSent, 1500000000001);
+    EXPECT_EQ(received.read, 1);
+    EXPECT_TRUE(isReceived(received));
+    EXPECT_EQ(received.body, "see you at <b>ten</b>, \"ok\"?");
+    EXPECT_FALSE(isReceived(sent));
+    EXPECT_EQ(sent.body, "sent one");
+    for (const DeletedMessage& message : messages) {
+        EXPECT_FALSE(message.evidence.empty());
+        EXPECT_EQ(message.place.file.substr(0, path.size()), path);
+        EXPECT_GT(message.place.page, 0u);
+        EXPECT_EQ(message.place.frame.has_value(), message.place.file == path + "-wal");
+    }
+    // A file that is not a database gives nothing, and no crash.
+    deeptest::writeFile(dir.file("junk.db"), std::string(5000, 'x'));
+    EXPECT_TRUE(readDeletedMessages(dir.file("junk.db")).empty());
+    EXPECT_TRUE(readDeletedMessages(dir.file("missing.db")).empty());
+}
+
+TEST(DeepRecords, DeletedContactRowsAreGroupedAndLabelledAsLiveOnes) {
+    TempDir dir("deep-records");
+    const std::string path = dir.file("contacts2.db");
+    const char* kTypes[] = {"vnd.android.cursor.item/name",
+                            "vnd.android.cursor.item/phone_v2",
+                            "vnd.android.cursor.item/email_v2",
+                            "vnd.android.cursor.item/organization",
+                            "vnd.android.cursor.item/postal-address_v2",
+                            "vnd.android.cursor.item/website",
+                            "vnd.android.cursor.item/contact_event",
+                            "vnd.android.cursor.item/note",
+                            "vnd.android.cursor.item/group_membership"};
+    {
+        SqlDb db(path);
+        db.exec("PRAGMA secure_delete=OFF; PRAGMA journal_mode=WAL");
+        db.exec("CREATE TABLE mimetypes (_id INTEGER PRIMARY KEY, mimetype TEXT)");
+        db.exec("CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY, display_name TEXT)");
+        db.exec("CREATE TABLE data (_id INTEGER PRIMARY KEY, mimetype_id INTEGER,"
+                " raw_contact_id INTEGER, data1 TEXT, data2 TEXT, data4 TEXT, data5 TEXT)");
+        for (int i = 0; i < 9; ++i)
+            db.exec("INSERT INTO mimetypes VALUES (" + std::to_string(i + 1) + ", '" + kTypes[i] +
+                    "')");
+        db.exec("INSERT INTO raw_contacts VALUES (1, 'Ann Lee'), (2, 'Bob')");
+        // Ann, whose whole contact goes: the birthday and the address must
+        // not end up as phone numbers.
+        db.exec("INSERT INTO data VALUES (10, 8, 1, 'call after six', NULL, NULL, NULL),"
+                " (11, 2, 1, '18950061093', '2', NULL, NULL),"
+                " (12, 7, 1, '1974-01-28', '3', NULL, NULL),"
+                " (13, 1, 1, 'Ann Lee', NULL, NULL, NULL),"
+                " (14, 3, 1, 'ann@example.com', '1', NULL, NULL),"
+                " (15, 4, 1, 'Acme', NULL, 'Chemist', 'Lab'),"
+                " (16, 5, 1, '1 Main St', '1', NULL, NULL),"
+                " (17, 6, 1, 'https://ann.example', NULL, NULL, NULL),"
+                " (18, 9, 1, '3', NULL, NULL, NULL),"
+                " (19, 2, 1, '555 0101', '12', NULL, NULL)");
+        // Bob stays; one of his numbers goes.
+        db.exec("INSERT INTO data VALUES (20, 1, 2, 'Bob', NULL, NULL, NULL),"
+                " (21, 2, 2, '5550102', '1', NULL, NULL),"
+                " (22, 2, 2, '5550103', '17', NULL, NULL)");
+        db.exec("DELETE FROM data WHERE raw_contact_id = 1 OR _id = 22");
+        db.exec("DELETE FROM raw_contacts WHERE _id = 1");
+    }
+    std::vector<MimeTypeNode> live;
+    for (int i = 0; i < 9; ++i)
+        live.push_back({i + 1, kTypes[i]});
+    const std::vector<DeletedContact> contacts = readDeletedContacts(path, live);
+    ASSERT_EQ(contacts.size(), 2u);
+
+    const DeletedContact& ann = contacts[0];
+    EXPECT_EQ(ann.rawContactId, 1);
+    EXPECT_EQ(ann.name, "Ann Lee");
+    std::vector<std::string> seen;
+    for (const ContactField& field : ann.fields)
+        seen.push_back(field.label + "=" + field.value);
+    // Name, phones, e-mails, company, then address, website, birthday, note;
+    // the group membership's number is no value of the user's.
+    EXPECT_EQ(seen, (std::vector<std::string>{"Name=Ann Lee", "Mobile=18950061093", "=555 0101",
+                                              "Home Email=ann@example.com", "Company=Acme",
+                                              "Address=1 Main St", "Website=https://ann.example",
+                                              "Birthday=1974-01-28", "Note=call after six"}));
+    const ContactField* company = firstField(ann, FieldKind::Organization);
+    ASSERT_NE(company, nullptr);
+    EXPECT_EQ(company->secondLine, "Chemist");
+    EXPECT_EQ(company->thirdLine, "Lab");
+    EXPECT_EQ(firstField(ann, FieldKind::Phone)->value, "18950061093");
+
+    const DeletedContact& bob = contacts[1];
+    EXPECT_EQ(bob.rawContactId, 2);
+    ASSERT_EQ(bob.fields.size(), 1u);
+    EXPECT_EQ(bob.fields[0].label, "WorkMobile");
+    EXPECT_EQ(bob.fields[0].value, "5550103");
+    EXPECT_FALSE(bob.fields[0].evidence.empty());
+}
+
+} // namespace
+} // namespace fennaro::deep
