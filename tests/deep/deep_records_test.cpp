@@ -4,6 +4,7 @@
 // contact's rows grouped and labelled as a live contact's.
 #include <gtest/gtest.h>
 
+#include "deep_conversations.h"
 #include "deep_records.h"
 #include "deep_test_support.h"
 
@@ -127,6 +128,97 @@ TEST(DeepRecords, DeletedContactRowsAreGroupedAndLabelledAsLiveOnes) {
     EXPECT_EQ(bob.fields[0].label, "WorkMobile");
     EXPECT_EQ(bob.fields[0].value, "5550103");
     EXPECT_FALSE(bob.fields[0].evidence.empty());
+}
+
+} // namespace
+} // namespace fennaro::deep
+
+namespace fennaro::deep {
+namespace {
+
+// A hand-made phone: Ann (number 18950061093) with one live conversation,
+// Bob with another, and deleted messages of every kind of home.
+struct SmallPhone {
+    ContactLists contacts;
+    SmsLists sms;
+    std::vector<DeletedMessage> deleted;
+
+    SmallPhone() {
+        contacts.mimeTypes = {{5, "vnd.android.cursor.item/phone_v2"}};
+        contacts.contacts = {{1, 1, 1, 0, "Ann", 40}, {2, 1, 2, 0, "Bob", 40}};
+        contacts.dataRows = {{5, 1, "189 5006 1093", "2", {}, {}}, {5, 2, "5550102", "2", {}, {}}};
+        sms.threads = {{10, 1, 0, {}}, {20, 1, 0, {}}};
+        sms.messages = {{10, "18950061093", 0, "t1000", 1, "live one", 1000},
+                        {10, "18950061093", 0, "t3000", 2, "live two", 3000},
+                        {20, "5550102", 2, "t5000", 1, "bob", 5000}};
+        deleted.push_back(message(10, "18950061093", 2000, 2, "between"));
+        deleted.push_back(message(99, "+8618950061093", 500, 1, "by number"));
+        deleted.push_back(message(10, "", std::nullopt, 1, "undated"));
+        deleted.push_back(message(77, "10086", 100, 1, "own"));
+        deleted.push_back(message(77, "", 50, 2, "same dead thread"));
+        deleted.push_back(message(std::nullopt, ".x", 60, 1, "dot"));
+    }
+
+    static DeletedMessage message(std::optional<int64_t> thread, std::string address,
+                                  std::optional<int64_t> date, int64_t type, std::string body) {
+        DeletedMessage m;
+        m.threadId = thread;
+        m.address = std::move(address);
+        m.date = date;
+        m.type = type;
+        m.body = std::move(body);
+        return m;
+    }
+};
+
+// The bodies of a conversation's messages, a deleted one marked with "x:".
+std::vector<std::string> bodies(const DeepConversation& conversation) {
+    std::vector<std::string> result;
+    for (const ConversationEntry& entry : conversation.messages)
+        result.push_back((entry.deleted ? "x:" : "") + std::string(entry.body));
+    return result;
+}
+
+TEST(DeepConversations, DeletedMessagesJoinTheirConversationInDateOrder) {
+    const SmallPhone phone;
+    const std::vector<DeepConversation> conversations =
+        assembleConversations(phone.contacts, phone.sms, phone.deleted);
+    ASSERT_EQ(conversations.size(), 4u);
+    // Conversations with deleted messages first; Bob's after them.
+    EXPECT_EQ(conversations[0].name, "Ann");
+    EXPECT_EQ(conversations[0].deletedCount, 3u);
+    EXPECT_EQ(bodies(conversations[0]),
+              (std::vector<std::string>{"x:by number", "live one", "x:between", "live two",
+                                        "x:undated"}));
+    EXPECT_FALSE(conversations[0].messages[2].received);
+    EXPECT_TRUE(conversations[0].messages[4].dateLine.empty());
+    // A dead thread with an unknown number: its own conversation, named by
+    // the number, holding the other message of that thread too.
+    EXPECT_EQ(conversations[1].thread, nullptr);
+    EXPECT_EQ(conversations[1].name, "10086");
+    EXPECT_EQ(bodies(conversations[1]), (std::vector<std::string>{"x:same dead thread", "x:own"}));
+    EXPECT_EQ(conversations[2].name, "_.x");
+    EXPECT_EQ(conversations[3].name, "Bob");
+    EXPECT_EQ(conversations[3].deletedCount, 0u);
+}
+
+TEST(DeepConversations, DeletedFieldsJoinTheirLiveContact) {
+    const SmallPhone phone;
+    std::vector<DeletedContact> deleted(2);
+    deleted[0].rawContactId = 2;
+    deleted[0].fields.push_back({FieldKind::Phone, 30, "Mobile", "5550199", {}, {}, "cell", {}});
+    deleted[1].rawContactId = 9;
+    deleted[1].fields.push_back({FieldKind::Phone, 31, "", "5550100", {}, {}, "cell", {}});
+    const std::vector<DeepContact> contacts = assembleContacts(phone.contacts, deleted);
+    ASSERT_EQ(contacts.size(), 3u);
+    EXPECT_EQ(contacts[0].deleted, nullptr);
+    EXPECT_EQ(contacts[1].live, &phone.contacts.contacts[1]);
+    EXPECT_EQ(contacts[1].deleted, &deleted[0]);
+    EXPECT_EQ(contacts[2].live, nullptr);
+    EXPECT_EQ(deletedContactName(*contacts[2].deleted, nullptr), "5550100");
+    EXPECT_EQ(deletedContactName(deleted[0], contacts[1].live), "Bob");
+    EXPECT_TRUE(joinsLiveContact(deleted[0], phone.contacts));
+    EXPECT_FALSE(joinsLiveContact(deleted[1], phone.contacts));
 }
 
 } // namespace
