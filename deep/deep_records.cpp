@@ -176,42 +176,6 @@ bool fieldOrder(const ContactField& a, const ContactField& b) {
 
 } // namespace
 
-bool isReceived(const DeletedMessage& message) {
-    return !message.type || *message.type == 1;
-}
-
-std::string_view fieldKindWord(FieldKind kind) {
-    switch (kind) {
-    case FieldKind::Name:
-        return "Name";
-    case FieldKind::Phone:
-        return "Phone";
-    case FieldKind::Email:
-        return "Email";
-    case FieldKind::Organization:
-        return "Company";
-    case FieldKind::Address:
-        return "Address";
-    case FieldKind::Website:
-        return "Website";
-    case FieldKind::Birthday:
-        return "Birthday";
-    case FieldKind::Note:
-        return "Note";
-    case FieldKind::Other:
-        break;
-    }
-    return "Other";
-}
-
-const ContactField* firstField(const DeletedContact& contact, FieldKind kind) {
-    for (const ContactField& field : contact.fields) {
-        if (field.kind == kind && !field.value.empty())
-            return &field;
-    }
-    return nullptr;
-}
-
 std::vector<DeletedMessage> readDeletedMessages(const std::string& smsDb) {
     std::vector<DeletedMessage> messages;
     std::string error;
@@ -333,6 +297,24 @@ std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
         std::stable_sort(contact.fields.begin(), contact.fields.end(), fieldOrder);
     }
     return contacts;
+}
+
+void loadDeepRecords(RecordStore& store, const std::string& contactsDb, const std::string& smsDb) {
+    DeepRecordSet& set = store.deep;
+    set = DeepRecordSet{};
+    set.contacts = readDeletedContacts(contactsDb, store.contactLists.mimeTypes);
+    set.messages = readDeletedMessages(smsDb);
+    assembleDeepRecords(set, store.contactLists, store.smsLists);
+    const std::pair<RecordCategory, size_t> rows[] = {
+        {RecordCategory::Contacts, set.contactRows.size()},
+        {RecordCategory::Message, set.conversations.size()}};
+    for (const auto& [category, count] : rows) {
+        CategoryState& state = categoryState(store, category);
+        if (count == 0)
+            continue;
+        state.caption = std::string(categoryWord(category)) + " (" + std::to_string(count) + ")";
+        state.count = 1;
+    }
 }
 
 } // namespace fennaro::deep

@@ -185,15 +185,13 @@ std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databas
     return copies;
 }
 
-ReportData buildDeepReport(const RecordStore& store,
-                           const std::vector<deep::DeletedContact>& deletedContacts,
-                           const std::vector<deep::DeletedMessage>& deletedMessages) {
+ReportData buildDeepReport(const RecordStore& store) {
     ReportData data;
     data.deep = true;
     data.madeAt = nowText();
     const ContactLists& lists = store.contactLists;
     const ContactDataIndex index(lists);
-    for (const deep::DeepContact& contact : deep::assembleContacts(lists, deletedContacts)) {
+    for (const deep::DeepContact& contact : store.deep.contactRows) {
         if (contact.live) {
             addLiveContact(data, *contact.live, index, contact.deleted);
             continue;
@@ -211,8 +209,7 @@ ReportData buildDeepReport(const RecordStore& store,
         ++data.counts.deletedContacts;
     }
 
-    for (const deep::DeepConversation& conversation :
-         deep::assembleConversations(lists, store.smsLists, deletedMessages)) {
+    for (const deep::DeepConversation& conversation : store.deep.conversations) {
         ConversationEntry entry;
         entry.name = conversation.name;
         entry.address = conversation.address;

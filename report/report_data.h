@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "deep_records.h"
+#include "deleted_records.h"
 #include "record_store.h"
 
 namespace fennaro::report {
@@ -99,10 +99,8 @@ struct ReportData {
 std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databases);
 
 // A report of the deep mode: the store's live lists with the deep engine's
-// deleted records placed among them.
-ReportData buildDeepReport(const RecordStore& store,
-                           const std::vector<deep::DeletedContact>& deletedContacts,
-                           const std::vector<deep::DeletedMessage>& deletedMessages);
+// deleted records placed among them (store.deep, loaded).
+ReportData buildDeepReport(const RecordStore& store);
 
 // A report of the classic mode: the store's live lists and the deleted
 // records made from the classic engine's texts, which carry no place.

@@ -29,10 +29,8 @@ report::ReportData deepReport(RecordStore& store, const std::string& contactsDb,
         loadRecordsWithoutWindow(store, current ? copies.contactsDb() : contactsDb,
                                  current ? copies.smsDb() : smsDb);
     }
-    const std::vector<deep::DeletedContact> contacts =
-        deep::readDeletedContacts(contactsDb, store.contactLists.mimeTypes);
-    const std::vector<deep::DeletedMessage> messages = deep::readDeletedMessages(smsDb);
-    return report::buildDeepReport(store, contacts, messages);
+    deep::loadDeepRecords(store, contactsDb, smsDb);
+    return report::buildDeepReport(store);
 }
 
 } // namespace

@@ -153,6 +153,12 @@ std::vector<DeepContact> assembleContacts(const ContactLists& lists,
     return result;
 }
 
+void assembleDeepRecords(DeepRecordSet& set, const ContactLists& contacts, const SmsLists& sms) {
+    set.contactRows = assembleContacts(contacts, set.contacts);
+    set.conversations = assembleConversations(contacts, sms, set.messages);
+    set.loaded = true;
+}
+
 std::string deletedContactName(const DeletedContact& contact, const ContactNode* live) {
     if (!contact.name.empty())
         return contact.name;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "deep_records.h"
+#include "deleted_records.h"
 #include "phone_match.h"
 #include "record_nodes.h"
 
@@ -41,6 +41,8 @@ struct DeepConversation {
     // line), then the undated ones.
     std::vector<ConversationEntry> messages;
     size_t deletedCount = 0;
+    // Check mark of the list row: 1 checked, 0 not.
+    uint8_t checked = 1;
 };
 
 // Finds the live contact of a phone number among the live contacts' numbers.
@@ -69,6 +71,8 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
 struct DeepContact {
     const ContactNode* live = nullptr;
     const DeletedContact* deleted = nullptr;
+    // Check mark of the list row: 1 checked, 0 not.
+    int32_t checked = 1;
 };
 
 // Returns whether the contact's raw contact is still live.
@@ -79,6 +83,23 @@ bool joinsLiveContact(const DeletedContact& contact, const ContactLists& lists);
 // contacts whose raw contact is gone.
 std::vector<DeepContact> assembleContacts(const ContactLists& lists,
                                           const std::vector<DeletedContact>& deleted);
+
+// Deep mode's records: what the deep engine recovered and the rows made of
+// it with the live records. The rows point into the vectors here and into
+// the store's live lists, so neither may change once the rows are made.
+struct DeepRecordSet {
+    // Whether deep records were loaded (deep mode); the classic deleted
+    // records of the store are not used then.
+    bool loaded = false;
+    std::vector<DeletedContact> contacts;
+    std::vector<DeletedMessage> messages;
+    std::vector<DeepContact> contactRows;
+    std::vector<DeepConversation> conversations;
+};
+
+// Makes the rows of a set whose contacts and messages are read, with the
+// live lists they join, and marks the set loaded.
+void assembleDeepRecords(DeepRecordSet& set, const ContactLists& contacts, const SmsLists& sms);
 
 // Returns the name shown for a deleted contact: its own name, else its
 // live contact's display name, else its first phone number, else "No Name".
