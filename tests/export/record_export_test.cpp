@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "check_marks.h"
 #include "export_test_util.h"
 #include "record_export.h"
 
@@ -382,6 +383,83 @@ TEST_F(RecordExportTest, CountsCheckedRecordsOfCategoriesWithData) {
     EXPECT_EQ(countCheckedRecords(test.store), 1);
     test.store.contactLists.contacts[0].checked = 0;
     EXPECT_EQ(countCheckedRecords(test.store), 0);
+}
+
+} // namespace
+} // namespace fennaro
+
+namespace fennaro {
+namespace {
+
+// A deleted field of the deep engine, with a label as it reads them.
+deep::ContactField deepField(deep::FieldKind kind, std::string label, std::string value) {
+    deep::ContactField field;
+    field.kind = kind;
+    field.label = std::move(label);
+    field.value = std::move(value);
+    return field;
+}
+
+// A deleted message of the deep engine.
+deep::DeletedMessage deepMessage(std::optional<int64_t> thread, std::string address,
+                                 std::optional<int64_t> date, int64_t type, std::string body) {
+    deep::DeletedMessage message;
+    message.threadId = thread;
+    message.address = std::move(address);
+    message.date = date;
+    message.type = type;
+    message.body = std::move(body);
+    return message;
+}
+
+TEST_F(RecordExportTest, DeepModeWritesDeletedRecordsInTheLiveLayout) {
+    TestStore test;
+    test.contact(7, "Ann", 40);
+    test.row(7, kPhone, "555", "2");
+    test.contact(8, "Phone Name", 20);
+    test.row(8, kPhone, "777", "2");
+    test.thread(1);
+    test.message(1, "555", 7, 1, "hi");
+    test.store.smsLists.messages.back().dateMs = 1388570400000; // 2014-01-01 10:00:00
+    deep::DeepRecordSet& deep = test.store.deep;
+    deep.contacts.resize(3);
+    deep.contacts[0].rawContactId = 7; // a deleted field of a live contact
+    deep.contacts[0].fields = {deepField(deep::FieldKind::Birthday, "Birthday", "1974-01-28")};
+    deep.contacts[1].rawContactId = 50;
+    deep.contacts[1].name = "Gone";
+    deep.contacts[1].fields = {deepField(deep::FieldKind::Name, "Name", "Gone"),
+                               deepField(deep::FieldKind::Phone, "Mobile", "999"),
+                               deepField(deep::FieldKind::Website, "Website", "g.example")};
+    deep.contacts[2].rawContactId = 51;
+    deep.contacts[2].name = "Unchecked";
+    deep.messages = {deepMessage(1, "555", 1388570500000, 2, "gone"),
+                     deepMessage(1, "555", std::nullopt, 1, "undated"),
+                     deepMessage(99, "+33 10086", 1388656800000, 1, "code")};
+    deep::assembleDeepRecords(deep, test.store.contactLists, test.store.smsLists);
+    ASSERT_EQ(deep.contactRows.size(), 4u);
+    setChecked(deep.contactRows[3], 0);
+    test.store.contactsCategory = {"Contacts (4)", 1, true};
+    test.store.messageCategory = {"Message (2)", 1, true};
+
+    ExportRun run(test);
+    run.run();
+    EXPECT_EQ(test::filesBelow(run.output()),
+              (std::vector<std::string>{"Contacts (4)/contacts.txt", "Message (2)/+33 10086.txt",
+                                        "Message (2)/Ann.txt"}));
+    EXPECT_EQ(run.file("Contacts (4)/contacts.txt"),
+              textFile({"Contacts:", "Ann(Mobile) : 555", "[deleted] Ann(Birthday) : 1974-01-28",
+                        "No Name0(Mobile) : 777", kDashes, "Deleted:",
+                        "[deleted] Gone(Mobile) : 999", "[deleted] Gone(Website) : g.example"}));
+    // Date order, the deleted ones marked under their date line, the
+    // undated one last; the conversation named by its contact's number.
+    EXPECT_EQ(
+        run.file("Message (2)/Ann.txt"),
+        textFile({"", "2014-01-01 10:00:00", "Ann : hi", "", "2014-01-01 10:01:40", "[deleted]",
+                  "Me : gone", "", "(no date)", "[deleted]", "Ann : undated", ""}));
+    EXPECT_EQ(run.file("Message (2)/+33 10086.txt"),
+              textFile({"", "2014-01-02 10:00:00", "[deleted]", "+33 10086 : code", ""}));
+    // Three checked contact rows and two conversations; no deleted.txt.
+    EXPECT_EQ(run.store.loadedCount, 5);
 }
 
 } // namespace
