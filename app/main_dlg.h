@@ -199,6 +199,10 @@ class CMainDlg : public QDialog {
     void onTreeItemCheck(QTreeWidgetItem* item, int state);
     void onListItemCheck(int row, int state);
     void onListClick(int row);
+    // Shows a list row's record on its board, as deep mode or the classic
+    // mode holds it.
+    void showContactOnBoard(const void* record);
+    void showConversationOnBoard(const void* record);
     void appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record));
     void fillContactRows();
     void fillMessageRows();

@@ -9,9 +9,12 @@ namespace skin {
 namespace {
 
 // Makes a Tahoma font of a character height in pixels, falling back to the
-// system's sans-serif face when Tahoma is not installed.
+// system's sans-serif face when Tahoma is not installed. The colour emoji
+// face is named after it: Qt's own fallback from Tahoma picks an outline
+// emoji face even when the colour one is installed.
 QFont MakeTahoma(const QString& face, int pixelHeight) {
     QFont f(face);
+    f.setFamilies({face, QString::fromLatin1(kColorEmojiFamily)});
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(pixelHeight);
     f.setWeight(QFont::Normal);

@@ -42,6 +42,9 @@ const QFont* GetPoolFont(std::uint16_t key);
 // made, so painting code always has something to draw with.
 QFont PoolFontOr(std::uint16_t key);
 
+// The colour emoji face every font of the skin names after its own face.
+inline constexpr const char* kColorEmojiFamily = "Noto Color Emoji";
+
 // Registers the Tahoma files of the wine fonts package with Qt when present;
 // returns how many faces were added. Without them Tahoma falls back to the
 // system's sans-serif face.

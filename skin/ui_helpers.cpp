@@ -1,5 +1,6 @@
 #include "skin/ui_helpers.h"
 
+#include "skin/font_pool.h"
 #include "skin/skin_color.h"
 
 #include <QLinearGradient>
@@ -9,6 +10,8 @@ namespace skin {
 
 QFont get_font(const QString& face, int height, int weight) {
     QFont f(face);
+    // Emoji in colour rather than from an outline face (see font_pool.h).
+    f.setFamilies({face, QString::fromLatin1(kColorEmojiFamily)});
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(height > 0 ? height : 12);
     f.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);

@@ -325,17 +325,30 @@ class MainWindowTests : public QObject {
         QVERIFY(!store.contactLists.contacts.empty());
         QVERIFY(!store.smsLists.threads.empty());
         QVERIFY2(!store.deletedSms.empty(), store.deletedSmsText.c_str());
-        QCOMPARE(
-            w.tree()->GetItemText(w.messageItem()),
-            QString("Message (%1)").arg(store.smsLists.threads.size() + store.deletedSms.size()));
+        // Deep mode lists conversations, deleted messages inside them.
+        QVERIFY(store.deep.loaded);
+        QVERIFY(!store.deep.messages.empty());
+        QCOMPARE(w.tree()->GetItemText(w.messageItem()),
+                 QString("Message (%1)").arg(store.deep.conversations.size()));
 
-        // The deleted records show in the list and on the board.
+        // The first conversation holds deleted messages: the list marks it,
+        // and its board shows them among the live ones, marked, in date order.
         w.tree()->setCurrentItem(w.messageItem());
         skin::CListViewCheck1* list = w.recordList();
         QVERIFY(list->IsRowDeleted(0));
         clickRow(list, 0);
-        QCOMPARE(w.messageBoard()->items().size(), size_t(1));
-        QCOMPARE(w.messageBoard()->items().front().kind, 2);
+        const fennaro::deep::DeepConversation& first = store.deep.conversations.front();
+        const auto& items = w.messageBoard()->items();
+        QCOMPARE(items.size(), first.messages.size());
+        size_t deletedItems = 0;
+        for (size_t i = 0; i < items.size(); ++i) {
+            QCOMPARE(items[i].deleted, first.messages[i].deleted != nullptr);
+            QCOMPARE(items[i].kind, first.messages[i].received ? 1 : 2);
+            deletedItems += items[i].deleted ? 1 : 0;
+            if (i > 0 && first.messages[i].dateMs && first.messages[i - 1].dateMs)
+                QVERIFY(*first.messages[i - 1].dateMs <= *first.messages[i].dateMs);
+        }
+        QCOMPARE(deletedItems, first.deletedCount);
 
         // Everything checked, the window writes what export --deep writes
         // for the same copies, and the copies are still as pulled.
