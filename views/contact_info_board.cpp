@@ -245,9 +245,15 @@ void CContactInfoBoard::paintEvent(QPaintEvent* event) {
             p.setPen(item.deleted ? kDeletedEdgeColor : kItemLabelColor);
             skin::DrawElidedLine(p, label, item.label, Qt::AlignRight | Qt::AlignVCenter);
         }
-        if (item.deleted && !m_deletedMark.isNull())
-            p.drawImage(QPoint(2, label.top() + (label.height() - m_deletedMark.height()) / 2),
-                        m_deletedMark);
+        // Fields stand too close for a mark each: a red bar at the left edge
+        // runs along the deleted ones.
+        if (item.deleted) {
+            const QRect value = toRect(item.valueRect, m_offset);
+            p.fillRect(QRect(3, label.top(), 3,
+                             std::max(label.bottom(), value.bottom()) - label.top() + 1) &
+                           visible,
+                       kDeletedEdgeColor);
+        }
         p.setPen(item.deleted ? kDeletedEdgeColor : kItemValueColor);
         drawTextLines(p, item.valueLines, toRect(item.valueRect, m_offset), item.lineHeight);
     }
