@@ -436,6 +436,7 @@ void CMainDlg::showMainMenu() {
         return code;
     };
     actions.deepScan = [this] { onDeepScanCommand(); };
+    actions.report = [this] { onReportCommand(); };
     runMainMenuCommand(this, m_hooks.trackMenu(this), actions);
 }
 

@@ -213,6 +213,9 @@ class CMainDlg : public QDialog {
     // The deep scan (main_dlg_deep.cpp).
     QString rootCaption() const;
     void onDeepScanCommand();
+    // The main menu's Report (main_dlg_report.cpp): report.html and
+    // records.csv of the loaded records into a folder the user picks.
+    void onReportCommand();
     void offerDeepScanOnce();
     void beginDeepScan();
     void startDeepAcquisition();

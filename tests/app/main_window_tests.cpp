@@ -370,6 +370,29 @@ class MainWindowTests : public QObject {
         QVERIFY(!windowFiles.isEmpty());
         QCOMPARE(windowFiles, apptest::filesBelow(onlyRunFolder(cliRoot)));
 
+        // Report, after Deep Scan in the menu: the same table as the command's.
+        const QString reportFolder = rig.outputRoot() + "/report";
+        QDir().mkpath(reportFolder);
+        rig.pickedFolder = reportFolder;
+        rig.menuChoices = {fennaro::ID_MENU_REPORT};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY2(rig.asked.last().text.contains("report.html"), qPrintable(rig.asked.last().text));
+        QFile windowCsv(reportFolder + "/records.csv");
+        QVERIFY(windowCsv.open(QIODevice::ReadOnly));
+        const QByteArray windowTable = windowCsv.readAll();
+        QVERIFY(windowTable.startsWith("\xEF\xBB\xBFkind,deleted,evidence,name,number,date,"));
+        QVERIFY(QFile::exists(reportFolder + "/report.html"));
+        const QString cliReport = rig.outputRoot() + "/cli-report";
+        QDir().mkpath(cliReport);
+        cli.start(QStringLiteral(FENNARO_RECOVER_PATH),
+                  {"report", "--deep", QString::fromStdString(copies.localContactsDb),
+                   QString::fromStdString(copies.localSmsDb), cliReport});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QFile cliCsv(cliReport + "/records.csv");
+        QVERIFY(cliCsv.open(QIODevice::ReadOnly));
+        QCOMPARE(windowTable, cliCsv.readAll());
+
         // A copy changed on this computer is named at the end of a Recover.
         QFile changed(QString::fromStdString(copies.localSmsDb));
         QVERIFY(changed.open(QIODevice::Append));
