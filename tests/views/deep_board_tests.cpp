@@ -216,6 +216,38 @@ class DeepBoardTests : public QObject {
         QVERIFY2(coloured > 30, qPrintable(QString("%1 coloured pixels").arg(coloured)));
     }
 
+    // Bodies full of emoji are measured from cached advances, not laid out
+    // by the text engine: every line must still fit its bubble, no line may
+    // split a surrogate pair, and the lines must cover the whole body.
+    void emojiBodiesWrapWholeAndFit() {
+        auto* board = new CMsgInfoBoard(m_window.get());
+        const QStringList bodies = {
+            "😀😂🎉🙏❤️🚗 party at eight 😀 see you there "
+            "🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉",
+            "family 👨‍👩‍👧 flags 🇨🇳🇩🇪🇫🇷 hands 👋🏻👋🏿 hearts "
+            "❤️❤️❤️❤️❤️❤️❤️❤️❤️❤️❤️",
+            QString(40, QChar(0x2764)) + "️", "😀" + QString(60, 'x') + "😀"};
+        for (const QString& body : bodies)
+            QVERIFY(addMessageItem(board, "2017-07-14 02:40:00", body.toStdString(),
+                                   kMsgKindSent) == 1);
+        const QFontMetricsF drawing(board->itemFonts().drawing.font());
+        for (const CMsgInfoItem& item : board->items()) {
+            int covered = 0;
+            for (const TextLine& line : item.lines) {
+                QVERIFY2(!item.body[line.start].isLowSurrogate(), qPrintable(item.body));
+                QVERIFY(line.start >= covered);
+                covered = line.start + line.length;
+                const qreal width = drawing.horizontalAdvance(shownLineText(item.body, line));
+                QVERIFY2(width <= item.innerRect().width() + 1,
+                         qPrintable(QString("%1 px in %2: %3")
+                                        .arg(width)
+                                        .arg(item.innerRect().width())
+                                        .arg(shownLineText(item.body, line))));
+            }
+            QCOMPARE(covered, int(item.body.size()));
+        }
+    }
+
     void cleanup() { m_window.reset(); }
 };
 
