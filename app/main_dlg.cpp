@@ -255,7 +255,6 @@ void CMainDlg::startLoading() {
         }
         // The live records come from the copies' current state, written to
         // a private folder and gone once they are loaded.
-        deep::runDeepRecoveryEngine(run.context.store, contactsDb, smsDb);
         // The deep records join the live ones once those are loaded; a
         // stopped run shows what it loaded and nothing more.
         run.beforeDone = [&run, contactsDb, smsDb] {

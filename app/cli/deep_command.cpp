@@ -6,7 +6,6 @@
 
 #include "commands.h"
 #include "deep_load.h"
-#include "deep_records.h"
 #include "deep_scan.h"
 #include "input_checks.h"
 
@@ -17,7 +16,6 @@ void loadDeep(RecordStore& store, const std::string& contactsDb, const std::stri
         std::fputs("fennaro-recover: no private temporary folder for the current states; "
                    "live records read from the main files\n",
                    stderr);
-    deep::loadDeepRecords(store, contactsDb, smsDb);
 }
 
 int runDeepCommand(const Args& args) {

@@ -5,35 +5,11 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "deep_load.h"
-#include "deep_records.h"
 #include "input_checks.h"
 #include "record_loader.h"
 #include "report_files.h"
 
 namespace fennaro::cli {
-
-namespace {
-
-// The deep mode's report: the live records of the current states, the deep
-// engine's deleted records placed among them.
-report::ReportData deepReport(RecordStore& store, const std::string& contactsDb,
-                              const std::string& smsDb) {
-    {
-        const deep::CurrentStateCopies copies(contactsDb, smsDb);
-        if (!copies.madeFolder())
-            std::fputs("fennaro-recover: no private temporary folder for the current states; "
-                       "live records read from the main files\n",
-                       stderr);
-        const bool current = copies.madeFolder();
-        loadRecordsWithoutWindow(store, current ? copies.contactsDb() : contactsDb,
-                                 current ? copies.smsDb() : smsDb);
-    }
-    deep::loadDeepRecords(store, contactsDb, smsDb);
-    return report::buildDeepReport(store);
-}
-
-} // namespace
 
 int runReportCommand(const Args& words) {
     const bool deepRun = !words.empty() && words[0] == "--deep";
@@ -49,7 +25,8 @@ int runReportCommand(const Args& words) {
     RecordStore store;
     report::ReportData data;
     if (deepRun) {
-        data = deepReport(store, contactsDb, smsDb);
+        loadDeep(store, contactsDb, smsDb);
+        data = report::buildDeepReport(store);
     } else {
         loadAfterAcquisition(store, contactsDb, smsDb);
         data = report::buildClassicReport(store);
