@@ -12,6 +12,7 @@
 #include <QTreeWidgetItem>
 #include <sqlite3.h>
 
+#include "export/export_paths.h"
 #include "platform/file_ops.h"
 #include "records/contact_fields.h"
 #include "skin/header_ctrl_check.h"
@@ -404,6 +405,27 @@ class MainWindowTests : public QObject {
         QVERIFY2(rig.asked.last().text.contains("changed on this computer") &&
                      rig.asked.last().text.contains("\nmmssms.db"),
                  qPrintable(rig.asked.last().text));
+
+        // Check marks are per row: the unchecked conversation, with its
+        // deleted messages, is left out, and the folder counts the rest.
+        w.tree()->setCurrentItem(w.messageItem());
+        clickRowBox(list, 0);
+        QCOMPARE(int(store.deep.conversations.front().checked), 0);
+        rig.pickedFolder = rig.outputRoot() + "/unchecked";
+        QDir().mkpath(*rig.pickedFolder);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 3);
+        const size_t conversations = store.deep.conversations.size();
+        const QString messageFolder =
+            onlyRunFolder(*rig.pickedFolder) + QString("/Message (%1)/").arg(conversations - 1);
+        QVERIFY2(QDir(messageFolder).exists(), qPrintable(messageFolder));
+        bool nameShared = false;
+        for (size_t i = 1; i < conversations; ++i)
+            nameShared |= store.deep.conversations[i].name == first.name;
+        if (!nameShared)
+            QVERIFY(!QFile::exists(
+                messageFolder + QString::fromStdString(fennaro::conversationFileName(first.name))));
+        QCOMPARE(QDir(messageFolder).entryList(QDir::Files).size() > 0, conversations > 1);
     }
 
     // Copies that are not databases, or cut short, end in empty categories
