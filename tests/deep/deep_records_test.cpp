@@ -54,6 +54,19 @@ TEST(DeepRecords, DeletedMessagesKeepEveryColumnAndTheirPlace) {
     deeptest::writeFile(dir.file("junk.db"), std::string(5000, 'x'));
     EXPECT_TRUE(readDeletedMessages(dir.file("junk.db")).empty());
     EXPECT_TRUE(readDeletedMessages(dir.file("missing.db")).empty());
+    EXPECT_TRUE(readDeletedContacts(dir.file("junk.db"), {}).empty());
+    // Copies cut short anywhere, and logs cut short: whatever survives, never
+    // a crash (the suite runs with the sanitizers).
+    const std::string whole = deeptest::readFile(path);
+    const std::string log = deeptest::readFile(path + "-wal");
+    for (const size_t keep : {size_t(100), size_t(4096), whole.size() / 2, whole.size() - 7}) {
+        const std::string cut = dir.file("cut" + std::to_string(keep) + ".db");
+        deeptest::writeFile(cut, whole.substr(0, keep));
+        deeptest::writeFile(cut + "-wal", log.substr(0, log.size() * keep / whole.size()));
+        for (const DeletedMessage& message : readDeletedMessages(cut))
+            EXPECT_EQ(message.place.file.substr(0, cut.size()), cut);
+        readDeletedContacts(cut, {{1, "vnd.android.cursor.item/phone_v2"}});
+    }
 }
 
 TEST(DeepRecords, DeletedContactRowsAreGroupedAndLabelledAsLiveOnes) {

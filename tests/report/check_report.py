@@ -201,6 +201,21 @@ def main():
             fail("report exited with %d: %s" % (run.returncode, run.stderr.decode()))
         check_csv(os.path.join(out, "records.csv"))
         check_page(os.path.join(out, "report.html"), work)
+        # Without --deep: the classic engine's records, which know no place;
+        # the table has the same header and every live record.
+        classic = os.path.join(work, "classic")
+        os.mkdir(classic)
+        run = subprocess.run([program, "report", os.path.join(phone, "contacts2.db"),
+                              os.path.join(phone, "mmssms.db"), classic],
+                             capture_output=True, timeout=120)
+        if run.returncode != 0:
+            fail("classic report exited with %d: %s" % (run.returncode, run.stderr.decode()))
+        with open(os.path.join(classic, "records.csv"), newline="", encoding="utf-8-sig") as t:
+            rows = list(csv.reader(t, strict=True))
+        if rows[0] != HEADER or not any(r[8] == "live hello" and r[1] == "0" for r in rows[1:]):
+            fail("classic table: %r" % rows[:4])
+        if any(r[1] == "1" and (r[10] or r[11]) for r in rows[1:]):
+            fail("a classic deleted record claims a place")
         # An output folder that does not exist is named, and nothing is made.
         bad = subprocess.run([program, "report", os.path.join(phone, "contacts2.db"),
                               os.path.join(phone, "mmssms.db"), os.path.join(work, "nope")],
