@@ -55,7 +55,7 @@ const ContactNode* LiveNumberNames::contactOf(std::string_view address) const {
 
 std::vector<DeepConversation> assembleConversations(const ContactLists& contacts,
                                                     const SmsLists& sms,
-                                                    const std::vector<DeletedMessage>& deleted) {
+                                                    std::vector<DeletedMessage>& deleted) {
     const ConversationIndex index(contacts, sms);
     const LiveNumberNames names(contacts);
     std::vector<DeepConversation> conversations;
@@ -72,8 +72,8 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
         conversation.address = std::string(found.address);
         conversation.name = conversationName(names, found.address, conversationExportName(found));
         for (const MessageNode* message : index.messagesOf(thread.conversationId)) {
-            conversation.messages.push_back({message, nullptr, std::string(message->dateLine),
-                                             message->dateMs, message->type == 1, message->body});
+            conversation.messages.push_back({message, nullptr, message->dateLine, message->dateMs,
+                                             message->type == 1, message->body});
         }
         byThread.try_emplace(thread.conversationId, conversations.size());
         if (!conversation.address.empty())
@@ -82,7 +82,7 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
     }
 
     DateLineFormatter dates;
-    for (const DeletedMessage& message : deleted) {
+    for (DeletedMessage& message : deleted) {
         size_t at = conversations.size();
         int64_t found = 0;
         if (message.threadId && byThread.count(*message.threadId)) {
@@ -104,9 +104,10 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
         ConversationEntry entry;
         entry.deleted = &message;
         if (message.date) {
-            entry.dateLine = std::string(dates.format(*message.date));
+            message.dateLine = std::string(dates.format(*message.date));
             entry.dateMs = message.date;
         }
+        entry.dateLine = message.dateLine;
         entry.received = isReceived(message);
         entry.body = message.body;
         conversations[at].messages.push_back(std::move(entry));

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "deleted_records.h"
@@ -20,8 +21,8 @@ struct ConversationEntry {
     const MessageNode* live = nullptr;
     const DeletedMessage* deleted = nullptr;
     // The date line shown above the message; empty for a deleted message
-    // without a date.
-    std::string dateLine;
+    // without a date. Points into the message's own record.
+    std::string_view dateLine;
     // Stored milliseconds; absent for a deleted message without a date.
     std::optional<int64_t> dateMs;
     bool received = true;
@@ -62,9 +63,11 @@ class LiveNumberNames {
 // Returns every conversation: those holding deleted messages first, then
 // the others, each group in the live list's order (conversations of deleted
 // messages only after the live ones, in the order their messages were found).
+// The deleted messages get their date lines here (deleted must then not
+// change: the conversations point into it).
 std::vector<DeepConversation> assembleConversations(const ContactLists& contacts,
                                                     const SmsLists& sms,
-                                                    const std::vector<DeletedMessage>& deleted);
+                                                    std::vector<DeletedMessage>& deleted);
 
 // A contact as deep mode lists it: a live one (with the deleted fields of
 // its raw contact, if any) or a deleted one.

@@ -36,6 +36,9 @@ struct DeletedMessage {
     std::optional<int64_t> type;
     std::optional<int64_t> read;
     std::string body;
+    // The date line shown for it, local time "YYYY-MM-DD hh:mm:ss"; empty
+    // without a date. Filled when the message is placed in its conversation.
+    std::string dateLine;
     // What it was read from: "cell", "header lost", "index", "words" or
     // "snippet", with ", cut short" when an overflow chain broke off.
     std::string evidence;

@@ -216,7 +216,7 @@ ReportData buildDeepReport(const RecordStore& store) {
         entry.deletedCount = conversation.deletedCount;
         for (const deep::ConversationEntry& message : conversation.messages) {
             MessageRow row;
-            row.dateLine = message.dateLine;
+            row.dateLine = std::string(message.dateLine);
             row.dateMs = message.dateMs;
             row.text = std::string(message.body);
             if (message.live) {

@@ -127,8 +127,8 @@ void appendConversations(std::string& html, const ReportData& data) {
                 "<th>Number</th><th>Text</th><th>State</th><th>Evidence</th><th>Place</th></tr>\n";
         for (const MessageRow& message : conversation.messages) {
             html += message.deleted ? "<tr class=\"deleted\">" : "<tr>";
-            cell(html,
-                 message.dateLine.empty() && message.deleted ? "(no date)" : message.dateLine);
+            cell(html, message.dateLine.empty() && message.deleted ? std::string("(no date)")
+                                                                   : message.dateLine);
             cell(html, message.direction);
             cell(html, message.address);
             cell(html, message.text, "text");

@@ -193,7 +193,7 @@ std::vector<std::string> bodies(const DeepConversation& conversation) {
 }
 
 TEST(DeepConversations, DeletedMessagesJoinTheirConversationInDateOrder) {
-    const SmallPhone phone;
+    SmallPhone phone;
     const std::vector<DeepConversation> conversations =
         assembleConversations(phone.contacts, phone.sms, phone.deleted);
     ASSERT_EQ(conversations.size(), 4u);
