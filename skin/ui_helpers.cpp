@@ -10,11 +10,11 @@ namespace skin {
 
 QFont get_font(const QString& face, int height, int weight) {
     QFont f(face);
-    // Emoji in colour rather than from an outline face (see font_pool.h).
-    f.setFamilies({face, QString::fromLatin1(kColorEmojiFamily)});
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(height > 0 ? height : 12);
     f.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);
+    // Emoji in colour rather than from an outline face.
+    NameColorEmojiFamily(f);
     return f;
 }
 
