@@ -224,7 +224,8 @@ class DeepBoardTests : public QObject {
         const QStringList bodies = {
             "😀😂🎉🙏❤️🚗 party at eight 😀 see you there "
             "🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉🎉",
-            "family 👨‍👩‍👧 flags 🇨🇳🇩🇪🇫🇷 hands 👋🏻👋🏿 hearts "
+            "family 👨‍👩‍👧 flags 🇨🇳🇩🇪🇫🇷 hands 👋🏻👋🏿 "
+            "hearts "
             "❤️❤️❤️❤️❤️❤️❤️❤️❤️❤️❤️",
             QString(40, QChar(0x2764)) + "️", "😀" + QString(60, 'x') + "😀"};
         for (const QString& body : bodies)
