@@ -15,6 +15,7 @@
 #include "app/window_bridge.h"
 #include "app/worker_runs.h"
 #include "deep/deep_load.h"
+#include "deep/deep_records.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
 #include "records/check_marks.h"
@@ -254,7 +255,18 @@ void CMainDlg::startLoading() {
         }
         // The live records come from the copies' current state, written to
         // a private folder and gone once they are loaded.
-        deep::runDeepRecoveryEngine(run.context.store, contactsDb, smsDb);
+        // The deep records join the live ones once those are loaded; a
+        // stopped run shows what it loaded and nothing more.
+        run.beforeDone = [&run, contactsDb, smsDb] {
+            RecordStore& store = run.context.store;
+            if (run.context.controls.stopRequested)
+                return;
+            deep::loadDeepRecords(store, contactsDb, smsDb);
+            for (RecordCategory category : {RecordCategory::Contacts, RecordCategory::Message}) {
+                const CategoryState& state = categoryState(store, category);
+                run.categoryChanged(category, state.caption, state.count);
+            }
+        };
         const deep::CurrentStateCopies states(contactsDb, smsDb);
         if (states.madeFolder()) {
             run.context.localContactsDb = states.contactsDb();
@@ -423,6 +435,7 @@ void CMainDlg::showMainMenu() {
         return code;
     };
     actions.deepScan = [this] { onDeepScanCommand(); };
+    actions.report = [this] { onReportCommand(); };
     runMainMenuCommand(this, m_hooks.trackMenu(this), actions);
 }
 

@@ -199,6 +199,10 @@ class CMainDlg : public QDialog {
     void onTreeItemCheck(QTreeWidgetItem* item, int state);
     void onListItemCheck(int row, int state);
     void onListClick(int row);
+    // Shows a list row's record on its board, as deep mode or the classic
+    // mode holds it.
+    void showContactOnBoard(const void* record);
+    void showConversationOnBoard(const void* record);
     void appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record));
     void fillContactRows();
     void fillMessageRows();
@@ -209,6 +213,9 @@ class CMainDlg : public QDialog {
     // The deep scan (main_dlg_deep.cpp).
     QString rootCaption() const;
     void onDeepScanCommand();
+    // The main menu's Report (main_dlg_report.cpp): report.html and
+    // records.csv of the loaded records into a folder the user picks.
+    void onReportCommand();
     void offerDeepScanOnce();
     void beginDeepScan();
     void startDeepAcquisition();

@@ -104,9 +104,17 @@ void CMainDlg::setUpControls() {
     m_list->SetRowHeight(30);
     m_list->Create(this, QRect(QPoint(225, 32), QPoint(747, 575)), IDC_LIST);
     m_list->Init();
-    m_list->SetDeletedTest([](const void* record, int listKind) {
+    m_list->SetDeletedTest([this](const void* record, int listKind) {
         if (record == nullptr)
             return false;
+        if (m_store.deep.loaded) {
+            // A row holding anything deleted carries the mark.
+            if (listKind == 1)
+                return static_cast<const deep::DeepContact*>(record)->deleted != nullptr;
+            if (listKind == 2)
+                return static_cast<const deep::DeepConversation*>(record)->deletedCount != 0;
+            return false;
+        }
         if (listKind == 1)
             return static_cast<const ContactNode*>(record)->deleted != 0;
         if (listKind == 2)

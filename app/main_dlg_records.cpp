@@ -63,8 +63,13 @@ void CMainDlg::fillContactRows() {
     m_list->InsertColumn(1, QStringLiteral("Phone"), 170);
     m_list->InsertColumn(2, QStringLiteral("Company"), 180);
     m_list->InsertColumn(3, QStringLiteral("Email"), 150);
-    appendRows(m_rows->contacts,
-               [](void* record) { return isChecked(*static_cast<ContactNode*>(record)); });
+    if (m_store.deep.loaded)
+        appendRows(m_rows->contacts, [](void* record) {
+            return isChecked(*static_cast<deep::DeepContact*>(record));
+        });
+    else
+        appendRows(m_rows->contacts,
+                   [](void* record) { return isChecked(*static_cast<ContactNode*>(record)); });
     if (m_contactBoard == nullptr) {
         m_contactBoard = new CContactInfoBoard(this);
         m_contactBoard->setIndex(m_contactIndex.get());
@@ -72,8 +77,7 @@ void CMainDlg::fillContactRows() {
     m_list->SetListKind(1);
     m_list->show();
     m_contactBoard->show();
-    m_contactBoard->showContact(static_cast<const ContactNode*>(
-        m_list->GetItemCount() > 0 ? m_list->GetItemData(0) : nullptr));
+    showContactOnBoard(m_list->GetItemCount() > 0 ? m_list->GetItemData(0) : nullptr);
 }
 
 void CMainDlg::fillMessageRows() {
@@ -83,8 +87,13 @@ void CMainDlg::fillMessageRows() {
     m_list->setGeometry(225, 32, 497, 576);
     m_list->InsertColumn(0, QStringLiteral("Name"), 220);
     m_list->InsertColumn(1, QStringLiteral("Phone"), 276);
-    appendRows(m_rows->messages,
-               [](void* record) { return isChecked(*static_cast<ThreadNode*>(record)); });
+    if (m_store.deep.loaded)
+        appendRows(m_rows->messages, [](void* record) {
+            return isChecked(*static_cast<deep::DeepConversation*>(record));
+        });
+    else
+        appendRows(m_rows->messages,
+                   [](void* record) { return isChecked(*static_cast<ThreadNode*>(record)); });
     if (m_messageBoard == nullptr) {
         m_messageBoard = new CMsgInfoBoard(this);
         m_messageBoard->setIndex(m_conversationIndex.get());
@@ -95,8 +104,7 @@ void CMainDlg::fillMessageRows() {
         m_list->setFocus();
         m_list->EnsureVisible(0);
     }
-    m_messageBoard->showConversation(
-        static_cast<const ThreadNode*>(hasRows ? m_list->GetItemData(0) : nullptr));
+    showConversationOnBoard(hasRows ? m_list->GetItemData(0) : nullptr);
     m_list->SetListKind(2);
     m_list->show();
     m_messageBoard->show();
@@ -120,12 +128,16 @@ void CMainDlg::onTreeItemCheck(QTreeWidgetItem* item, int state) {
             setChecked(contact, mark);
         for (ContactNode& contact : m_store.deletedContacts)
             setChecked(contact, mark);
+        for (deep::DeepContact& contact : m_store.deep.contactRows)
+            setChecked(contact, mark);
     } else if (item == m_messageItem) {
         setChecked(m_store.messageCategory, state == 1);
         for (ThreadNode& thread : m_store.smsLists.threads)
             setChecked(thread, mark);
         for (ThreadNode& sms : m_store.deletedSms)
             setChecked(sms, mark);
+        for (deep::DeepConversation& conversation : m_store.deep.conversations)
+            setChecked(conversation, mark);
     }
 }
 
@@ -136,7 +148,11 @@ void CMainDlg::onListItemCheck(int row, int state) {
     // A row's data is its record: setting the mark through it is what
     // looking the record up among the live and deleted ones would find.
     const int32_t mark = state == 1 ? 1 : 0;
-    if (m_currentCategory == m_contactsItem)
+    if (m_store.deep.loaded && m_currentCategory == m_contactsItem)
+        setChecked(*static_cast<deep::DeepContact*>(data), mark);
+    else if (m_store.deep.loaded && m_currentCategory == m_messageItem)
+        setChecked(*static_cast<deep::DeepConversation*>(data), mark);
+    else if (m_currentCategory == m_contactsItem)
         setChecked(*static_cast<ContactNode*>(data), mark);
     else if (m_currentCategory == m_messageItem)
         setChecked(*static_cast<ThreadNode*>(data), mark);
@@ -152,9 +168,23 @@ void CMainDlg::onListClick(int) {
         return;
     void* data = m_list->GetItemData(row);
     if (m_currentCategory == m_contactsItem && m_contactBoard != nullptr)
-        m_contactBoard->showContact(static_cast<const ContactNode*>(data));
+        showContactOnBoard(data);
     else if (m_currentCategory == m_messageItem && m_messageBoard != nullptr)
-        m_messageBoard->showConversation(static_cast<const ThreadNode*>(data));
+        showConversationOnBoard(data);
+}
+
+void CMainDlg::showContactOnBoard(const void* record) {
+    if (m_store.deep.loaded)
+        m_contactBoard->showDeepContact(static_cast<const deep::DeepContact*>(record));
+    else
+        m_contactBoard->showContact(static_cast<const ContactNode*>(record));
+}
+
+void CMainDlg::showConversationOnBoard(const void* record) {
+    if (m_store.deep.loaded)
+        m_messageBoard->showDeepConversation(static_cast<const deep::DeepConversation*>(record));
+    else
+        m_messageBoard->showConversation(static_cast<const ThreadNode*>(record));
 }
 
 void CMainDlg::setCategoryChecked(QTreeWidgetItem* item, bool checked) {

@@ -53,6 +53,9 @@ struct LoadRun : LoadListener {
     std::function<void(RecordCategory, std::string, int32_t)> caption;
     std::function<void()> buttons;
     std::function<void()> done;
+    // Runs on the worker once the loading passes ended, before the views are
+    // prepared (deep mode reads the deep engine's records here).
+    std::function<void()> beforeDone;
     LoadContext context;
     // What the views need of the loaded store, made on the worker once the
     // store is complete, so the window does not stall making it.
@@ -79,6 +82,8 @@ struct LoadRun : LoadListener {
     void loadDone() override {
         if (bridge->isClosed())
             return;
+        if (beforeDone)
+            beforeDone();
         prepareViews(context.store, *this);
         bridge->post(done);
     }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "deep_records.h"
 #include "deep_scan.h"
 #include "mapped_file.h"
 #include "record_loader.h"
@@ -52,11 +53,16 @@ CurrentStateCopies::~CurrentStateCopies() {
 
 bool loadDeepAfterAcquisition(RecordStore& store, const std::string& contactsDb,
                               const std::string& smsDb) {
-    runDeepRecoveryEngine(store, contactsDb, smsDb);
-    const CurrentStateCopies copies(contactsDb, smsDb);
-    const bool current = copies.madeFolder();
-    loadRecordsWithoutWindow(store, current ? copies.contactsDb() : contactsDb,
-                             current ? copies.smsDb() : smsDb);
+    bool current = false;
+    {
+        const CurrentStateCopies copies(contactsDb, smsDb);
+        current = copies.madeFolder();
+        loadRecordsWithoutWindow(store, current ? copies.contactsDb() : contactsDb,
+                                 current ? copies.smsDb() : smsDb);
+    }
+    // The deleted records are read once, as structured records, and joined
+    // to the live ones; the engine's texts are not needed for them.
+    loadDeepRecords(store, contactsDb, smsDb);
     return current;
 }
 

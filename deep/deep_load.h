@@ -37,8 +37,9 @@ class CurrentStateCopies {
     std::string m_smsDb;
 };
 
-// What the command line's list --deep and export --deep do: the deep texts,
-// then a whole loading run over the current-state copies. When no private
+// What the command line's list --deep, export --deep and report --deep do:
+// a whole loading run over the current-state copies, then the deep
+// engine's records joined to it (loadDeepRecords). When no private
 // folder can be made for the copies, the live records are read from the
 // main files as the classic run does, and false is returned so the caller
 // can say so.

@@ -80,6 +80,8 @@ void writeConversation(TkTxtFile& file, std::string_view name,
 } // namespace
 
 int32_t countCheckedRecords(RecordStore& store) {
+    if (store.deep.loaded)
+        return countCheckedDeepRecords(store);
     int32_t count = 0;
     if (store.contactsCategory.count != 0) {
         count += countChecked(store.contactLists.contacts);
@@ -164,7 +166,7 @@ int32_t exportMessages(ExportContext& context) {
             return -1;
         if (!isChecked(thread))
             continue;
-        const std::string_view name = conversationExportName(conversationContact(thread, index));
+        const std::string name = conversationExportName(conversationContact(thread, index));
         // Conversations of one name share a file: each writer appends.
         std::string fileName = conversationFileName(name);
         const bool written = !fileNames.insert(fileName).second;
@@ -190,9 +192,11 @@ int32_t exportMessages(ExportContext& context) {
 
 int32_t exportThreadProc(ExportContext& context) {
     const RecordStore& store = context.store;
-    const bool stopped = store.contactsCategory.count != 0 && exportContacts(context) == -1;
+    const bool deepMode = store.deep.loaded;
+    const bool stopped = store.contactsCategory.count != 0 &&
+                         (deepMode ? exportDeepContacts(context) : exportContacts(context)) == -1;
     if (!stopped && store.messageCategory.count != 0)
-        exportMessages(context);
+        deepMode ? exportDeepMessages(context) : exportMessages(context);
     context.listener.exportDone();
     return 1;
 }

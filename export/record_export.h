@@ -60,6 +60,19 @@ int32_t exportContacts(ExportContext& context);
 // nothing written) or -1 when stopped.
 int32_t exportMessages(ExportContext& context);
 
+// Deep mode (store.deep loaded): the checked contact and conversation rows.
+int32_t countCheckedDeepRecords(RecordStore& store);
+
+// Deep mode's contacts.txt: the live contacts in their layout, each
+// followed by its deleted fields, then the deleted contacts; every deleted
+// line marked "[deleted]". Returns as exportContacts does.
+int32_t exportDeepContacts(ExportContext& context);
+
+// Deep mode's conversation files: live and deleted messages in date order,
+// each deleted one marked "[deleted]" under its date line; no deleted.txt.
+// Returns as exportMessages does.
+int32_t exportDeepMessages(ExportContext& context);
+
 // The export worker: the contacts, then (unless stopped) the messages, then
 // "export done". Returns 1.
 int32_t exportThreadProc(ExportContext& context);

@@ -31,6 +31,27 @@ inline void setChecked(ThreadNode& thread, int32_t state) {
         .store(static_cast<uint8_t>(state != 0 ? 1 : 0), std::memory_order_relaxed);
 }
 
+// Returns whether a deep mode conversation row is checked.
+inline bool isChecked(deep::DeepConversation& conversation) {
+    return std::atomic_ref<uint8_t>(conversation.checked).load(std::memory_order_relaxed) != 0;
+}
+
+// Returns whether a deep mode contact row is checked.
+inline bool isChecked(deep::DeepContact& contact) {
+    return std::atomic_ref<int32_t>(contact.checked).load(std::memory_order_relaxed) != 0;
+}
+
+// Sets a deep mode conversation row's check mark.
+inline void setChecked(deep::DeepConversation& conversation, int32_t state) {
+    std::atomic_ref<uint8_t>(conversation.checked)
+        .store(static_cast<uint8_t>(state != 0 ? 1 : 0), std::memory_order_relaxed);
+}
+
+// Sets a deep mode contact row's check mark.
+inline void setChecked(deep::DeepContact& contact, int32_t state) {
+    std::atomic_ref<int32_t>(contact.checked).store(state, std::memory_order_relaxed);
+}
+
 // Returns whether a category's check box in the tree is checked.
 inline bool isChecked(const CategoryState& category) {
     return std::atomic_ref<bool>(const_cast<bool&>(category.checked))

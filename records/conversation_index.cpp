@@ -55,14 +55,24 @@ std::string_view conversationListName(const ConversationContact& found) {
     return found.contact ? found.contact->text : std::string_view();
 }
 
-std::string_view conversationExportName(const ConversationContact& found) {
+std::string conversationExportName(const ConversationContact& found) {
+    std::string_view name;
     if (found.personKey == 0)
-        return found.address;
-    if (!found.contact)
-        return {};
-    if (found.contact->displayNameSource == kDisplayNameSourceStructuredName)
-        return found.contact->text;
-    return found.address;
+        name = found.address;
+    else if (found.contact && found.contact->displayNameSource == kDisplayNameSourceStructuredName)
+        name = found.contact->text;
+    else if (found.contact)
+        name = found.address;
+    return exportSafeName(name, found.address);
+}
+
+std::string exportSafeName(std::string_view name, std::string_view address) {
+    std::string safe(name.empty() ? address : name);
+    if (safe.empty())
+        safe = kNoAddressName;
+    if (safe.front() == '.')
+        safe.insert(0, "_");
+    return safe;
 }
 
 } // namespace fennaro

@@ -53,9 +53,19 @@ ConversationContact conversationContact(const ThreadNode& thread, const Conversa
 // name of its contact, whatever its source; empty without one.
 std::string_view conversationListName(const ConversationContact& found);
 
-// The name the export gives a live conversation (its file name): the address
-// when the person key is 0; the contact's display name when it comes from the
-// structured name, else the address; empty when no contact has the key.
-std::string_view conversationExportName(const ConversationContact& found);
+// The name written for a conversation whose name and address are both empty.
+inline constexpr std::string_view kNoAddressName = "(no address)";
+
+// The name the export gives a live conversation (its file name and the label
+// of its received lines): the address when the person key is 0; the
+// contact's display name when it comes from the structured name, else the
+// address. Made safe by exportSafeName.
+std::string conversationExportName(const ConversationContact& found);
+
+// Returns name as a conversation file and its lines may use it: an empty
+// name becomes the address, or "(no address)" when that is empty too, so
+// conversations of different people never share one nameless file; a name
+// that starts with "." gets "_" in front, so its file is not hidden.
+std::string exportSafeName(std::string_view name, std::string_view address);
 
 } // namespace fennaro

@@ -90,6 +90,8 @@ struct MessageNode {
     // 1 received, anything else sent.
     int32_t type = 0;
     std::string_view body;
+    // The stored date: milliseconds since 1970 UTC.
+    int64_t dateMs = 0;
 };
 
 // The third SMS list: the phone's canonical addresses. Nothing reads it; it is

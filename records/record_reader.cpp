@@ -209,6 +209,7 @@ void readMessages(sqlite3* db, SmsLists& lists) {
         node.personKey = intColumn(stmt, 2);
         const int64_t date = sqlite3_column_int64(stmt, 3);
         node.dateLine = lists.texts.add(dates.format(date));
+        node.dateMs = date;
         node.type = intColumn(stmt, 4);
         node.body = lists.texts.add(textColumn(stmt, 5));
         keys.push_back(

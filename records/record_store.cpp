@@ -21,6 +21,7 @@ void clearRecords(RecordStore& store) {
     store.deletedContacts.clear();
     store.deletedSms.clear();
     store.deletedTexts.clear();
+    store.deep = deep::DeepRecordSet{};
 }
 
 void resetCategories(RecordStore& store) {

@@ -13,6 +13,7 @@
 #include <deque>
 #include <string>
 
+#include "deep_conversations.h"
 #include "record_nodes.h"
 #include "run_event.h"
 #include "text_pool.h"
@@ -79,6 +80,9 @@ struct RecordStore {
     std::deque<ThreadNode> deletedSms;
     // The texts of the deleted records.
     TextPool deletedTexts;
+
+    // Deep mode: the deep engine's records placed among the live ones.
+    deep::DeepRecordSet deep;
 
     // Records found by the counting pass (progress denominator) and records
     // handled so far (numerator; the export reuses it).

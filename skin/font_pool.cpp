@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 
 namespace skin {
@@ -15,10 +16,27 @@ QFont MakeTahoma(const QString& face, int pixelHeight) {
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(pixelHeight);
     f.setWeight(QFont::Normal);
+    NameColorEmojiFamily(f);
     return f;
 }
 
 } // namespace
+
+void NameColorEmojiFamily(QFont& font) {
+    // Fonts are resolved against the application's font database only.
+    if (!QGuiApplication::instance())
+        return;
+    const QString face = font.family();
+    const QString emoji = QString::fromLatin1(kColorEmojiFamily);
+    QStringList families{face};
+    // The face the font resolves to when its own is missing goes before
+    // the emoji face, so that the emoji face never becomes the main one.
+    const QString resolved = QFontInfo(font).family();
+    if (resolved != face && resolved != emoji)
+        families << resolved;
+    families << emoji;
+    font.setFamilies(families);
+}
 
 TkFontPool::TkFontPool() : faceName_(QStringLiteral("Tahoma")) {
     baseFont_ = MakeTahoma(faceName_, -baseHeight_);

@@ -42,6 +42,15 @@ const QFont* GetPoolFont(std::uint16_t key);
 // made, so painting code always has something to draw with.
 QFont PoolFontOr(std::uint16_t key);
 
+// The colour emoji face every font of the skin names after its own face.
+inline constexpr const char* kColorEmojiFamily = "Noto Color Emoji";
+
+// Names the colour emoji face in a font's family list, after its own face
+// and the face that stands in for it when it is missing: Qt's automatic
+// fallback from Tahoma picks an outline emoji face even when the colour one
+// is installed. Needs the GUI application; without one the font is kept.
+void NameColorEmojiFamily(QFont& font);
+
 // Registers the Tahoma files of the wine fonts package with Qt when present;
 // returns how many faces were added. Without them Tahoma falls back to the
 // system's sans-serif face.

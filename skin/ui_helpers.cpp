@@ -1,5 +1,6 @@
 #include "skin/ui_helpers.h"
 
+#include "skin/font_pool.h"
 #include "skin/skin_color.h"
 
 #include <QLinearGradient>
@@ -12,6 +13,8 @@ QFont get_font(const QString& face, int height, int weight) {
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(height > 0 ? height : 12);
     f.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);
+    // Emoji in colour rather than from an outline face.
+    NameColorEmojiFamily(f);
     return f;
 }
 

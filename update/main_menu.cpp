@@ -57,6 +57,10 @@ int runMainMenuCommand(QWidget* window, int command, const MainMenuActions& acti
         if (actions.deepScan)
             actions.deepScan();
         return 0;
+    case ID_MENU_REPORT:
+        if (actions.report)
+            actions.report();
+        return 0;
     case ID_MENU_EXIT:
         if (actions.closeWindow)
             return actions.closeWindow(0);

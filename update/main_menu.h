@@ -1,5 +1,5 @@
-// The main menu behind the window's menu button: Home, About, Help, Update
-// and Exit, built on each use and popped up below the button.
+// The main menu behind the window's menu button: Home, About, Help, Update,
+// Deep Scan, Report and Exit, built on each use and popped up below the button.
 #pragma once
 
 #include "update/update_prompt.h"
@@ -20,6 +20,7 @@ inline constexpr int ID_MENU_HELP = 32775;
 inline constexpr int ID_MENU_UPDATE = 32777;
 inline constexpr int ID_MENU_EXIT = 105;
 inline constexpr int ID_MENU_DEEP_SCAN = 32779;
+inline constexpr int ID_MENU_REPORT = 32781;
 
 struct MainMenuEntry {
     const char* text;
@@ -29,7 +30,8 @@ struct MainMenuEntry {
 // The entries, top to bottom.
 inline constexpr MainMenuEntry kMainMenuEntries[] = {
     {"Home", ID_MENU_HOME},     {"About", ID_MENU_ABOUT},         {"Help", ID_MENU_HELP},
-    {"Update", ID_MENU_UPDATE}, {"Deep Scan", ID_MENU_DEEP_SCAN}, {"Exit", ID_MENU_EXIT},
+    {"Update", ID_MENU_UPDATE}, {"Deep Scan", ID_MENU_DEEP_SCAN}, {"Report", ID_MENU_REPORT},
+    {"Exit", ID_MENU_EXIT},
 };
 
 // The window's client point at which the menu's top-left corner opens.
@@ -47,6 +49,9 @@ struct MainMenuActions {
     std::function<int(int)> closeWindow;
     // Starts a deep scan of the phone (the window asks first); empty: nothing.
     std::function<void()> deepScan;
+    // Writes the report of the loaded records into a folder the user picks;
+    // empty: nothing.
+    std::function<void()> report;
 
     // The real browser and About box; no close operation.
     MainMenuActions();

@@ -13,6 +13,8 @@ inline const QColor kContactNameColor(100, 100, 240);
 inline const QColor kOrganizationColor(0, 0, 0);
 inline const QColor kItemLabelColor(150, 150, 150);
 inline const QColor kItemValueColor(50, 50, 50);
+// The edge and the texts of deleted records on the boards.
+inline const QColor kDeletedEdgeColor(208, 0, 0);
 inline const QColor kReceivedBubbleFill(216, 216, 216);
 inline const QColor kSentBubbleFill(136, 193, 33);
 // The sent fill an item's alternate colour flag selects; no item sets it.

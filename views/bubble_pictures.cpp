@@ -12,6 +12,7 @@ BubblePictures::BubblePictures() {
     for (int kind : {skin::kBubbleReceived, skin::kBubbleSent})
         for (const skin::BubblePiece& piece : skin::BubblePieces(0, 0, 100, 100, kind))
             m_pieces[piece.fileName] = skin::LoadSkinImage(piece.fileName);
+    m_deletedMark = skin::LoadSkinImage(QStringLiteral("deleted.png"));
 }
 
 void BubblePictures::drawFrame(QPainter& p, const skin::SkinRect& bubble, int kind,

@@ -24,8 +24,12 @@ class BubblePictures {
     // show, in the painter's coordinates.
     void drawFrame(QPainter& p, const skin::SkinRect& bubble, int kind, const QRect& visible) const;
 
+    // The mark deleted records carry in the list ("deleted.png").
+    const QImage& deletedMark() const { return m_deletedMark; }
+
   private:
     std::map<QString, QImage> m_pieces;
+    QImage m_deletedMark;
 };
 
 } // namespace fennaro

@@ -44,14 +44,44 @@ bool isPlainCharacter(char16_t c) {
     return false;
 }
 
+// Tells whether a character outside the basic plane is a pictograph (the
+// emoji blocks): drawn as one glyph of its own width, whatever surrounds it.
+bool isPictograph(char32_t c) {
+    return c >= 0x1F000 && c <= 0x1FAFF;
+}
+
+// Tells whether a basic-plane character only joins or restyles pictographs:
+// the zero width joiner and the variation selectors.
+bool isPictographJoiner(char16_t c) {
+    return c == 0x200D || (c >= 0xFE00 && c <= 0xFE0F);
+}
+
+// Returns the code point at i of text and how many UTF-16 units it takes: a
+// surrogate pair is one pictograph or else nothing plain.
+char32_t codePointAt(QStringView text, int i, int* units) {
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+        *units = 2;
+        return QChar::surrogateToUcs4(c, text[i + 1]);
+    }
+    *units = 1;
+    return c.unicode();
+}
+
 // Returns the advance of a character as measured for bubbles: line breaks
-// take no room, a TAB a blank's.
-qreal measuredAdvance(AdvanceTable& table, char16_t c) {
-    if (isBreak(c))
+// take no room, a TAB a blank's; a pictograph its own measured width, and a
+// joiner or variation selector a pictograph's (it may turn the character
+// before it into a wide one), so a bubble is never too narrow for its text.
+qreal measuredAdvance(AdvanceTable& table, char32_t c) {
+    if (c > 0xFFFF)
+        return table.advance(c);
+    if (isBreak(char16_t(c)))
         return 0;
     if (c == u'\t')
         return table.advance(QLatin1Char(' '));
-    return table.advance(QChar(c));
+    if (isPictographJoiner(char16_t(c)))
+        return table.advance(char32_t(0x1F600));
+    return table.advance(QChar(char16_t(c)));
 }
 
 // Returns text with every TAB made a blank, as the painting draws it.
@@ -67,15 +97,17 @@ void wrapPlainParagraph(AdvanceTable& table, QStringView text, int begin, int en
     int lineStart = begin;
     int breakAt = -1; // where the next line may start
     qreal x = 0;
-    for (int i = begin; i < end; ++i) {
-        const char16_t c = text[i].unicode();
+    // A pictograph's surrogate pair is one step: no line breaks inside it.
+    int units = 1;
+    for (int i = begin; i < end; i += units) {
+        const char32_t c = codePointAt(text, i, &units);
         const qreal a = measuredAdvance(table, c);
-        if (isBlank(c)) { // blanks hang past the width and end a word
+        if (c <= 0xFFFF && isBlank(char16_t(c))) { // blanks hang past the width and end a word
             x += a;
             breakAt = i + 1;
             continue;
         }
-        const bool ideographic = isIdeographic(c);
+        const bool ideographic = c <= 0xFFFF && isIdeographic(char16_t(c));
         if (ideographic && i > lineStart)
             breakAt = i;
         if (x + a > width && i > lineStart) {
@@ -84,12 +116,13 @@ void wrapPlainParagraph(AdvanceTable& table, QStringView text, int begin, int en
             lineStart = next;
             breakAt = -1;
             x = 0;
-            for (int k = next; k < i; ++k)
-                x += measuredAdvance(table, text[k].unicode());
+            int step = 1;
+            for (int k = next; k < i; k += step)
+                x += measuredAdvance(table, codePointAt(text, k, &step));
         }
         x += a;
         if (ideographic || (c == u'-' && i > lineStart && text[i - 1].isLetter()))
-            breakAt = i + 1;
+            breakAt = i + units;
     }
     lines.push_back({lineStart, end - lineStart});
 }
@@ -127,16 +160,37 @@ qreal AdvanceTable::advance(QChar c) {
     return slot;
 }
 
+qreal AdvanceTable::advance(char32_t c) {
+    if (c <= 0xFFFF)
+        return advance(QChar(char16_t(c)));
+    const auto found = m_wideAdvances.find(c);
+    if (found != m_wideAdvances.end())
+        return found->second;
+    const char32_t one[] = {c};
+    const auto width = static_cast<float>(m_metrics.horizontalAdvance(QString::fromUcs4(one, 1)));
+    m_wideAdvances.emplace(c, width);
+    return width;
+}
+
 bool isPlainRun(QStringView text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return isPlainCharacter(c.unicode()); });
+    int units = 1;
+    for (int i = 0; i < text.size(); i += units) {
+        const char32_t c = codePointAt(text, i, &units);
+        const bool plain = c > 0xFFFF
+                               ? isPictograph(c)
+                               : isPlainCharacter(char16_t(c)) || isPictographJoiner(char16_t(c));
+        if (!plain)
+            return false;
+    }
+    return true;
 }
 
 qreal oneLineWidth(AdvanceTable& table, QStringView text) {
     if (isPlainRun(text)) {
         qreal width = 0;
-        for (QChar c : text)
-            width += measuredAdvance(table, c.unicode());
+        int units = 1;
+        for (int i = 0; i < text.size(); i += units)
+            width += measuredAdvance(table, codePointAt(text, i, &units));
         return width;
     }
     QString flat = blanksForTabs(text);

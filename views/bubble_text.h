@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringView>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace fennaro {
@@ -31,6 +32,9 @@ class AdvanceTable {
 
     // Returns the advance of a character of the basic plane.
     qreal advance(QChar c);
+    // Returns the advance of any character, measured once (the pictographs
+    // beyond the basic plane are kept apart from the table).
+    qreal advance(char32_t c);
     const QFont& font() const { return m_font; }
     const QFontMetricsF& metrics() const { return m_metrics; }
 
@@ -39,10 +43,13 @@ class AdvanceTable {
     QFontMetricsF m_metrics;
     // Indexed by the character's code; negative until measured.
     std::unique_ptr<float[]> m_advances;
+    // Characters beyond the basic plane met so far.
+    std::unordered_map<char32_t, float> m_wideAdvances;
 };
 
 // Tells whether a text can be measured by adding its characters' advances:
-// no surrogates, no joining or reordering scripts, no direction controls.
+// no joining or reordering scripts, no direction controls, and beyond the
+// basic plane only pictographs (emoji), which stand as glyphs of their own.
 bool isPlainRun(QStringView text);
 
 // Returns the width of text drawn on one line, line breaks taking no room and

@@ -48,6 +48,7 @@ CContactInfoBoard::CContactInfoBoard(QWidget* mainDlg) : QWidget(mainDlg) {
     setGeometry(733, 34, 241, 575);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_picture = skin::LoadSkinImage(QStringLiteral("contactperson.png"));
+    m_deletedMark = skin::LoadSkinImage(QStringLiteral("deleted.png"));
     m_bar = makeBoardScrollBar(this);
     connect(m_bar, &QScrollBar::valueChanged, this, &CContactInfoBoard::scrolledTo);
     finishLayout();
@@ -84,6 +85,34 @@ void CContactInfoBoard::showContact(const ContactNode* record) {
     finishLayout();
 }
 
+void CContactInfoBoard::showDeepContact(const deep::DeepContact* contact) {
+    if (!contact)
+        return;
+    if (contact->live) {
+        showContact(contact->live);
+    } else {
+        dropTexts();
+        m_name = fromRecord(deep::deletedContactName(*contact->deleted, nullptr));
+        m_deletedContact = true;
+        if (const deep::ContactField* company =
+                deep::firstField(*contact->deleted, deep::FieldKind::Organization)) {
+            m_company = fromRecord(company->value);
+            m_secondLine = fromRecord(company->secondLine);
+            m_thirdLine = fromRecord(company->thirdLine);
+        }
+    }
+    if (contact->deleted) {
+        for (const deep::ContactField& field : contact->deleted->fields) {
+            // The name stands in the header, the first company under it.
+            if (field.kind == deep::FieldKind::Name && fromRecord(field.value) == m_name)
+                continue;
+            addItem(fromRecord(field.label), fromRecord(field.value));
+            m_items.back().deleted = true;
+        }
+    }
+    finishLayout();
+}
+
 void CContactInfoBoard::clearContent() {
     dropTexts();
     m_index = nullptr;
@@ -91,6 +120,7 @@ void CContactInfoBoard::clearContent() {
 }
 
 void CContactInfoBoard::dropTexts() {
+    m_deletedContact = false;
     m_name.clear();
     m_company.clear();
     m_secondLine.clear();
@@ -175,10 +205,16 @@ void CContactInfoBoard::scrolledTo(int pixels) {
 void CContactInfoBoard::paintHeader(QPainter& p, const QRect& visible) {
     if (!m_picture.isNull() && kPictureRect.translated(0, -m_offset).intersects(visible))
         p.drawImage(kPictureRect.translated(0, -m_offset), m_picture);
+    // A deleted contact carries the list's trash mark on its picture.
+    if (m_deletedContact && !m_deletedMark.isNull())
+        p.drawImage(kPictureRect.bottomRight() -
+                        QPoint(m_deletedMark.width(), m_deletedMark.height()) +
+                        QPoint(1, 1 - m_offset),
+                    m_deletedMark);
     QRect line = nameRect().translated(0, -m_offset);
     if (!m_name.isEmpty() && line.intersects(visible)) {
         p.setFont(skin::PoolFontOr(1280));
-        p.setPen(kContactNameColor);
+        p.setPen(m_deletedContact ? kDeletedEdgeColor : kContactNameColor);
         skin::DrawElidedLine(p, line, m_name, Qt::AlignLeft | Qt::AlignVCenter);
     }
     p.setFont(skin::PoolFontOr(65280));
@@ -206,10 +242,19 @@ void CContactInfoBoard::paintEvent(QPaintEvent* event) {
             break;
         const QRect label = toRect(item.labelRect, m_offset);
         if (!item.label.isEmpty() && label.intersects(visible)) {
-            p.setPen(kItemLabelColor);
+            p.setPen(item.deleted ? kDeletedEdgeColor : kItemLabelColor);
             skin::DrawElidedLine(p, label, item.label, Qt::AlignRight | Qt::AlignVCenter);
         }
-        p.setPen(kItemValueColor);
+        // Fields stand too close for a mark each: a red bar at the left edge
+        // runs along the deleted ones.
+        if (item.deleted) {
+            const QRect value = toRect(item.valueRect, m_offset);
+            p.fillRect(QRect(3, label.top(), 3,
+                             std::max(label.bottom(), value.bottom()) - label.top() + 1) &
+                           visible,
+                       kDeletedEdgeColor);
+        }
+        p.setPen(item.deleted ? kDeletedEdgeColor : kItemValueColor);
         drawTextLines(p, item.valueLines, toRect(item.valueRect, m_offset), item.lineHeight);
     }
     p.setPen(kBoardEdgeLine);

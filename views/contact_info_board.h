@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "records/contact_fields.h"
+#include "records/deep_conversations.h"
 #include "records/record_nodes.h"
 #include "skin/ui_helpers.h"
 
@@ -26,6 +27,8 @@ struct BoardItem {
     // value).
     std::vector<QString> valueLines;
     int lineHeight = 0;
+    // A deleted field: drawn in red with the trash mark.
+    bool deleted = false;
 };
 
 class CContactInfoBoard : public QWidget {
@@ -47,6 +50,13 @@ class CContactInfoBoard : public QWidget {
     // Shows a contact, live or deleted, from the top; null leaves the board
     // as it is.
     void showContact(const ContactNode* record);
+    // Shows a deep mode contact: a live one with its fields and then its
+    // deleted ones, or a deleted one with all its fields (name, phones,
+    // e-mails, company, address, website, birthday, note), each deleted
+    // field marked. Null leaves the board as it is.
+    void showDeepContact(const deep::DeepContact* contact);
+    // Whether the whole contact shown is deleted (its name carries the mark).
+    bool deletedContact() const { return m_deletedContact; }
     // Drops every item, text and the index, so the board holds nothing of the
     // records the store is about to free.
     void clearContent();
@@ -98,6 +108,8 @@ class CContactInfoBoard : public QWidget {
 
     const ContactDataIndex* m_index = nullptr;
     QImage m_picture;
+    QImage m_deletedMark;
+    bool m_deletedContact = false;
     QString m_name;
     QString m_company;
     QString m_secondLine;

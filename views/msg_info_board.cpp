@@ -66,6 +66,27 @@ void CMsgInfoBoard::showConversation(const ThreadNode* record) {
     update();
 }
 
+void CMsgInfoBoard::showDeepConversation(const deep::DeepConversation* conversation) {
+    m_items.clear();
+    if (conversation) {
+        m_items.reserve(conversation->messages.size());
+        for (const deep::ConversationEntry& message : conversation->messages) {
+            const std::string_view header = message.dateLine.empty() && message.deleted
+                                                ? std::string_view("(no date)")
+                                                : std::string_view(message.dateLine);
+            const size_t before = m_items.size();
+            addMessageItem(this, header, message.body,
+                           message.received ? kMsgKindReceived : kMsgKindSent);
+            if (message.deleted && m_items.size() > before)
+                m_items.back().deleted = true;
+        }
+    }
+    updateScrollRange();
+    m_bar->setValue(0);
+    m_offset = 0;
+    update();
+}
+
 void CMsgInfoBoard::clearContent() {
     m_items.clear();
     m_items.shrink_to_fit();

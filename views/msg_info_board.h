@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "records/conversation_index.h"
+#include "records/deep_conversations.h"
 #include "records/record_nodes.h"
 #include "views/msg_info_item.h"
 
@@ -35,6 +36,10 @@ class CMsgInfoBoard : public QWidget {
     // Shows every message of a live conversation, or the one message of a
     // deleted SMS, from the top; null clears the board.
     void showConversation(const ThreadNode* record);
+    // Shows a deep mode conversation: its live and deleted messages in date
+    // order, the deleted ones marked; undated ones under "(no date)". Null
+    // clears the board.
+    void showDeepConversation(const deep::DeepConversation* conversation);
     // Drops every item and the index, so the board holds nothing of the
     // records the store is about to free.
     void clearContent();

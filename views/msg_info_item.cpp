@@ -80,6 +80,28 @@ int addMessageItem(CMsgInfoBoard* board, std::string_view header, std::string_vi
     return 1;
 }
 
+void paintDeletedMarks(QPainter& p, const CMsgInfoItem& item, int left, int top,
+                       const BubblePictures& pictures, const QRect& visible) {
+    const skin::SkinRect& b = item.bubble;
+    const QRect bubble(left + b.left, top + b.top, b.right - b.left, b.bottom - b.top);
+    if (!bubble.adjusted(-2, -2, 2, 2).intersects(visible))
+        return;
+    p.save();
+    p.setClipRect(visible);
+    p.setPen(QPen(kDeletedEdgeColor, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(bubble).adjusted(1, 1, -1, -1), 6, 6);
+    // The trash mark stands beside the bubble, on the side away from its
+    // sender's edge, level with its top.
+    const QImage& mark = pictures.deletedMark();
+    if (!mark.isNull()) {
+        const int x =
+            item.kind == kMsgKindReceived ? bubble.right() + 4 : bubble.left() - 4 - mark.width();
+        p.drawImage(QPoint(x, bubble.top() + 2), mark);
+    }
+    p.restore();
+}
+
 void paintMsgInfoItem(QPainter& p, const CMsgInfoItem& item, int left, int top, MsgItemFonts& fonts,
                       const BubblePictures& pictures, const QRect& visible) {
     const QRect shownItem = QRect(left, top, item.width, item.height) & visible;
@@ -108,6 +130,8 @@ void paintMsgInfoItem(QPainter& p, const CMsgInfoItem& item, int left, int top, 
         p.drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
                    shownLineText(item.body, item.lines[static_cast<size_t>(i)]));
     }
+    if (item.deleted)
+        paintDeletedMarks(p, item, left, top, pictures, visible);
 }
 
 } // namespace fennaro

@@ -50,6 +50,8 @@ struct CMsgInfoItem {
     int kind = kMsgKindReceived;
     // Selects the sent bubble's alternate fill; no item sets it.
     int alternateColour = 0;
+    // A deleted message: its bubble gets a red edge and the trash mark.
+    bool deleted = false;
     // The body's width on one line in the measuring font, and the bubble's
     // text width taken from it.
     int oneLineWidth = 0;
@@ -81,6 +83,11 @@ CMsgInfoItem layoutMsgInfoItem(MsgItemFonts& fonts, QString header, QString body
 // are not show as U+FFFD. Returns 1 when an item was made, 0 without a board,
 // with an empty body, or when the board could not hold another item.
 int addMessageItem(CMsgInfoBoard* board, std::string_view header, std::string_view body, int kind);
+
+// Paints a deleted item's marks: a red edge round its bubble and the trash
+// mark beside it.
+void paintDeletedMarks(QPainter& p, const CMsgInfoItem& item, int left, int top,
+                       const BubblePictures& pictures, const QRect& visible);
 
 // Paints an item whose top left is at (left, top) of the painter; visible is
 // the area that can show. Only what meets it is drawn.

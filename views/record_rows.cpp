@@ -11,9 +11,50 @@ QString cell(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Deep mode's contact rows: the deleted contacts first, then every live
+// contact (those with deleted fields carry the mark through their record).
+std::vector<RecordRow> makeDeepContactRows(RecordStore& store, const ContactDataIndex& index) {
+    std::vector<RecordRow> rows;
+    rows.reserve(store.deep.contactRows.size());
+    for (deep::DeepContact& contact : store.deep.contactRows) {
+        if (contact.live)
+            continue;
+        const deep::DeletedContact& gone = *contact.deleted;
+        const auto value = [&](deep::FieldKind kind) {
+            const deep::ContactField* field = deep::firstField(gone, kind);
+            return field ? cell(field->value) : QString();
+        };
+        rows.push_back(
+            {{cell(deep::deletedContactName(gone, nullptr)), value(deep::FieldKind::Phone),
+              value(deep::FieldKind::Organization), value(deep::FieldKind::Email)},
+             &contact});
+    }
+    for (deep::DeepContact& contact : store.deep.contactRows) {
+        if (!contact.live)
+            continue;
+        const ContactRowTexts texts = liveContactRowTexts(*contact.live, index);
+        rows.push_back(
+            {{cell(texts.name), cell(texts.phone), cell(texts.company), cell(texts.email)},
+             &contact});
+    }
+    return rows;
+}
+
+// Deep mode's message rows: every conversation, those holding deleted
+// messages first, named as Recover names them.
+std::vector<RecordRow> makeDeepMessageRows(RecordStore& store) {
+    std::vector<RecordRow> rows;
+    rows.reserve(store.deep.conversations.size());
+    for (deep::DeepConversation& conversation : store.deep.conversations)
+        rows.push_back({{cell(conversation.name), cell(conversation.address)}, &conversation});
+    return rows;
+}
+
 } // namespace
 
 std::vector<RecordRow> makeContactRows(RecordStore& store, const ContactDataIndex& index) {
+    if (store.deep.loaded)
+        return makeDeepContactRows(store, index);
     std::vector<RecordRow> rows;
     rows.reserve(store.deletedContacts.size() + store.contactLists.contacts.size());
     if (!store.deletedContactsText.empty()) {
@@ -32,6 +73,8 @@ std::vector<RecordRow> makeContactRows(RecordStore& store, const ContactDataInde
 }
 
 std::vector<RecordRow> makeMessageRows(RecordStore& store, const ConversationIndex& index) {
+    if (store.deep.loaded)
+        return makeDeepMessageRows(store);
     std::vector<RecordRow> rows;
     rows.reserve(store.deletedSms.size() + store.smsLists.threads.size());
     if (!store.deletedSmsText.empty()) {

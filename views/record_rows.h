@@ -14,7 +14,8 @@
 
 namespace fennaro {
 
-// One row: its cells and the record it shows (a ContactNode or a ThreadNode).
+// One row: its cells and the record it shows (a ContactNode or a ThreadNode;
+// in deep mode a deep::DeepContact or a deep::DeepConversation).
 struct RecordRow {
     QStringList cells;
     void* record = nullptr;

@@ -28,5 +28,6 @@ int runAcquireCommand(const Args& args);
 int runExportCommand(const Args& args);
 int runScanCommand(const Args& args);
 int runDeepCommand(const Args& args);
+int runReportCommand(const Args& args);
 
 } // namespace fennaro::cli

@@ -32,8 +32,45 @@ void printRow(std::string& out, bool deleted, std::initializer_list<std::string_
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
+// Prints deep mode's contact rows as the window lists them: the deleted
+// contacts first, then the live ones; a live contact with deleted fields is
+// marked deleted, as its row is in the window.
+void printDeepContactRows(const RecordStore& store) {
+    std::string line;
+    for (const deep::DeepContact& contact : store.deep.contactRows) {
+        if (contact.live)
+            continue;
+        const deep::DeletedContact& gone = *contact.deleted;
+        const auto value = [&](deep::FieldKind kind) {
+            const deep::ContactField* field = deep::firstField(gone, kind);
+            return field ? std::string_view(field->value) : std::string_view();
+        };
+        const std::string name = deep::deletedContactName(gone, nullptr);
+        printRow(line, true,
+                 {name, value(deep::FieldKind::Phone), value(deep::FieldKind::Organization),
+                  value(deep::FieldKind::Email)});
+    }
+    const ContactDataIndex index(store.contactLists);
+    for (const deep::DeepContact& contact : store.deep.contactRows) {
+        if (!contact.live)
+            continue;
+        const ContactRowTexts row = liveContactRowTexts(*contact.live, index);
+        printRow(line, contact.deleted != nullptr, {row.name, row.phone, row.company, row.email});
+    }
+}
+
+// Prints deep mode's conversation rows: those holding deleted messages
+// first, marked deleted.
+void printDeepMessageRows(const RecordStore& store) {
+    std::string line;
+    for (const deep::DeepConversation& conversation : store.deep.conversations)
+        printRow(line, conversation.deletedCount != 0, {conversation.name, conversation.address});
+}
+
 // Prints the rows of the Contacts category.
 void printContactRows(const RecordStore& store) {
+    if (store.deep.loaded)
+        return printDeepContactRows(store);
     std::string line;
     if (!store.deletedContactsText.empty()) {
         for (const ContactNode& contact : store.deletedContacts) {
@@ -50,6 +87,8 @@ void printContactRows(const RecordStore& store) {
 
 // Prints the rows of the Message category.
 void printMessageRows(const RecordStore& store) {
+    if (store.deep.loaded)
+        return printDeepMessageRows(store);
     std::string line;
     if (!store.deletedSmsText.empty()) {
         for (const ThreadNode& sms : store.deletedSms) {

@@ -21,6 +21,7 @@ constexpr const char* kCommandLines =
     "  fennaro-recover scan DB\n"
     "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
     "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover report [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
     "  fennaro-recover --help | --version\n";
 
 // What each command does, for --help.
@@ -33,7 +34,9 @@ constexpr const char* kCommandSummaries =
     "  export   recover every record into OUT_FOLDER/Fennaro<time stamp>/ as text files\n"
     "           (--deep: as list --deep)\n"
     "  scan     print every deleted record of every table of any SQLite database as JSON\n"
-    "  deep     print the deep engine's deleted contacts or messages, as carve does\n";
+    "  deep     print the deep engine's deleted contacts or messages, as carve does\n"
+    "  report   write OUT_FOLDER/report.html and OUT_FOLDER/records.csv: every record,\n"
+    "           the deleted ones with their evidence and place, and the copies' hashes\n";
 
 // Returns the --help text.
 std::string helpText() {
@@ -77,5 +80,7 @@ int main(int argc, char** argv) {
         return runScanCommand(args);
     if (command == "deep")
         return runDeepCommand(args);
+    if (command == "report")
+        return runReportCommand(args);
     return printUsage();
 }

@@ -54,7 +54,8 @@ bool writeLine(Json::StreamWriter& writer, const Json::Value& value) {
 }
 
 // The column names the report's header line gives a table.
-const std::vector<std::string>& columnsOf(const deep::ScanReport& report, const std::string& table) {
+const std::vector<std::string>& columnsOf(const deep::ScanReport& report,
+                                          const std::string& table) {
     static const std::vector<std::string> kNone;
     for (const deep::TableColumns& columns : report.schema) {
         if (columns.table == table)

@@ -3,7 +3,10 @@
 // same bodies out with one QTextLayout each (the plain way to measure wrapped
 // text), and painting the empty board (the floor of any frame).
 //
-// Usage: fennaro_bench_boards [MESSAGES]
+// With --emoji every body holds emoji, as real conversations do, so each
+// bubble's layout falls back to the colour emoji font when it is installed.
+//
+// Usage: fennaro_bench_boards [MESSAGES] [--emoji]
 #include "records/conversation_index.h"
 #include "records/record_nodes.h"
 #include "skin/font_pool.h"
@@ -48,6 +51,21 @@ std::string makeBody(std::mt19937& rng) {
     return body;
 }
 
+// Returns body with an emoji after every third word and one at its end.
+std::string withEmoji(const std::string& body, std::mt19937& rng) {
+    static const char* const kEmoji[] = {"\xF0\x9F\x98\x80",         "\xF0\x9F\x98\x82",
+                                         "\xF0\x9F\x8E\x89",         "\xF0\x9F\x99\x8F",
+                                         "\xE2\x9D\xA4\xEF\xB8\x8F", "\xF0\x9F\x9A\x97"};
+    std::string result;
+    int words = 0;
+    for (const char c : body) {
+        result += c;
+        if (c == ' ' && ++words % 3 == 0)
+            result.append(kEmoji[rng() % 6]).append(" ");
+    }
+    return result.append(" ").append(kEmoji[rng() % 6]);
+}
+
 // Times a piece of work in milliseconds, best of kRuns.
 template <typename Work>
 double bestMs(Work work) {
@@ -68,6 +86,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5000;
+    const bool emoji = argc > 2 && std::string(argv[2]) == "--emoji";
     skin::RegisterSkinFonts();
 
     ContactLists contacts;
@@ -76,8 +95,9 @@ int main(int argc, char** argv) {
     sms.threads.push_back({1, 1, 0, {}});
     sms.threads.push_back({2, 1, 0, {}});
     for (int i = 0; i < count; ++i)
-        sms.messages.push_back({1, sms.texts.add("555"), 0, sms.texts.add("2023-05-01 09:14:03"),
-                                1 + i % 2, sms.texts.add(makeBody(rng))});
+        sms.messages.push_back(
+            {1, sms.texts.add("555"), 0, sms.texts.add("2023-05-01 09:14:03"), 1 + i % 2,
+             sms.texts.add(emoji ? withEmoji(makeBody(rng), rng) : makeBody(rng))});
     sms.messages.push_back({2, sms.texts.add("556"), 0, sms.texts.add("2023-05-01 09:14:03"), 1,
                             sms.texts.add("One message")});
     const ConversationIndex index(contacts, sms);

@@ -10,8 +10,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidgetItem>
+#include <filesystem>
 #include <sqlite3.h>
 
+#include "export/export_paths.h"
 #include "platform/file_ops.h"
 #include "records/contact_fields.h"
 #include "skin/header_ctrl_check.h"
@@ -62,6 +64,94 @@ void clickRow(skin::CListViewCheck1* list, int row) {
 // Clicks a list row's check box.
 void clickRowBox(skin::CListViewCheck1* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->CheckBoxRect(row).center());
+}
+
+// Runs SQL on a new database file; false when any statement fails.
+bool writeDatabase(const std::string& path, const std::string& sql) {
+    sqlite3* handle = nullptr;
+    bool ok = sqlite3_open(path.c_str(), &handle) == SQLITE_OK &&
+              sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(handle);
+    return ok;
+}
+
+// Returns the text of a UTF-16 file the export wrote, without its byte order
+// mark, CR LF made LF.
+QString exportedText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll().mid(2);
+    QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// A modern phone of the test's own in a copy of the demo program folder:
+// Ann is live (number 18950061093) and lost her web page; Gone Guy is gone
+// with six kinds of field; Ann's conversation lost a sent message, a
+// received one from her number in another form (in a thread that is gone)
+// and one whose date is lost; a thread with 10086 is gone entirely.
+bool makeCraftedModernPhone(const QString& programFolder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::copy(FENNARO_DEMO_BIN, programFolder.toStdString(),
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+    if (error)
+        return false;
+    const fs::path phone = fs::path(programFolder.toStdString()) / "modern-phone" / "data";
+    const fs::path contacts = phone / "data/com.android.providers.contacts/databases";
+    const fs::path sms = phone / "user_de/0/com.android.providers.telephony/databases";
+    for (const fs::path& folder : {contacts, sms})
+        for (const auto& entry : fs::directory_iterator(folder, error))
+            fs::remove(entry.path(), error);
+    const std::string keep = "PRAGMA secure_delete=OFF; PRAGMA journal_mode=WAL;";
+    return writeDatabase(
+               (contacts / "contacts2.db").string(),
+               keep +
+                   "CREATE TABLE contacts (_id INTEGER PRIMARY KEY, name_raw_contact_id INTEGER);"
+                   "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY, deleted INTEGER,"
+                   " display_name TEXT, display_name_source INTEGER);"
+                   "CREATE TABLE mimetypes (_id INTEGER PRIMARY KEY, mimetype TEXT);"
+                   "CREATE TABLE data (_id INTEGER PRIMARY KEY, mimetype_id INTEGER,"
+                   " raw_contact_id INTEGER, data1 TEXT, data2 TEXT, data4 TEXT, data5 TEXT);"
+                   "INSERT INTO mimetypes VALUES (1, 'vnd.android.cursor.item/name'),"
+                   " (2, 'vnd.android.cursor.item/phone_v2'),"
+                   " (3, 'vnd.android.cursor.item/email_v2'),"
+                   " (4, 'vnd.android.cursor.item/contact_event'),"
+                   " (5, 'vnd.android.cursor.item/website'),"
+                   " (6, 'vnd.android.cursor.item/postal-address_v2'),"
+                   " (7, 'vnd.android.cursor.item/note');"
+                   "INSERT INTO contacts VALUES (1, 1), (2, 2);"
+                   "INSERT INTO raw_contacts VALUES (1, 0, 'Ann', 40), (2, 0, 'Gone Guy', 40);"
+                   "INSERT INTO data VALUES (1, 1, 1, 'Ann', NULL, NULL, NULL),"
+                   " (2, 2, 1, '18950061093', '2', NULL, NULL),"
+                   " (3, 5, 1, 'ann.example', NULL, NULL, NULL),"
+                   " (4, 1, 2, 'Gone Guy', NULL, NULL, NULL),"
+                   " (5, 2, 2, '5550199', '1', NULL, NULL),"
+                   " (6, 3, 2, 'guy@x.example', '2', NULL, NULL),"
+                   " (7, 6, 2, '1 Main St', '1', NULL, NULL),"
+                   " (8, 4, 2, '1974-01-28', '3', NULL, NULL),"
+                   " (9, 7, 2, 'call after six', NULL, NULL, NULL);"
+                   "DELETE FROM data WHERE raw_contact_id = 2 OR _id = 3;"
+                   "DELETE FROM raw_contacts WHERE _id = 2; DELETE FROM contacts WHERE _id = 2;") &&
+           writeDatabase(
+               (sms / "mmssms.db").string(),
+               keep + "CREATE TABLE threads (_id INTEGER PRIMARY KEY);"
+                      "CREATE TABLE canonical_addresses (_id INTEGER PRIMARY KEY, address TEXT);"
+                      "CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT,"
+                      " person INTEGER, date INTEGER, date_sent INTEGER, read INTEGER,"
+                      " type INTEGER, body TEXT);"
+                      "INSERT INTO threads VALUES (1); INSERT INTO canonical_addresses VALUES (1,"
+                      " '18950061093');"
+                      "INSERT INTO sms VALUES (1, 1, '18950061093', 1, 1500000100000, 0, 1, 1,"
+                      " 'live first'), (2, 1, '18950061093', 1, 1500000300000, 0, 1, 2,"
+                      " 'live last'), (3, 1, '18950061093', 1, 1500000200000, 0, 1, 2,"
+                      " 'deleted sent'), (4, 9, '+8618950061093', 0, 1500000000000, 0, 1, 1,"
+                      " 'deleted by number'), (5, 1, '18950061093', 1, NULL, 0, 1, 1,"
+                      " 'deleted undated'), (6, 7, '10086', 0, 1500000400000, 0, 1, 1,"
+                      " 'deleted code 4711');"
+                      "DELETE FROM sms WHERE _id > 2;");
 }
 
 } // namespace
@@ -324,18 +414,30 @@ class MainWindowTests : public QObject {
         const fennaro::RecordStore& store = w.store();
         QVERIFY(!store.contactLists.contacts.empty());
         QVERIFY(!store.smsLists.threads.empty());
-        QVERIFY2(!store.deletedSms.empty(), store.deletedSmsText.c_str());
-        QCOMPARE(
-            w.tree()->GetItemText(w.messageItem()),
-            QString("Message (%1)").arg(store.smsLists.threads.size() + store.deletedSms.size()));
+        // Deep mode lists conversations, deleted messages inside them.
+        QVERIFY(store.deep.loaded);
+        QVERIFY(!store.deep.messages.empty());
+        QCOMPARE(w.tree()->GetItemText(w.messageItem()),
+                 QString("Message (%1)").arg(store.deep.conversations.size()));
 
-        // The deleted records show in the list and on the board.
+        // The first conversation holds deleted messages: the list marks it,
+        // and its board shows them among the live ones, marked, in date order.
         w.tree()->setCurrentItem(w.messageItem());
         skin::CListViewCheck1* list = w.recordList();
         QVERIFY(list->IsRowDeleted(0));
         clickRow(list, 0);
-        QCOMPARE(w.messageBoard()->items().size(), size_t(1));
-        QCOMPARE(w.messageBoard()->items().front().kind, 2);
+        const fennaro::deep::DeepConversation& first = store.deep.conversations.front();
+        const auto& items = w.messageBoard()->items();
+        QCOMPARE(items.size(), first.messages.size());
+        size_t deletedItems = 0;
+        for (size_t i = 0; i < items.size(); ++i) {
+            QCOMPARE(items[i].deleted, first.messages[i].deleted != nullptr);
+            QCOMPARE(items[i].kind, first.messages[i].received ? 1 : 2);
+            deletedItems += items[i].deleted ? 1 : 0;
+            if (i > 0 && first.messages[i].dateMs && first.messages[i - 1].dateMs)
+                QVERIFY(*first.messages[i - 1].dateMs <= *first.messages[i].dateMs);
+        }
+        QCOMPARE(deletedItems, first.deletedCount);
 
         // Everything checked, the window writes what export --deep writes
         // for the same copies, and the copies are still as pulled.
@@ -357,6 +459,32 @@ class MainWindowTests : public QObject {
         QVERIFY(!windowFiles.isEmpty());
         QCOMPARE(windowFiles, apptest::filesBelow(onlyRunFolder(cliRoot)));
 
+        // Report, after Deep Scan in the menu: the same table as the command's.
+        const QString reportFolder = rig.outputRoot() + "/report";
+        QDir().mkpath(reportFolder);
+        rig.pickedFolder = reportFolder;
+        rig.menuChoices = {fennaro::ID_MENU_REPORT};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY2(rig.asked.last().text.contains("report.html"), qPrintable(rig.asked.last().text));
+        QFile windowCsv(reportFolder + "/records.csv");
+        QVERIFY(windowCsv.open(QIODevice::ReadOnly));
+        const QByteArray windowTable = windowCsv.readAll();
+        QVERIFY(windowTable.startsWith("\xEF\xBB\xBFkind,deleted,evidence,name,number,date,"));
+        QFile page(reportFolder + "/report.html");
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        // The copies' hashes are the ones their manifests recorded.
+        QVERIFY(page.readAll().count("as in the manifest") >= 2);
+        const QString cliReport = rig.outputRoot() + "/cli-report";
+        QDir().mkpath(cliReport);
+        cli.start(QStringLiteral(FENNARO_RECOVER_PATH),
+                  {"report", "--deep", QString::fromStdString(copies.localContactsDb),
+                   QString::fromStdString(copies.localSmsDb), cliReport});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QFile cliCsv(cliReport + "/records.csv");
+        QVERIFY(cliCsv.open(QIODevice::ReadOnly));
+        QCOMPARE(windowTable, cliCsv.readAll());
+
         // A copy changed on this computer is named at the end of a Recover.
         QFile changed(QString::fromStdString(copies.localSmsDb));
         QVERIFY(changed.open(QIODevice::Append));
@@ -369,6 +497,113 @@ class MainWindowTests : public QObject {
         QVERIFY2(rig.asked.last().text.contains("changed on this computer") &&
                      rig.asked.last().text.contains("\nmmssms.db"),
                  qPrintable(rig.asked.last().text));
+
+        // Check marks are per row: the unchecked conversation, with its
+        // deleted messages, is left out, and the folder counts the rest.
+        w.tree()->setCurrentItem(w.messageItem());
+        clickRowBox(list, 0);
+        QCOMPARE(int(store.deep.conversations.front().checked), 0);
+        rig.pickedFolder = rig.outputRoot() + "/unchecked";
+        QDir().mkpath(*rig.pickedFolder);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 3);
+        const size_t conversations = store.deep.conversations.size();
+        const QString messageFolder =
+            onlyRunFolder(*rig.pickedFolder) + QString("/Message (%1)/").arg(conversations - 1);
+        QVERIFY2(QDir(messageFolder).exists(), qPrintable(messageFolder));
+        bool nameShared = false;
+        for (size_t i = 1; i < conversations; ++i)
+            nameShared |= store.deep.conversations[i].name == first.name;
+        if (!nameShared)
+            QVERIFY(!QFile::exists(
+                messageFolder + QString::fromStdString(fennaro::conversationFileName(first.name))));
+        QCOMPARE(QDir(messageFolder).entryList(QDir::Files).size() > 0, conversations > 1);
+    }
+
+    // A Deep Scan of a phone made for it: deleted messages in a live thread,
+    // in threads that are gone and without a date; a deleted contact of six
+    // kinds of field; a deleted field of a live contact. The list rows, the
+    // bubbles' order, sides and marks, the board texts and the Recover files.
+    void deepScanOfACraftedPhone() {
+        QTemporaryDir program;
+        QVERIFY(makeCraftedModernPhone(program.path()));
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), program.path());
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message (2)"));
+        QCOMPARE(w.tree()->GetItemText(w.contactsItem()), QString("Contacts (2)"));
+
+        // Messages: Ann's conversation first, marked, then the gone thread.
+        w.tree()->setCurrentItem(w.messageItem());
+        skin::CListViewCheck1* list = w.recordList();
+        QCOMPARE(list->GetItemCount(), 2);
+        QCOMPARE(list->GetItemText(0, 0), QString("Ann"));
+        QCOMPARE(list->GetItemText(1, 0), QString("10086"));
+        QVERIFY(list->IsRowDeleted(0) && list->IsRowDeleted(1));
+        clickRow(list, 0);
+        const auto& items = w.messageBoard()->items();
+        QStringList bubbles;
+        for (const fennaro::CMsgInfoItem& item : items)
+            bubbles
+                << QString("%1%2:%3").arg(item.deleted ? "x" : "").arg(item.kind).arg(item.body);
+        QCOMPARE(bubbles, QStringList({"x1:deleted by number", "1:live first", "x2:deleted sent",
+                                       "2:live last", "x1:deleted undated"}));
+        QCOMPARE(items.back().header, QString("(no date)"));
+
+        // Contacts: Gone Guy is one row, Ann's row carries the mark too.
+        w.tree()->setCurrentItem(w.contactsItem());
+        QCOMPARE(list->GetItemCount(), 2);
+        QCOMPARE(list->GetItemText(0, 0), QString("Gone Guy"));
+        QCOMPARE(list->GetItemText(0, 1), QString("5550199"));
+        QVERIFY(list->IsRowDeleted(0));
+        clickRow(list, 0);
+        fennaro::CContactInfoBoard* board = w.contactBoard();
+        QCOMPARE(board->name(), QString("Gone Guy"));
+        QVERIFY(board->deletedContact());
+        QStringList fields;
+        for (const fennaro::BoardItem& item : board->items())
+            if (!item.label.isEmpty())
+                fields << item.label + "=" + item.value + (item.deleted ? "*" : "");
+        QCOMPARE(fields,
+                 QStringList({"Home=5550199*", "Work Email=guy@x.example*", "Address=1 Main St*",
+                              "Birthday=1974-01-28*", "Note=call after six*"}));
+        clickRow(list, 1);
+        fields.clear();
+        for (const fennaro::BoardItem& item : board->items())
+            if (!item.label.isEmpty())
+                fields << item.label + "=" + item.value + (item.deleted ? "*" : "");
+        QCOMPARE(fields, QStringList({"Mobile=18950061093", "Website=ann.example*"}));
+
+        // Recover: the live layout, deleted lines marked.
+        rig.pickedFolder = rig.outputRoot() + "/crafted";
+        QDir().mkpath(*rig.pickedFolder);
+        QSignalSpy exported(&w, &CMainDlg::exportFinished);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 1);
+        const QString run = onlyRunFolder(*rig.pickedFolder);
+        QCOMPARE(exportedText(run + "/Contacts (2)/contacts.txt"),
+                 QString("Contacts:\nAnn(Mobile) : 18950061093\n[deleted] Ann(Website) : "
+                         "ann.example\n%1\nDeleted:\n[deleted] Gone Guy(Home) : 5550199\n"
+                         "[deleted] Gone Guy(Work Email) : guy@x.example\n[deleted] Gone "
+                         "Guy(Address) : 1 Main St\n[deleted] Gone Guy(Birthday) : 1974-01-28\n"
+                         "[deleted] Gone Guy(Note) : call after six\n")
+                     .arg(QString(66, '-')));
+        const QString ann = exportedText(run + "/Message (2)/Ann.txt");
+        const QStringList annLines = ann.split('\n');
+        QCOMPARE(annLines.mid(0, 4),
+                 QStringList({"", annLines[1], "[deleted]", "Ann : deleted by number"}));
+        QVERIFY(ann.contains("\nAnn : live first\n\n"));
+        QVERIFY(ann.contains("[deleted]\nMe : deleted sent\n\n"));
+        QVERIFY(ann.endsWith("(no date)\n[deleted]\nAnn : deleted undated\n\n"));
+        QVERIFY(ann.indexOf("deleted sent") > ann.indexOf("live first") &&
+                ann.indexOf("live last") > ann.indexOf("deleted sent"));
+        QVERIFY(exportedText(run + "/Message (2)/10086.txt")
+                    .contains("[deleted]\n10086 : deleted code 4711\n"));
     }
 
     // Copies that are not databases, or cut short, end in empty categories

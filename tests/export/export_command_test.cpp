@@ -176,8 +176,9 @@ std::map<std::string, std::string> ExportPipelineTest::expectedFiles(int32_t& re
             return std::pair(a.dateMs.value_or(0), a.id) < std::pair(b.dateMs.value_or(0), b.id);
         });
         std::string name;
+        std::string address;
         if (!messages.empty()) {
-            const std::string address = messages[0].address.value_or("");
+            address = messages[0].address.value_or("");
             const int64_t person = messages[0].person.value_or(0);
             auto contact = contactById.find(person);
             if (person == 0)
@@ -187,6 +188,10 @@ std::map<std::string, std::string> ExportPipelineTest::expectedFiles(int32_t& re
                            ? contact->second->displayName.value_or("")
                            : address;
         }
+        // Nameless conversations are named by their address, hidden names shown.
+        name = name.empty() ? (address.empty() ? "(no address)" : address) : name;
+        if (name[0] == '.')
+            name.insert(0, "_");
         lines = {""};
         for (const testdata::Message& message : messages) {
             lines.push_back(formatDateLine(message.dateMs.value_or(0)));

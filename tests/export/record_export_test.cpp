@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "check_marks.h"
 #include "export_test_util.h"
 #include "record_export.h"
 
@@ -238,7 +239,7 @@ TEST_F(RecordExportTest, ConversationFiles) {
     test.message(2, "666", 0, 1, "a\r\nb");
     test.message(2, "666", 0, 2, "c\nd");
     test.message(2, "666", 0, 1, "");
-    test.thread(3); // no contact with key 99: the empty name
+    test.thread(3); // no contact with key 99: named by its address
     test.message(3, "111", 99, 1, "first");
     test.thread(4, false);
     test.message(4, "444", 0, 1, "unchecked");
@@ -248,33 +249,43 @@ TEST_F(RecordExportTest, ConversationFiles) {
     test.message(6, "888", 8, 1, "via phone name");
     test.thread(7);
     test.message(7, "999", 9, 1, "x");
-    test.thread(8); // no messages: the empty name
+    test.thread(8); // no messages: "(no address)", an empty file
+    test.contact(10, ".profile", 40, false);
+    test.thread(9); // a leading dot would hide the file
+    test.message(9, "333", 10, 1, "dot");
     test.deletedSms("Al\t555\tgone\nfor good");
     test.loaded();
 
     ExportRun run(test);
     run.run();
-    const std::string folder = "Message (9)/";
+    const std::string folder = "Message (10)/";
     EXPECT_EQ(test::filesBelow(run.output()),
-              (std::vector<std::string>{"Message (9)/.txt", "Message (9)/666.txt",
-                                        "Message (9)/888.txt", "Message (9)/A_B.txt",
-                                        "Message (9)/Bob.txt", "Message (9)/deleted.txt"}));
+              (std::vector<std::string>{"Message (10)/(no address).txt", "Message (10)/111.txt",
+                                        "Message (10)/222.txt", "Message (10)/666.txt",
+                                        "Message (10)/888.txt", "Message (10)/A_B.txt",
+                                        "Message (10)/Bob.txt", "Message (10)/_.profile.txt",
+                                        "Message (10)/deleted.txt"}));
     EXPECT_EQ(run.file(folder + "Bob.txt"), textFile({"", "2014-01-01 10:00:00", "Bob : Hi", "",
                                                       "2014-01-01 10:00:00", "Me : Hi", ""}));
     EXPECT_EQ(run.file(folder + "666.txt"),
               textFile({"", "2014-01-02 10:00:00", "666 : a\r\r\nb", "", "2014-01-02 10:00:00",
                         "Me : c\r\nd", "", "2014-01-02 10:00:00", "666 : ", ""}));
-    // Two conversations of the empty name share one file, one block each.
-    EXPECT_EQ(run.file(folder + ".txt"), textFile({"", "2014-01-03 10:00:00", " : first", "", "",
-                                                   "2014-01-05 10:00:00", "Me : second", "", ""}));
+    // Conversations without a name are named by their address, each its own.
+    EXPECT_EQ(run.file(folder + "111.txt"),
+              textFile({"", "2014-01-03 10:00:00", "111 : first", ""}));
+    EXPECT_EQ(run.file(folder + "222.txt"),
+              textFile({"", "2014-01-05 10:00:00", "Me : second", ""}));
+    EXPECT_EQ(run.file(folder + "(no address).txt"), textFile({""}));
+    EXPECT_EQ(run.file(folder + "_.profile.txt"),
+              textFile({"", "2014-01-09 10:00:00", "_.profile : dot", ""}));
     EXPECT_EQ(run.file(folder + "888.txt"),
               textFile({"", "2014-01-06 10:00:00", "888 : via phone name", ""}));
     // The name in the lines stays as it is; only the file name is mended.
     EXPECT_EQ(run.file(folder + "A_B.txt"), textFile({"", "2014-01-07 10:00:00", "A/B : x", ""}));
     EXPECT_EQ(run.file(folder + "deleted.txt"),
               textFile({"Deleted SMS:", "Al\t555\tgone\r\nfor good"}));
-    // Seven checked conversations and one deleted SMS.
-    EXPECT_EQ(run.store.loadedCount, 8);
+    // Eight checked conversations and one deleted SMS.
+    EXPECT_EQ(run.store.loadedCount, 9);
 }
 
 TEST_F(RecordExportTest, StopDuringContactsWritesNoMessageFolder) {
@@ -372,6 +383,83 @@ TEST_F(RecordExportTest, CountsCheckedRecordsOfCategoriesWithData) {
     EXPECT_EQ(countCheckedRecords(test.store), 1);
     test.store.contactLists.contacts[0].checked = 0;
     EXPECT_EQ(countCheckedRecords(test.store), 0);
+}
+
+} // namespace
+} // namespace fennaro
+
+namespace fennaro {
+namespace {
+
+// A deleted field of the deep engine, with a label as it reads them.
+deep::ContactField deepField(deep::FieldKind kind, std::string label, std::string value) {
+    deep::ContactField field;
+    field.kind = kind;
+    field.label = std::move(label);
+    field.value = std::move(value);
+    return field;
+}
+
+// A deleted message of the deep engine.
+deep::DeletedMessage deepMessage(std::optional<int64_t> thread, std::string address,
+                                 std::optional<int64_t> date, int64_t type, std::string body) {
+    deep::DeletedMessage message;
+    message.threadId = thread;
+    message.address = std::move(address);
+    message.date = date;
+    message.type = type;
+    message.body = std::move(body);
+    return message;
+}
+
+TEST_F(RecordExportTest, DeepModeWritesDeletedRecordsInTheLiveLayout) {
+    TestStore test;
+    test.contact(7, "Ann", 40);
+    test.row(7, kPhone, "555", "2");
+    test.contact(8, "Phone Name", 20);
+    test.row(8, kPhone, "777", "2");
+    test.thread(1);
+    test.message(1, "555", 7, 1, "hi");
+    test.store.smsLists.messages.back().dateMs = 1388570400000; // 2014-01-01 10:00:00
+    deep::DeepRecordSet& deep = test.store.deep;
+    deep.contacts.resize(3);
+    deep.contacts[0].rawContactId = 7; // a deleted field of a live contact
+    deep.contacts[0].fields = {deepField(deep::FieldKind::Birthday, "Birthday", "1974-01-28")};
+    deep.contacts[1].rawContactId = 50;
+    deep.contacts[1].name = "Gone";
+    deep.contacts[1].fields = {deepField(deep::FieldKind::Name, "Name", "Gone"),
+                               deepField(deep::FieldKind::Phone, "Mobile", "999"),
+                               deepField(deep::FieldKind::Website, "Website", "g.example")};
+    deep.contacts[2].rawContactId = 51;
+    deep.contacts[2].name = "Unchecked";
+    deep.messages = {deepMessage(1, "555", 1388570500000, 2, "gone"),
+                     deepMessage(1, "555", std::nullopt, 1, "undated"),
+                     deepMessage(99, "+33 10086", 1388656800000, 1, "code")};
+    deep::assembleDeepRecords(deep, test.store.contactLists, test.store.smsLists);
+    ASSERT_EQ(deep.contactRows.size(), 4u);
+    setChecked(deep.contactRows[3], 0);
+    test.store.contactsCategory = {"Contacts (4)", 1, true};
+    test.store.messageCategory = {"Message (2)", 1, true};
+
+    ExportRun run(test);
+    run.run();
+    EXPECT_EQ(test::filesBelow(run.output()),
+              (std::vector<std::string>{"Contacts (4)/contacts.txt", "Message (2)/+33 10086.txt",
+                                        "Message (2)/Ann.txt"}));
+    EXPECT_EQ(run.file("Contacts (4)/contacts.txt"),
+              textFile({"Contacts:", "Ann(Mobile) : 555", "[deleted] Ann(Birthday) : 1974-01-28",
+                        "No Name0(Mobile) : 777", kDashes, "Deleted:",
+                        "[deleted] Gone(Mobile) : 999", "[deleted] Gone(Website) : g.example"}));
+    // Date order, the deleted ones marked under their date line, the
+    // undated one last; the conversation named by its contact's number.
+    EXPECT_EQ(
+        run.file("Message (2)/Ann.txt"),
+        textFile({"", "2014-01-01 10:00:00", "Ann : hi", "", "2014-01-01 10:01:40", "[deleted]",
+                  "Me : gone", "", "(no date)", "[deleted]", "Ann : undated", ""}));
+    EXPECT_EQ(run.file("Message (2)/+33 10086.txt"),
+              textFile({"", "2014-01-02 10:00:00", "[deleted]", "+33 10086 : code", ""}));
+    // Three checked contact rows and two conversations; no deleted.txt.
+    EXPECT_EQ(run.store.loadedCount, 5);
 }
 
 } // namespace

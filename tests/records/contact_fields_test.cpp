@@ -241,7 +241,19 @@ TEST(RowTextsTest, ConversationContactThroughTheFirstMessage) {
     // The export names the same conversations differently.
     EXPECT_EQ(conversationExportName(conversationContact(sms.threads[0], index)), "555");
     EXPECT_EQ(conversationExportName(conversationContact(sms.threads[1], index)), "777");
-    EXPECT_EQ(conversationExportName(conversationContact(sms.threads[3], index)), "");
+    // A key that names no contact falls back to the address, no messages to
+    // "(no address)": nameless conversations never share the file ".txt".
+    EXPECT_EQ(conversationExportName(conversationContact(sms.threads[3], index)), "888");
+    EXPECT_EQ(conversationExportName(conversationContact(sms.threads[2], index)), "(no address)");
+    // A contact named with nothing, or with a leading dot.
+    ContactNode blank = bob;
+    blank.displayNameSource = kDisplayNameSourceStructuredName;
+    blank.text = "";
+    EXPECT_EQ(conversationExportName({"555", 7, &blank}), "555");
+    EXPECT_EQ(conversationExportName({"", 7, &blank}), "(no address)");
+    blank.text = ".hidden";
+    EXPECT_EQ(conversationExportName({"555", 7, &blank}), "_.hidden");
+    EXPECT_EQ(conversationExportName({"..", 0, nullptr}), "_..");
     ASSERT_EQ(index.messagesOf(1).size(), 2u);
     EXPECT_EQ(index.messagesOf(1)[1]->body, "b");
 }

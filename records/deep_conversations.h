@@ -1,0 +1,111 @@
+// Deleted records placed among the live ones, as deep mode shows and writes
+// them: each deleted message in its conversation (by its live thread, else
+// by a conversation of the same phone number, else in one of its own named
+// by its address), in date order; each deleted contact either joined to the
+// live contact it still belongs to or standing as a contact of its own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "deleted_records.h"
+#include "phone_match.h"
+#include "record_nodes.h"
+
+namespace fennaro::deep {
+
+// One message of a conversation: live or deleted (exactly one is set).
+struct ConversationEntry {
+    const MessageNode* live = nullptr;
+    const DeletedMessage* deleted = nullptr;
+    // The date line shown above the message; empty for a deleted message
+    // without a date. Points into the message's own record.
+    std::string_view dateLine;
+    // Stored milliseconds; absent for a deleted message without a date.
+    std::optional<int64_t> dateMs;
+    bool received = true;
+    std::string_view body;
+};
+
+// A conversation with its live and deleted messages.
+struct DeepConversation {
+    // The live conversation; null for one made of deleted messages only.
+    const ThreadNode* thread = nullptr;
+    // Its name: the live contact whose number is its address, else the
+    // name Recover writes for it, else its address; see exportSafeName.
+    std::string name;
+    // The other party's number: the first message's address.
+    std::string address;
+    // Dated messages in date order (live before deleted at the same date
+    // line), then the undated ones.
+    std::vector<ConversationEntry> messages;
+    size_t deletedCount = 0;
+    // Check mark of the list row: 1 checked, 0 not.
+    uint8_t checked = 1;
+};
+
+// Finds the live contact of a phone number among the live contacts' numbers.
+class LiveNumberNames {
+  public:
+    // Files every live Phone row's number under its contact.
+    explicit LiveNumberNames(const ContactLists& contacts);
+    // Returns the live contact whose number is the same phone number as
+    // address, or null.
+    const ContactNode* contactOf(std::string_view address) const;
+
+  private:
+    PhoneNumberIndex m_numbers;
+    std::vector<const ContactNode*> m_contacts;
+};
+
+// Returns every conversation: those holding deleted messages first, then
+// the others, each group in the live list's order (conversations of deleted
+// messages only after the live ones, in the order their messages were found).
+// The deleted messages get their date lines here (deleted must then not
+// change: the conversations point into it).
+std::vector<DeepConversation> assembleConversations(const ContactLists& contacts,
+                                                    const SmsLists& sms,
+                                                    std::vector<DeletedMessage>& deleted);
+
+// A contact as deep mode lists it: a live one (with the deleted fields of
+// its raw contact, if any) or a deleted one.
+struct DeepContact {
+    const ContactNode* live = nullptr;
+    const DeletedContact* deleted = nullptr;
+    // Check mark of the list row: 1 checked, 0 not.
+    int32_t checked = 1;
+};
+
+// Returns whether the contact's raw contact is still live.
+bool joinsLiveContact(const DeletedContact& contact, const ContactLists& lists);
+
+// Returns the deleted contacts with the live contacts they join: every live
+// contact in list order, each with its deleted fields, then the deleted
+// contacts whose raw contact is gone.
+std::vector<DeepContact> assembleContacts(const ContactLists& lists,
+                                          const std::vector<DeletedContact>& deleted);
+
+// Deep mode's records: what the deep engine recovered and the rows made of
+// it with the live records. The rows point into the vectors here and into
+// the store's live lists, so neither may change once the rows are made.
+struct DeepRecordSet {
+    // Whether deep records were loaded (deep mode); the classic deleted
+    // records of the store are not used then.
+    bool loaded = false;
+    std::vector<DeletedContact> contacts;
+    std::vector<DeletedMessage> messages;
+    std::vector<DeepContact> contactRows;
+    std::vector<DeepConversation> conversations;
+};
+
+// Makes the rows of a set whose contacts and messages are read, with the
+// live lists they join, and marks the set loaded.
+void assembleDeepRecords(DeepRecordSet& set, const ContactLists& contacts, const SmsLists& sms);
+
+// Returns the name shown for a deleted contact: its own name, else its
+// live contact's display name, else its first phone number, else "No Name".
+std::string deletedContactName(const DeletedContact& contact, const ContactNode* live);
+
+} // namespace fennaro::deep

@@ -1,0 +1,102 @@
+// The deleted records the deep engine gives back, as plain data: a message
+// with its thread, address, dates, direction and read flag; a contact with
+// its fields classified and labelled as a live contact's are. Each keeps
+// what it was read from (its evidence) and where (file, page, offset, WAL
+// frame), so views, Recover and the report can show both.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fennaro::deep {
+
+// Where a deleted record was found.
+struct RecordPlace {
+    // The file that held it: the database, its -wal or its -journal.
+    std::string file;
+    uint32_t page = 0;
+    // Bytes from the start of that file to the record.
+    uint64_t offset = 0;
+    // 1-based WAL frame, when it came from the -wal.
+    std::optional<uint32_t> frame;
+};
+
+// A deleted text message. Values the engine could not read are absent.
+struct DeletedMessage {
+    std::optional<int64_t> id;
+    std::optional<int64_t> threadId;
+    std::string address;
+    // Milliseconds since 1970 UTC.
+    std::optional<int64_t> date;
+    std::optional<int64_t> dateSent;
+    // 1 received; 2 sent and the other box types are the user's own.
+    std::optional<int64_t> type;
+    std::optional<int64_t> read;
+    std::string body;
+    // The date line shown for it, local time "YYYY-MM-DD hh:mm:ss"; empty
+    // without a date. Filled when the message is placed in its conversation.
+    std::string dateLine;
+    // What it was read from: "cell", "header lost", "index", "words" or
+    // "snippet", with ", cut short" when an overflow chain broke off.
+    std::string evidence;
+    RecordPlace place;
+};
+
+// Returns whether a message was received (type 1); an unknown type counts as
+// received, since the other party's number is what it holds.
+bool isReceived(const DeletedMessage& message);
+
+// The kinds of contact field, in the order a contact shows them.
+enum class FieldKind : uint8_t {
+    Name,
+    Phone,
+    Email,
+    Organization,
+    Address,
+    Website,
+    Birthday,
+    Note,
+    // A text of a mime type the contacts do not name.
+    Other,
+};
+
+// "Name", "Phone", "Email", "Company", "Address", "Website", "Birthday",
+// "Note" or "Other": the word for a kind of field where no type label says more.
+std::string_view fieldKindWord(FieldKind kind);
+
+// One deleted value of a contact.
+struct ContactField {
+    FieldKind kind = FieldKind::Note;
+    // The data row's _id, when its cell kept it.
+    std::optional<int64_t> dataId;
+    // The live contacts' labels: a phone's type label (possibly empty), an
+    // e-mail's label with the "Email" fallback, else fieldKindWord.
+    std::string label;
+    std::string value;
+    // An organisation's title and department.
+    std::string secondLine;
+    std::string thirdLine;
+    std::string evidence;
+    RecordPlace place;
+};
+
+// A deleted contact: the deleted data rows of one raw contact.
+struct DeletedContact {
+    // The raw contact the rows belonged to; absent for rows whose owner
+    // could not be read (each such row stands alone).
+    std::optional<int64_t> rawContactId;
+    // The name from a deleted name row or the deleted raw contact; empty
+    // when none survived.
+    std::string name;
+    // Name, phones, e-mails, organisation, then address, website, birthday
+    // and note; within a kind in data-row order, rows without their _id last.
+    std::vector<ContactField> fields;
+};
+
+// Returns the first field of a kind with a value, or null.
+const ContactField* firstField(const DeletedContact& contact, FieldKind kind);
+
+} // namespace fennaro::deep

@@ -1,0 +1,71 @@
+// records.csv: one row per message and one per field of a contact, with the
+// place of every deleted one, so a spreadsheet can sort and filter them.
+#include <initializer_list>
+
+#include "file_ops.h"
+#include "report_files.h"
+
+namespace fennaro::report {
+
+namespace {
+
+// The bytes a UTF-8 file starts with so spreadsheet programs read it as such.
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Appends the four place columns: file name, page, offset, frame; empty for
+// a live record.
+void appendPlace(std::string& csv, const std::optional<deep::RecordPlace>& place) {
+    if (!place) {
+        csv += ",,,,";
+        return;
+    }
+    csv += ',' + csvField(platform::baseName(place->file));
+    csv += ',' + std::to_string(place->page);
+    csv += ',' + std::to_string(place->offset);
+    csv += ',';
+    if (place->frame)
+        csv += std::to_string(*place->frame);
+}
+
+// Appends the columns before the place, each escaped, separated by commas.
+void appendFields(std::string& csv, std::initializer_list<std::string_view> fields) {
+    bool first = true;
+    for (const std::string_view field : fields) {
+        if (!first)
+            csv += ',';
+        csv += csvField(field);
+        first = false;
+    }
+}
+
+} // namespace
+
+std::string reportCsv(const ReportData& data) {
+    std::string csv(kUtf8Bom);
+    csv.append(kCsvHeader).append("\r\n");
+    for (const ContactEntry& contact : data.contacts) {
+        const FieldRow none;
+        const size_t rows = contact.fields.empty() ? 1 : contact.fields.size();
+        for (size_t i = 0; i < rows; ++i) {
+            const FieldRow& field = contact.fields.empty() ? none : contact.fields[i];
+            const bool deleted = contact.deleted || field.deleted;
+            appendFields(csv, {"contact", deleted ? "1" : "0", field.evidence, contact.name,
+                               contact.number, "", "", "", field.value});
+            appendPlace(csv, field.place);
+            csv += "\r\n";
+        }
+    }
+    for (const ConversationEntry& conversation : data.conversations) {
+        for (const MessageRow& message : conversation.messages) {
+            const std::string dateMs = message.dateMs ? std::to_string(*message.dateMs) : "";
+            appendFields(csv, {"message", message.deleted ? "1" : "0", message.evidence,
+                               conversation.name, message.address, message.dateLine, dateMs,
+                               message.direction, message.text});
+            appendPlace(csv, message.place);
+            csv += "\r\n";
+        }
+    }
+    return csv;
+}
+
+} // namespace fennaro::report

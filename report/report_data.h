@@ -1,0 +1,112 @@
+// What a report tells: the phone's copies with their sizes and hashes, the
+// counts of live and deleted records, the contacts with their fields and the
+// conversations with their messages, every deleted one with its evidence and
+// place. Built once from the loaded records; the page and the table are
+// written from it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "deleted_records.h"
+#include "record_store.h"
+
+namespace fennaro::report {
+
+// One file the records were read from.
+struct CopySummary {
+    std::string path;
+    bool present = false;
+    uint64_t size = 0;
+    // SHA-256 in hexadecimal; empty when the file could not be read.
+    std::string sha256;
+    // Whether the hash is the one the acquisition's manifest recorded (and
+    // the file still has it), rather than one worked out now.
+    bool fromManifest = false;
+    // The manifest listed the file with another hash: the copy changed.
+    bool changedSincePull = false;
+    // Local time the copy was written ("YYYY-MM-DD hh:mm:ss").
+    std::string pulledAt;
+};
+
+// One field of a contact.
+struct FieldRow {
+    std::string label;
+    std::string value;
+    bool deleted = false;
+    std::string evidence;
+    std::optional<deep::RecordPlace> place;
+};
+
+struct ContactEntry {
+    std::string name;
+    // The first phone number, for the list's Phone column.
+    std::string number;
+    std::string company;
+    // The whole contact was deleted.
+    bool deleted = false;
+    std::vector<FieldRow> fields;
+};
+
+// Returns whether any field of a contact is deleted.
+bool hasDeletedField(const ContactEntry& contact);
+
+struct MessageRow {
+    bool deleted = false;
+    std::string address;
+    std::string dateLine;
+    std::optional<int64_t> dateMs;
+    // "received", "sent" or "" when the type is unknown.
+    std::string direction;
+    std::string text;
+    std::string evidence;
+    std::optional<deep::RecordPlace> place;
+};
+
+struct ConversationEntry {
+    std::string name;
+    std::string address;
+    size_t deletedCount = 0;
+    std::vector<MessageRow> messages;
+};
+
+struct ReportCounts {
+    size_t liveContacts = 0;
+    size_t deletedContacts = 0;
+    // Deleted fields of contacts that are still live.
+    size_t deletedFields = 0;
+    size_t liveMessages = 0;
+    size_t deletedMessages = 0;
+    size_t conversations = 0;
+};
+
+struct ReportData {
+    // Made from the deep engine's records (else the classic engine's).
+    bool deep = false;
+    // Local time the report was made.
+    std::string madeAt;
+    std::vector<CopySummary> copies;
+    ReportCounts counts;
+    std::vector<ContactEntry> contacts;
+    std::vector<ConversationEntry> conversations;
+};
+
+// Describes each database and the side files beside it that exist: size,
+// SHA-256 (the manifest's when the acquisition wrote one and it still
+// holds), and when it was pulled.
+std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databases);
+
+// A report of the deep mode: the store's live lists with the deep engine's
+// deleted records placed among them (store.deep, loaded).
+ReportData buildDeepReport(const RecordStore& store);
+
+// A report of the classic mode: the store's live lists and the deleted
+// records made from the classic engine's texts, which carry no place.
+ReportData buildClassicReport(const RecordStore& store);
+
+// Returns a local time as "YYYY-MM-DD hh:mm:ss".
+std::string localTimeText(int64_t secondsSince1970);
+
+} // namespace fennaro::report

@@ -1,0 +1,230 @@
+#!/usr/bin/env python3
+"""The report command on a small phone whose texts try to break the page and
+the table: records.csv is read back with Python's csv module, report.html is
+loaded in headless Chromium and its DOM is checked for the tables, the counts
+and the hostile body, which must arrive as text and never as markup.
+
+usage: check_report.py PATH_TO_FENNARO_RECOVER
+"""
+import csv
+import html.parser
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+
+HEADER = ("kind,deleted,evidence,name,number,date,date_ms,direction,text,"
+          "file,page,offset,frame").split(",")
+# Markup, quotes, commas, line breaks, a NUL and a byte that is not UTF-8.
+NASTY = (b"<script>document.title='owned'</script> \"quoted\", comma\r\nnext\nline "
+         b"\x00 bad \xff end")
+# What the report shows of it: the NUL as its symbol, the bad byte as U+FFFD.
+NASTY_SHOWN = NASTY.replace(b"\x00", "\u2400".encode()).replace(
+    b"\xff", "\ufffd".encode()).decode("utf-8")
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def make_phone(folder):
+    """Writes contacts2.db and mmssms.db as a phone keeps them, then deletes
+    a contact, a field of a live contact and two messages."""
+    contacts = sqlite3.connect(os.path.join(folder, "contacts2.db"))
+    contacts.executescript("""
+        PRAGMA secure_delete=OFF; PRAGMA journal_mode=WAL;
+        CREATE TABLE contacts (_id INTEGER PRIMARY KEY, name_raw_contact_id INTEGER);
+        CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY, deleted INTEGER,
+            display_name TEXT, display_name_source INTEGER);
+        CREATE TABLE mimetypes (_id INTEGER PRIMARY KEY, mimetype TEXT);
+        CREATE TABLE data (_id INTEGER PRIMARY KEY, mimetype_id INTEGER,
+            raw_contact_id INTEGER, data1 TEXT, data2 TEXT, data4 TEXT, data5 TEXT);
+        INSERT INTO mimetypes VALUES (1, 'vnd.android.cursor.item/name'),
+            (2, 'vnd.android.cursor.item/phone_v2'), (3, 'vnd.android.cursor.item/email_v2'),
+            (4, 'vnd.android.cursor.item/contact_event'), (5, 'vnd.android.cursor.item/website');
+        INSERT INTO contacts VALUES (1, 1), (2, 2);
+        INSERT INTO raw_contacts VALUES (1, 0, 'Ann <b>Lee</b>', 40), (2, 0, 'Gone, "Guy"', 40);
+        INSERT INTO data VALUES (1, 1, 1, 'Ann <b>Lee</b>', NULL, NULL, NULL),
+            (2, 2, 1, '18950061093', '2', NULL, NULL),
+            (3, 5, 1, 'https://ann.example/?a=1&b=2', NULL, NULL, NULL),
+            (4, 1, 2, 'Gone, "Guy"', NULL, NULL, NULL),
+            (5, 2, 2, '5550199', '1', NULL, NULL),
+            (6, 4, 2, '1974-01-28', '3', NULL, NULL);
+    """)
+    contacts.executescript("""
+        DELETE FROM data WHERE raw_contact_id = 2 OR _id = 3;
+        DELETE FROM raw_contacts WHERE _id = 2; DELETE FROM contacts WHERE _id = 2;
+    """)
+    contacts.close()
+
+    sms = sqlite3.connect(os.path.join(folder, "mmssms.db"))
+    sms.executescript("""
+        PRAGMA secure_delete=OFF; PRAGMA journal_mode=WAL;
+        CREATE TABLE threads (_id INTEGER PRIMARY KEY);
+        CREATE TABLE canonical_addresses (_id INTEGER PRIMARY KEY, address TEXT);
+        CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT,
+            person INTEGER, date INTEGER, date_sent INTEGER, read INTEGER, type INTEGER,
+            body TEXT);
+        INSERT INTO threads VALUES (1);
+        INSERT INTO canonical_addresses VALUES (1, '18950061093');
+        INSERT INTO sms VALUES (1, 1, '18950061093', 1, 1500000000000, 0, 1, 1, 'live hello');
+    """)
+    sms.execute("INSERT INTO sms VALUES (2, 1, '+8618950061093', 0, 1500000100000, 0, 1, 1, "
+                "CAST(? AS TEXT))", (NASTY,))
+    sms.execute("INSERT INTO sms VALUES (3, 9, '10086', 0, 1500000200000, 0, 1, 2, 'to a code')")
+    sms.commit()
+    sms.execute("DELETE FROM sms WHERE _id IN (2, 3)")
+    sms.commit()
+    sms.close()
+
+
+def check_csv(path):
+    with open(path, "rb") as raw:
+        if not raw.read(3) == b"\xef\xbb\xbf":
+            fail("records.csv has no UTF-8 byte order mark")
+    with open(path, newline="", encoding="utf-8-sig") as table:
+        rows = list(csv.reader(table, strict=True))
+    if rows[0] != HEADER:
+        fail("header row is %r" % rows[0])
+    records = [dict(zip(HEADER, row)) for row in rows[1:]]
+    if any(len(row) != len(HEADER) for row in rows):
+        fail("a row with another number of columns")
+    nasty = [r for r in records if r["text"] == NASTY_SHOWN]
+    if len(nasty) != 1:
+        fail("the hostile body did not come back intact: %r" %
+             [r["text"] for r in records if r["kind"] == "message"])
+    row = nasty[0]
+    if (row["kind"], row["deleted"], row["direction"], row["date_ms"]) != (
+            "message", "1", "received", "1500000100000"):
+        fail("the deleted message's columns: %r" % row)
+    if not row["file"].startswith("mmssms.db") or not row["page"] or not row["offset"]:
+        fail("the deleted message has no place: %r" % row)
+    if row["name"] != "Ann <b>Lee</b>":
+        fail("the deleted message is not named by its number: %r" % row["name"])
+    live = [r for r in records if r["text"] == "live hello"]
+    if len(live) != 1 or live[0]["deleted"] != "0" or live[0]["file"] or live[0]["page"]:
+        fail("the live message's row: %r" % live)
+    birthday = [r for r in records if r["text"] == "1974-01-28"]
+    if len(birthday) != 1 or birthday[0]["kind"] != "contact" or birthday[0]["deleted"] != "1" \
+            or birthday[0]["name"] != 'Gone, "Guy"' or birthday[0]["number"] != "5550199":
+        fail("the deleted contact's birthday: %r" % birthday)
+    website = [r for r in records if r["text"] == "https://ann.example/?a=1&b=2"]
+    if len(website) != 1 or website[0]["deleted"] != "1" or website[0]["name"] != "Ann <b>Lee</b>":
+        fail("the deleted field of a live contact: %r" % website)
+
+
+class Dom(html.parser.HTMLParser):
+    """The parts of the dumped DOM the checks read."""
+
+    def __init__(self):
+        super().__init__()
+        self.tags = []
+        self.ids = set()
+        self.cells = []
+        self.count_rows = {}
+        self._row = None
+        self._cell = None
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        self.tags.append(tag)
+        if "id" in attrs:
+            self.ids.add(attrs["id"])
+        if tag == "tr":
+            self._row = attrs.get("data-category")
+            self._row_cells = []
+        if tag == "td":
+            self._cell = ""
+
+    def handle_endtag(self, tag):
+        if tag == "td" and self._cell is not None:
+            self.cells.append(self._cell)
+            self._row_cells.append(self._cell)
+            self._cell = None
+        if tag == "tr" and self._row:
+            self.count_rows[self._row] = self._row_cells[1:]
+            self._row = None
+
+    def handle_data(self, data):
+        if self._cell is not None:
+            self._cell += data
+
+
+def check_page(path, work):
+    browser = shutil.which("chromium") or shutil.which("chromium-browser")
+    if not browser:
+        fail("no chromium: scripts/setup installs it")
+    profile = os.path.join(work, "chromium-profile")
+    result = subprocess.run(
+        [browser, "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile,
+         "--dump-dom", "file://" + path],
+        capture_output=True, timeout=120)
+    if result.returncode != 0 or not result.stdout:
+        fail("chromium could not load the page: %s" % result.stderr.decode(errors="replace"))
+    dom = Dom()
+    dom.feed(result.stdout.decode("utf-8"))
+    for table in ("copies", "counts", "contacts"):
+        if table not in dom.ids:
+            fail("no table %s in the DOM" % table)
+    if "script" in dom.tags:
+        fail("a script element reached the DOM")
+    expected = {"contacts": ["1", "1"], "contact-fields": ["0", "1"],
+                "messages": ["1", "2"], "conversations": ["2", "0"]}
+    for category, counts in expected.items():
+        if dom.count_rows.get(category) != counts:
+            fail("counts of %s: %r" % (category, dom.count_rows.get(category)))
+    # The browser normalises CR LF to LF in text; everything else arrives.
+    if NASTY_SHOWN.replace("\r\n", "\n") not in dom.cells:
+        fail("the hostile body is not one intact text cell")
+    if "Ann <b>Lee</b>" not in dom.cells:
+        fail("the contact's name lost its characters")
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    program = sys.argv[1]
+    with tempfile.TemporaryDirectory(prefix="fennaro-report-") as work:
+        phone = os.path.join(work, "phone")
+        out = os.path.join(work, "out")
+        os.mkdir(phone)
+        os.mkdir(out)
+        make_phone(phone)
+        run = subprocess.run([program, "report", "--deep", os.path.join(phone, "contacts2.db"),
+                              os.path.join(phone, "mmssms.db"), out],
+                             capture_output=True, timeout=120)
+        if run.returncode != 0:
+            fail("report exited with %d: %s" % (run.returncode, run.stderr.decode()))
+        check_csv(os.path.join(out, "records.csv"))
+        check_page(os.path.join(out, "report.html"), work)
+        # Without --deep: the classic engine's records, which know no place;
+        # the table has the same header and every live record.
+        classic = os.path.join(work, "classic")
+        os.mkdir(classic)
+        run = subprocess.run([program, "report", os.path.join(phone, "contacts2.db"),
+                              os.path.join(phone, "mmssms.db"), classic],
+                             capture_output=True, timeout=120)
+        if run.returncode != 0:
+            fail("classic report exited with %d: %s" % (run.returncode, run.stderr.decode()))
+        with open(os.path.join(classic, "records.csv"), newline="", encoding="utf-8-sig") as t:
+            rows = list(csv.reader(t, strict=True))
+        if rows[0] != HEADER or not any(r[8] == "live hello" and r[1] == "0" for r in rows[1:]):
+            fail("classic table: %r" % rows[:4])
+        if any(r[1] == "1" and (r[10] or r[11]) for r in rows[1:]):
+            fail("a classic deleted record claims a place")
+        # An output folder that does not exist is named, and nothing is made.
+        bad = subprocess.run([program, "report", os.path.join(phone, "contacts2.db"),
+                              os.path.join(phone, "mmssms.db"), os.path.join(work, "nope")],
+                             capture_output=True, timeout=60)
+        if bad.returncode != 1 or b"nope" not in bad.stderr:
+            fail("a missing folder: status %d, %r" % (bad.returncode, bad.stderr))
+    print("report: csv and page checked")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
