@@ -451,7 +451,7 @@ bool PageCarver::cutAtReusedTail(ByteView page, size_t limit, Located* found) {
         if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
                                cell.payloadSize) ||
             m_scratch.payloadSize() != cell.payloadSize ||
-            bestTable(m_tables, m_scratch, found->table, m_ownerKnown) < 0)
+            bestTable(m_tables, m_scratch, found->table, true) != found->table)
             continue;
         found->bodyKept = x - bodyStart;
         found->end = x;
