@@ -1,6 +1,7 @@
 #include "index_cells.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "btree_page.h"
@@ -228,6 +229,7 @@ void rebuildFreedCell(ByteView page, size_t f, size_t size, uint32_t usableSize,
             IndexEntry entry;
             entry.offset = f;
             entry.place = EntryPlace::Freeblock;
+            entry.rebuilt = lost > 0;
             uint64_t at = 0;
             bool good = true;
             std::vector<Value> values;
@@ -361,6 +363,43 @@ std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32
     return kept;
 }
 
+// The reading of the freed leaf cell of exactly size bytes at f, when the
+// bytes leave only one (or seen settles between them).
+std::optional<IndexEntry> rebuildOne(ByteView page, size_t f, size_t size, uint32_t usableSize,
+                                     const IndexShape& shape,
+                                     const std::vector<std::set<int64_t>>* seen) {
+    std::vector<IndexEntry> readings;
+    rebuildFreedCell(page, f, size, usableSize, shape, &readings);
+    // Readings that agree count once.
+    std::vector<IndexEntry> distinct;
+    for (IndexEntry& r : readings) {
+        if (std::none_of(distinct.begin(), distinct.end(),
+                         [&](const IndexEntry& d) { return sameReading(d, r); }))
+            distinct.push_back(std::move(r));
+    }
+    if (distinct.size() > 1 && seen) {
+        // Keep the readings whose integers the index holds elsewhere.
+        std::vector<IndexEntry> backed;
+        for (IndexEntry& r : distinct) {
+            bool all = true;
+            for (size_t i = 0; i < r.terms.size() && i < seen->size(); ++i) {
+                // Whole entries that hold only integers back no real either.
+                const Value& v = r.terms[i];
+                if (r.known[i] && !(*seen)[i].empty() &&
+                    ((v.kind == Value::Kind::Integer && !(*seen)[i].count(v.integer)) ||
+                     v.kind == Value::Kind::Real))
+                    all = false;
+            }
+            if (all)
+                backed.push_back(std::move(r));
+        }
+        distinct = std::move(backed);
+    }
+    if (distinct.size() != 1)
+        return std::nullopt;
+    return std::move(distinct[0]);
+}
+
 } // namespace
 
 bool decodeIndexRecord(const uint8_t* payload, size_t payloadBytes, const IndexShape& shape,
@@ -456,39 +495,50 @@ void freedIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
     const std::vector<size_t> boundaries = cellBoundaries(page, header, limit);
     std::string buffer;
     forEachFreeblock(page, header, limit, [&](size_t f, size_t size) {
-        // The first cell ends where the first whole cell after it starts.
+        // A block may hold several freed cells: whole ones (merged into the
+        // block before them without a header) and ones that kept the header
+        // they had as a block of their own, whose size field still says
+        // how long the cell was. The block's own size is the first cell's
+        // only when nothing else is inside.
+        const size_t end = f + size;
         const std::vector<Carved> whole =
-            carveFreeBytes(page, f + 4, f + size, usableSize, shape, nullptr, buffer, boundaries);
-        // A freeblock that holds more than one cell gives no size for the
-        // first: its lost bytes cannot be read back with certainty.
-        if (!whole.empty())
-            return;
-        std::vector<IndexEntry> readings;
-        rebuildFreedCell(page, f, size, usableSize, shape, &readings);
-        // Readings that agree count once.
-        std::vector<IndexEntry> distinct;
-        for (IndexEntry& r : readings) {
-            if (std::none_of(distinct.begin(), distinct.end(),
-                             [&](const IndexEntry& d) { return sameReading(d, r); }))
-                distinct.push_back(std::move(r));
+            carveFreeBytes(page, f + 4, end, usableSize, shape, nullptr, buffer, boundaries);
+        std::vector<size_t> ends{end};
+        for (const Carved& c : whole)
+            ends.push_back(c.start);
+        std::vector<std::pair<size_t, size_t>> kept; // (start, size), found from the back
+        for (size_t x = end >= 8 ? end - 8 : 0; x > f + 4; --x) {
+            const bool inWhole = std::any_of(whole.begin(), whole.end(), [&](const Carved& c) {
+                return c.start <= x && x < c.end;
+            });
+            const size_t next = page.u16(x), cell = page.u16(x + 2);
+            // Its size may have taken in up to three fragment bytes after it.
+            auto leadsTo = [&](size_t e) { return e >= x + cell && e - (x + cell) <= 3; };
+            if (inWhole || cell < 5 || x + cell > end || (next != 0 && next <= x) ||
+                std::none_of(ends.begin(), ends.end(), leadsTo))
+                continue;
+            kept.emplace_back(x, cell);
+            ends.push_back(x);
         }
-        if (distinct.size() > 1 && seen) {
-            // Keep the readings whose integers the index holds elsewhere.
-            std::vector<IndexEntry> backed;
-            for (IndexEntry& r : distinct) {
-                bool all = true;
-                for (size_t i = 0; i < r.terms.size() && i < seen->size(); ++i) {
-                    if (r.known[i] && r.terms[i].kind == Value::Kind::Integer &&
-                        !(*seen)[i].count(r.terms[i].integer))
-                        all = false;
-                }
-                if (all)
-                    backed.push_back(std::move(r));
+        // Four bytes that read as such a header may be any bytes, and a run
+        // of a cell's own bytes can pass for one between two whole cells.
+        // So only a block of two freed cells is split there: its first cell
+        // in the room before the header, its second in the room the header
+        // gives, each read one way only.
+        if (whole.empty() && kept.size() == 1) {
+            const auto [x, cell] = kept.front();
+            std::optional<IndexEntry> head = rebuildOne(page, f, x - f, usableSize, shape, seen);
+            std::optional<IndexEntry> tail = rebuildOne(page, x, cell, usableSize, shape, seen);
+            if (head && tail && x + cell == end) {
+                out->push_back(std::move(*head));
+                out->push_back(std::move(*tail));
             }
-            distinct = std::move(backed);
         }
-        if (distinct.size() == 1)
-            out->push_back(std::move(distinct[0]));
+        if (ends.size() == 1) {
+            if (std::optional<IndexEntry> reading =
+                    rebuildOne(page, f, size, usableSize, shape, seen))
+                out->push_back(std::move(*reading));
+        }
     });
 }
 

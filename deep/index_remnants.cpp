@@ -51,9 +51,10 @@ void appendValueKey(std::string* key, const Value& v, bool known) {
 
 class IndexRemnantScan {
   public:
-    IndexRemnantScan(const DatabaseState& state, const std::vector<TableInfo>& tables)
+    IndexRemnantScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
+                     bool guessHeaders)
         : m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
-          m_mainFile(state.files, state.files.mainPageCount()),
+          m_guessHeaders(guessHeaders), m_mainFile(state.files, state.files.mainPageCount()),
           m_beforeJournal(state.files, state.files.mainPageCount()) {
         // The indexes of the current schema (of the main file when the
         // current one cannot be read), with the shapes of their records.
@@ -85,6 +86,7 @@ class IndexRemnantScan {
             return {};
         std::unique_ptr<WalFrameReader> walReader;
         collectVersions(walReader);
+        readSequences();
         // Whole entries first: the integers they hold settle freed cells
         // that can be read more than one way.
         std::vector<std::vector<std::set<int64_t>>> seen(m_indexes.size());
@@ -98,6 +100,8 @@ class IndexRemnantScan {
             wholeIndexEntries(version.view, version.page, m_state.usableSize,
                               m_shapes[size_t(version.index)], version.reader, &entries);
             for (IndexEntry& entry : entries) {
+                if (entry.place == EntryPlace::Listed)
+                    raiseTop(m_indexes[size_t(version.index)].table, entry.rowid);
                 for (size_t t = 0; t < entry.terms.size(); ++t) {
                     if (entry.terms[t].kind == Value::Kind::Integer)
                         seen[size_t(version.index)][t].insert(entry.terms[t].integer);
@@ -106,7 +110,7 @@ class IndexRemnantScan {
             }
         }
         carveTrunks(found);
-        for (size_t v = 0; v < m_versions.size(); ++v) {
+        for (size_t v = 0; m_guessHeaders && v < m_versions.size(); ++v) {
             const PageVersion& version = m_versions[v];
             entries.clear();
             freedIndexEntries(version.view, version.page, m_state.usableSize,
@@ -119,6 +123,36 @@ class IndexRemnantScan {
     }
 
   private:
+    // Notes a rowid a table is known to have reached.
+    void raiseTop(int table, int64_t rowid) {
+        auto [top, added] = m_topRowid.emplace(table, rowid);
+        if (!added && rowid > top->second)
+            top->second = rowid;
+    }
+
+    // The largest rowids sqlite_sequence says AUTOINCREMENT tables gave.
+    void readSequences() {
+        for (const TableInfo& sequence : m_tables) {
+            if (sequence.name != "sqlite_sequence" || sequence.columns.size() < 2)
+                continue;
+            VisitMarks marks;
+            std::vector<Value> values;
+            forEachTableRow(m_current, sequence.rootPage, m_state.usableSize, marks, 2,
+                            [&](int64_t rowid, const RecordShape& shape, const uint8_t* body,
+                                size_t bodyBytes) {
+                                decodeRecordBody(shape, body, bodyBytes, &values);
+                                completeRow(sequence, rowid, m_state.textEncoding, &values);
+                                if (values[0].kind != Value::Kind::Text ||
+                                    values[1].kind != Value::Kind::Integer)
+                                    return;
+                                for (size_t t = 0; t < m_tables.size(); ++t) {
+                                    if (m_tables[t].name == values[0].bytes)
+                                        raiseTop(int(t), values[1].integer);
+                                }
+                            });
+        }
+    }
+
     // The bytes past the leaf list of each free-list trunk page, read with
     // every index's shape: a cell only one index's records fit is taken.
     void carveTrunks(std::vector<std::pair<size_t, IndexEntry>>& found) {
@@ -384,6 +418,19 @@ class IndexRemnantScan {
                     std::make_unique<TableRowFinder>(m_current, table.rootPage, m_state.usableSize);
             if (liveRow(*finder, table, index, entry, buffer, picked))
                 continue;
+            // Bytes no page lists can be misread (a freeblock a later cell
+            // took its tail from no longer has the size of the cell it was;
+            // a newer cell may end where an old one's tail was): such a
+            // reading is believed only for a row that is gone, under a rowid
+            // the table has reached.
+            if (entry.place != EntryPlace::Listed) {
+                ByteView leaf;
+                LeafCell cell;
+                auto top = m_topRowid.find(index.table);
+                if (top == m_topRowid.end() || entry.rowid > top->second ||
+                    finder->find(entry.rowid, &leaf, &cell))
+                    continue;
+            }
             kept.insert(key);
             records.push_back(std::move(record));
         }
@@ -394,22 +441,27 @@ class IndexRemnantScan {
     const DatabaseFiles& m_files;
     const Snapshot& m_current;
     const std::vector<TableInfo>& m_tables;
+    const bool m_guessHeaders;
     Snapshot m_mainFile;
     Snapshot m_beforeJournal;
     std::vector<IndexInfo> m_indexes;
     std::vector<IndexShape> m_shapes;
     std::vector<PageVersion> m_versions;
     std::vector<PageVersion> m_trunks; // free-list trunk pages of the current state
+    // The largest rowid of each table (by index into tables) listed entries
+    // hold or sqlite_sequence gives.
+    std::unordered_map<int, int64_t> m_topRowid;
 };
 
 } // namespace
 
 std::vector<RecoveredRecord> indexRemnants(const DatabaseState& state,
-                                           const std::vector<TableInfo>& tables) {
+                                           const std::vector<TableInfo>& tables,
+                                           bool guessFreedHeaders) {
     // One pass over every version of every index page.
     if (!state.current || tables.empty())
         return {};
-    IndexRemnantScan scan(state, tables);
+    IndexRemnantScan scan(state, tables, guessFreedHeaders);
     return scan.run();
 }
 

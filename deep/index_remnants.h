@@ -20,8 +20,17 @@ namespace fennaro::deep {
 // the rowid). An entry whose rowid the table's current state holds with the
 // same values in those columns is a live row's and left out. tables is the
 // current schema, as readSchema gives it.
+//
+// guessFreedHeaders also reads freed cells whose first four bytes (size,
+// header size, first serial types) the freeblock header took, choosing the
+// serial types that fit the block's size and the columns' affinities. The
+// block's size is the cell's only until SQLite allocates from the block's
+// tail, which it does first when it needs room; in tests about one such
+// reading in a hundred was wrong (a shifted text, a rowid read from a text's
+// last byte), so it is off unless asked for.
 std::vector<RecoveredRecord> indexRemnants(const DatabaseState& state,
-                                           const std::vector<TableInfo>& tables);
+                                           const std::vector<TableInfo>& tables,
+                                           bool guessFreedHeaders = false);
 
 // True when fuller, a record of the same table and rowid, holds every value
 // partial knows.
