@@ -117,6 +117,42 @@ class FtsScan {
         }
     }
 
+    // Reads every table leaf image of the files that no version's tree
+    // reached (pages freed, frames of an earlier WAL generation) for rows
+    // shaped like segdir or segments rows. Only for a database with one
+    // full-text table: such a page no longer says whose it was, and a blob
+    // counts only when it decodes whole as a segment leaf.
+    void readLoosePages() {
+        const uint32_t pageSize = m_files.pageSize();
+        auto read = [&](ByteView view, uint32_t page) {
+            BtreeHeader header;
+            if (!view.data || !readBtreeHeader(view, page, m_state.usableSize, &header) ||
+                header.type != kTableLeafPage || !m_readLeaves.insert(view.data).second)
+                return;
+            const Origin origin = originOf(view, page);
+            std::string payload;
+            RecordShape shape;
+            std::vector<Value> values;
+            // Overflow chains are followed in the current state; the chain
+            // checks refuse pages reused since.
+            forEachLeafPayload(*m_state.current, view, header, m_state.usableSize, payload,
+                               [&](int64_t, const uint8_t* bytes, size_t have) {
+                                   if (!parseRecordHeader(bytes, have, 6, &shape) ||
+                                       (shape.types.size() != 2 && shape.types.size() != 6))
+                                       return;
+                                   decodeRecordBody(shape, bytes + shape.headerSize,
+                                                    have - shape.headerSize, &values);
+                                   readBlob(values.back(), origin);
+                               });
+        };
+        for (uint32_t page = 1; page <= m_files.mainPageCount(); ++page)
+            read(m_files.image({FileKind::Main, uint64_t(page - 1) * pageSize, 0}), page);
+        for (const WalFrame& frame : m_files.walLog.frames)
+            read(m_files.image({FileKind::Wal, frame.imageOffset, frame.number}), frame.page);
+        for (const JournalPage& image : m_files.journalLog.pages)
+            read(m_files.image({FileKind::Journal, image.imageOffset, 0}), image.page);
+    }
+
     // Takes the carved rows of this table's shadow tables.
     void readCarved(const std::vector<RecoveredRecord>& carved) {
         for (const RecoveredRecord& record : carved) {
@@ -432,6 +468,8 @@ std::vector<RecoveredRecord> ftsRemnants(const DatabaseState& state,
                 scan.readVersion(reader);
             }
         }
+        if (fts.size() == 1)
+            scan.readLoosePages();
         scan.readCarved(carvedFtsRows);
         for (RecoveredRecord& record : scan.records())
             records.push_back(std::move(record));

@@ -60,6 +60,9 @@ struct Mode {
     const char* name;
     const char* pragmas;
     bool oneTransaction; // all inserts in one, all deletes in another
+    // After the deletes the index is merged into one segment without the
+    // deleted documents: only older versions of its pages keep them.
+    bool optimize = false;
 };
 
 // Names a mode in test output.
@@ -98,6 +101,8 @@ TEST_P(MessageIndex, DeletedMessagesComeBackFromTheirWordsAndLiveOnesNever) {
         }
         if (GetParam().oneTransaction)
             db.exec("COMMIT");
+        if (GetParam().optimize)
+            db.exec("INSERT INTO words(words) VALUES('optimize')");
     }
     std::filesystem::create_directory(dir.path() + "/pulled");
     const std::string copy = pullCopy(path, dir.path() + "/pulled");
@@ -117,16 +122,23 @@ TEST_P(MessageIndex, DeletedMessagesComeBackFromTheirWordsAndLiveOnesNever) {
     }
     std::printf("[ figures  ] %s: %zu of %zu deleted messages back from the index\n",
                 GetParam().name, back.size(), deleted.size());
-    if (GetParam().oneTransaction) {
+    // Every deleted message is in a segment some version of the files
+    // keeps, but where the merge left them only on pages freed since.
+    if (GetParam().oneTransaction &&
+        !(GetParam().optimize && std::string(GetParam().name) == "rollbackOptimized")) {
         EXPECT_EQ(back.size(), deleted.size());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, MessageIndex,
-    ::testing::Values(Mode{"wal", "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;", false},
-                      Mode{"rollback", "PRAGMA page_size=1024; PRAGMA journal_mode=DELETE;", true},
-                      Mode{"walBatched", "PRAGMA page_size=512; PRAGMA journal_mode=WAL;", true}),
+    ::testing::Values(
+        Mode{"wal", "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;", false},
+        Mode{"rollback", "PRAGMA page_size=1024; PRAGMA journal_mode=DELETE;", true},
+        Mode{"rollbackEach", "PRAGMA page_size=1024; PRAGMA journal_mode=DELETE;", false},
+        Mode{"walOptimized", "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;", true, true},
+        Mode{"rollbackOptimized", "PRAGMA journal_mode=DELETE;", true, true},
+        Mode{"walBatched", "PRAGMA page_size=512; PRAGMA journal_mode=WAL;", true}),
     [](const ::testing::TestParamInfo<Mode>& info) { return std::string(info.param.name); });
 
 TEST(ContactIndex, ADeletedContactsNamesAndNumbersComeBackAsDataRows) {
