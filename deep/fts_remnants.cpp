@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "btree_page.h"
@@ -100,7 +101,8 @@ class FtsScan {
   public:
     FtsScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
             const FtsTableInfo& fts)
-        : m_state(state), m_files(state.files), m_tables(tables), m_fts(fts) {}
+        : m_state(state), m_files(state.files), m_tables(tables), m_fts(fts),
+          m_content(findTable(tables, fts.name + "_content")) {}
 
     // Reads one version of the database: the segdir roots and segment
     // blocks its trees hold.
@@ -162,22 +164,16 @@ class FtsScan {
             else if (sameName(record.table, m_fts.name + "_segments") && record.values.size() >= 2)
                 readBlob(record.values[1], origin);
             else if (sameName(record.table, m_fts.name + "_content") && record.rowid)
-                m_content.emplace(*record.rowid, &record);
+                m_carvedContent.emplace(*record.rowid, &record);
         }
     }
 
     // The records of the documents that are not live.
-    std::vector<RecoveredRecord> records() const {
+    std::vector<RecoveredRecord> records() {
         std::vector<RecoveredRecord> out;
-        const int content = findTable(m_tables, m_fts.name + "_content");
         for (const auto& [docid, doc] : m_docs) {
-            if (doc.words.empty())
-                continue;
-            const bool live =
-                content >= 0 ? tableHasRowid(*m_state.current, m_tables[size_t(content)].rootPage,
-                                             m_state.usableSize, docid)
-                             : !doc.deletionMarked;
-            if (live)
+            // Without a content table only a deletion mark tells a document gone.
+            if (doc.words.empty() || knownLive(docid) || (m_content < 0 && !doc.deletionMarked))
                 continue;
             report(docid, doc, &out);
         }
@@ -185,6 +181,18 @@ class FtsScan {
     }
 
   private:
+    // True when the current state's content table holds the docid; asked
+    // once per docid, so the words of live documents are never kept.
+    bool knownLive(int64_t docid) {
+        if (m_content < 0)
+            return false;
+        auto [it, added] = m_live.try_emplace(docid, false);
+        if (added)
+            it->second = tableHasRowid(*m_state.current, m_tables[size_t(m_content)].rootPage,
+                                       m_state.usableSize, docid);
+        return it->second;
+    }
+
     // Reads the blob column of every row of a shadow table's b-tree.
     void readTree(const PageReader& snapshot, uint32_t root, size_t columns, size_t blobColumn) {
         VisitMarks marks;
@@ -244,6 +252,8 @@ class FtsScan {
             return;
         for (const FtsTermDocs& term : terms) {
             for (const FtsPosting& posting : term.docs) {
+                if (knownLive(posting.docid))
+                    continue;
                 auto [it, added] = m_docs.try_emplace(posting.docid);
                 DocWords& doc = it->second;
                 if (added)
@@ -311,8 +321,8 @@ class FtsScan {
         std::optional<int64_t> id;
         std::string body;
         bool haveBody = false;
-        auto carved = m_content.find(docid);
-        if (carved != m_content.end()) {
+        auto carved = m_carvedContent.find(docid);
+        if (carved != m_carvedContent.end()) {
             const std::vector<Value>& values = carved->second->values;
             const size_t text = 1 + textColumn, source = 1 + sourceColumn;
             if (source < values.size() && values[source].kind == Value::Kind::Integer)
@@ -376,7 +386,9 @@ class FtsScan {
     std::unordered_set<std::string> m_seenBlobs;
     std::unordered_set<const uint8_t*> m_readLeaves; // leaf images read, by where they are mapped
     std::map<int64_t, DocWords> m_docs;
-    std::map<int64_t, const RecoveredRecord*> m_content; // carved content rows by docid
+    const int m_content;                      // the content table, into m_tables, or -1
+    std::unordered_map<int64_t, bool> m_live; // docid -> live in the current state
+    std::map<int64_t, const RecoveredRecord*> m_carvedContent; // carved content rows by docid
 };
 
 } // namespace

@@ -117,6 +117,13 @@ bool decodeCellAt(ByteView page, size_t offset, size_t limit, uint32_t usableSiz
     IndexCell cell;
     if (!parseIndexCell(page, offset, limit, usableSize, interior, &cell))
         return false;
+    // A header holds one to nine bytes per column and its own size: most
+    // offsets of free bytes fail here, before anything is decoded.
+    const size_t columns = shape.terms.size() + 1;
+    uint64_t headerSize = 0;
+    if (readVarint(page, cell.payloadOffset, &headerSize) == 0 || headerSize < columns + 1 ||
+        headerSize > cell.payloadSize || headerSize > 9 * columns + 3)
+        return false;
     const uint8_t* payload = page.data + cell.payloadOffset;
     if (cell.payloadSize > cell.local) {
         if (!overflow)

@@ -30,6 +30,7 @@ struct PageVersion {
     std::optional<uint32_t> frame;
     const PageReader* reader = nullptr; // the state it belongs to, for overflow chains
     int index = -1;                     // the index it belongs to
+    bool currentTree = false;           // a page of the index's tree in the current state
 };
 
 // Appends a value's identity to a key: kind, then its bits or bytes.
@@ -102,11 +103,14 @@ class IndexRemnantScan {
             for (IndexEntry& entry : entries) {
                 if (entry.place == EntryPlace::Listed)
                     raiseTop(m_indexes[size_t(version.index)].table, entry.rowid);
+                // What the current index lists is the live rows' entries.
+                const bool live = version.currentTree && entry.place == EntryPlace::Listed;
                 for (size_t t = 0; t < entry.terms.size(); ++t) {
                     if (entry.terms[t].kind == Value::Kind::Integer)
                         seen[size_t(version.index)][t].insert(entry.terms[t].integer);
                 }
-                found.emplace_back(v, std::move(entry));
+                if (!live)
+                    found.emplace_back(v, std::move(entry));
             }
         }
         carveTrunks(found);
@@ -278,9 +282,12 @@ class IndexRemnantScan {
             std::optional<uint32_t> frame;
             if (location.file == FileKind::Wal)
                 frame = location.frame;
+            const size_t before = m_versions.size();
             addVersion(m_files.image(location), page, source, location.offset, frame, &m_current,
                        ownerIn(current, page),
                        {ownerIn(mainOwners, page), ownerIn(journalOwners, page)});
+            if (m_versions.size() > before && ownerIn(current, page) >= 0)
+                m_versions.back().currentTree = true;
             if (page < freeList.size() && freeList[page] == 1)
                 m_trunks.push_back(
                     {m_files.image(location), page, source, location.offset, frame, nullptr, -1});
@@ -369,55 +376,51 @@ class IndexRemnantScan {
     // The records of the entries that are not live rows, one per (table,
     // rowid, values), in the order found.
     std::vector<RecoveredRecord> toRecords(std::vector<std::pair<size_t, IndexEntry>>& found) {
+        // Each (table, rowid, values) is decided once: a live row's, or kept.
         std::vector<RecoveredRecord> records;
-        std::unordered_set<std::string> kept;
+        std::unordered_set<std::string> decided;
         std::vector<std::unique_ptr<TableRowFinder>> finders(m_tables.size());
         std::string buffer, key;
         std::vector<Value> picked;
+        std::vector<std::pair<int, const Value*>> columns;
         for (auto& [v, entry] : found) {
             const PageVersion& version = m_versions[v];
             const IndexInfo& index = m_indexes[size_t(version.index)];
             const TableInfo& table = m_tables[size_t(index.table)];
+            // The values the entry knows, by table column.
+            columns.clear();
             bool content = false;
-            for (size_t t = 0; t < entry.terms.size(); ++t)
-                content = content ||
-                          (index.columns[t] >= 0 && entry.known[t] && entry.terms[t].hasContent());
-            if (!content)
-                continue;
-            RecoveredRecord record;
-            record.table = table.name;
-            record.rowid = entry.rowid;
-            record.source = version.source;
-            record.page = version.page;
-            record.offset = version.fileOffset + entry.offset;
-            record.frame = version.frame;
-            record.evidence = RecordEvidence::Index;
-            record.values.assign(table.columns.size(), Value::null());
-            record.known.assign(table.columns.size(), false);
             for (size_t t = 0; t < entry.terms.size(); ++t) {
                 const int c = index.columns[t];
-                if (c < 0 || !entry.known[t])
+                if (c < 0 || !entry.known[t] || c == table.aliasColumn)
                     continue;
-                record.values[size_t(c)] = entry.terms[t];
-                record.known[size_t(c)] = true;
+                columns.emplace_back(c, &entry.terms[t]);
+                content = content || entry.terms[t].hasContent();
             }
-            if (table.aliasColumn >= 0) {
-                record.values[size_t(table.aliasColumn)] = Value::ofInteger(entry.rowid);
-                record.known[size_t(table.aliasColumn)] = true;
-            }
+            if (!content)
+                continue;
+            std::sort(columns.begin(), columns.end());
+            columns.erase(
+                std::unique(columns.begin(), columns.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                columns.end());
             key = table.name;
             key.push_back('\0');
             key.append(reinterpret_cast<const char*>(&entry.rowid), 8);
-            for (size_t c = 0; c < record.values.size(); ++c)
-                appendValueKey(&key, record.values[c], record.known[c]);
-            if (kept.count(key))
+            for (const auto& [c, value] : columns) {
+                key.append(reinterpret_cast<const char*>(&c), sizeof c);
+                appendValueKey(&key, *value, true);
+            }
+            if (decided.count(key))
                 continue;
             std::unique_ptr<TableRowFinder>& finder = finders[size_t(index.table)];
             if (!finder)
                 finder =
                     std::make_unique<TableRowFinder>(m_current, table.rootPage, m_state.usableSize);
-            if (liveRow(*finder, table, index, entry, buffer, picked))
+            if (liveRow(*finder, table, index, entry, buffer, picked)) {
+                decided.insert(key);
                 continue;
+            }
             // Bytes no page lists can be misread (a freeblock a later cell
             // took its tail from no longer has the size of the cell it was;
             // a newer cell may end where an old one's tail was): such a
@@ -431,7 +434,25 @@ class IndexRemnantScan {
                     finder->find(entry.rowid, &leaf, &cell))
                     continue;
             }
-            kept.insert(key);
+            decided.insert(key);
+            RecoveredRecord record;
+            record.table = table.name;
+            record.rowid = entry.rowid;
+            record.source = version.source;
+            record.page = version.page;
+            record.offset = version.fileOffset + entry.offset;
+            record.frame = version.frame;
+            record.evidence = RecordEvidence::Index;
+            record.values.assign(table.columns.size(), Value::null());
+            record.known.assign(table.columns.size(), false);
+            for (const auto& [c, value] : columns) {
+                record.values[size_t(c)] = *value;
+                record.known[size_t(c)] = true;
+            }
+            if (table.aliasColumn >= 0) {
+                record.values[size_t(table.aliasColumn)] = Value::ofInteger(entry.rowid);
+                record.known[size_t(table.aliasColumn)] = true;
+            }
             records.push_back(std::move(record));
         }
         return records;
