@@ -320,7 +320,8 @@ struct Carved {
 // where another cell, a freeblock, a listed cell or the free bytes end.
 std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32_t usableSize,
                                    const IndexShape& shape, const PageReader* overflow,
-                                   std::string& buffer, const std::vector<size_t>& boundaries) {
+                                   std::string& buffer, const std::vector<size_t>& boundaries,
+                                   bool interior) {
     std::vector<Carved> all;
     Carved carved;
     for (size_t at = from; at < to && all.size() < 4096; ++at) {
@@ -337,11 +338,19 @@ std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32
     // freeblock too small to be one, which SQLite joins to freed neighbours.
     auto meets = [](size_t end, size_t at) { return at >= end && at - end <= 3; };
     auto meetsCell = [&](size_t end) {
+        // Another carved cell must start right there: allowing slack there
+        // lets a cell whose tail a newer cell's first bytes overwrote pass
+        // for whole. On an interior page the next cell starts four bytes on,
+        // past its child page number; one right at the end is believed only
+        // when the four bytes before it cannot be a child page number (a
+        // page of leaf cells that turned interior).
+        const bool childBefore = interior && page.u32(end - 4) < 0x10000;
         return meets(end, to) ||
                std::any_of(boundaries.begin(), boundaries.end(),
                            [&](size_t b) { return meets(end, b); }) ||
-               std::any_of(all.begin(), all.end(),
-                           [&](const Carved& o) { return meets(end, o.start); });
+               std::any_of(all.begin(), all.end(), [&](const Carved& o) {
+                   return (o.start == end && !childBefore) || (interior && o.start == end + 4);
+               });
     };
     // Or a freed cell whose first four bytes an old freeblock header took:
     // the header's size leads on to where the next thing starts.
@@ -475,8 +484,8 @@ void wholeIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
     const size_t gapEnd = std::min(size_t(header.contentStart), limit);
     const std::vector<size_t> boundaries = cellBoundaries(page, header, limit);
     auto carve = [&](size_t from, size_t to, EntryPlace place) {
-        for (Carved& c :
-             carveFreeBytes(page, from, to, usableSize, shape, overflow, buffer, boundaries)) {
+        for (Carved& c : carveFreeBytes(page, from, to, usableSize, shape, overflow, buffer,
+                                        boundaries, interior)) {
             c.entry.offset = c.start;
             c.entry.place = place;
             out->push_back(std::move(c.entry));
@@ -509,7 +518,7 @@ void freedIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
         // only when nothing else is inside.
         const size_t end = f + size;
         const std::vector<Carved> whole =
-            carveFreeBytes(page, f + 4, end, usableSize, shape, nullptr, buffer, boundaries);
+            carveFreeBytes(page, f + 4, end, usableSize, shape, nullptr, buffer, boundaries, false);
         std::vector<size_t> ends{end};
         for (const Carved& c : whole)
             ends.push_back(c.start);
@@ -554,7 +563,8 @@ void carvedIndexEntries(ByteView page, size_t from, size_t to, uint32_t usableSi
     // Free bytes like any other, strictly, without overflow chains.
     std::string buffer;
     to = std::min({to, size_t(usableSize), page.size});
-    for (Carved& c : carveFreeBytes(page, from, to, usableSize, shape, nullptr, buffer, {})) {
+    for (Carved& c :
+         carveFreeBytes(page, from, to, usableSize, shape, nullptr, buffer, {}, false)) {
         c.entry.offset = c.start;
         c.entry.place = EntryPlace::Unallocated;
         out->push_back(std::move(c.entry));
