@@ -1,6 +1,7 @@
 #include "fts_remnants.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <set>
@@ -77,6 +78,22 @@ std::optional<int64_t> digitsValue(const std::string& text) {
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     return std::stoll(text);
+}
+
+// A text as the simple tokenizer indexes it: runs of ASCII letters and
+// digits and of non-ASCII bytes, ASCII lower-cased, joined by single spaces.
+std::string asIndexed(const std::string& text) {
+    std::string out, word;
+    for (char c : text + " ") {
+        const auto u = uint8_t(c);
+        if (u >= 0x80 || std::isalnum(u)) {
+            word += char(std::tolower(u));
+        } else if (!word.empty()) {
+            out += (out.empty() ? "" : " ") + word;
+            word.clear();
+        }
+    }
+    return out;
 }
 
 // What a word of the contacts' index is: 'n' a number, 'e' an e-mail
@@ -340,7 +357,7 @@ class FtsScan {
             id = docid;
         if (!haveBody)
             body = columnText(doc, textColumn);
-        if (body.empty())
+        if (body.empty() || liveMessage(sms, *id, bodyColumn, body, haveBody))
             return;
         RecoveredRecord record = start(sms.name, sms.columns.size(), doc);
         record.rowid = *id;
@@ -349,6 +366,31 @@ class FtsScan {
         record.values[size_t(bodyColumn)] = Value::ofText(body);
         record.known[size_t(bodyColumn)] = true;
         out->push_back(std::move(record));
+    }
+
+    // True when the current state's sms table holds message id with this
+    // body: the index dropped an older document of a message that is still
+    // there (re-indexed under a new docid), not a deleted one. A body from
+    // the index is compared as the tokenizer would index the live one.
+    bool liveMessage(const TableInfo& sms, int64_t id, int bodyColumn, const std::string& body,
+                     bool exact) const {
+        ByteView leaf;
+        LeafCell cell;
+        if (!findTableRow(*m_state.current, sms.rootPage, m_state.usableSize, id, &leaf, &cell))
+            return false;
+        std::string payload;
+        const uint8_t* bytes = leaf.data + cell.payloadOffset;
+        size_t have = size_t(cell.payloadSize);
+        if (cell.payloadSize > cell.localSize) {
+            have = readPayload(leaf, cell.payloadOffset, cell.payloadSize, m_state.usableSize,
+                               m_state.current.get(), &payload);
+            bytes = reinterpret_cast<const uint8_t*>(payload.data());
+        }
+        std::vector<Value> values;
+        if (!pickColumns(sms, bytes, have, id, m_state.textEncoding, {bodyColumn}, &values) ||
+            values.empty() || values[0].kind != Value::Kind::Text)
+            return false;
+        return exact ? values[0].bytes == body : asIndexed(values[0].bytes) == body;
     }
 
     // The contacts' index: one data row per name, number or address word

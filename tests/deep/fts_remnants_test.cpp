@@ -101,6 +101,15 @@ TEST_P(MessageIndex, DeletedMessagesComeBackFromTheirWordsAndLiveOnesNever) {
         }
         if (GetParam().oneTransaction)
             db.exec("COMMIT");
+        // Message 2 indexed again under a new docid: its old document is
+        // gone from the index, the message is not. (Under a rollback journal
+        // the segment this adds makes SQLite merge the index, which drops
+        // the deleted documents and reuses their pages: nothing would be
+        // left to find.)
+        if (std::string(GetParam().pragmas).find("WAL") != std::string::npos)
+            db.exec("DELETE FROM words WHERE _id = 2; INSERT INTO words(docid, index_text,"
+                    " source_id, table_to_use) VALUES(1000, '" +
+                    bodyOf(2) + "', 2, 1)");
         if (GetParam().optimize)
             db.exec("INSERT INTO words(words) VALUES('optimize')");
     }
