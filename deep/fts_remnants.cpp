@@ -1,9 +1,11 @@
 #include "fts_remnants.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "btree_page.h"
@@ -78,6 +80,22 @@ std::optional<int64_t> digitsValue(const std::string& text) {
     return std::stoll(text);
 }
 
+// A text as the simple tokenizer indexes it: runs of ASCII letters and
+// digits and of non-ASCII bytes, ASCII lower-cased, joined by single spaces.
+std::string asIndexed(const std::string& text) {
+    std::string out, word;
+    for (char c : text + " ") {
+        const auto u = uint8_t(c);
+        if (u >= 0x80 || std::isalnum(u)) {
+            word += char(std::tolower(u));
+        } else if (!word.empty()) {
+            out += (out.empty() ? "" : " ") + word;
+            word.clear();
+        }
+    }
+    return out;
+}
+
 // What a word of the contacts' index is: 'n' a number, 'e' an e-mail
 // address, 'a' a name, 0 nothing to report.
 char wordKind(const std::string& word) {
@@ -100,7 +118,8 @@ class FtsScan {
   public:
     FtsScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
             const FtsTableInfo& fts)
-        : m_state(state), m_files(state.files), m_tables(tables), m_fts(fts) {}
+        : m_state(state), m_files(state.files), m_tables(tables), m_fts(fts),
+          m_content(findTable(tables, fts.name + "_content")) {}
 
     // Reads one version of the database: the segdir roots and segment
     // blocks its trees hold.
@@ -117,6 +136,42 @@ class FtsScan {
         }
     }
 
+    // Reads every table leaf image of the files that no version's tree
+    // reached (pages freed, frames of an earlier WAL generation) for rows
+    // shaped like segdir or segments rows. Only for a database with one
+    // full-text table: such a page no longer says whose it was, and a blob
+    // counts only when it decodes whole as a segment leaf.
+    void readLoosePages() {
+        const uint32_t pageSize = m_files.pageSize();
+        auto read = [&](ByteView view, uint32_t page) {
+            BtreeHeader header;
+            if (!view.data || !readBtreeHeader(view, page, m_state.usableSize, &header) ||
+                header.type != kTableLeafPage || !m_readLeaves.insert(view.data).second)
+                return;
+            const Origin origin = originOf(view, page);
+            std::string payload;
+            RecordShape shape;
+            std::vector<Value> values;
+            // Overflow chains are followed in the current state; the chain
+            // checks refuse pages reused since.
+            forEachLeafPayload(*m_state.current, view, header, m_state.usableSize, payload,
+                               [&](int64_t, const uint8_t* bytes, size_t have) {
+                                   if (!parseRecordHeader(bytes, have, 6, &shape) ||
+                                       (shape.types.size() != 2 && shape.types.size() != 6))
+                                       return;
+                                   decodeRecordBody(shape, bytes + shape.headerSize,
+                                                    have - shape.headerSize, &values);
+                                   readBlob(values.back(), origin);
+                               });
+        };
+        for (uint32_t page = 1; page <= m_files.mainPageCount(); ++page)
+            read(m_files.image({FileKind::Main, uint64_t(page - 1) * pageSize, 0}), page);
+        for (const WalFrame& frame : m_files.walLog.frames)
+            read(m_files.image({FileKind::Wal, frame.imageOffset, frame.number}), frame.page);
+        for (const JournalPage& image : m_files.journalLog.pages)
+            read(m_files.image({FileKind::Journal, image.imageOffset, 0}), image.page);
+    }
+
     // Takes the carved rows of this table's shadow tables.
     void readCarved(const std::vector<RecoveredRecord>& carved) {
         for (const RecoveredRecord& record : carved) {
@@ -126,22 +181,16 @@ class FtsScan {
             else if (sameName(record.table, m_fts.name + "_segments") && record.values.size() >= 2)
                 readBlob(record.values[1], origin);
             else if (sameName(record.table, m_fts.name + "_content") && record.rowid)
-                m_content.emplace(*record.rowid, &record);
+                m_carvedContent.emplace(*record.rowid, &record);
         }
     }
 
     // The records of the documents that are not live.
-    std::vector<RecoveredRecord> records() const {
+    std::vector<RecoveredRecord> records() {
         std::vector<RecoveredRecord> out;
-        const int content = findTable(m_tables, m_fts.name + "_content");
         for (const auto& [docid, doc] : m_docs) {
-            if (doc.words.empty())
-                continue;
-            const bool live =
-                content >= 0 ? tableHasRowid(*m_state.current, m_tables[size_t(content)].rootPage,
-                                             m_state.usableSize, docid)
-                             : !doc.deletionMarked;
-            if (live)
+            // Without a content table only a deletion mark tells a document gone.
+            if (doc.words.empty() || knownLive(docid) || (m_content < 0 && !doc.deletionMarked))
                 continue;
             report(docid, doc, &out);
         }
@@ -149,6 +198,18 @@ class FtsScan {
     }
 
   private:
+    // True when the current state's content table holds the docid; asked
+    // once per docid, so the words of live documents are never kept.
+    bool knownLive(int64_t docid) {
+        if (m_content < 0)
+            return false;
+        auto [it, added] = m_live.try_emplace(docid, false);
+        if (added)
+            it->second = tableHasRowid(*m_state.current, m_tables[size_t(m_content)].rootPage,
+                                       m_state.usableSize, docid);
+        return it->second;
+    }
+
     // Reads the blob column of every row of a shadow table's b-tree.
     void readTree(const PageReader& snapshot, uint32_t root, size_t columns, size_t blobColumn) {
         VisitMarks marks;
@@ -208,6 +269,8 @@ class FtsScan {
             return;
         for (const FtsTermDocs& term : terms) {
             for (const FtsPosting& posting : term.docs) {
+                if (knownLive(posting.docid))
+                    continue;
                 auto [it, added] = m_docs.try_emplace(posting.docid);
                 DocWords& doc = it->second;
                 if (added)
@@ -275,8 +338,8 @@ class FtsScan {
         std::optional<int64_t> id;
         std::string body;
         bool haveBody = false;
-        auto carved = m_content.find(docid);
-        if (carved != m_content.end()) {
+        auto carved = m_carvedContent.find(docid);
+        if (carved != m_carvedContent.end()) {
             const std::vector<Value>& values = carved->second->values;
             const size_t text = 1 + textColumn, source = 1 + sourceColumn;
             if (source < values.size() && values[source].kind == Value::Kind::Integer)
@@ -294,7 +357,7 @@ class FtsScan {
             id = docid;
         if (!haveBody)
             body = columnText(doc, textColumn);
-        if (body.empty())
+        if (body.empty() || liveMessage(sms, *id, bodyColumn, body, haveBody))
             return;
         RecoveredRecord record = start(sms.name, sms.columns.size(), doc);
         record.rowid = *id;
@@ -303,6 +366,31 @@ class FtsScan {
         record.values[size_t(bodyColumn)] = Value::ofText(body);
         record.known[size_t(bodyColumn)] = true;
         out->push_back(std::move(record));
+    }
+
+    // True when the current state's sms table holds message id with this
+    // body: the index dropped an older document of a message that is still
+    // there (re-indexed under a new docid), not a deleted one. A body from
+    // the index is compared as the tokenizer would index the live one.
+    bool liveMessage(const TableInfo& sms, int64_t id, int bodyColumn, const std::string& body,
+                     bool exact) const {
+        ByteView leaf;
+        LeafCell cell;
+        if (!findTableRow(*m_state.current, sms.rootPage, m_state.usableSize, id, &leaf, &cell))
+            return false;
+        std::string payload;
+        const uint8_t* bytes = leaf.data + cell.payloadOffset;
+        size_t have = size_t(cell.payloadSize);
+        if (cell.payloadSize > cell.localSize) {
+            have = readPayload(leaf, cell.payloadOffset, cell.payloadSize, m_state.usableSize,
+                               m_state.current.get(), &payload);
+            bytes = reinterpret_cast<const uint8_t*>(payload.data());
+        }
+        std::vector<Value> values;
+        if (!pickColumns(sms, bytes, have, id, m_state.textEncoding, {bodyColumn}, &values) ||
+            values.empty() || values[0].kind != Value::Kind::Text)
+            return false;
+        return exact ? values[0].bytes == body : asIndexed(values[0].bytes) == body;
     }
 
     // The contacts' index: one data row per name, number or address word
@@ -340,7 +428,9 @@ class FtsScan {
     std::unordered_set<std::string> m_seenBlobs;
     std::unordered_set<const uint8_t*> m_readLeaves; // leaf images read, by where they are mapped
     std::map<int64_t, DocWords> m_docs;
-    std::map<int64_t, const RecoveredRecord*> m_content; // carved content rows by docid
+    const int m_content;                      // the content table, into m_tables, or -1
+    std::unordered_map<int64_t, bool> m_live; // docid -> live in the current state
+    std::map<int64_t, const RecoveredRecord*> m_carvedContent; // carved content rows by docid
 };
 
 } // namespace
@@ -432,6 +522,8 @@ std::vector<RecoveredRecord> ftsRemnants(const DatabaseState& state,
                 scan.readVersion(reader);
             }
         }
+        if (fts.size() == 1)
+            scan.readLoosePages();
         scan.readCarved(carvedFtsRows);
         for (RecoveredRecord& record : scan.records())
             records.push_back(std::move(record));

@@ -28,8 +28,11 @@ std::vector<FtsTableInfo> ftsTables(const std::vector<SchemaEntry>& entries);
 
 // The documents of the full-text tables that are not live, from every
 // version of their segment tables (current state, main file, WAL frames,
-// journal images) and from carvedFtsRows: rows of <t>_segdir, <t>_segments
-// and <t>_content the table carving recovered (others are ignored).
+// journal images), from table leaves no version reaches any more (free
+// pages, frames of an earlier WAL generation; only when the database has a
+// single full-text table, as no page says whose it was) and from
+// carvedFtsRows: rows of <t>_segdir, <t>_segments and <t>_content the table
+// carving recovered (others are ignored).
 //  - A table named words with an index_text and a source_id column (the
 //    messages' index): a partial row of sms, _id = the document's
 //    source_id (its <t>_content row's, or the term indexed for it), else

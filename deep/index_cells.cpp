@@ -1,6 +1,7 @@
 #include "index_cells.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "btree_page.h"
@@ -116,6 +117,13 @@ bool decodeCellAt(ByteView page, size_t offset, size_t limit, uint32_t usableSiz
     IndexCell cell;
     if (!parseIndexCell(page, offset, limit, usableSize, interior, &cell))
         return false;
+    // A header holds one to nine bytes per column and its own size: most
+    // offsets of free bytes fail here, before anything is decoded.
+    const size_t columns = shape.terms.size() + 1;
+    uint64_t headerSize = 0;
+    if (readVarint(page, cell.payloadOffset, &headerSize) == 0 || headerSize < columns + 1 ||
+        headerSize > cell.payloadSize || headerSize > 9 * columns + 3)
+        return false;
     const uint8_t* payload = page.data + cell.payloadOffset;
     if (cell.payloadSize > cell.local) {
         if (!overflow)
@@ -228,6 +236,7 @@ void rebuildFreedCell(ByteView page, size_t f, size_t size, uint32_t usableSize,
             IndexEntry entry;
             entry.offset = f;
             entry.place = EntryPlace::Freeblock;
+            entry.rebuilt = lost > 0;
             uint64_t at = 0;
             bool good = true;
             std::vector<Value> values;
@@ -311,7 +320,8 @@ struct Carved {
 // where another cell, a freeblock, a listed cell or the free bytes end.
 std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32_t usableSize,
                                    const IndexShape& shape, const PageReader* overflow,
-                                   std::string& buffer, const std::vector<size_t>& boundaries) {
+                                   std::string& buffer, const std::vector<size_t>& boundaries,
+                                   bool interior) {
     std::vector<Carved> all;
     Carved carved;
     for (size_t at = from; at < to && all.size() < 4096; ++at) {
@@ -328,11 +338,19 @@ std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32
     // freeblock too small to be one, which SQLite joins to freed neighbours.
     auto meets = [](size_t end, size_t at) { return at >= end && at - end <= 3; };
     auto meetsCell = [&](size_t end) {
+        // Another carved cell must start right there: allowing slack there
+        // lets a cell whose tail a newer cell's first bytes overwrote pass
+        // for whole. On an interior page the next cell starts four bytes on,
+        // past its child page number; one right at the end is believed only
+        // when the four bytes before it cannot be a child page number (a
+        // page of leaf cells that turned interior).
+        const bool childBefore = interior && page.u32(end - 4) < 0x10000;
         return meets(end, to) ||
                std::any_of(boundaries.begin(), boundaries.end(),
                            [&](size_t b) { return meets(end, b); }) ||
-               std::any_of(all.begin(), all.end(),
-                           [&](const Carved& o) { return meets(end, o.start); });
+               std::any_of(all.begin(), all.end(), [&](const Carved& o) {
+                   return (o.start == end && !childBefore) || (interior && o.start == end + 4);
+               });
     };
     // Or a freed cell whose first four bytes an old freeblock header took:
     // the header's size leads on to where the next thing starts.
@@ -359,6 +377,43 @@ std::vector<Carved> carveFreeBytes(ByteView page, size_t from, size_t to, uint32
             kept.push_back(std::move(all[i]));
     }
     return kept;
+}
+
+// The reading of the freed leaf cell of exactly size bytes at f, when the
+// bytes leave only one (or seen settles between them).
+std::optional<IndexEntry> rebuildOne(ByteView page, size_t f, size_t size, uint32_t usableSize,
+                                     const IndexShape& shape,
+                                     const std::vector<std::set<int64_t>>* seen) {
+    std::vector<IndexEntry> readings;
+    rebuildFreedCell(page, f, size, usableSize, shape, &readings);
+    // Readings that agree count once.
+    std::vector<IndexEntry> distinct;
+    for (IndexEntry& r : readings) {
+        if (std::none_of(distinct.begin(), distinct.end(),
+                         [&](const IndexEntry& d) { return sameReading(d, r); }))
+            distinct.push_back(std::move(r));
+    }
+    if (distinct.size() > 1 && seen) {
+        // Keep the readings whose integers the index holds elsewhere.
+        std::vector<IndexEntry> backed;
+        for (IndexEntry& r : distinct) {
+            bool all = true;
+            for (size_t i = 0; i < r.terms.size() && i < seen->size(); ++i) {
+                // Whole entries that hold only integers back no real either.
+                const Value& v = r.terms[i];
+                if (r.known[i] && !(*seen)[i].empty() &&
+                    ((v.kind == Value::Kind::Integer && !(*seen)[i].count(v.integer)) ||
+                     v.kind == Value::Kind::Real))
+                    all = false;
+            }
+            if (all)
+                backed.push_back(std::move(r));
+        }
+        distinct = std::move(backed);
+    }
+    if (distinct.size() != 1)
+        return std::nullopt;
+    return std::move(distinct[0]);
 }
 
 } // namespace
@@ -429,8 +484,8 @@ void wholeIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
     const size_t gapEnd = std::min(size_t(header.contentStart), limit);
     const std::vector<size_t> boundaries = cellBoundaries(page, header, limit);
     auto carve = [&](size_t from, size_t to, EntryPlace place) {
-        for (Carved& c :
-             carveFreeBytes(page, from, to, usableSize, shape, overflow, buffer, boundaries)) {
+        for (Carved& c : carveFreeBytes(page, from, to, usableSize, shape, overflow, buffer,
+                                        boundaries, interior)) {
             c.entry.offset = c.start;
             c.entry.place = place;
             out->push_back(std::move(c.entry));
@@ -456,39 +511,50 @@ void freedIndexEntries(ByteView page, uint32_t pageNumber, uint32_t usableSize,
     const std::vector<size_t> boundaries = cellBoundaries(page, header, limit);
     std::string buffer;
     forEachFreeblock(page, header, limit, [&](size_t f, size_t size) {
-        // The first cell ends where the first whole cell after it starts.
+        // A block may hold several freed cells: whole ones (merged into the
+        // block before them without a header) and ones that kept the header
+        // they had as a block of their own, whose size field still says
+        // how long the cell was. The block's own size is the first cell's
+        // only when nothing else is inside.
+        const size_t end = f + size;
         const std::vector<Carved> whole =
-            carveFreeBytes(page, f + 4, f + size, usableSize, shape, nullptr, buffer, boundaries);
-        // A freeblock that holds more than one cell gives no size for the
-        // first: its lost bytes cannot be read back with certainty.
-        if (!whole.empty())
-            return;
-        std::vector<IndexEntry> readings;
-        rebuildFreedCell(page, f, size, usableSize, shape, &readings);
-        // Readings that agree count once.
-        std::vector<IndexEntry> distinct;
-        for (IndexEntry& r : readings) {
-            if (std::none_of(distinct.begin(), distinct.end(),
-                             [&](const IndexEntry& d) { return sameReading(d, r); }))
-                distinct.push_back(std::move(r));
+            carveFreeBytes(page, f + 4, end, usableSize, shape, nullptr, buffer, boundaries, false);
+        std::vector<size_t> ends{end};
+        for (const Carved& c : whole)
+            ends.push_back(c.start);
+        std::vector<std::pair<size_t, size_t>> kept; // (start, size), found from the back
+        for (size_t x = end >= 8 ? end - 8 : 0; x > f + 4; --x) {
+            const bool inWhole = std::any_of(whole.begin(), whole.end(), [&](const Carved& c) {
+                return c.start <= x && x < c.end;
+            });
+            const size_t next = page.u16(x), cell = page.u16(x + 2);
+            // Its size may have taken in up to three fragment bytes after it.
+            auto leadsTo = [&](size_t e) { return e >= x + cell && e - (x + cell) <= 3; };
+            if (inWhole || cell < 5 || x + cell > end || (next != 0 && next <= x) ||
+                std::none_of(ends.begin(), ends.end(), leadsTo))
+                continue;
+            kept.emplace_back(x, cell);
+            ends.push_back(x);
         }
-        if (distinct.size() > 1 && seen) {
-            // Keep the readings whose integers the index holds elsewhere.
-            std::vector<IndexEntry> backed;
-            for (IndexEntry& r : distinct) {
-                bool all = true;
-                for (size_t i = 0; i < r.terms.size() && i < seen->size(); ++i) {
-                    if (r.known[i] && r.terms[i].kind == Value::Kind::Integer &&
-                        !(*seen)[i].count(r.terms[i].integer))
-                        all = false;
-                }
-                if (all)
-                    backed.push_back(std::move(r));
+        // Four bytes that read as such a header may be any bytes, and a run
+        // of a cell's own bytes can pass for one between two whole cells.
+        // So only a block of two freed cells is split there: its first cell
+        // in the room before the header, its second in the room the header
+        // gives, each read one way only.
+        if (whole.empty() && kept.size() == 1) {
+            const auto [x, cell] = kept.front();
+            std::optional<IndexEntry> head = rebuildOne(page, f, x - f, usableSize, shape, seen);
+            std::optional<IndexEntry> tail = rebuildOne(page, x, cell, usableSize, shape, seen);
+            if (head && tail && x + cell == end) {
+                out->push_back(std::move(*head));
+                out->push_back(std::move(*tail));
             }
-            distinct = std::move(backed);
         }
-        if (distinct.size() == 1)
-            out->push_back(std::move(distinct[0]));
+        if (ends.size() == 1) {
+            if (std::optional<IndexEntry> reading =
+                    rebuildOne(page, f, size, usableSize, shape, seen))
+                out->push_back(std::move(*reading));
+        }
     });
 }
 
@@ -497,7 +563,8 @@ void carvedIndexEntries(ByteView page, size_t from, size_t to, uint32_t usableSi
     // Free bytes like any other, strictly, without overflow chains.
     std::string buffer;
     to = std::min({to, size_t(usableSize), page.size});
-    for (Carved& c : carveFreeBytes(page, from, to, usableSize, shape, nullptr, buffer, {})) {
+    for (Carved& c :
+         carveFreeBytes(page, from, to, usableSize, shape, nullptr, buffer, {}, false)) {
         c.entry.offset = c.start;
         c.entry.place = EntryPlace::Unallocated;
         out->push_back(std::move(c.entry));

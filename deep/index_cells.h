@@ -31,6 +31,9 @@ struct IndexEntry {
     std::vector<Value> terms; // texts as UTF-8
     std::vector<bool> known;  // per term: false when the bytes left two readings
     int64_t rowid = 0;
+    // Read from a freed cell with serial types chosen to fit its bytes: the
+    // weakest reading, which the caller checks further.
+    bool rebuilt = false;
 };
 
 // Decodes an index record (payload of payloadBytes bytes, zero padding

@@ -30,9 +30,7 @@ struct PageVersion {
     std::optional<uint32_t> frame;
     const PageReader* reader = nullptr; // the state it belongs to, for overflow chains
     int index = -1;                     // the index it belongs to
-    // A page of the index's tree in the current state: the cells it lists
-    // are the entries of live rows, read only to learn the index's values.
-    bool live = false;
+    bool currentTree = false;           // a page of the index's tree in the current state
 };
 
 // Appends a value's identity to a key: kind, then its bits or bytes.
@@ -56,8 +54,9 @@ class IndexRemnantScan {
   public:
     IndexRemnantScan(const DatabaseState& state, const std::vector<TableInfo>& tables,
                      const std::map<std::string, std::vector<std::string>>* wantedColumns,
-                     bool historyOnly)
-        : m_historyOnly(historyOnly), m_state(state), m_files(state.files), m_current(*state.current), m_tables(tables),
+                     bool historyOnly, bool guessHeaders)
+        : m_historyOnly(historyOnly), m_state(state), m_files(state.files),
+          m_current(*state.current), m_tables(tables), m_guessHeaders(guessHeaders),
           m_mainFile(state.files, state.files.mainPageCount()),
           m_beforeJournal(state.files, state.files.mainPageCount()) {
         // The indexes of the current schema (of the main file when the
@@ -104,6 +103,7 @@ class IndexRemnantScan {
             return {};
         std::unique_ptr<WalFrameReader> walReader;
         collectVersions(walReader);
+        readSequences();
         // Whole entries first: the integers they hold settle freed cells
         // that can be read more than one way.
         std::vector<std::vector<std::set<int64_t>>> seen(m_indexes.size());
@@ -117,16 +117,20 @@ class IndexRemnantScan {
             wholeIndexEntries(version.view, version.page, m_state.usableSize,
                               m_shapes[size_t(version.index)], version.reader, &entries);
             for (IndexEntry& entry : entries) {
+                if (entry.place == EntryPlace::Listed)
+                    raiseTop(m_indexes[size_t(version.index)].table, entry.rowid);
+                // What the current index lists is the live rows' entries.
+                const bool live = version.currentTree && entry.place == EntryPlace::Listed;
                 for (size_t t = 0; t < entry.terms.size(); ++t) {
                     if (entry.terms[t].kind == Value::Kind::Integer)
                         seen[size_t(version.index)][t].insert(entry.terms[t].integer);
                 }
-                if (!(version.live && entry.place == EntryPlace::Listed))
+                if (!live)
                     found.emplace_back(v, std::move(entry));
             }
         }
         carveTrunks(found);
-        for (size_t v = 0; v < m_versions.size(); ++v) {
+        for (size_t v = 0; m_guessHeaders && v < m_versions.size(); ++v) {
             const PageVersion& version = m_versions[v];
             entries.clear();
             freedIndexEntries(version.view, version.page, m_state.usableSize,
@@ -139,6 +143,36 @@ class IndexRemnantScan {
     }
 
   private:
+    // Notes a rowid a table is known to have reached.
+    void raiseTop(int table, int64_t rowid) {
+        auto [top, added] = m_topRowid.emplace(table, rowid);
+        if (!added && rowid > top->second)
+            top->second = rowid;
+    }
+
+    // The largest rowids sqlite_sequence says AUTOINCREMENT tables gave.
+    void readSequences() {
+        for (const TableInfo& sequence : m_tables) {
+            if (sequence.name != "sqlite_sequence" || sequence.columns.size() < 2)
+                continue;
+            VisitMarks marks;
+            std::vector<Value> values;
+            forEachTableRow(m_current, sequence.rootPage, m_state.usableSize, marks, 2,
+                            [&](int64_t rowid, const RecordShape& shape, const uint8_t* body,
+                                size_t bodyBytes) {
+                                decodeRecordBody(shape, body, bodyBytes, &values);
+                                completeRow(sequence, rowid, m_state.textEncoding, &values);
+                                if (values[0].kind != Value::Kind::Text ||
+                                    values[1].kind != Value::Kind::Integer)
+                                    return;
+                                for (size_t t = 0; t < m_tables.size(); ++t) {
+                                    if (m_tables[t].name == values[0].bytes)
+                                        raiseTop(int(t), values[1].integer);
+                                }
+                            });
+        }
+    }
+
     // The bytes past the leaf list of each free-list trunk page, read with
     // every index's shape: a cell only one index's records fit is taken.
     void carveTrunks(std::vector<std::pair<size_t, IndexEntry>>& found) {
@@ -265,9 +299,12 @@ class IndexRemnantScan {
             std::optional<uint32_t> frame;
             if (location.file == FileKind::Wal)
                 frame = location.frame;
+            const size_t before = m_versions.size();
             addVersion(m_files.image(location), page, source, location.offset, frame, &m_current,
                        ownerIn(current, page),
                        {ownerIn(mainOwners, page), ownerIn(journalOwners, page)});
+            if (m_versions.size() > before && ownerIn(current, page) >= 0)
+                m_versions.back().currentTree = true;
             if (page < freeList.size() && freeList[page] == 1)
                 m_trunks.push_back(
                     {m_files.image(location), page, source, location.offset, frame, nullptr, -1});
@@ -358,21 +395,65 @@ class IndexRemnantScan {
     // The records of the entries that are not live rows, one per (table,
     // rowid, values), in the order found.
     std::vector<RecoveredRecord> toRecords(std::vector<std::pair<size_t, IndexEntry>>& found) {
+        // Each (table, rowid, values) is decided once: a live row's, or kept.
         std::vector<RecoveredRecord> records;
-        std::unordered_set<std::string> kept;
+        std::unordered_set<std::string> decided;
         std::vector<std::unique_ptr<TableRowFinder>> finders(m_tables.size());
         std::string buffer, key;
         std::vector<Value> picked;
+        std::vector<std::pair<int, const Value*>> columns;
         for (auto& [v, entry] : found) {
             const PageVersion& version = m_versions[v];
             const IndexInfo& index = m_indexes[size_t(version.index)];
             const TableInfo& table = m_tables[size_t(index.table)];
+            // The values the entry knows, by table column.
+            columns.clear();
             bool content = false;
-            for (size_t t = 0; t < entry.terms.size(); ++t)
-                content = content ||
-                          (index.columns[t] >= 0 && entry.known[t] && entry.terms[t].hasContent());
+            for (size_t t = 0; t < entry.terms.size(); ++t) {
+                const int c = index.columns[t];
+                if (c < 0 || !entry.known[t] || c == table.aliasColumn)
+                    continue;
+                columns.emplace_back(c, &entry.terms[t]);
+                content = content || entry.terms[t].hasContent();
+            }
             if (!content)
                 continue;
+            std::sort(columns.begin(), columns.end());
+            columns.erase(
+                std::unique(columns.begin(), columns.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                columns.end());
+            key = table.name;
+            key.push_back('\0');
+            key.append(reinterpret_cast<const char*>(&entry.rowid), 8);
+            for (const auto& [c, value] : columns) {
+                key.append(reinterpret_cast<const char*>(&c), sizeof c);
+                appendValueKey(&key, *value, true);
+            }
+            if (decided.count(key))
+                continue;
+            std::unique_ptr<TableRowFinder>& finder = finders[size_t(index.table)];
+            if (!finder)
+                finder =
+                    std::make_unique<TableRowFinder>(m_current, table.rootPage, m_state.usableSize);
+            if (liveRow(*finder, table, index, entry, buffer, picked)) {
+                decided.insert(key);
+                continue;
+            }
+            // Bytes no page lists can be misread (a freeblock a later cell
+            // took its tail from no longer has the size of the cell it was;
+            // a newer cell may end where an old one's tail was): such a
+            // reading is believed only for a row that is gone, under a rowid
+            // the table has reached.
+            if (entry.place != EntryPlace::Listed) {
+                ByteView leaf;
+                LeafCell cell;
+                auto top = m_topRowid.find(index.table);
+                if (top == m_topRowid.end() || entry.rowid > top->second ||
+                    finder->find(entry.rowid, &leaf, &cell))
+                    continue;
+            }
+            decided.insert(key);
             RecoveredRecord record;
             record.table = table.name;
             record.rowid = entry.rowid;
@@ -383,31 +464,14 @@ class IndexRemnantScan {
             record.evidence = RecordEvidence::Index;
             record.values.assign(table.columns.size(), Value::null());
             record.known.assign(table.columns.size(), false);
-            for (size_t t = 0; t < entry.terms.size(); ++t) {
-                const int c = index.columns[t];
-                if (c < 0 || !entry.known[t])
-                    continue;
-                record.values[size_t(c)] = entry.terms[t];
+            for (const auto& [c, value] : columns) {
+                record.values[size_t(c)] = *value;
                 record.known[size_t(c)] = true;
             }
             if (table.aliasColumn >= 0) {
                 record.values[size_t(table.aliasColumn)] = Value::ofInteger(entry.rowid);
                 record.known[size_t(table.aliasColumn)] = true;
             }
-            key = table.name;
-            key.push_back('\0');
-            key.append(reinterpret_cast<const char*>(&entry.rowid), 8);
-            for (size_t c = 0; c < record.values.size(); ++c)
-                appendValueKey(&key, record.values[c], record.known[c]);
-            if (kept.count(key))
-                continue;
-            std::unique_ptr<TableRowFinder>& finder = finders[size_t(index.table)];
-            if (!finder)
-                finder =
-                    std::make_unique<TableRowFinder>(m_current, table.rootPage, m_state.usableSize);
-            if (liveRow(*finder, table, index, entry, buffer, picked))
-                continue;
-            kept.insert(key);
             records.push_back(std::move(record));
         }
         return records;
@@ -418,23 +482,28 @@ class IndexRemnantScan {
     const DatabaseFiles& m_files;
     const Snapshot& m_current;
     const std::vector<TableInfo>& m_tables;
+    const bool m_guessHeaders;
     Snapshot m_mainFile;
     Snapshot m_beforeJournal;
     std::vector<IndexInfo> m_indexes;
     std::vector<IndexShape> m_shapes;
     std::vector<PageVersion> m_versions;
     std::vector<PageVersion> m_trunks; // free-list trunk pages of the current state
+    // The largest rowid of each table (by index into tables) listed entries
+    // hold or sqlite_sequence gives.
+    std::unordered_map<int, int64_t> m_topRowid;
 };
 
 } // namespace
 
 std::vector<RecoveredRecord> indexRemnants(
     const DatabaseState& state, const std::vector<TableInfo>& tables,
-    const std::map<std::string, std::vector<std::string>>* wantedColumns, bool historyOnly) {
+    const std::map<std::string, std::vector<std::string>>* wantedColumns, bool historyOnly,
+    bool guessFreedHeaders) {
     // One pass over every version of every index page.
     if (!state.current || tables.empty())
         return {};
-    IndexRemnantScan scan(state, tables, wantedColumns, historyOnly);
+    IndexRemnantScan scan(state, tables, wantedColumns, historyOnly, guessFreedHeaders);
     return scan.run();
 }
 

@@ -30,10 +30,18 @@ namespace fennaro::deep {
 // (WAL frames, journal images, main-file pages the WAL replaced) are read:
 // where secure_delete zeroes freed bytes, that is where index entries of
 // deleted rows survive, and where it does not, the rows' own cells do.
+//
+// guessFreedHeaders also reads freed cells whose first four bytes (size,
+// header size, first serial types) the freeblock header took, choosing the
+// serial types that fit the block's size and the columns' affinities. The
+// block's size is the cell's only until SQLite allocates from the block's
+// tail, which it does first when it needs room; in tests about one such
+// reading in a hundred was wrong (a shifted text, a rowid read from a text's
+// last byte), so it is off unless asked for.
 std::vector<RecoveredRecord> indexRemnants(
     const DatabaseState& state, const std::vector<TableInfo>& tables,
     const std::map<std::string, std::vector<std::string>>* wantedColumns = nullptr,
-    bool historyOnly = false);
+    bool historyOnly = false, bool guessFreedHeaders = false);
 
 // True when fuller, a record of the same table and rowid, holds every value
 // partial knows.

@@ -172,8 +172,12 @@ void mergePartialRows(std::vector<RecoveredRecord>* partials) {
     }
     size_t kept = 0;
     for (size_t i = 0; i < partials->size(); ++i) {
-        if (!merged[i])
-            (*partials)[kept++] = std::move((*partials)[i]);
+        if (merged[i])
+            continue;
+        // Never onto itself: a string moved onto itself may come out empty.
+        if (kept != i)
+            (*partials)[kept] = std::move((*partials)[i]);
+        ++kept;
     }
     partials->resize(kept);
 }

@@ -6,10 +6,12 @@ namespace fennaro::deep {
 
 namespace {
 
+// True for a byte an unquoted identifier may start with.
 bool isIdentifierStart(unsigned char c) {
     return std::isalpha(c) || c == '_' || c >= 0x80;
 }
 
+// True for a byte an unquoted identifier may go on with.
 bool isIdentifierPart(unsigned char c) {
     return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
 }
@@ -32,6 +34,7 @@ size_t readQuoted(std::string_view sql, size_t i, char close, std::string* out) 
     return i;
 }
 
+// The value of a hex digit, or -1.
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -101,6 +104,7 @@ std::vector<Token> tokenize(std::string_view sql) {
 }
 
 bool isKeyword(const Token& token, std::string_view word) {
+    // A bare word, compared letter by letter in upper case.
     if (token.kind != Token::Kind::Word || token.text.size() != word.size())
         return false;
     for (size_t i = 0; i < word.size(); ++i) {
@@ -111,10 +115,12 @@ bool isKeyword(const Token& token, std::string_view word) {
 }
 
 bool isPunct(const Token& token, char c) {
+    // One punctuation character.
     return token.kind == Token::Kind::Punct && token.text.size() == 1 && token.text[0] == c;
 }
 
 std::string upper(std::string_view text) {
+    // ASCII letters only, as SQLite folds identifiers.
     std::string out(text);
     for (char& c : out)
         c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -134,6 +140,7 @@ size_t skipGroup(const std::vector<Token>& tokens, size_t i, size_t end) {
 }
 
 bool sameName(std::string_view a, std::string_view b) {
+    // Case-blind for ASCII, as SQLite compares names.
     return upper(a) == upper(b);
 }
 

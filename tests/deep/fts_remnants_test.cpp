@@ -60,6 +60,9 @@ struct Mode {
     const char* name;
     const char* pragmas;
     bool oneTransaction; // all inserts in one, all deletes in another
+    // After the deletes the index is merged into one segment without the
+    // deleted documents: only older versions of its pages keep them.
+    bool optimize = false;
 };
 
 // Names a mode in test output.
@@ -98,6 +101,17 @@ TEST_P(MessageIndex, DeletedMessagesComeBackFromTheirWordsAndLiveOnesNever) {
         }
         if (GetParam().oneTransaction)
             db.exec("COMMIT");
+        // Message 2 indexed again under a new docid: its old document is
+        // gone from the index, the message is not. (Under a rollback journal
+        // the segment this adds makes SQLite merge the index, which drops
+        // the deleted documents and reuses their pages: nothing would be
+        // left to find.)
+        if (std::string(GetParam().pragmas).find("WAL") != std::string::npos)
+            db.exec("DELETE FROM words WHERE _id = 2; INSERT INTO words(docid, index_text,"
+                    " source_id, table_to_use) VALUES(1000, '" +
+                    bodyOf(2) + "', 2, 1)");
+        if (GetParam().optimize)
+            db.exec("INSERT INTO words(words) VALUES('optimize')");
     }
     std::filesystem::create_directory(dir.path() + "/pulled");
     const std::string copy = pullCopy(path, dir.path() + "/pulled");
@@ -117,16 +131,23 @@ TEST_P(MessageIndex, DeletedMessagesComeBackFromTheirWordsAndLiveOnesNever) {
     }
     std::printf("[ figures  ] %s: %zu of %zu deleted messages back from the index\n",
                 GetParam().name, back.size(), deleted.size());
-    if (GetParam().oneTransaction) {
+    // Every deleted message is in a segment some version of the files
+    // keeps, but where the merge left them only on pages freed since.
+    if (GetParam().oneTransaction &&
+        !(GetParam().optimize && std::string(GetParam().name) == "rollbackOptimized")) {
         EXPECT_EQ(back.size(), deleted.size());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, MessageIndex,
-    ::testing::Values(Mode{"wal", "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;", false},
-                      Mode{"rollback", "PRAGMA page_size=1024; PRAGMA journal_mode=DELETE;", true},
-                      Mode{"walBatched", "PRAGMA page_size=512; PRAGMA journal_mode=WAL;", true}),
+    ::testing::Values(
+        Mode{"wal", "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;", false},
+        Mode{"rollback", "PRAGMA page_size=1024; PRAGMA journal_mode=DELETE;", true},
+        Mode{"rollbackEach", "PRAGMA page_size=1024; PRAGMA journal_mode=DELETE;", false},
+        Mode{"walOptimized", "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;", true, true},
+        Mode{"rollbackOptimized", "PRAGMA journal_mode=DELETE;", true, true},
+        Mode{"walBatched", "PRAGMA page_size=512; PRAGMA journal_mode=WAL;", true}),
     [](const ::testing::TestParamInfo<Mode>& info) { return std::string(info.param.name); });
 
 TEST(ContactIndex, ADeletedContactsNamesAndNumbersComeBackAsDataRows) {
