@@ -150,10 +150,9 @@ INSTANTIATE_TEST_SUITE_P(OtherSeeds, LayoutRecall, ::testing::ValuesIn(layoutCas
                          [](const auto& info) { return caseName(info.param); });
 
 // Rows whose cells secure_delete zeroed still have their words in the
-// full-text index's segments, which deletions leave until a merge. Reading
-// them is engine work to come: run with --gtest_also_run_disabled_tests (or
-// drop the DISABLED_ prefix) once it is there.
-TEST_P(LayoutRecallPending, DISABLED_FindsRowsThroughTheirFullTextIndex) {
+// full-text index's segments, which deletions leave until a merge: they
+// come back through them, as partial rows marked by that evidence.
+TEST_P(LayoutRecallPending, FindsRowsThroughTheirFullTextIndex) {
     const std::string name = caseName(GetParam());
     ScratchDir dir("layout-" + name);
     DatabaseTruth truth;
