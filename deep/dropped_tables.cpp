@@ -7,22 +7,12 @@
 #include "btree_page.h"
 #include "page_carver.h"
 #include "page_history.h"
+#include "schema_reader.h"
 #include "table_rows.h"
 
 namespace fennaro::deep {
 
 namespace {
-
-// sqlite_master as the carver sees it: a table of five columns at page 1.
-TableInfo masterTable() {
-    TableInfo master;
-    master.name = "sqlite_master";
-    master.rootPage = 1;
-    for (const char* name : {"type", "name", "tbl_name", "rootpage", "sql"})
-        master.columns.push_back({name, Affinity::Text, false, false, {}});
-    master.columns[3].affinity = Affinity::Integer;
-    return master;
-}
 
 // Takes the schema rows the carver finds and keeps the tables among them.
 class SchemaRows : public RecordSink {
@@ -86,7 +76,7 @@ std::vector<TableInfo> findDroppedTables(const DatabaseState& state,
                                          const std::vector<TableInfo>& current) {
     // Every version of every page of the schema's b-tree: its listed cells
     // (an older version still lists the table) and its freed cells.
-    const std::vector<TableInfo> master{masterTable()};
+    const std::vector<TableInfo> master{sqliteMasterTable()};
     SchemaRows rows(master[0], state.textEncoding);
     PageCarver carver(master, state.usableSize, rows, state.textEncoding);
     const DatabaseFiles& files = state.files;

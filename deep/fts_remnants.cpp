@@ -451,25 +451,13 @@ std::vector<FtsTableInfo> ftsTables(const std::vector<SchemaEntry>& entries) {
         FtsTableInfo fts;
         fts.name = entry.name;
         if (i + 2 < tokens.size() && isPunct(tokens[i + 2], '(')) {
-            // Items at depth 0 between the commas; an item "x = y" or one
-            // naming the tokenizer is an option, any other names a column.
-            const size_t close = skipGroup(tokens, i + 2, tokens.size());
-            size_t start = i + 3;
-            int depth = 0;
-            for (size_t k = i + 3; k < close; ++k) {
-                const bool last = k + 1 == close;
-                if (isPunct(tokens[k], '('))
-                    ++depth;
-                else if (isPunct(tokens[k], ')'))
-                    --depth;
-                if (!last && !(depth == 0 && isPunct(tokens[k], ',')))
-                    continue;
-                const size_t end = k; // the ',' or the closing ')'
+            // An item "x = y" or one naming the tokenizer is an option,
+            // any other names a column.
+            for (auto [start, end] : groupItems(tokens, i + 2)) {
                 const bool option = start + 1 < end && isPunct(tokens[start + 1], '=');
-                if (start < end && !option && !isKeyword(tokens[start], "TOKENIZE") &&
+                if (!option && !isKeyword(tokens[start], "TOKENIZE") &&
                     tokens[start].kind != Token::Kind::Punct)
                     fts.columns.push_back(tokens[start].text);
-                start = k + 1;
             }
         }
         if (fts.columns.empty())

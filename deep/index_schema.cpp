@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "schema_reader.h"
 #include "sql_tokens.h"
 #include "table_rows.h"
 
@@ -13,28 +14,6 @@ namespace {
 bool isName(const Token& token) {
     return token.kind == Token::Kind::Word || token.kind == Token::Kind::Quoted ||
            token.kind == Token::Kind::String;
-}
-
-// The comma-separated items of the group that opens at tokens[open], as
-// [begin, end) ranges of tokens.
-std::vector<std::pair<size_t, size_t>> groupItems(const std::vector<Token>& tokens, size_t open) {
-    std::vector<std::pair<size_t, size_t>> items;
-    const size_t close = skipGroup(tokens, open, tokens.size());
-    size_t start = open + 1;
-    int depth = 0;
-    for (size_t k = open + 1; k < close; ++k) {
-        const bool last = k + 1 == close;
-        if (isPunct(tokens[k], '('))
-            ++depth;
-        else if (isPunct(tokens[k], ')'))
-            --depth;
-        if (!last && !(depth == 0 && isPunct(tokens[k], ',')))
-            continue;
-        if (k > start)
-            items.emplace_back(start, k);
-        start = k + 1;
-    }
-    return items;
 }
 
 // The column an indexed term names: a bare name, optionally followed by
@@ -103,11 +82,7 @@ int tableIndex(const std::vector<TableInfo>& tables, std::string_view name) {
 std::vector<SchemaEntry> readSchemaEntries(const PageReader& reader, uint32_t usableSize,
                                            uint32_t textEncoding) {
     // sqlite_master(type, name, tbl_name, rootpage, sql), row by row.
-    TableInfo master;
-    master.name = "sqlite_master";
-    for (const char* name : {"type", "name", "tbl_name", "rootpage", "sql"})
-        master.columns.push_back({name, Affinity::Text, false, false, {}});
-    master.columns[3].affinity = Affinity::Integer;
+    const TableInfo master = sqliteMasterTable();
     std::vector<SchemaEntry> entries;
     VisitMarks marks;
     std::vector<Value> values;

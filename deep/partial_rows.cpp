@@ -89,7 +89,8 @@ bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, boo
         if (v.kind == Value::Kind::Real &&
             (!std::isfinite(v.real) || std::fabs(v.real) > column.realLimit))
             return false;
-        if (v.kind == Value::Kind::Text && utf8Texts && v.bytes.find('\0') != std::string::npos)
+        if (v.kind == Value::Kind::Text && utf8Texts &&
+            mostlyControl(reinterpret_cast<const uint8_t*>(v.bytes.data()), v.bytes.size()))
             return false;
     }
     return true;

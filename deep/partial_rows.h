@@ -16,7 +16,7 @@
 namespace fennaro::deep {
 
 // Whether the values a partial row knows are ones its columns could hold:
-// an INTEGER column an integer, a TEXT column a text without NUL bytes (in
+// an INTEGER column an integer, a TEXT column a text not mostly control bytes (in
 // a UTF-8 database), a REAL within what the column holds, a time a phone
 // could have written, a rowid above 0 and below 2^40. An index entry read
 // from freed bytes that fails this was read at the wrong place.

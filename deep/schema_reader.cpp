@@ -4,14 +4,21 @@
 
 namespace fennaro::deep {
 
-SchemaInfo readSchema(const PageReader& reader, uint32_t usableSize, uint32_t textEncoding) {
-    // sqlite_master(type, name, tbl_name, rootpage, sql), one row per object.
-    SchemaInfo schema;
+TableInfo sqliteMasterTable() {
+    // Every column TEXT but rootpage.
     TableInfo master;
     master.name = "sqlite_master";
+    master.rootPage = 1;
     for (const char* name : {"type", "name", "tbl_name", "rootpage", "sql"})
         master.columns.push_back({name, Affinity::Text, false, false, {}});
     master.columns[3].affinity = Affinity::Integer;
+    return master;
+}
+
+SchemaInfo readSchema(const PageReader& reader, uint32_t usableSize, uint32_t textEncoding) {
+    // sqlite_master(type, name, tbl_name, rootpage, sql), one row per object.
+    SchemaInfo schema;
+    const TableInfo master = sqliteMasterTable();
 
     VisitMarks marks;
     std::vector<Value> values;

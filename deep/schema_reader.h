@@ -16,6 +16,9 @@ struct SchemaInfo {
     std::vector<uint32_t> otherRoots;
 };
 
+// sqlite_master as a table: (type, name, tbl_name, rootpage, sql) at page 1.
+TableInfo sqliteMasterTable();
+
 // Reads sqlite_master (the b-tree at page 1) through reader. A damaged or
 // missing sqlite_master gives an empty schema. sqlite_master itself is not
 // listed among the tables.

@@ -144,4 +144,25 @@ bool sameName(std::string_view a, std::string_view b) {
     return upper(a) == upper(b);
 }
 
+std::vector<std::pair<size_t, size_t>> groupItems(const std::vector<Token>& tokens, size_t open) {
+    // Depth counts the parentheses inside an item (a type's size, a default).
+    std::vector<std::pair<size_t, size_t>> items;
+    const size_t close = skipGroup(tokens, open, tokens.size());
+    size_t start = open + 1;
+    int depth = 0;
+    for (size_t k = open + 1; k < close; ++k) {
+        const bool last = k + 1 == close;
+        if (isPunct(tokens[k], '('))
+            ++depth;
+        else if (isPunct(tokens[k], ')'))
+            --depth;
+        if (!last && !(depth == 0 && isPunct(tokens[k], ',')))
+            continue;
+        if (k > start)
+            items.emplace_back(start, k);
+        start = k + 1;
+    }
+    return items;
+}
+
 } // namespace fennaro::deep

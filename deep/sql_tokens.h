@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fennaro::deep {
@@ -33,5 +34,9 @@ size_t skipGroup(const std::vector<Token>& tokens, size_t i, size_t end);
 
 // True when two identifiers name the same thing (SQLite compares ASCII case-blind).
 bool sameName(std::string_view a, std::string_view b);
+
+// The comma-separated items at depth 0 of the group that opens at
+// tokens[open], as [begin, end) ranges of tokens; empty items left out.
+std::vector<std::pair<size_t, size_t>> groupItems(const std::vector<Token>& tokens, size_t open);
 
 } // namespace fennaro::deep

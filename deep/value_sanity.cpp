@@ -52,6 +52,14 @@ void noteColumns(const uint8_t* payload, size_t have, TableInfo* table) {
 
 } // namespace
 
+bool mostlyControl(const uint8_t* p, size_t n) {
+    // Control bytes other than tab and line ends, against the whole.
+    size_t control = 0;
+    for (size_t i = 0; i < n; ++i)
+        control += p[i] < 0x20 && p[i] != '\t' && p[i] != '\n' && p[i] != '\r';
+    return 4 * control > n;
+}
+
 bool isTimeColumn(std::string_view name) {
     // By name: the schemas this program reads name their times so.
     // "times_contacted" is a count, not a time.
@@ -116,7 +124,7 @@ bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uin
         const size_t have = readable             ? size_t(width)
                             : start < bodyBytes ? size_t(bodyBytes - start)
                                                 : 0;
-        if (utf8Texts && (type & 1) && std::memchr(p, 0, have) != nullptr)
+        if (utf8Texts && (type & 1) && mostlyControl(p, have))
             return false;
         carries = carries || (have > 0 && !allZero(p, have));
     }

@@ -15,6 +15,11 @@
 
 namespace fennaro::deep {
 
+// Whether a text is mostly control bytes (NUL and the like; tabs and line
+// ends aside): what zeroed space and record headers read as a text hold.
+// A real text may hold one, and stays.
+bool mostlyControl(const uint8_t* p, size_t n);
+
 // Whether a column holds dates or times (date, date_sent, timestamp,
 // last_time_contacted...), in seconds or milliseconds since 1970.
 bool isTimeColumn(std::string_view name);
@@ -27,8 +32,8 @@ bool plausibleTime(int64_t value);
 // bodyBytes readable bytes) holds at least one value that carries something
 // and no value its column's kind makes absurd. Columns in unknownColumns
 // (bit i for column i) and the rowid column are not judged.
-// A text of a UTF-8 database (utf8Texts) that holds a NUL byte is absurd:
-// no one types one, and zeroed space read as a text holds little else.
+// A text of a UTF-8 database (utf8Texts) that is mostly control bytes is
+// absurd: no one types them, and zeroed space read as a text holds little else.
 bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uint8_t* body,
                      size_t bodyBytes, uint64_t unknownColumns, bool utf8Texts = true);
 
