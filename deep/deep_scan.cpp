@@ -41,47 +41,23 @@ RecordSource sourceOf(FileKind file) {
 
 // Drops the snippet rows that may tell of a message still there. A
 // conversation the provider deleted lost all its messages first, so the
-// snippet of a deleted thread is a deleted message's text; an older version
-// of a thread that is still live proves nothing and is left out. A snippet
-// whose thread is not known is kept unless a live message holds its text
-// (which costs a walk of the messages, so only then).
+// snippet of a deleted thread is a deleted message's text. An older version
+// of a thread that is still live proves nothing, and neither does a snippet
+// whose thread is not known (its row lost its rowid with its first bytes):
+// those are left out.
 void dropLiveSnippets(const DatabaseState& state, const TableInfo& threads, const TableInfo& table,
                       std::vector<RecoveredRecord>* rows) {
-    int index = -1, threadColumn = -1;
+    int threadColumn = -1;
     for (size_t i = 0; i < table.columns.size(); ++i) {
-        if (table.columns[i].name == "body")
-            index = int(i);
         if (table.columns[i].name == "thread_id")
             threadColumn = int(i);
     }
-    if (index < 0 || threadColumn < 0 || rows->empty())
-        return;
     std::erase_if(*rows, [&](const RecoveredRecord& r) {
+        if (threadColumn < 0)
+            return true;
         const Value& thread = r.values[size_t(threadColumn)];
-        return thread.kind == Value::Kind::Integer &&
+        return thread.kind != Value::Kind::Integer ||
                tableHasRowid(*state.current, threads.rootPage, state.usableSize, thread.integer);
-    });
-    const bool unknownThreads = std::any_of(rows->begin(), rows->end(), [&](const RecoveredRecord& r) {
-        return r.values[size_t(threadColumn)].kind != Value::Kind::Integer;
-    });
-    if (!unknownThreads)
-        return;
-    std::unordered_set<std::string> texts;
-    for (const RecoveredRecord& r : *rows)
-        texts.insert(r.values[size_t(index)].bytes);
-    std::unordered_set<std::string> live;
-    VisitMarks marks;
-    std::vector<Value> values;
-    const std::vector<int> wanted{index};
-    forEachTablePayload(*state.current, table.rootPage, state.usableSize, marks,
-                        [&](int64_t rowid, const uint8_t* payload, size_t bytes) {
-                            if (pickColumns(table, payload, bytes, rowid, state.textEncoding,
-                                            wanted, &values) &&
-                                texts.count(values[0].bytes))
-                                live.insert(values[0].bytes);
-                        });
-    std::erase_if(*rows, [&](const RecoveredRecord& r) {
-        return live.count(r.values[size_t(index)].bytes) != 0;
     });
 }
 
@@ -501,20 +477,25 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
         const bool threadsForSnippets = !selection.empty() && selection.count("sms") &&
                                         !selection.count("threads");
         std::vector<RecoveredRecord> threadRows;
-        std::vector<size_t> messageTexts; // hashes of the messages' texts
+        std::vector<size_t> messageTexts; // hashes of the messages' bodies
         const std::hash<std::string_view> hashText;
+        size_t bodyAt = SIZE_MAX; // the body's place among the reported columns
+        for (const TableColumns& t : report.schema) {
+            for (size_t i = 0; t.table == "sms" && i < t.columns.size(); ++i) {
+                if (t.columns[i] == "body")
+                    bodyAt = i;
+            }
+        }
         const RecordVisitor passing{visit->expect, [&](RecoveredRecord& record) {
                                         if (threadsForSnippets && record.table == "threads") {
                                             threadRows.push_back(record);
                                             return;
                                         }
                                         rows.see(record);
-                                        if (threadsForSnippets && record.table == "sms") {
-                                            for (const Value& v : record.values) {
-                                                if (v.kind == Value::Kind::Text)
-                                                    messageTexts.push_back(hashText(v.bytes));
-                                            }
-                                        }
+                                        if (threadsForSnippets && record.table == "sms" &&
+                                            bodyAt < record.values.size())
+                                            messageTexts.push_back(
+                                                hashText(record.values[bodyAt].bytes));
                                         visit->visit(record);
                                     }};
         scan.run(&passing);

@@ -1,6 +1,7 @@
 #include "page_carver.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "table_shape.h"
 #include "value_sanity.h"
@@ -275,8 +276,16 @@ void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const Vers
 
 void PageCarver::carveFreeBytesOf(ByteView page, size_t from, size_t to, int table,
                                   const VersionInfo& version) {
-    // As a region of the table's own page.
+    // As a region of the table's own page, past what is left of the leaf's
+    // cell pointer array: a trunk header takes only the leaf header's
+    // place, and the offsets behind it would read as a record.
     to = std::min<size_t>({to, m_usable, page.size});
+    while (from + 2 <= to) {
+        const uint32_t pointer = page.u16(from);
+        if (pointer < from + 2 || pointer >= to)
+            break;
+        from += 2;
+    }
     if (from < to)
         scanRegion(page, from, to, table, version);
 }
@@ -429,33 +438,70 @@ bool PageCarver::cutAtReusedTail(ByteView page, size_t limit, Located* found) {
     const size_t end = found->end;
     if (end < bodyStart + 5)
         return true;
-    // A cell at x is its payload size P, its rowid (1 to 9 bytes), then P
-    // bytes, so P lies 2 to 10 bytes short of end - x. Near the end P is
-    // one byte; further away it takes two, the first of them 0x80 or more.
-    // Most bytes are passed over by that alone.
+    // A whole cell of the record's table at x that ends at end.
     LeafCell cell;
-    for (size_t x = bodyStart + 1; x + 4 <= end; ++x) {
-        const uint8_t first = page.data[x];
-        size_t payload = first;
-        if (first >= 0x80) {
-            payload = size_t(first & 0x7F) << 7 | page.data[x + 1];
-            if (payload + x + 3 > end || payload + x + 12 < end)
-                continue;
-        } else if (size_t(end - x - 2 - payload) > 8 || first < 2) {
-            continue;
-        }
+    auto cellEndingThere = [&](size_t x) {
         if (!parseLeafCell(page, x, limit, m_usable, &cell) || cell.payloadSize < 2 ||
             cell.rowid < 0 || cell.end != end)
-            continue;
+            return false;
         const size_t avail = std::min<size_t>(cell.localSize, limit - cell.payloadOffset);
-        if (!parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
-                               cell.payloadSize) ||
-            m_scratch.payloadSize() != cell.payloadSize ||
-            bestTable(m_tables, m_scratch, found->table, true) != found->table)
-            continue;
+        return parseRecordHeader(page.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
+                                 cell.payloadSize) &&
+               m_scratch.payloadSize() == cell.payloadSize &&
+               bestTable(m_tables, m_scratch, found->table, true) == found->table;
+    };
+    auto cutAt = [&](size_t x) {
         found->bodyKept = x - bodyStart;
         found->end = x;
         return true;
+    };
+    // A cell at x is its payload size P, its rowid (1 to 9 bytes), then P
+    // bytes: P lies 2 to 10 bytes short of end - x (one more for a two-byte
+    // P). The earliest such cell is the one that took the tail (any later
+    // one lies inside it), so x goes from the body's start up. Far from the
+    // end P takes two bytes, the first 0x80 | P >> 7: for each run of x
+    // where P >> 7 can take only two values, the bytes that start such a P
+    // are found with memchr, not looked at one by one. Within 140 bytes of
+    // the end P takes one byte, and x is looked at closely only where the
+    // byte there is such a P.
+    const size_t near = std::max(bodyStart + 1, end > 140 ? end - 140 : size_t(0));
+    const size_t highest = std::min<size_t>(0x7F, (end - bodyStart) / 128 + 1);
+    for (size_t high = highest; high >= 1; --high) {
+        // x with (end - x - 3) >> 7 == high: P >> 7 is high or high - 1.
+        if (end < 3 + 128 * high)
+            continue;
+        const size_t last = end - 3 - 128 * high; // largest x of the run
+        const size_t first = end >= 3 + 128 * (high + 1) ? end - 3 - 128 * (high + 1) + 1 : 0;
+        const size_t from = std::max(first, bodyStart + 1);
+        const size_t to = std::min(last, near - 1);
+        if (from > to)
+            continue;
+        size_t best = SIZE_MAX;
+        for (const size_t lead : {0x80 | high, 0x80 | (high - 1)}) {
+            const uint8_t* at = page.data + from;
+            const uint8_t* stop = page.data + to + 1;
+            while (at < stop) {
+                at = static_cast<const uint8_t*>(std::memchr(at, int(lead), size_t(stop - at)));
+                if (!at)
+                    break;
+                const size_t x = size_t(at - page.data);
+                const size_t payload = size_t(page.data[x] & 0x7F) << 7 | page.data[x + 1];
+                if (x < best && payload + x + 3 <= end && payload + x + 12 >= end &&
+                    cellEndingThere(x)) {
+                    best = x;
+                    break;
+                }
+                ++at;
+            }
+        }
+        if (best != SIZE_MAX)
+            return cutAt(best);
+    }
+    for (size_t x = near; x + 4 <= end; ++x) {
+        const size_t payload = page.data[x];
+        if (payload >= 2 && payload < 0x80 && size_t(end - x - 2 - payload) <= 8 &&
+            cellEndingThere(x))
+            return cutAt(x);
     }
     return true;
 }
@@ -543,14 +589,19 @@ const std::vector<size_t>& PageCarver::staleBoundaries() {
         return m_boundaries;
     m_boundariesFound = true;
     const size_t start = m_blockStart, end = m_blockEnd;
+    m_reaches.clear();
     if (end <= start + 8)
         return m_boundaries;
     m_reaches.assign(end - start + 1, 0);
     m_reaches[end - start] = 1;
+    // The block lies within the page, so its bytes are read directly.
+    const uint8_t* bytes = m_blockPage.data;
     for (size_t at = end - 4; at > start; --at) {
-        const size_t size = m_blockPage.u16(at + 2);
-        const size_t next = m_blockPage.u16(at);
-        if (size < 4 || at + size > end || (next != 0 && next <= at) || !m_reaches[at + size - start])
+        const size_t size = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        if (size < 4 || at + size > end || !m_reaches[at + size - start])
+            continue;
+        const size_t next = size_t(bytes[at]) << 8 | bytes[at + 1];
+        if (next != 0 && next <= at)
             continue;
         m_reaches[at - start] = 1;
         m_boundaries.push_back(at);
@@ -560,11 +611,12 @@ const std::vector<size_t>& PageCarver::staleBoundaries() {
 }
 
 bool PageCarver::isStaleBoundary(size_t at) {
-    // Only inside the block whose boundaries were found.
+    // Only inside the block whose boundaries were found; the walk that
+    // found them marked each one.
     if (at <= m_blockStart || at >= m_blockEnd)
         return false;
-    const std::vector<size_t>& boundaries = staleBoundaries();
-    return std::binary_search(boundaries.begin(), boundaries.end(), at);
+    staleBoundaries();
+    return at - m_blockStart < m_reaches.size() && m_reaches[at - m_blockStart] != 0;
 }
 
 bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {

@@ -68,7 +68,8 @@ bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, boo
         default:
             break;
         }
-        if (v.kind == Value::Kind::Integer && isTimeColumn(column.name) && !plausibleTime(v.integer))
+        if (v.kind == Value::Kind::Integer && (column.holdsTimes || isTimeColumn(column.name)) &&
+            !plausibleTime(v.integer))
             return false;
         // A kind of value the live rows never hold there: a flag column
         // (live rows 0 or 1) holds no 4; a number column no text.

@@ -432,10 +432,13 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
     }
 
     // Only what the record itself holds counts as recovered: not the rowid,
-    // not the defaults of columns a short record lacks, not NULLs, zeros and
-    // empty texts; and bytes carved from free space whose values no row
-    // could hold (a date in the year 40000) are no record at all.
+    // not the defaults of columns a short record lacks. Records carved from
+    // free bytes were judged by their values where they were found; one cut
+    // short since (its chain or its tail gone) is judged on what is left.
     const std::vector<uint64_t>& types = record.shape->types;
+    if (record.damaged && !plausibleRecord(table, *record.shape, record.body, record.bodyBytes,
+                                           record.unknownColumns, m_encoding == 1))
+        return;
     if (record.evidence == Evidence::CellArray) {
         bool hasValue = false;
         uint64_t at = 0;
@@ -447,9 +450,6 @@ void RecordCollector::add(const FoundRecord& record, const VersionInfo& version)
         }
         if (!hasValue)
             return;
-    } else if (!plausibleRecord(table, *record.shape, record.body, record.bodyBytes,
-                                record.unknownColumns, m_encoding == 1)) {
-        return;
     }
     const size_t body = size_t(std::min<uint64_t>(record.bodyBytes, record.shape->bodySize));
     const uint64_t headerSize = headerSizeOf(types);

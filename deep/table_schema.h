@@ -31,6 +31,9 @@ struct ColumnInfo {
     // rows were seen to hold: which of two readings of freed bytes puts
     // values where the table keeps such values.
     uint16_t seenTypes = 0;
+    // Whether the column holds times (isTimeColumn of its name), noted once
+    // per scan rather than asked of every record.
+    bool holdsTimes = false;
 };
 
 // One bit per kind of serial type: NULL, the constants 0 and 1, integers

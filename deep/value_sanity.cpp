@@ -1,5 +1,6 @@
 #include "value_sanity.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -53,11 +54,20 @@ void noteColumns(const uint8_t* payload, size_t have, TableInfo* table) {
 } // namespace
 
 bool mostlyControl(const uint8_t* p, size_t n) {
-    // Control bytes other than tab and line ends, against the whole.
-    size_t control = 0;
-    for (size_t i = 0; i < n; ++i)
-        control += p[i] < 0x20 && p[i] != '\t' && p[i] != '\n' && p[i] != '\r';
-    return 4 * control > n;
+    // Control bytes other than tab and line ends. A short text is junk when
+    // they make a quarter of it; a longer one when it holds a NUL and some
+    // other control byte (looked for only behind a NUL, which memchr finds
+    // fast): a message may hold one odd byte, a record header read as text
+    // holds several.
+    auto controls = [&](size_t upTo) {
+        size_t count = 0;
+        for (size_t i = 0; i < upTo; ++i)
+            count += p[i] < 0x20 && p[i] != '\t' && p[i] != '\n' && p[i] != '\r';
+        return count;
+    };
+    if (n <= 32)
+        return 4 * controls(n) > n;
+    return std::memchr(p, 0, n) != nullptr && controls(n) >= 2;
 }
 
 bool isTimeColumn(std::string_view name) {
@@ -100,8 +110,7 @@ bool plausibleRecord(const TableInfo& table, const RecordShape& shape, const uin
             if (!readable)
                 continue;
             const int64_t value = readSignedBigEndian(p, size_t(width));
-            if (isTimeColumn(column.name) && column.affinity != Affinity::Text &&
-                !plausibleTime(value))
+            if (column.holdsTimes && column.affinity != Affinity::Text && !plausibleTime(value))
                 return false;
             carries = carries || value != 0;
             continue;
@@ -164,6 +173,8 @@ int64_t largestRowidOf(const PageReader& reader, uint32_t root, uint32_t usableS
 void learnColumns(const PageReader& reader, uint32_t usableSize, TableInfo* table) {
     // The first rows of the table in rowid order: a sample, not a census.
     constexpr size_t kSampleRows = 256;
+    for (ColumnInfo& column : table->columns)
+        column.holdsTimes = isTimeColumn(column.name);
     if (table->rootPage == 0 || table->dropped)
         return;
     table->largestRowid = largestRowidOf(reader, table->rootPage, usableSize);

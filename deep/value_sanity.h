@@ -15,9 +15,10 @@
 
 namespace fennaro::deep {
 
-// Whether a text is mostly control bytes (NUL and the like; tabs and line
-// ends aside): what zeroed space and record headers read as a text hold.
-// A real text may hold one, and stays.
+// Whether a text is made of what zeroed space and record headers read as
+// a text hold rather than of what people write: a short one mostly control
+// bytes (NUL and the like; tabs and line ends aside), a longer one a NUL
+// with another control byte. A real text may hold one odd byte, and stays.
 bool mostlyControl(const uint8_t* p, size_t n);
 
 // Whether a column holds dates or times (date, date_sent, timestamp,
