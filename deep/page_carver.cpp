@@ -550,8 +550,10 @@ bool PageCarver::tryWholeCell(ByteView page, size_t at, size_t limit, int table,
     return true;
 }
 
-int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
-    // How well a record ending at `at` agrees with the bytes behind it.
+int PageCarver::alignment(ByteView page, size_t at, size_t end, int table, int toBeat) {
+    // How well a record ending at `at` agrees with the bytes behind it. The
+    // costly last look (could a freed cell start there?) is left out when a
+    // better end is already known: it could not win.
     if (at == end)
         return kBlockEnd;
     if (end - at < 4)
@@ -566,6 +568,8 @@ int PageCarver::alignment(ByteView page, size_t at, size_t end, int table) {
         m_scratch.payloadSize() == cell.payloadSize &&
         bestTable(m_tables, m_scratch, table, m_ownerKnown) >= 0)
         return cell.end == end || isStaleBoundary(cell.end) ? kWholeCellToEnd : kWholeCellNext;
+    if (toBeat > kFreedCellNext)
+        return kNoAlignment;
     return freedCellAt(page, at, end, table) ? kFreedCellNext : kNoAlignment;
 }
 
@@ -692,7 +696,7 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
             continue;
         if (probe)
             return true;
-        consider(alignment(page, e, end, table), 3, q, -1, 0);
+        consider(alignment(page, e, end, table, bestAlign), 3, q, -1, 0);
     }
 
     // The header-size varint lost (and, with a rowid column first, its NULL
@@ -726,7 +730,8 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
                 continue;
             if (probe)
                 return true;
-            consider(alignment(page, e, end, table), count == columns ? 2 : 1, payloadStart, lost,
+            consider(alignment(page, e, end, table, bestAlign), count == columns ? 2 : 1,
+                     payloadStart, lost,
                      count);
             if (bestAlign == kBlockEnd)
                 break;

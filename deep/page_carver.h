@@ -69,7 +69,7 @@ class PageCarver {
                       Located* found);
     bool locateDamaged(ByteView page, size_t start, size_t end, int table, DamagedGuess guess,
                        Located* found);
-    int alignment(ByteView page, size_t at, size_t end, int table);
+    int alignment(ByteView page, size_t at, size_t end, int table, int toBeat = -1);
     void findStaleBoundaries(ByteView page, size_t start, size_t end);
     const std::vector<size_t>& staleBoundaries();
     bool isStaleBoundary(size_t at);
