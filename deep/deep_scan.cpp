@@ -83,13 +83,7 @@ class DeepScan {
           m_beforeJournal(state.files, state.files.mainPageCount()),
           m_collector(tables, m_current, state.usableSize, state.textEncoding),
           m_carver(tables, state.usableSize, m_collector, state.textEncoding) {
-        uint32_t journalPages = m_files.mainPageCount();
-        for (auto it = m_files.journalLog.pages.rbegin(); it != m_files.journalLog.pages.rend();
-             ++it) {
-            m_beforeJournal.place(it->page, {FileKind::Journal, it->imageOffset, 0});
-            journalPages = std::max(journalPages, it->page);
-        }
-        m_beforeJournal.setPageCount(journalPages);
+        placeJournalImages(m_files, &m_beforeJournal);
         const uint32_t usable = state.usableSize, encoding = state.textEncoding;
         m_currentOwners = pageOwners(m_current, tables, otherRoots, usable, encoding);
         // The pages of dropped tables that still hang together under their

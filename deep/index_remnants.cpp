@@ -88,13 +88,7 @@ class IndexRemnantScan {
                 shape.terms.push_back(c >= 0 ? table.columns[size_t(c)].affinity : Affinity::Blob);
             m_shapes.push_back(std::move(shape));
         }
-        uint32_t journalPages = m_files.mainPageCount();
-        for (auto it = m_files.journalLog.pages.rbegin(); it != m_files.journalLog.pages.rend();
-             ++it) {
-            m_beforeJournal.place(it->page, {FileKind::Journal, it->imageOffset, 0});
-            journalPages = std::max(journalPages, it->page);
-        }
-        m_beforeJournal.setPageCount(journalPages);
+        placeJournalImages(m_files, &m_beforeJournal);
     }
 
     // Reads every page version, then turns the entries into records.

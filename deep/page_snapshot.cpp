@@ -60,4 +60,14 @@ ByteView Snapshot::page(uint32_t number) const {
     return m_files->image(location);
 }
 
+void placeJournalImages(const DatabaseFiles& files, Snapshot* snapshot) {
+    // Latest first, so the earliest image of a page is the one that stays.
+    uint32_t pages = std::max(snapshot->pageCount(), files.mainPageCount());
+    for (auto it = files.journalLog.pages.rbegin(); it != files.journalLog.pages.rend(); ++it) {
+        snapshot->place(it->page, {FileKind::Journal, it->imageOffset, 0});
+        pages = std::max(pages, it->page);
+    }
+    snapshot->setPageCount(pages);
+}
+
 } // namespace fennaro::deep

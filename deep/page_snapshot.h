@@ -87,4 +87,9 @@ class Snapshot : public PageReader {
     std::unordered_map<uint32_t, PageLocation> m_overlay;
 };
 
+// Puts each page's -journal image (the earliest, which is the page as it
+// was before the journal's transaction) over snapshot, and widens it to the
+// pages the journal names: the database before that transaction.
+void placeJournalImages(const DatabaseFiles& files, Snapshot* snapshot);
+
 } // namespace fennaro::deep
