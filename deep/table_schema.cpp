@@ -254,32 +254,18 @@ bool parseCreateTable(std::string_view sql, ParsedTable* table) {
 
     std::vector<ColumnDraft> drafts;
     std::string primaryKeyColumn;
-    size_t itemStart = i + 1;
-    int depth = 0;
-    for (size_t k = i + 1; k < close; ++k) {
-        const bool last = k + 1 == close;
-        if (isPunct(tokens[k], '('))
-            ++depth;
-        else if (isPunct(tokens[k], ')'))
-            --depth;
-        if (!last && !(depth == 0 && isPunct(tokens[k], ',')))
-            continue;
-        // The item is tokens[itemStart, itemEnd): without its ',' or the final ')'.
-        const size_t itemEnd = k;
-        if (itemEnd > itemStart) {
-            const Token& first = tokens[itemStart];
-            if (isKeyword(first, "CONSTRAINT") || isKeyword(first, "PRIMARY") ||
-                isKeyword(first, "UNIQUE") || isKeyword(first, "CHECK") ||
-                isKeyword(first, "FOREIGN")) {
-                std::string key = tablePrimaryKey(tokens, itemStart, itemEnd);
-                if (!key.empty())
-                    primaryKeyColumn = key;
-            } else if (first.kind == Token::Kind::Word || first.kind == Token::Kind::Quoted ||
-                       first.kind == Token::Kind::String) {
-                drafts.push_back(parseColumn(tokens, itemStart, itemEnd));
-            }
+    for (auto [itemStart, itemEnd] : groupItems(tokens, i)) {
+        const Token& first = tokens[itemStart];
+        if (isKeyword(first, "CONSTRAINT") || isKeyword(first, "PRIMARY") ||
+            isKeyword(first, "UNIQUE") || isKeyword(first, "CHECK") ||
+            isKeyword(first, "FOREIGN")) {
+            std::string key = tablePrimaryKey(tokens, itemStart, itemEnd);
+            if (!key.empty())
+                primaryKeyColumn = key;
+        } else if (first.kind == Token::Kind::Word || first.kind == Token::Kind::Quoted ||
+                   first.kind == Token::Kind::String) {
+            drafts.push_back(parseColumn(tokens, itemStart, itemEnd));
         }
-        itemStart = k + 1;
     }
 
     for (ColumnDraft& draft : drafts) {

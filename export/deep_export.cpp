@@ -84,9 +84,7 @@ int32_t exportDeepContacts(ExportContext& context) {
     const int32_t checked = countCheckedRows(store.deep.contactRows);
     if (checked == 0)
         return 0;
-    const std::string folder =
-        context.outputFolder + "/" + categoryFolderName(store.contactsCategory, checked);
-    makeFolder(folder);
+    const std::string folder = makeCategoryFolder(context.outputFolder, store.contactsCategory, checked);
     TkTxtFile file(folder + "/contacts.txt");
     file.AppendLine("Contacts:");
     file.Flush();
@@ -132,9 +130,7 @@ int32_t exportDeepMessages(ExportContext& context) {
     const int32_t checked = countCheckedRows(store.deep.conversations);
     if (checked == 0)
         return 0;
-    const std::string folder =
-        context.outputFolder + "/" + categoryFolderName(store.messageCategory, checked);
-    makeFolder(folder);
+    const std::string folder = makeCategoryFolder(context.outputFolder, store.messageCategory, checked);
 
     PendingBytes storage;
     std::unordered_set<std::string> fileNames;

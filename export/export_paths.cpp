@@ -88,4 +88,12 @@ bool makeFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0;
 }
 
+std::string makeCategoryFolder(const std::string& outputFolder, const CategoryState& category,
+                               int32_t checkedRecords) {
+    // The folder's name counts the records written into it.
+    const std::string folder = outputFolder + "/" + categoryFolderName(category, checkedRecords);
+    makeFolder(folder);
+    return folder;
+}
+
 } // namespace fennaro

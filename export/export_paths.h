@@ -38,4 +38,9 @@ std::string conversationFileName(std::string_view conversationName);
 // Creates one folder; returns whether it was created.
 bool makeFolder(const std::string& path);
 
+// Makes the folder of a category ("Contacts (N)") below outputFolder and
+// returns its path; a folder that cannot be made shows when its files fail.
+std::string makeCategoryFolder(const std::string& outputFolder, const CategoryState& category,
+                               int32_t checkedRecords);
+
 } // namespace fennaro

@@ -109,9 +109,7 @@ int32_t exportContacts(ExportContext& context) {
         countChecked(store.contactLists.contacts) + countChecked(store.deletedContacts);
     if (checked == 0)
         return 0;
-    const std::string folder =
-        context.outputFolder + "/" + categoryFolderName(store.contactsCategory, checked);
-    makeFolder(folder);
+    const std::string folder = makeCategoryFolder(context.outputFolder, store.contactsCategory, checked);
     TkTxtFile file(folder + "/contacts.txt");
     file.AppendLine("Contacts:");
     file.Flush();
@@ -151,9 +149,7 @@ int32_t exportMessages(ExportContext& context) {
     const int32_t checked = countChecked(store.smsLists.threads) + countChecked(store.deletedSms);
     if (checked == 0)
         return 0;
-    const std::string folder =
-        context.outputFolder + "/" + categoryFolderName(store.messageCategory, checked);
-    makeFolder(folder);
+    const std::string folder = makeCategoryFolder(context.outputFolder, store.messageCategory, checked);
 
     const ConversationIndex index(store.contactLists, store.smsLists);
     PendingBytes storage;

@@ -13,6 +13,12 @@ namespace fennaro::cli {
 
 using Args = std::vector<std::string>;
 
+// The arguments after an optional leading --deep, which *deepRun tells.
+inline Args afterDeepFlag(const Args& words, bool* deepRun) {
+    *deepRun = !words.empty() && words[0] == "--deep";
+    return Args(words.begin() + (*deepRun ? 1 : 0), words.end());
+}
+
 // Exit status for wrong arguments; the usage text goes to standard error.
 constexpr int kUsageStatus = 2;
 

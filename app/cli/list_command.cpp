@@ -106,8 +106,8 @@ void printMessageRows(const RecordStore& store) {
 } // namespace
 
 int runListCommand(const Args& words) {
-    const bool deepRun = !words.empty() && words[0] == "--deep";
-    const Args args(words.begin() + (deepRun ? 1 : 0), words.end());
+    bool deepRun = false;
+    const Args args = afterDeepFlag(words, &deepRun);
     if (args.size() != 3 || (args[0] != "contacts" && args[0] != "messages"))
         return printUsage();
     if (!checkDatabaseCopies(args[1], args[2]))

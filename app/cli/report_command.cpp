@@ -12,8 +12,8 @@
 namespace fennaro::cli {
 
 int runReportCommand(const Args& words) {
-    const bool deepRun = !words.empty() && words[0] == "--deep";
-    const Args args(words.begin() + (deepRun ? 1 : 0), words.end());
+    bool deepRun = false;
+    const Args args = afterDeepFlag(words, &deepRun);
     if (args.size() != 3)
         return printUsage();
     const std::string& contactsDb = args[0];
