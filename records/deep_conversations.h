@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "call_records.h"
 #include "deleted_records.h"
 #include "phone_match.h"
 #include "record_nodes.h"
@@ -96,6 +97,8 @@ struct DeepRecordSet {
     bool loaded = false;
     std::vector<DeletedContact> contacts;
     std::vector<DeletedMessage> messages;
+    // Live and deleted calls: deleted ones first, each group newest first.
+    std::vector<CallRecord> calls;
     std::vector<DeepContact> contactRows;
     std::vector<DeepConversation> conversations;
 };

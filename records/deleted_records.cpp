@@ -1,5 +1,7 @@
 #include "deleted_records.h"
 
+#include "call_records.h"
+
 namespace fennaro::deep {
 
 bool isReceived(const DeletedMessage& message) {
@@ -36,6 +38,15 @@ const ContactField* firstField(const DeletedContact& contact, FieldKind kind) {
             return &field;
     }
     return nullptr;
+}
+
+std::string_view callTypeLabel(std::optional<int64_t> type) {
+    static constexpr std::string_view kLabels[] = {"Incoming", "Outgoing", "Missed",
+                                                   "Voicemail", "Rejected", "Blocked",
+                                                   "Answered elsewhere"};
+    if (!type || *type < 1 || *type > 7)
+        return "";
+    return kLabels[*type - 1];
 }
 
 } // namespace fennaro::deep

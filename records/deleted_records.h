@@ -24,6 +24,10 @@ struct RecordPlace {
     std::optional<uint32_t> frame;
 };
 
+// The store a message was read from: an SMS row, an MMS (pdu with its
+// text/plain parts and addresses), or the default messaging app's database.
+enum class MessageStore : uint8_t { Sms, Mms, Bugle };
+
 // A deleted text message. Values the engine could not read are absent.
 struct DeletedMessage {
     std::optional<int64_t> id;
@@ -43,6 +47,17 @@ struct DeletedMessage {
     // "snippet", with ", cut short" when an overflow chain broke off.
     std::string evidence;
     RecordPlace place;
+
+    // Deep mode also shows the messages of the phone's other stores: MMS
+    // texts of mmssms.db and the messaging app's own copies in bugle_db.
+    // Those come in this shape too, live ones with deleted = false.
+    MessageStore store = MessageStore::Sms;
+    bool deleted = true;
+    // The database files that hold a copy of the message ("mmssms.db",
+    // "bugle_db"); empty means only the one named by place.file.
+    std::vector<std::string> sources;
+    // A group MMS: the other parties besides address.
+    std::vector<std::string> recipients;
 };
 
 // Returns whether a message was received (type 1); an unknown type counts as
