@@ -58,6 +58,9 @@ struct DeletedMessage {
     std::vector<std::string> sources;
     // A group MMS: the other parties besides address.
     std::vector<std::string> recipients;
+    // A bugle_db message's link to its telephony copy, as the app stores it
+    // ("content://sms/ID" or "content://mms/ID"); empty when it has none.
+    std::string telephonyUri;
 };
 
 // Returns whether a message was received (type 1); an unknown type counts as

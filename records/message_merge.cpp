@@ -1,0 +1,145 @@
+#include "message_merge.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "phone_match.h"
+
+namespace fennaro {
+
+namespace {
+
+// The store and row a sms_message_uri names, or nothing when it names none.
+std::optional<std::pair<deep::MessageStore, int64_t>> uriTarget(std::string_view uri) {
+    deep::MessageStore store;
+    if (uri.substr(0, 14) == "content://sms/")
+        store = deep::MessageStore::Sms;
+    else if (uri.substr(0, 14) == "content://mms/")
+        store = deep::MessageStore::Mms;
+    else
+        return std::nullopt;
+    // content://sms/inbox/12 names the same row as content://sms/12.
+    const std::string_view tail = uri.substr(uri.rfind('/') + 1);
+    int64_t id = 0;
+    const auto [end, error] = std::from_chars(tail.data(), tail.data() + tail.size(), id);
+    if (error != std::errc() || end != tail.data() + tail.size() || tail.empty())
+        return std::nullopt;
+    return std::pair(store, id);
+}
+
+// One telephony message the app's copies may be merged into.
+struct Candidate {
+    TelephonyCopy copy;
+    // The record to name bugle_db in; null for a live SMS.
+    deep::DeletedMessage* record = nullptr;
+    bool taken = false;
+};
+
+// Returns a record's comparable view.
+TelephonyCopy copyOf(const deep::DeletedMessage& message) {
+    return {message.store, message.id, message.address, message.date, message.body};
+}
+
+// Names both files among a telephony record's sources.
+void addBugleSource(deep::DeletedMessage& record) {
+    if (record.sources.empty())
+        record.sources.push_back("mmssms.db");
+    if (std::find(record.sources.begin(), record.sources.end(), "bugle_db") == record.sources.end())
+        record.sources.push_back("bugle_db");
+}
+
+} // namespace
+
+bool linksTo(const deep::DeletedMessage& bugle, const TelephonyCopy& copy) {
+    const auto target = uriTarget(bugle.telephonyUri);
+    if (!target || !copy.id || target->first != copy.store || target->second != *copy.id)
+        return false;
+    // Row ids come back after a delete, so a link with another text is another message.
+    return bugle.body.empty() || copy.body.empty() || bugle.body == copy.body;
+}
+
+bool looksSame(const deep::DeletedMessage& bugle, const TelephonyCopy& copy) {
+    if (bugle.body.empty() || bugle.body != copy.body || !bugle.date || !copy.date)
+        return false;
+    const int64_t apart =
+        *bugle.date > *copy.date ? *bugle.date - *copy.date : *copy.date - *bugle.date;
+    return apart <= kSameMessageWindowMs && samePhoneNumber(bugle.address, copy.address);
+}
+
+std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDeleted,
+                                        std::vector<deep::DeletedMessage>& mms,
+                                        std::vector<deep::DeletedMessage>& bugle,
+                                        const std::vector<LiveSmsRow>& liveSms) {
+    std::vector<Candidate> candidates;
+    candidates.reserve(liveSms.size() + smsDeleted.size() + mms.size());
+    // Live rows first: a link to a reused id means the live row when both fit.
+    for (const LiveSmsRow& row : liveSms)
+        candidates.push_back(
+            {{deep::MessageStore::Sms, row.id, row.address, row.dateMs, row.body}});
+    for (deep::DeletedMessage& message : mms) {
+        if (!message.deleted)
+            candidates.push_back({copyOf(message), &message});
+    }
+    for (deep::DeletedMessage& message : smsDeleted)
+        candidates.push_back({copyOf(message), &message});
+    for (deep::DeletedMessage& message : mms) {
+        if (message.deleted)
+            candidates.push_back({copyOf(message), &message});
+    }
+    std::multimap<std::tuple<deep::MessageStore, int64_t>, size_t> byId;
+    std::multimap<std::string_view, size_t> byText;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (candidates[i].copy.id)
+            byId.emplace(std::tuple(candidates[i].copy.store, *candidates[i].copy.id), i);
+        if (!candidates[i].copy.body.empty())
+            byText.emplace(candidates[i].copy.body, i);
+    }
+
+    std::vector<int64_t> liveCopies;
+    std::vector<bool> merged(bugle.size(), false);
+    const auto take = [&](size_t message, Candidate& candidate) {
+        candidate.taken = true;
+        merged[message] = true;
+        if (candidate.record)
+            addBugleSource(*candidate.record);
+        else
+            liveCopies.push_back(*candidate.copy.id);
+    };
+    for (size_t i = 0; i < bugle.size(); ++i) {
+        const auto target = uriTarget(bugle[i].telephonyUri);
+        if (!target)
+            continue;
+        const auto [first, last] = byId.equal_range(std::tuple(target->first, target->second));
+        for (auto at = first; at != last; ++at) {
+            Candidate& candidate = candidates[at->second];
+            if (!candidate.taken && linksTo(bugle[i], candidate.copy)) {
+                take(i, candidate);
+                break;
+            }
+        }
+    }
+    for (size_t i = 0; i < bugle.size(); ++i) {
+        if (merged[i] || bugle[i].body.empty())
+            continue;
+        const auto [first, last] = byText.equal_range(bugle[i].body);
+        for (auto at = first; at != last; ++at) {
+            Candidate& candidate = candidates[at->second];
+            if (!candidate.taken && looksSame(bugle[i], candidate.copy)) {
+                take(i, candidate);
+                break;
+            }
+        }
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < bugle.size(); ++i) {
+        if (!merged[i])
+            bugle[kept++] = std::move(bugle[i]);
+    }
+    bugle.resize(kept);
+    return liveCopies;
+}
+
+} // namespace fennaro

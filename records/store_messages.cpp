@@ -1,0 +1,319 @@
+#include "store_messages.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include "readonly_db.h"
+
+namespace fennaro {
+
+namespace {
+
+// The MMS address types: From, To, Cc, Bcc.
+constexpr int64_t kAddrFrom = 137;
+constexpr int64_t kAddrTo = 151;
+// The address a sent MMS holds for the user itself.
+constexpr std::string_view kSelfToken = "insert-address-token";
+// A bugle participant's sub_id when it is someone else.
+constexpr int64_t kOtherParty = -2;
+
+// Owns an open read-only database handle.
+struct Database {
+    sqlite3* handle = nullptr;
+    // Opens path read-only and immutable; the handle is null when it does not open.
+    explicit Database(const std::string& path) : handle(openReadOnlyDatabase(path)) {}
+    // Closes the handle.
+    ~Database() { sqlite3_close(handle); }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+};
+
+// Owns a prepared statement over columns found by name.
+class Query {
+  public:
+    // Prepares SELECT of `columns` FROM table, then `tail` (ORDER BY...); a
+    // column the table lacks reads as NULL. Not prepared when the table is
+    // missing or the database cannot be read.
+    Query(sqlite3* db, const std::string& table, std::initializer_list<const char*> columns,
+          const char* tail = "") {
+        if (!db)
+            return;
+        std::vector<std::string> present;
+        {
+            sqlite3_stmt* info = nullptr;
+            const std::string sql = "PRAGMA table_info(\"" + table + "\")";
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &info, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(info) == SQLITE_ROW) {
+                    auto name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+                    present.emplace_back(name ? name : "");
+                }
+            }
+            sqlite3_finalize(info);
+        }
+        if (present.empty())
+            return;
+        std::string sql = "SELECT ";
+        bool first = true;
+        for (const char* column : columns) {
+            sql += first ? "" : ", ";
+            first = false;
+            const bool has = std::find(present.begin(), present.end(), column) != present.end();
+            sql += has ? "\"" + std::string(column) + "\"" : std::string("NULL");
+        }
+        sql += " FROM \"" + table + "\" " + tail;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &m_stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_stmt);
+            m_stmt = nullptr;
+        }
+    }
+    // Finalizes the statement.
+    ~Query() { sqlite3_finalize(m_stmt); }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    // Steps to the next row; false at the end, on any error (a damaged page
+    // ends the list where it is) and when the query was not prepared.
+    bool next() { return m_stmt && sqlite3_step(m_stmt) == SQLITE_ROW; }
+
+    // Returns column i as an integer, or nothing when it is NULL.
+    std::optional<int64_t> number(int i) const {
+        if (sqlite3_column_type(m_stmt, i) == SQLITE_NULL)
+            return std::nullopt;
+        return sqlite3_column_int64(m_stmt, i);
+    }
+    // Returns column i's text up to its first zero byte; NULL gives "".
+    std::string text(int i) const {
+        auto bytes = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
+        if (!bytes)
+            return {};
+        auto size = static_cast<size_t>(sqlite3_column_bytes(m_stmt, i));
+        if (const void* zero = std::memchr(bytes, '\0', size))
+            size = static_cast<size_t>(static_cast<const char*>(zero) - bytes);
+        return {bytes, size};
+    }
+
+  private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Returns whether a part's content type is plain text (any case, parameters ignored).
+bool isPlainText(std::string_view type) {
+    const std::string_view plain = "text/plain";
+    if (type.size() < plain.size())
+        return false;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(type[i])) != plain[i])
+            return false;
+    }
+    return type.size() == plain.size() || type[plain.size()] == ';' || type[plain.size()] == ' ';
+}
+
+// Appends a part's text to a message body, a line break between parts.
+void appendPart(std::string& body, const std::string& text) {
+    if (!body.empty() && !text.empty())
+        body += '\n';
+    body += text;
+}
+
+// Adds address to list unless it is empty, the user's token or already there.
+void addParty(std::vector<std::string>& list, const std::string& address) {
+    if (address.empty() || address == kSelfToken ||
+        std::find(list.begin(), list.end(), address) != list.end())
+        return;
+    list.push_back(address);
+}
+
+// A bugle participant as a message's direction and address need it.
+struct Participant {
+    std::optional<int64_t> subId;
+    std::string address;
+};
+
+} // namespace
+
+const char* storeFileWord(deep::MessageStore store) {
+    return store == deep::MessageStore::Bugle ? "bugle_db" : "mmssms.db";
+}
+
+std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
+    std::vector<deep::DeletedMessage> messages;
+    Database db(smsDb);
+    if (!db.handle)
+        return messages;
+    std::map<int64_t, std::string> bodies;
+    {
+        Query parts(db.handle, "part", {"mid", "ct", "text"}, "ORDER BY mid, seq, _id");
+        while (parts.next()) {
+            if (parts.number(0) && isPlainText(parts.text(1)))
+                appendPart(bodies[*parts.number(0)], parts.text(2));
+        }
+    }
+    // Each MMS's addresses by type, in _id order.
+    std::unordered_map<int64_t, std::vector<std::pair<int64_t, std::string>>> addresses;
+    {
+        Query addr(db.handle, "addr", {"msg_id", "type", "address"}, "ORDER BY _id");
+        while (addr.next()) {
+            if (addr.number(0))
+                addresses[*addr.number(0)].emplace_back(addr.number(1).value_or(0), addr.text(2));
+        }
+    }
+    Query pdu(db.handle, "pdu",
+              {"_id", "thread_id", "date", "date_sent", "msg_box", "read", "m_type"},
+              "ORDER BY _id");
+    while (pdu.next()) {
+        const std::optional<int64_t> kind = pdu.number(6);
+        // Delivery reports (134) and read reports (136) are no messages.
+        if (kind && (*kind == 134 || *kind == 136))
+            continue;
+        deep::DeletedMessage message;
+        message.store = deep::MessageStore::Mms;
+        message.deleted = false;
+        message.id = pdu.number(0);
+        message.threadId = pdu.number(1);
+        // pdu dates are seconds.
+        if (const auto date = pdu.number(2))
+            message.date = *date * 1000;
+        if (const auto sent = pdu.number(3))
+            message.dateSent = *sent * 1000;
+        const std::optional<int64_t> box = pdu.number(4);
+        message.type = box && *box == 1 ? 1 : 2;
+        message.read = pdu.number(5);
+        message.place.file = smsDb;
+        if (message.id) {
+            if (const auto body = bodies.find(*message.id); body != bodies.end())
+                message.body = std::move(body->second);
+            std::vector<std::string> parties;
+            const auto found = addresses.find(*message.id);
+            if (found != addresses.end()) {
+                const int64_t own = *message.type == 1 ? kAddrFrom : kAddrTo;
+                for (const auto& [type, address] : found->second) {
+                    if (type == own)
+                        addParty(parties, address);
+                }
+                for (const auto& [type, address] : found->second)
+                    addParty(parties, address);
+            }
+            if (!parties.empty()) {
+                message.address = parties.front();
+                message.recipients.assign(parties.begin() + 1, parties.end());
+            }
+        }
+        messages.push_back(std::move(message));
+    }
+    return messages;
+}
+
+std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
+    std::vector<deep::DeletedMessage> messages;
+    Database db(bugleDb);
+    if (!db.handle)
+        return messages;
+    std::unordered_map<int64_t, Participant> participants;
+    {
+        Query rows(
+            db.handle, "participants",
+            {"_id", "sub_id", "display_destination", "normalized_destination", "send_destination"});
+        while (rows.next()) {
+            if (!rows.number(0))
+                continue;
+            Participant& participant = participants[*rows.number(0)];
+            participant.subId = rows.number(1);
+            for (int column : {2, 3, 4}) {
+                if (participant.address.empty())
+                    participant.address = rows.text(column);
+            }
+        }
+    }
+    // Each conversation's other parties, in _id order.
+    std::unordered_map<int64_t, std::vector<int64_t>> members;
+    {
+        Query rows(db.handle, "conversation_participants", {"conversation_id", "participant_id"},
+                   "ORDER BY _id");
+        while (rows.next()) {
+            if (rows.number(0) && rows.number(1))
+                members[*rows.number(0)].push_back(*rows.number(1));
+        }
+    }
+    std::unordered_map<int64_t, int64_t> threads;
+    {
+        Query rows(db.handle, "conversations", {"_id", "sms_thread_id"});
+        while (rows.next()) {
+            const auto thread = rows.number(1);
+            // The app keeps -1 for a conversation without a telephony thread.
+            if (rows.number(0) && thread && *thread > 0)
+                threads.emplace(*rows.number(0), *thread);
+        }
+    }
+    std::map<int64_t, std::string> bodies;
+    {
+        Query parts(db.handle, "parts", {"message_id", "content_type", "text"}, "ORDER BY _id");
+        while (parts.next()) {
+            if (parts.number(0) && isPlainText(parts.text(1)))
+                appendPart(bodies[*parts.number(0)], parts.text(2));
+        }
+    }
+    Query rows(db.handle, "messages",
+               {"_id", "conversation_id", "sender_id", "received_timestamp", "sent_timestamp",
+                "read", "sms_message_uri", "message_protocol"},
+               "ORDER BY _id");
+    while (rows.next()) {
+        deep::DeletedMessage message;
+        message.store = deep::MessageStore::Bugle;
+        message.deleted = false;
+        message.id = rows.number(0);
+        message.date = rows.number(3);
+        message.dateSent = rows.number(4);
+        message.read = rows.number(5);
+        message.telephonyUri = rows.text(6);
+        message.place.file = bugleDb;
+        const std::optional<int64_t> conversation = rows.number(1);
+        if (conversation) {
+            if (const auto thread = threads.find(*conversation); thread != threads.end())
+                message.threadId = thread->second;
+        }
+        const std::optional<int64_t> senderId = rows.number(2);
+        const auto sender = senderId ? participants.find(*senderId) : participants.end();
+        if (sender != participants.end() && sender->second.subId)
+            message.type = *sender->second.subId == kOtherParty ? 1 : 2;
+        std::vector<std::string> parties;
+        if (message.type == 1)
+            addParty(parties, sender->second.address);
+        if (conversation) {
+            for (int64_t member : members[*conversation]) {
+                if (const auto found = participants.find(member); found != participants.end())
+                    addParty(parties, found->second.address);
+            }
+        }
+        if (!parties.empty()) {
+            message.address = parties.front();
+            message.recipients.assign(parties.begin() + 1, parties.end());
+        }
+        if (message.id) {
+            if (const auto body = bodies.find(*message.id); body != bodies.end())
+                message.body = std::move(body->second);
+        }
+        messages.push_back(std::move(message));
+    }
+    return messages;
+}
+
+std::vector<LiveSmsRow> readLiveSmsRows(const std::string& smsDb) {
+    std::vector<LiveSmsRow> rows;
+    Database db(smsDb);
+    Query sms(db.handle, "sms", {"_id", "address", "date", "body"}, "ORDER BY _id");
+    while (sms.next()) {
+        if (sms.number(0))
+            rows.push_back({*sms.number(0), sms.text(1), sms.number(2).value_or(0), sms.text(3)});
+    }
+    return rows;
+}
+
+} // namespace fennaro
