@@ -9,6 +9,7 @@
 
 #include "database_state.h"
 #include "deep_scan.h"
+#include "live_rows.h"
 #include "recovered_text.h"
 #include "scan_selection.h"
 #include "schema_reader.h"
@@ -62,41 +63,6 @@ std::vector<std::string> columnsOf(const ScanReport& report, const std::string& 
 const Value& at(const std::vector<Value>& values, int column) {
     static const Value kNull;
     return column >= 0 && size_t(column) < values.size() ? values[size_t(column)] : kNull;
-}
-
-// Calls onRow(values) for every live row of table `name` of a database's
-// current state, values holding the columns asked for in that order. False
-// when the table or one of the columns is missing (no row is passed then).
-template <typename OnRow>
-bool forEachLiveRow(const DatabaseState& state, const SchemaInfo& schema, const std::string& name,
-                    std::initializer_list<const char*> columnNames, OnRow&& onRow) {
-    const TableInfo* table = nullptr;
-    for (const TableInfo& t : schema.tables) {
-        if (t.name == name)
-            table = &t;
-    }
-    if (!table)
-        return false;
-    std::vector<int> columns;
-    for (const char* column : columnNames) {
-        int index = -1;
-        for (size_t i = 0; i < table->columns.size(); ++i) {
-            if (table->columns[i].name == column)
-                index = int(i);
-        }
-        if (index < 0)
-            return false;
-        columns.push_back(index);
-    }
-    VisitMarks marks;
-    std::vector<Value> values;
-    forEachTablePayload(
-        *state.current, table->rootPage, state.usableSize, marks,
-        [&](int64_t rowid, const uint8_t* payload, size_t bytes) {
-            if (pickColumns(*table, payload, bytes, rowid, state.textEncoding, columns, &values))
-                onRow(values);
-        });
-    return true;
 }
 
 // The live data rows of a contacts database as the message lines need
@@ -279,15 +245,13 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
     std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &why);
     std::vector<CarvedSms> carved;
     if (state) {
-        const ScanReport report =
-            scanSelected(*state, {{"sms", {{"address", "person", "body"}}}},
-                         {[&](size_t records) { carved.reserve(records); },
-                          [&](RecoveredRecord& record) {
-                              carved.emplace_back(takeText(record.values, 0),
-                                                  takeText(record.values, 1),
-                                                  evidenceMark(record.evidence) +
-                                                      takeText(record.values, 2));
-                          }});
+        const ScanReport report = scanSelected(
+            *state, {{"sms", {{"address", "person", "body"}}}},
+            {[&](size_t records) { carved.reserve(records); },
+             [&](RecoveredRecord& record) {
+                 carved.emplace_back(takeText(record.values, 0), takeText(record.values, 1),
+                                     evidenceMark(record.evidence) + takeText(record.values, 2));
+             }});
         why = report.error;
     }
     liveReads.join();

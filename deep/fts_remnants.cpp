@@ -18,6 +18,14 @@ namespace fennaro::deep {
 
 namespace {
 
+// The messages' index files an MMS text part under docid (2 << 32) + part _id.
+constexpr int64_t kMmsPartDocBase = int64_t(2) << 32;
+
+// Returns whether a docid of the messages' index is an MMS text part's.
+bool isMmsPartDoc(int64_t docid) {
+    return docid >= kMmsPartDocBase;
+}
+
 // Where a blob was read: the file and offset of its page image.
 struct Origin {
     RecordSource source = RecordSource::Main;
@@ -287,12 +295,17 @@ class FtsScan {
     void report(int64_t docid, const DocWords& doc, std::vector<RecoveredRecord>* out) const {
         const int textColumn = findColumn(m_fts.columns, "index_text");
         const int sourceColumn = findColumn(m_fts.columns, "source_id");
-        const int sms = findTable(m_tables, "sms");
-        if (sameName(m_fts.name, "words") && textColumn >= 0 && sourceColumn >= 0 && sms >= 0) {
+        // The messages' index holds MMS text parts too, under docids from
+        // 2 << 32 on: those are rows of part, never of sms.
+        const bool mmsPart = isMmsPartDoc(docid);
+        const int target = findTable(m_tables, mmsPart ? "part" : "sms");
+        if (sameName(m_fts.name, "words") && textColumn >= 0 && sourceColumn >= 0 && target >= 0) {
             reportMessage(docid, doc, uint32_t(textColumn), uint32_t(sourceColumn),
-                          m_tables[size_t(sms)], out);
+                          m_tables[size_t(target)], mmsPart ? "text" : "body", out);
             return;
         }
+        if (sameName(m_fts.name, "words") && mmsPart)
+            return;
         const int data = findTable(m_tables, "data");
         if (sameName(m_fts.name, "search_index") && data >= 0) {
             reportContact(docid, doc, m_tables[size_t(data)], out);
@@ -326,11 +339,11 @@ class FtsScan {
 
     // A message of the messages' index: its sms _id and body.
     void reportMessage(int64_t docid, const DocWords& doc, uint32_t textColumn,
-                       uint32_t sourceColumn, const TableInfo& sms,
+                       uint32_t sourceColumn, const TableInfo& sms, const char* bodyName,
                        std::vector<RecoveredRecord>* out) const {
         const std::vector<std::string> names = columnNames(sms);
         const int idColumn = findColumn(names, "_id");
-        const int bodyColumn = findColumn(names, "body");
+        const int bodyColumn = findColumn(names, bodyName);
         if (idColumn < 0 || bodyColumn < 0)
             return;
         // The content row says it exactly when it was carved; else the
@@ -354,7 +367,7 @@ class FtsScan {
             id = digitsValue(source);
         }
         if (!id)
-            id = docid;
+            id = isMmsPartDoc(docid) ? docid - kMmsPartDocBase : docid;
         if (!haveBody)
             body = columnText(doc, textColumn);
         if (body.empty() || liveMessage(sms, *id, bodyColumn, body, haveBody))
@@ -534,6 +547,13 @@ std::vector<RecoveredRecord> smsFromWordsContent(const std::vector<RecoveredReco
         const Value& text = record.values[2];
         const Value& source = record.values[3];
         auto knows = [&](size_t c) { return record.known.empty() || record.known[c]; };
+        // An MMS text part's row (table_to_use 2, docid from 2 << 32 on) is no SMS.
+        const bool mmsPart =
+            (record.rowid && isMmsPartDoc(*record.rowid)) ||
+            (record.values.size() > 4 && knows(4) &&
+             record.values[4].kind == Value::Kind::Integer && record.values[4].integer == 2);
+        if (mmsPart)
+            continue;
         if (!knows(2) || !knows(3) || text.kind != Value::Kind::Text || text.bytes.empty() ||
             source.kind != Value::Kind::Integer)
             continue;

@@ -1,0 +1,30 @@
+// The deleted messages of the phone's other stores, from the deep engine:
+// MMS texts of mmssms.db (pdu, part and addr rows joined where they
+// survive) and the messages of the messaging app's bugle_db (parts joined
+// to their messages, senders and conversations, live or deleted). They come
+// as DeletedMessage records of store Mms or Bugle, deleted = true.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "deleted_records.h"
+
+namespace fennaro::deep {
+
+// The deleted MMS of an mmssms.db (with its -wal and -journal): each
+// deleted pdu with its deleted text parts (joined by a line break in seq
+// order) and addresses; deleted text parts of a live pdu as a message of
+// that pdu; text parts whose pdu is gone as a message of unknown date and
+// direction (id = the part's mid). Text the words index alone kept comes as
+// a part too. In pdu id order, loose parts last. Empty when unreadable.
+std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb);
+
+// The deleted messages of a bugle_db (with its -wal): each deleted message
+// row with its deleted text parts, each deleted text part of a live message,
+// and text parts whose message is gone (dated by the part's timestamp,
+// direction unknown). Senders and conversations come from the live rows or
+// from deleted ones. In message id order, loose parts last.
+std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb);
+
+} // namespace fennaro::deep
