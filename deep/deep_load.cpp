@@ -37,10 +37,12 @@ void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
     store.deletedSmsText = deepSmsText(contactsDb, smsDb);
 }
 
-CurrentStateCopies::CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb)
+CurrentStateCopies::CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb,
+                                       const std::string& bugleDb)
     : m_folder(makePrivateFolder()) {
     m_contactsDb = currentStateCopy(contactsDb, m_folder, "contacts2.db");
     m_smsDb = currentStateCopy(smsDb, m_folder, "mmssms.db");
+    m_bugleDb = currentStateCopy(bugleDb, m_folder, "bugle_db");
 }
 
 CurrentStateCopies::~CurrentStateCopies() {
@@ -53,16 +55,23 @@ CurrentStateCopies::~CurrentStateCopies() {
 
 bool loadDeepAfterAcquisition(RecordStore& store, const std::string& contactsDb,
                               const std::string& smsDb) {
-    bool current = false;
-    {
-        const CurrentStateCopies copies(contactsDb, smsDb);
-        current = copies.madeFolder();
-        loadRecordsWithoutWindow(store, current ? copies.contactsDb() : contactsDb,
-                                 current ? copies.smsDb() : smsDb);
-    }
+    return loadDeepAfterAcquisition(store, phoneDatabasesBeside(contactsDb, smsDb));
+}
+
+bool loadDeepAfterAcquisition(RecordStore& store, const PhoneDatabases& dbs) {
+    const CurrentStateCopies copies(dbs.contactsDb, dbs.smsDb, dbs.bugleDb);
+    const bool current = copies.madeFolder();
+    loadRecordsWithoutWindow(store, current ? copies.contactsDb() : dbs.contactsDb,
+                             current ? copies.smsDb() : dbs.smsDb);
     // The deleted records are read once, as structured records, and joined
-    // to the live ones; the engine's texts are not needed for them.
-    loadDeepRecords(store, contactsDb, smsDb);
+    // to the live ones; the engine's texts are not needed for them. The
+    // other stores' live messages come from the same current states.
+    PhoneDatabases states = dbs;
+    if (current) {
+        states.smsDb = copies.smsDb();
+        states.bugleDb = copies.bugleDb();
+    }
+    loadDeepRecords(store, dbs, &states);
     return current;
 }
 

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "phone_databases.h"
 #include "record_store.h"
 
 namespace fennaro::deep {
@@ -21,13 +22,17 @@ void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
 // copy: its path here is then empty.
 class CurrentStateCopies {
   public:
-    CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb);
+    // bugleDb, when given, gets a copy too (the messaging app's store is a
+    // WAL database on recent phones).
+    CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb,
+                       const std::string& bugleDb = {});
     ~CurrentStateCopies();
     CurrentStateCopies(const CurrentStateCopies&) = delete;
     CurrentStateCopies& operator=(const CurrentStateCopies&) = delete;
 
     const std::string& contactsDb() const { return m_contactsDb; }
     const std::string& smsDb() const { return m_smsDb; }
+    const std::string& bugleDb() const { return m_bugleDb; }
     // False when the temporary folder could not be made.
     bool madeFolder() const { return !m_folder.empty(); }
 
@@ -35,6 +40,7 @@ class CurrentStateCopies {
     std::string m_folder;
     std::string m_contactsDb;
     std::string m_smsDb;
+    std::string m_bugleDb;
 };
 
 // What the command line's list --deep, export --deep and report --deep do:
@@ -45,5 +51,9 @@ class CurrentStateCopies {
 // can say so.
 bool loadDeepAfterAcquisition(RecordStore& store, const std::string& contactsDb,
                               const std::string& smsDb);
+
+// The same for a phone's set of databases: MMS and the messaging app's
+// messages (dbs.bugleDb, when given) join the conversations too.
+bool loadDeepAfterAcquisition(RecordStore& store, const PhoneDatabases& dbs);
 
 } // namespace fennaro::deep

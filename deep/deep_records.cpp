@@ -8,8 +8,12 @@
 
 #include "contact_fields.h"
 #include "database_state.h"
+#include "deep_load.h"
+#include "deep_stores.h"
+#include "message_merge.h"
 #include "record_fields.h"
 #include "scan_selection.h"
+#include "store_messages.h"
 
 namespace fennaro::deep {
 
@@ -210,10 +214,61 @@ std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
 }
 
 void loadDeepRecords(RecordStore& store, const std::string& contactsDb, const std::string& smsDb) {
+    loadDeepRecords(store, phoneDatabasesBeside(contactsDb, smsDb));
+}
+
+namespace {
+
+// Gives records read from a current-state copy the place of the original.
+void placeIn(std::vector<DeletedMessage>& messages, const std::string& file) {
+    for (DeletedMessage& message : messages)
+        message.place.file = file;
+}
+
+// Reads the MMS and the messaging app's messages into set.otherMessages,
+// each message once across the stores.
+void readOtherStores(DeepRecordSet& set, const PhoneDatabases& dbs, const PhoneDatabases& live) {
+    std::vector<DeletedMessage> mms;
+    std::vector<DeletedMessage> bugle;
+    std::vector<LiveSmsRow> liveSms;
+    if (!dbs.smsDb.empty()) {
+        mms = readLiveMms(live.smsDb);
+        placeIn(mms, dbs.smsDb);
+        for (DeletedMessage& message : readDeletedMms(dbs.smsDb))
+            mms.push_back(std::move(message));
+        liveSms = readLiveSmsRows(live.smsDb);
+    }
+    if (!dbs.bugleDb.empty()) {
+        bugle = readLiveBugle(live.bugleDb);
+        placeIn(bugle, dbs.bugleDb);
+        for (DeletedMessage& message : readDeletedBugle(dbs.bugleDb))
+            bugle.push_back(std::move(message));
+    }
+    set.liveSmsInBugle = mergeMessageStores(set.messages, mms, bugle, liveSms);
+    set.otherMessages = std::move(mms);
+    for (DeletedMessage& message : bugle)
+        set.otherMessages.push_back(std::move(message));
+}
+
+} // namespace
+
+void loadDeepRecords(RecordStore& store, const PhoneDatabases& dbs,
+                     const PhoneDatabases* liveStates) {
     DeepRecordSet& set = store.deep;
     set = DeepRecordSet{};
-    set.contacts = readDeletedContacts(contactsDb, store.contactLists.mimeTypes);
-    set.messages = readDeletedMessages(smsDb);
+    set.contacts = readDeletedContacts(dbs.contactsDb, store.contactLists.mimeTypes);
+    set.messages = readDeletedMessages(dbs.smsDb);
+    if (liveStates) {
+        readOtherStores(set, dbs, *liveStates);
+    } else {
+        const CurrentStateCopies copies({}, dbs.smsDb, dbs.bugleDb);
+        PhoneDatabases states = dbs;
+        if (copies.madeFolder()) {
+            states.smsDb = copies.smsDb();
+            states.bugleDb = copies.bugleDb();
+        }
+        readOtherStores(set, dbs, states);
+    }
     assembleDeepRecords(set, store.contactLists, store.smsLists);
     const std::pair<RecordCategory, size_t> rows[] = {
         {RecordCategory::Contacts, set.contactRows.size()},

@@ -8,10 +8,15 @@
 #include <unordered_map>
 
 #include "database_state.h"
+#include "deep_load.h"
+#include "deep_records.h"
 #include "live_rows.h"
+#include "message_merge.h"
 #include "record_fields.h"
+#include "recovered_text.h"
 #include "scan_selection.h"
 #include "schema_reader.h"
+#include "store_messages.h"
 
 namespace fennaro::deep {
 
@@ -482,6 +487,44 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
             message.place.file = bugleDb;
     }
     return messages;
+}
+
+std::string deepStoresText(const std::string& contactsDb, const std::string& smsDb,
+                           const std::string& bugleDb) {
+    std::vector<DeletedMessage> sms = readDeletedMessages(smsDb);
+    std::vector<DeletedMessage> mms;
+    std::vector<DeletedMessage> bugle;
+    std::vector<LiveSmsRow> liveSms;
+    {
+        // Live copies decide what a bugle message duplicates; they are read
+        // from the current states, as SQLite would show them now.
+        const CurrentStateCopies copies({}, smsDb, bugleDb);
+        const std::string& liveSmsDb = copies.smsDb().empty() ? smsDb : copies.smsDb();
+        mms = readLiveMms(liveSmsDb);
+        liveSms = readLiveSmsRows(liveSmsDb);
+        if (!bugleDb.empty())
+            bugle = readLiveBugle(copies.bugleDb().empty() ? bugleDb : copies.bugleDb());
+    }
+    for (DeletedMessage& message : readDeletedMms(smsDb))
+        mms.push_back(std::move(message));
+    if (!bugleDb.empty()) {
+        for (DeletedMessage& message : readDeletedBugle(bugleDb))
+            bugle.push_back(std::move(message));
+    }
+    mergeMessageStores(sms, mms, bugle, liveSms);
+    std::vector<CarvedSms> carved;
+    for (const std::vector<DeletedMessage>* list : {&mms, &bugle}) {
+        for (const DeletedMessage& message : *list) {
+            if (!message.deleted)
+                continue;
+            const std::string mark =
+                message.evidence.rfind("words", 0) == 0 ? "[words] " : std::string();
+            carved.emplace_back(message.address, std::string(), mark + message.body);
+        }
+    }
+    if (carved.empty())
+        return {};
+    return buildSmsText(carved, liveContactNumbers(contactsDb));
 }
 
 } // namespace fennaro::deep

@@ -27,4 +27,12 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb);
 // from deleted ones. In message id order, loose parts last.
 std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb);
 
+// The deleted MMS and bugle_db messages as recovered-record text lines
+// (sender TAB address TAB body CR LF, as deepSmsText writes the deleted
+// SMS), senders named from the live contacts of contactsDb. A bugle message
+// that is a copy of a telephony message (live or deleted SMS, MMS) is left
+// out: its telephony copy stands for it. bugleDb may be "" (no such store).
+std::string deepStoresText(const std::string& contactsDb, const std::string& smsDb,
+                           const std::string& bugleDb);
+
 } // namespace fennaro::deep

@@ -235,6 +235,10 @@ std::string evidenceMark(RecordEvidence evidence) {
 
 } // namespace
 
+std::vector<std::pair<std::string, std::string>> liveContactNumbers(const std::string& contactsDb) {
+    return liveContactRows(contactsDb);
+}
+
 std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
                         std::string* error) {
     // Every deleted row of table sms, named through the live contacts, which

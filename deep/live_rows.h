@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database_state.h"
@@ -15,6 +16,10 @@ namespace fennaro::deep {
 // Calls onRow(values) for every live row of table `name` of a database's
 // current state, values holding the columns asked for in that order. False
 // when the table or one of the columns is missing (no row is passed then).
+// The live data rows of a contacts database as the message lines name
+// senders with: (raw_contact_id, data1) as text.
+std::vector<std::pair<std::string, std::string>> liveContactNumbers(const std::string& contactsDb);
+
 template <typename OnRow>
 bool forEachLiveRow(const DatabaseState& state, const SchemaInfo& schema, const std::string& name,
                     std::initializer_list<const char*> columnNames, OnRow&& onRow) {

@@ -55,7 +55,8 @@ const ContactNode* LiveNumberNames::contactOf(std::string_view address) const {
 
 std::vector<DeepConversation> assembleConversations(const ContactLists& contacts,
                                                     const SmsLists& sms,
-                                                    std::vector<DeletedMessage>& deleted) {
+                                                    std::vector<DeletedMessage>& deleted,
+                                                    std::vector<DeletedMessage>* others) {
     const ConversationIndex index(contacts, sms);
     const LiveNumberNames names(contacts);
     std::vector<DeepConversation> conversations;
@@ -82,7 +83,17 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
     }
 
     DateLineFormatter dates;
-    for (DeletedMessage& message : deleted) {
+    std::vector<DeletedMessage*> extra;
+    extra.reserve(deleted.size() + (others ? others->size() : 0));
+    for (DeletedMessage& message : deleted)
+        extra.push_back(&message);
+    if (others) {
+        for (DeletedMessage& message : *others)
+            extra.push_back(&message);
+    }
+    std::vector<bool> joined(conversations.size(), false);
+    for (DeletedMessage* added : extra) {
+        DeletedMessage& message = *added;
         size_t at = conversations.size();
         int64_t found = 0;
         if (message.threadId && byThread.count(*message.threadId)) {
@@ -111,12 +122,16 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
         entry.received = isReceived(message);
         entry.body = message.body;
         conversations[at].messages.push_back(std::move(entry));
-        ++conversations[at].deletedCount;
+        // A live MMS or a live message of the app's store is no deleted one.
+        if (message.deleted)
+            ++conversations[at].deletedCount;
+        joined.resize(conversations.size(), false);
+        joined[at] = true;
     }
 
-    for (DeepConversation& conversation : conversations) {
-        if (conversation.deletedCount != 0)
-            sortByDate(conversation.messages);
+    for (size_t i = 0; i < conversations.size(); ++i) {
+        if (i < joined.size() && joined[i])
+            sortByDate(conversations[i].messages);
     }
     std::stable_partition(conversations.begin(), conversations.end(),
                           [](const DeepConversation& c) { return c.deletedCount != 0; });
@@ -156,7 +171,7 @@ std::vector<DeepContact> assembleContacts(const ContactLists& lists,
 
 void assembleDeepRecords(DeepRecordSet& set, const ContactLists& contacts, const SmsLists& sms) {
     set.contactRows = assembleContacts(contacts, set.contacts);
-    set.conversations = assembleConversations(contacts, sms, set.messages);
+    set.conversations = assembleConversations(contacts, sms, set.messages, &set.otherMessages);
     set.loaded = true;
 }
 

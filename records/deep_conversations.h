@@ -66,9 +66,13 @@ class LiveNumberNames {
 // messages only after the live ones, in the order their messages were found).
 // The deleted messages get their date lines here (deleted must then not
 // change: the conversations point into it).
+// others are the messages of the other stores (live and deleted MMS, the
+// messaging app's own messages); they join conversations as deleted SMS do,
+// and count in deletedCount only when deleted.
 std::vector<DeepConversation> assembleConversations(const ContactLists& contacts,
                                                     const SmsLists& sms,
-                                                    std::vector<DeletedMessage>& deleted);
+                                                    std::vector<DeletedMessage>& deleted,
+                                                    std::vector<DeletedMessage>* others = nullptr);
 
 // A contact as deep mode lists it: a live one (with the deleted fields of
 // its raw contact, if any) or a deleted one.
@@ -97,6 +101,11 @@ struct DeepRecordSet {
     bool loaded = false;
     std::vector<DeletedContact> contacts;
     std::vector<DeletedMessage> messages;
+    // The messages of the other stores, live and deleted: MMS of mmssms.db
+    // and the messaging app's messages that no telephony row holds.
+    std::vector<DeletedMessage> otherMessages;
+    // The live SMS (by _id) of which the messaging app holds a copy too.
+    std::vector<int64_t> liveSmsInBugle;
     // Live and deleted calls: deleted ones first, each group newest first.
     std::vector<CallRecord> calls;
     std::vector<DeepContact> contactRows;

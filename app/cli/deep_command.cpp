@@ -1,36 +1,59 @@
-// fennaro-recover deep contacts|sms CONTACTS_DB SMS_DB: the deep engine's
-// deleted contacts or messages as recovered-record text, byte for byte in
-// the format of the carve command. Also the deep loading run that list
+// fennaro-recover deep contacts|sms CONTACTS_DB SMS_DB [--bugle FILE]: the
+// deep engine's deleted contacts or messages (SMS, then MMS and the
+// messaging app's messages) as recovered-record text, byte for byte in the
+// format of the carve command. Also the deep loading run that list
 // --deep and export --deep share.
 #include <cstdio>
 
 #include "commands.h"
 #include "deep_load.h"
 #include "deep_scan.h"
+#include "deep_stores.h"
 #include "input_checks.h"
+#include "phone_databases.h"
 
 namespace fennaro::cli {
 
 void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb) {
-    if (!deep::loadDeepAfterAcquisition(store, contactsDb, smsDb))
+    loadDeep(store, contactsDb, smsDb, {});
+}
+
+void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb,
+              const std::string& bugleDb) {
+    PhoneDatabases dbs = phoneDatabasesBeside(contactsDb, smsDb);
+    if (!bugleDb.empty())
+        dbs.bugleDb = bugleDb;
+    if (!deep::loadDeepAfterAcquisition(store, dbs))
         std::fputs("fennaro-recover: no private temporary folder for the current states; "
                    "live records read from the main files\n",
                    stderr);
 }
 
-int runDeepCommand(const Args& args) {
-    if (args.size() != 3 || (args[0] != "contacts" && args[0] != "sms"))
+int runDeepCommand(const Args& words) {
+    Args args = words;
+    std::string bugleDb;
+    if (!takeBugleFlag(args, &bugleDb) || args.size() != 3 ||
+        (args[0] != "contacts" && args[0] != "sms") || (!bugleDb.empty() && args[0] != "sms"))
         return printUsage();
     // Other bytes hold no record; the engine finds nothing in them.
     if (!checkDatabaseCopies(args[1], args[2]))
         return 1;
     // A database that changed while it was read gives no text to trust.
     std::string error;
-    const std::string text = args[0] == "contacts" ? deep::deepContactsText(args[1], args[2], &error)
-                                                   : deep::deepSmsText(args[1], args[2], &error);
+    const std::string lines = args[0] == "contacts"
+                                  ? deep::deepContactsText(args[1], args[2], &error)
+                                  : deep::deepSmsText(args[1], args[2], &error);
     if (!error.empty()) {
         std::fprintf(stderr, "fennaro-recover: %s\n", error.c_str());
         return 1;
+    }
+    // The deleted MMS and the messaging app's deleted messages follow the
+    // deleted SMS; without them the text is the SMS lines alone.
+    std::string text = lines;
+    if (args[0] == "sms") {
+        if (bugleDb.empty())
+            bugleDb = phoneDatabasesBeside(args[1], args[2]).bugleDb;
+        text += deep::deepStoresText(args[1], args[2], bugleDb);
     }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
         return 1;

@@ -107,14 +107,16 @@ void printMessageRows(const RecordStore& store) {
 
 int runListCommand(const Args& words) {
     bool deepRun = false;
-    const Args args = afterDeepFlag(words, &deepRun);
-    if (args.size() != 3 || (args[0] != "contacts" && args[0] != "messages"))
+    Args args = afterDeepFlag(words, &deepRun);
+    std::string bugleDb;
+    if (!takeBugleFlag(args, &bugleDb) || args.size() != 3 ||
+        (args[0] != "contacts" && args[0] != "messages") || (!bugleDb.empty() && !deepRun))
         return printUsage();
     if (!checkDatabaseCopies(args[1], args[2]))
         return 1;
     RecordStore store;
     if (deepRun)
-        loadDeep(store, args[1], args[2]);
+        loadDeep(store, args[1], args[2], bugleDb);
     else
         loadAfterAcquisition(store, args[1], args[2]);
     // A category without records cannot be shown in the window either.

@@ -28,13 +28,16 @@ constexpr const char* kCommandLines =
 constexpr const char* kCommandSummaries =
     "  carve    print the engine's deleted contacts or messages, byte for byte\n"
     "  list     print the record list's rows: deleted records first, then live ones\n"
-    "           (--deep: the deep engine's records and the databases' current state)\n"
+    "           (--deep: the deep engine's records and the databases' current state;\n"
+    "           messages also MMS and bugle_db's, --bugle FILE naming one not beside SMS_DB)\n"
     "  acquire  pull both databases off the phone into folders below the home folder\n"
     "           (--deep: with their journals, without changing the phone, and a manifest)\n"
     "  export   recover every record into OUT_FOLDER/Fennaro<time stamp>/ as text files\n"
     "           (--deep: as list --deep)\n"
     "  scan     print every deleted record of every table of any SQLite database as JSON\n"
     "  deep     print the deep engine's deleted contacts or messages, as carve does\n"
+    "           (sms: also deleted MMS and bugle_db messages; --bugle names a bugle_db\n"
+    "           that is not beside SMS_DB)\n"
     "  report   write OUT_FOLDER/report.html and OUT_FOLDER/records.csv: every record,\n"
     "           the deleted ones with their evidence and place, and the copies' hashes\n";
 
