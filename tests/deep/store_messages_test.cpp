@@ -1,0 +1,240 @@
+// MMS texts and the messaging app's messages: recall of the deleted ones on
+// generated phones whose truth comes from replaying their history, the live
+// ones as SQLite counts them, each message once across the stores, and the
+// rule that tells two stores' copies of one message.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "deep_load.h"
+#include "deep_records.h"
+#include "deep_stores.h"
+#include "message_merge.h"
+#include "record_store.h"
+#include "store_messages.h"
+#include "store_phone.h"
+#include "tests/support/temp_files.h"
+
+namespace {
+
+using fennaro::deep::DeletedMessage;
+using fennaro::deep::MessageStore;
+
+// Returns how many truth messages of a store came back among found: with
+// text, date and direction when the row survives too; else with the text.
+struct Recall {
+    size_t expected = 0;
+    size_t found = 0;
+    size_t textOnlyExpected = 0;
+    size_t textOnlyFound = 0;
+};
+
+// Scores found against the deleted messages of one store of the truth.
+Recall scoreRecall(const testdata::StorePhoneTruth& truth, const std::string& store,
+                   const std::vector<DeletedMessage>& found) {
+    std::multimap<std::string, const DeletedMessage*> byText;
+    for (const DeletedMessage& message : found)
+        byText.emplace(message.body, &message);
+    Recall recall;
+    for (const testdata::DeletedStoreMessage& m : truth.deleted) {
+        if (m.store != store || !testdata::survives(m, false))
+            continue;
+        const auto [first, last] = byText.equal_range(m.text);
+        if (testdata::survives(m, true)) {
+            ++recall.expected;
+            for (auto at = first; at != last; ++at) {
+                if (at->second->date == m.dateMs && at->second->type == m.direction &&
+                    at->second->id == m.id) {
+                    ++recall.found;
+                    break;
+                }
+            }
+        } else {
+            ++recall.textOnlyExpected;
+            recall.textOnlyFound += first != last;
+        }
+    }
+    return recall;
+}
+
+// The ids of a table's live rows in a truth.
+std::set<int64_t> liveIds(const testdata::DatabaseTruth& truth, const std::string& table) {
+    std::set<int64_t> ids;
+    for (const testdata::LiveRow& row : truth.live) {
+        if (row.table == table)
+            ids.insert(row.rowid);
+    }
+    return ids;
+}
+
+// Checks that no deleted record is a live row, and that each recall reaches 95%.
+void checkStore(const testdata::StorePhoneTruth& truth, const std::string& store,
+                const std::vector<DeletedMessage>& deleted, const std::set<int64_t>& live,
+                const std::string& label) {
+    for (const DeletedMessage& message : deleted) {
+        EXPECT_TRUE(message.deleted);
+        if (message.id)
+            EXPECT_FALSE(live.count(*message.id)) << label << " live id " << *message.id;
+    }
+    const Recall recall = scoreRecall(truth, store, deleted);
+    std::printf("%s: %zu/%zu surviving deleted %s messages with text, date and direction; "
+                "%zu/%zu whose row is gone with their text\n",
+                label.c_str(), recall.found, recall.expected, store.c_str(), recall.textOnlyFound,
+                recall.textOnlyExpected);
+    EXPECT_GE(recall.found * 100, recall.expected * 95) << label;
+    EXPECT_GE(recall.textOnlyFound * 100, recall.textOnlyExpected * 95) << label;
+}
+
+TEST(StorePhones, DeletedComeBackLiveCountAsSqliteReads) {
+    for (const testdata::StoreKind kind : {testdata::StoreKind::Mms, testdata::StoreKind::Bugle}) {
+        for (const int pageSize : {1024, 4096}) {
+            const std::string label =
+                std::string(testdata::storeKindName(kind)) + " " + std::to_string(pageSize);
+            testfiles::TempDir dir("stores");
+            const testdata::StorePhoneTruth truth =
+                testdata::generateStorePhone(kind, dir.path(), 7, pageSize);
+            const fennaro::deep::CurrentStateCopies copies({}, truth.smsDb, truth.bugleDb);
+            ASSERT_FALSE(copies.smsDb().empty());
+
+            const std::vector<DeletedMessage> liveMms = fennaro::readLiveMms(copies.smsDb());
+            EXPECT_EQ(liveMms.size(), truth.liveMms) << label;
+            for (const DeletedMessage& message : liveMms) {
+                EXPECT_FALSE(message.deleted);
+                EXPECT_TRUE(message.date && message.type && !message.address.empty());
+            }
+            EXPECT_EQ(fennaro::readLiveSmsRows(copies.smsDb()).size(), truth.liveSms) << label;
+            checkStore(truth, "mms", fennaro::deep::readDeletedMms(truth.smsDb),
+                       liveIds(truth.smsTruth, "pdu"), label);
+            if (kind != testdata::StoreKind::Bugle)
+                continue;
+            ASSERT_FALSE(copies.bugleDb().empty());
+            EXPECT_EQ(fennaro::readLiveBugle(copies.bugleDb()).size(), truth.liveBugle) << label;
+            checkStore(truth, "bugle", fennaro::deep::readDeletedBugle(truth.bugleDb),
+                       liveIds(truth.bugleTruth, "messages"), label);
+        }
+    }
+}
+
+TEST(StorePhones, EachMessageOnceAcrossTheStores) {
+    testfiles::TempDir dir("stores");
+    const testdata::StorePhoneTruth truth =
+        testdata::generateStorePhone(testdata::StoreKind::Bugle, dir.path(), 11, 4096);
+    fennaro::RecordStore store;
+    fennaro::PhoneDatabases dbs;
+    dbs.smsDb = truth.smsDb;
+    dbs.bugleDb = truth.bugleDb;
+    fennaro::deep::loadDeepAfterAcquisition(store, dbs);
+    ASSERT_TRUE(store.deep.loaded);
+
+    // Each text (they are unique on this phone) at most once, whatever its store.
+    std::map<std::string, size_t> seen;
+    size_t bugleOnly = 0;
+    size_t live = 0;
+    for (const fennaro::deep::DeepConversation& conversation : store.deep.conversations) {
+        size_t deleted = 0;
+        for (const fennaro::deep::ConversationEntry& entry : conversation.messages) {
+            if (entry.deleted && entry.deleted->deleted)
+                ++deleted;
+            live += entry.live || !entry.deleted->deleted;
+            bugleOnly += entry.deleted && entry.deleted->store == MessageStore::Bugle;
+            if (!entry.body.empty())
+                EXPECT_EQ(++seen[std::string(entry.body)], 1u) << entry.body;
+        }
+        EXPECT_EQ(conversation.deletedCount, deleted);
+    }
+    // Every live message shows: SMS, MMS, and the app's messages no
+    // telephony row holds (RCS, and those deleted from telephony).
+    size_t bugleLiveOnly = 0;
+    for (const DeletedMessage& message : store.deep.otherMessages)
+        bugleLiveOnly += message.store == MessageStore::Bugle && !message.deleted;
+    EXPECT_EQ(live, truth.liveSms + truth.liveMms + bugleLiveOnly);
+    EXPECT_GE(bugleLiveOnly, 15u); // the RCS conversations' messages, at least
+    EXPECT_GT(bugleOnly, bugleLiveOnly);
+    EXPECT_FALSE(store.deep.liveSmsInBugle.empty());
+}
+
+// A telephony copy for the rule's table.
+fennaro::TelephonyCopy copy(MessageStore store, int64_t id, const char* address, int64_t date,
+                            const char* body) {
+    return {store, id, address, date, body};
+}
+
+// An app message for the rule's table.
+DeletedMessage appMessage(const char* uri, const char* address, int64_t date, const char* body) {
+    DeletedMessage message;
+    message.store = MessageStore::Bugle;
+    message.telephonyUri = uri;
+    message.address = address;
+    message.date = date;
+    message.body = body;
+    return message;
+}
+
+TEST(SameMessageRule, LinkOrTextNumberAndTwoSeconds) {
+    const int64_t t = 1'650'000'000'000;
+    struct Case {
+        const char* what;
+        DeletedMessage app;
+        fennaro::TelephonyCopy telephony;
+        bool same;
+    };
+    const Case cases[] = {
+        {"uri to the sms row", appMessage("content://sms/12", "+15551234567", t + 60000, "hi"),
+         copy(MessageStore::Sms, 12, "5551234567", t, "hi"), true},
+        {"uri with its box", appMessage("content://sms/inbox/12", "", 0, "hi"),
+         copy(MessageStore::Sms, 12, "", t, "hi"), true},
+        {"uri to the mms row", appMessage("content://mms/3", "", 0, "a\nb"),
+         copy(MessageStore::Mms, 3, "+15551234567", t, "a\nb"), true},
+        {"uri to an mms, row is an sms", appMessage("content://mms/12", "x", t, "q"),
+         copy(MessageStore::Sms, 12, "y", t + 90000, "q"), false},
+        {"uri to a reused id, other text", appMessage("content://sms/12", "1", t + 9000, "old"),
+         copy(MessageStore::Sms, 12, "2", t, "new"), false},
+        {"text, number forms, 2 s", appMessage("", "+1 555 123-4567", t + 2000, "see you"),
+         copy(MessageStore::Sms, 40, "5551234567", t, "see you"), true},
+        {"text, number, 2.001 s", appMessage("", "+15551234567", t + 2001, "see you"),
+         copy(MessageStore::Sms, 40, "+15551234567", t, "see you"), false},
+        {"other number", appMessage("", "+15551234568", t, "see you"),
+         copy(MessageStore::Sms, 40, "+15551234567", t, "see you"), false},
+        {"other text", appMessage("", "+15551234567", t, "see you!"),
+         copy(MessageStore::Sms, 40, "+15551234567", t, "see you"), false},
+        {"no date", appMessage("", "+15551234567", 0, "ok"),
+         copy(MessageStore::Sms, 40, "+15551234567", t, "ok"), false},
+        {"empty texts", appMessage("", "+15551234567", t, ""),
+         copy(MessageStore::Sms, 40, "+15551234567", t, ""), false},
+    };
+    for (const Case& c : cases) {
+        DeletedMessage app = c.app;
+        if (app.date == 0)
+            app.date.reset();
+        const bool same =
+            fennaro::linksTo(app, c.telephony) || fennaro::looksSame(app, c.telephony);
+        EXPECT_EQ(same, c.same) << c.what;
+    }
+
+    // Merging: one telephony copy takes one app message; the link wins over
+    // a look-alike; the record kept names both files.
+    std::vector<DeletedMessage> sms(2);
+    sms[0].id = 5;
+    sms[0].address = "+15551234567";
+    sms[0].date = t;
+    sms[0].body = "ok";
+    sms[1] = sms[0];
+    sms[1].id = 6;
+    sms[1].date = t + 500;
+    std::vector<DeletedMessage> mms;
+    std::vector<DeletedMessage> bugle = {appMessage("", "+15551234567", t + 400, "ok"),
+                                         appMessage("content://sms/6", "", t + 500, "ok"),
+                                         appMessage("", "+15551234567", t + 600, "ok"),
+                                         appMessage("content://sms/7", "+1555", t, "live one")};
+    const std::vector<fennaro::LiveSmsRow> live = {{7, "+15550001111", t, "live one"}};
+    const std::vector<int64_t> liveCopies = fennaro::mergeMessageStores(sms, mms, bugle, live);
+    EXPECT_EQ(liveCopies, std::vector<int64_t>{7});
+    ASSERT_EQ(bugle.size(), 1u); // three copies of "ok" for two telephony rows
+    EXPECT_EQ(bugle[0].date, t + 600);
+    for (const DeletedMessage& kept : sms)
+        EXPECT_EQ(kept.sources, (std::vector<std::string>{"mmssms.db", "bugle_db"}));
+}
+
+} // namespace
