@@ -54,6 +54,29 @@ struct TextPart {
     RecordPlace place;
 };
 
+// Returns a text as the words index keeps it: runs of letters, digits and
+// non-ASCII bytes, ASCII lower-cased, one space between them.
+std::string indexedWords(std::string_view text) {
+    std::string words;
+    bool gap = false;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c >= 0x80) {
+            if (gap && !words.empty())
+                words += ' ';
+            gap = false;
+            words += char(std::tolower(c));
+        } else {
+            gap = true;
+        }
+    }
+    return words;
+}
+
+// Returns whether a part came from an index (the words or an index entry), not its cell.
+bool isIndexCopy(const TextPart& part) {
+    return part.evidence.rfind("index", 0) == 0 || part.evidence.rfind("words", 0) == 0;
+}
+
 // Keeps one copy of each part: by _id where it survived (the copy that
 // knows its owner first), the others as they come. Returns them by owner
 // and order; parts without an owner under key nullopt.
@@ -69,12 +92,30 @@ std::map<std::optional<int64_t>, std::vector<TextPart>> partsByOwner(std::vector
             continue;
         byOwner[part.owner].push_back(std::move(part));
     }
+    // A part read from its cell lost its _id with the cell's first bytes
+    // (header lost), while the words index and the mid index still name it:
+    // the same part twice. The cell's text is the whole one; the index's
+    // copy goes where a cell part has the same words (in its owner, or
+    // anywhere for a copy that kept no owner).
+    std::set<std::pair<std::optional<int64_t>, std::string>> cellWords;
+    for (const auto& [owner, list] : byOwner) {
+        for (const TextPart& part : list) {
+            if (!isIndexCopy(part)) {
+                cellWords.emplace(owner, indexedWords(part.text));
+                cellWords.emplace(std::nullopt, indexedWords(part.text));
+            }
+        }
+    }
     for (auto& [owner, list] : byOwner) {
+        std::erase_if(list, [&, owner = owner](const TextPart& part) {
+            return isIndexCopy(part) && cellWords.count({owner, indexedWords(part.text)});
+        });
         std::stable_sort(list.begin(), list.end(), [](const TextPart& a, const TextPart& b) {
             return std::tuple(a.order.value_or(0), a.id.value_or(0)) <
                    std::tuple(b.order.value_or(0), b.id.value_or(0));
         });
     }
+    std::erase_if(byOwner, [](const auto& entry) { return entry.second.empty(); });
     return byOwner;
 }
 
@@ -194,6 +235,7 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
                    });
 
     std::map<int64_t, PduRow> deletedPdus;
+    std::vector<PduRow> loosePdus;
     std::vector<TextPart> parts;
     scanSelected(*state,
                  {{"pdu", {{"_id", "thread_id", "date", "date_sent", "msg_box", "read", "m_type"}}},
@@ -203,17 +245,24 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
                       const auto value = [&](size_t i) { return knownValue(record, i); };
                       if (record.table == "pdu") {
                           const auto id = record.rowid ? record.rowid : numberOf(value(0));
-                          if (!id || deletedPdus.count(*id))
+                          if (id && deletedPdus.count(*id))
                               return;
-                          deletedPdus[*id] = {numberOf(value(1)),
-                                              numberOf(value(2)),
-                                              numberOf(value(3)),
-                                              numberOf(value(4)),
-                                              numberOf(value(5)),
-                                              numberOf(value(6)),
-                                              false,
-                                              evidenceWords(record),
-                                              placeOf(record, smsDb)};
+                          // A pdu whose cell lost its first bytes lost its _id
+                          // with them: no part or address joins it, but its
+                          // date and box still tell of a deleted MMS.
+                          PduRow pdu;
+                          pdu.thread = numberOf(value(1));
+                          pdu.date = numberOf(value(2));
+                          pdu.dateSent = numberOf(value(3));
+                          pdu.box = numberOf(value(4));
+                          pdu.read = numberOf(value(5));
+                          pdu.kind = numberOf(value(6));
+                          pdu.evidence = evidenceWords(record);
+                          pdu.place = placeOf(record, smsDb);
+                          if (id)
+                              deletedPdus[*id] = std::move(pdu);
+                          else
+                              loosePdus.push_back(std::move(pdu));
                       } else if (record.table == "part") {
                           TextPart part;
                           part.text = textOf(value(4));
@@ -267,6 +316,13 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
             message.id.reset();
             messages.push_back(std::move(message));
         }
+    }
+    for (const PduRow& pdu : loosePdus) {
+        if (pdu.kind && (*pdu.kind == 134 || *pdu.kind == 136))
+            continue;
+        DeletedMessage message = mmsOf(0, pdu, kNoParts, kNoAddresses);
+        message.id.reset();
+        messages.push_back(std::move(message));
     }
     for (DeletedMessage& message : messages) {
         message.deleted = true;
