@@ -180,6 +180,14 @@ DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>&
         message.evidence.clear();
         takeParts(message, parts);
     }
+    // Without its pdu, the From address still tells the box: a sent MMS
+    // holds the user's token there, a received one the sender.
+    if (!message.type) {
+        for (const auto& [type, address] : addresses) {
+            if (type == kAddrFrom && !address.empty())
+                message.type = address == kSelfToken ? 2 : 1;
+        }
+    }
     std::vector<std::string> parties;
     const int64_t own = message.type == 1 ? kAddrFrom : kAddrTo;
     for (const auto& [type, address] : addresses) {
@@ -571,10 +579,12 @@ std::string deepStoresText(const std::string& contactsDb, const std::string& sms
     std::vector<CarvedSms> carved;
     for (const std::vector<DeletedMessage>* list : {&mms, &bugle}) {
         for (const DeletedMessage& message : *list) {
-            if (!message.deleted)
+            // A pdu that kept neither text nor address has no line to give.
+            if (!message.deleted || (message.body.empty() && message.address.empty()))
                 continue;
-            const std::string mark =
-                message.evidence.rfind("words", 0) == 0 ? "[words] " : std::string();
+            const std::string mark = message.evidence.rfind("words", 0) == 0   ? "[words] "
+                                     : message.evidence.rfind("index", 0) == 0 ? "[index] "
+                                                                               : "";
             carved.emplace_back(message.address, std::string(), mark + message.body);
         }
     }
