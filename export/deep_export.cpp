@@ -149,7 +149,7 @@ int32_t exportDeepMessages(ExportContext& context) {
             file.AppendLine(message.dateLine.empty() && message.deleted
                                 ? kNoDate
                                 : std::string_view(message.dateLine));
-            if (message.deleted)
+            if (deep::isDeletedEntry(message))
                 file.AppendLine(kDeletedMark);
             if (message.received)
                 file.AppendLine({conversation.name, " : ", message.body});

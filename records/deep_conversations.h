@@ -30,6 +30,12 @@ struct ConversationEntry {
     std::string_view body;
 };
 
+// Returns whether an entry is a deleted message: a live MMS or a live
+// message of the messaging app's store comes as a record too, not deleted.
+inline bool isDeletedEntry(const ConversationEntry& entry) {
+    return entry.deleted && entry.deleted->deleted;
+}
+
 // A conversation with its live and deleted messages.
 struct DeepConversation {
     // The live conversation; null for one made of deleted messages only.

@@ -140,7 +140,7 @@ TEST(StorePhones, EachMessageOnceAcrossTheStores) {
     for (const fennaro::deep::DeepConversation& conversation : store.deep.conversations) {
         size_t deleted = 0;
         for (const fennaro::deep::ConversationEntry& entry : conversation.messages) {
-            if (entry.deleted && entry.deleted->deleted)
+            if (fennaro::deep::isDeletedEntry(entry))
                 ++deleted;
             live += entry.live || !entry.deleted->deleted;
             bugleOnly += entry.deleted && entry.deleted->store == MessageStore::Bugle;
