@@ -555,27 +555,29 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
 
 std::string deepStoresText(const std::string& contactsDb, const std::string& smsDb,
                            const std::string& bugleDb) {
-    std::vector<DeletedMessage> sms = readDeletedMessages(smsDb);
     std::vector<DeletedMessage> mms;
     std::vector<DeletedMessage> bugle;
-    std::vector<LiveSmsRow> liveSms;
-    {
-        // Live copies decide what a bugle message duplicates; they are read
-        // from the current states, as SQLite would show them now.
-        const CurrentStateCopies copies({}, smsDb, bugleDb);
-        const std::string& liveSmsDb = copies.smsDb().empty() ? smsDb : copies.smsDb();
-        mms = readLiveMms(liveSmsDb);
-        liveSms = readLiveSmsRows(liveSmsDb);
-        if (!bugleDb.empty())
-            bugle = readLiveBugle(copies.bugleDb().empty() ? bugleDb : copies.bugleDb());
-    }
-    for (DeletedMessage& message : readDeletedMms(smsDb))
-        mms.push_back(std::move(message));
+    // Which app messages copy a telephony one is all the live rows and the
+    // deleted SMS are read for; without bugle_db the deleted MMS stand alone.
     if (!bugleDb.empty()) {
+        std::vector<DeletedMessage> sms = readDeletedMessages(smsDb);
+        std::vector<LiveSmsRow> liveSms;
+        {
+            // From the current states, as SQLite would show them now.
+            const CurrentStateCopies copies({}, smsDb, bugleDb);
+            const std::string& liveSmsDb = copies.smsDb().empty() ? smsDb : copies.smsDb();
+            mms = readLiveMms(liveSmsDb);
+            liveSms = readLiveSmsRows(liveSmsDb);
+            bugle = readLiveBugle(copies.bugleDb().empty() ? bugleDb : copies.bugleDb());
+        }
+        for (DeletedMessage& message : readDeletedMms(smsDb))
+            mms.push_back(std::move(message));
         for (DeletedMessage& message : readDeletedBugle(bugleDb))
             bugle.push_back(std::move(message));
+        mergeMessageStores(sms, mms, bugle, liveSms);
+    } else {
+        mms = readDeletedMms(smsDb);
     }
-    mergeMessageStores(sms, mms, bugle, liveSms);
     std::vector<CarvedSms> carved;
     for (const std::vector<DeletedMessage>* list : {&mms, &bugle}) {
         for (const DeletedMessage& message : *list) {
