@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -264,6 +265,60 @@ TEST(SameMessageRule, LinkOrTextNumberAndTwoSeconds) {
     EXPECT_EQ(bugle[0].date, t + 600);
     for (const DeletedMessage& kept : sms)
         EXPECT_EQ(kept.sources, (std::vector<std::string>{"mmssms.db", "bugle_db"}));
+}
+
+} // namespace
+
+namespace {
+
+// Cuts a file to `keep` of its size.
+void cutFile(const std::string& path, double keep) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error)
+        std::filesystem::resize_file(path, static_cast<uintmax_t>(double(size) * keep), error);
+}
+
+TEST(StorePhones, CutAndForeignFilesGiveWhatTheyHold) {
+    testfiles::TempDir dir("stores");
+    const testdata::StorePhoneTruth truth =
+        testdata::generateStorePhone(testdata::StoreKind::Bugle, dir.path(), 3, 1024);
+    // Cut short as a copy interrupted mid-way leaves them: no crash, no
+    // message invented, the live ones (of an older state, when the -wal
+    // lost its last frames) at most what there ever were.
+    size_t everBugle = truth.liveBugle;
+    size_t everMms = truth.liveMms;
+    for (const testdata::DeletedRow& row : truth.bugleTruth.deleted)
+        everBugle += row.table == "messages";
+    for (const testdata::DeletedRow& row : truth.smsTruth.deleted)
+        everMms += row.table == "pdu";
+    for (const double keep : {0.7, 0.3, 0.01}) {
+        testfiles::TempDir cut("stores-cut");
+        for (const char* name : {"mmssms.db", "bugle_db", "bugle_db-wal"})
+            std::filesystem::copy_file(dir.file(name), cut.file(name));
+        cutFile(cut.file("bugle_db-wal"), keep);
+        cutFile(cut.file("bugle_db"), keep);
+        cutFile(cut.file("mmssms.db"), keep);
+        const fennaro::deep::CurrentStateCopies copies({}, cut.file("mmssms.db"),
+                                                       cut.file("bugle_db"));
+        EXPECT_LE(fennaro::readLiveBugle(copies.bugleDb()).size(), everBugle);
+        EXPECT_LE(fennaro::readLiveMms(copies.smsDb()).size(), everMms);
+        for (const DeletedMessage& message :
+             fennaro::deep::readDeletedBugle(cut.file("bugle_db"))) {
+            EXPECT_TRUE(message.deleted);
+            EXPECT_EQ(message.store, MessageStore::Bugle);
+        }
+        fennaro::deep::readDeletedMms(cut.file("mmssms.db"));
+    }
+    // A file that is no database, and one that is missing, give nothing.
+    testfiles::TempDir other("stores-other");
+    testfiles::writeFile(other.file("bugle_db"), std::string(5000, 'x'));
+    EXPECT_TRUE(fennaro::deep::readDeletedBugle(other.file("bugle_db")).empty());
+    EXPECT_TRUE(fennaro::readLiveBugle(other.file("bugle_db")).empty());
+    EXPECT_TRUE(fennaro::deep::readDeletedMms(other.file("missing")).empty());
+    EXPECT_TRUE(fennaro::readLiveMms(other.file("missing")).empty());
+    EXPECT_TRUE(
+        fennaro::deep::deepStoresText({}, other.file("missing"), other.file("bugle_db")).empty());
 }
 
 } // namespace
