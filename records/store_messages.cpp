@@ -139,10 +139,6 @@ struct Participant {
 
 } // namespace
 
-const char* storeFileWord(deep::MessageStore store) {
-    return store == deep::MessageStore::Bugle ? "bugle_db" : "mmssms.db";
-}
-
 std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
     std::vector<deep::DeletedMessage> messages;
     Database db(smsDb);

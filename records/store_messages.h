@@ -16,9 +16,6 @@
 
 namespace fennaro {
 
-// The word a message store is shown with: "mmssms.db" or "bugle_db".
-const char* storeFileWord(deep::MessageStore store);
-
 // The live MMS of an mmssms.db in pdu _id order: text parts joined by a
 // line break in seq order, date from pdu.date (seconds) in milliseconds,
 // type 1 for the inbox and 2 for the other boxes, the other party from the

@@ -303,10 +303,12 @@ size_t columnOf(const DatabaseTruth& truth, const std::string& table, const std:
     throw std::runtime_error("testdata: no column " + table + "." + name);
 }
 
-// A value of a row as an integer (0 when it is none) or as text.
+// Returns value i of a row as an integer, 0 when it is none.
 int64_t integerAt(const SqlRow& row, size_t i) {
     return i < row.size() && row[i].type == SqlValue::Type::Integer ? row[i].integer : 0;
 }
+
+// Returns value i of a row as text, "" when it is none.
 std::string textAt(const SqlRow& row, size_t i) {
     return i < row.size() && row[i].type == SqlValue::Type::Text ? row[i].bytes : std::string();
 }
