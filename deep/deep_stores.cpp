@@ -54,24 +54,6 @@ struct TextPart {
     RecordPlace place;
 };
 
-// Returns a text as the words index keeps it: runs of letters, digits and
-// non-ASCII bytes, ASCII lower-cased, one space between them.
-std::string indexedWords(std::string_view text) {
-    std::string words;
-    bool gap = false;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c >= 0x80) {
-            if (gap && !words.empty())
-                words += ' ';
-            gap = false;
-            words += char(std::tolower(c));
-        } else {
-            gap = true;
-        }
-    }
-    return words;
-}
-
 // Returns whether a part came from an index (the words or an index entry), not its cell.
 bool isIndexCopy(const TextPart& part) {
     return part.evidence.rfind("index", 0) == 0 || part.evidence.rfind("words", 0) == 0;

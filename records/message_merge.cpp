@@ -1,6 +1,7 @@
 #include "message_merge.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <map>
 #include <string>
@@ -51,14 +52,51 @@ void addBugleSource(deep::DeletedMessage& record) {
         record.sources.push_back("bugle_db");
 }
 
+// Names both files among a telephony record's sources and gives it what
+// only the app's copy kept.
+void fillFrom(deep::DeletedMessage& record, const deep::DeletedMessage& app) {
+    addBugleSource(record);
+    if (!record.date && app.date) {
+        record.date = app.date;
+        record.evidence += ", date from bugle_db";
+    }
+    if (!record.type)
+        record.type = app.type;
+    if (record.address.empty())
+        record.address = app.address;
+    const bool fromIndex =
+        record.evidence.rfind("words", 0) == 0 || record.evidence.rfind("index", 0) == 0;
+    if ((record.body.empty() || fromIndex) && !app.body.empty() && record.body != app.body) {
+        record.body = app.body;
+        record.evidence += ", text from bugle_db";
+    }
+}
+
 } // namespace
+
+std::string indexedWords(std::string_view text) {
+    std::string words;
+    bool gap = false;
+    for (const unsigned char c : text) {
+        if (std::isalnum(c) || c >= 0x80) {
+            if (gap && !words.empty())
+                words += ' ';
+            gap = false;
+            words += char(std::tolower(c));
+        } else {
+            gap = true;
+        }
+    }
+    return words;
+}
 
 bool linksTo(const deep::DeletedMessage& bugle, const TelephonyCopy& copy) {
     const auto target = uriTarget(bugle.telephonyUri);
     if (!target || !copy.id || target->first != copy.store || target->second != *copy.id)
         return false;
     // Row ids come back after a delete, so a link with another text is another message.
-    return bugle.body.empty() || copy.body.empty() || bugle.body == copy.body;
+    return bugle.body.empty() || copy.body.empty() || bugle.body == copy.body ||
+           indexedWords(bugle.body) == indexedWords(copy.body);
 }
 
 bool looksSame(const deep::DeletedMessage& bugle, const TelephonyCopy& copy) {
@@ -100,11 +138,14 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
 
     std::vector<int64_t> liveCopies;
     std::vector<bool> merged(bugle.size(), false);
+    // The records are filled from the app's copies once every match is
+    // made: the candidates' texts are views into them.
+    std::vector<std::pair<deep::DeletedMessage*, size_t>> fills;
     const auto take = [&](size_t message, Candidate& candidate) {
         candidate.taken = true;
         merged[message] = true;
         if (candidate.record)
-            addBugleSource(*candidate.record);
+            fills.emplace_back(candidate.record, message);
         else
             liveCopies.push_back(*candidate.copy.id);
     };
@@ -133,6 +174,8 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
             }
         }
     }
+    for (const auto& [record, message] : fills)
+        fillFrom(*record, bugle[message]);
     size_t kept = 0;
     for (size_t i = 0; i < bugle.size(); ++i) {
         if (!merged[i])

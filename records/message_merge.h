@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,8 +27,13 @@ struct TelephonyCopy {
 // How far apart two copies' times may be (ms) and still be one message.
 inline constexpr int64_t kSameMessageWindowMs = 2000;
 
+// Returns a text as the messages' words index keeps it: runs of letters,
+// digits and non-ASCII bytes, ASCII lower-cased, one space between them.
+std::string indexedWords(std::string_view text);
+
 // Returns whether the app's message names copy through its sms_message_uri
-// (content://sms/ID or content://mms/ID) and their texts do not differ.
+// (content://sms/ID or content://mms/ID) and their texts do not differ (a
+// copy the words index alone kept matches in its indexed form).
 bool linksTo(const deep::DeletedMessage& bugle, const TelephonyCopy& copy);
 
 // Returns whether, without a link, the two are one message: the same
@@ -37,7 +43,9 @@ bool looksSame(const deep::DeletedMessage& bugle, const TelephonyCopy& copy);
 // Drops from bugle each message that is a copy of a telephony message (live
 // or deleted SMS, live or deleted MMS), linked ones first, each telephony
 // message taking at most one app message. A deleted SMS's or an MMS's
-// record then lists both files in sources. Returns the ids of the live SMS
+// record then lists both files in sources, and takes what only the app's
+// copy kept: a date, a direction, an address, and the whole text where the
+// record's is the words index's (its evidence then says so). Returns the ids of the live SMS
 // that bugle also held (live SMS are no records here, so their sources are
 // the caller's to show).
 std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDeleted,
