@@ -54,6 +54,16 @@ void prepareViews(RecordStore& store, LoadRun& run) {
         contacts.get();
 }
 
+std::future<CopyCheck> startCopyCheck(const LocalDbPaths& paths) {
+    try {
+        return std::async(std::launch::async, [paths] { return checkCopies(paths); });
+    } catch (const std::system_error&) {
+        std::promise<CopyCheck> done; // no thread to spare: check now
+        done.set_value(checkCopies(paths));
+        return done.get_future();
+    }
+}
+
 namespace {
 
 // Starts a thread running work; false (and no thread) when the system
@@ -245,7 +255,7 @@ void CMainDlg::startLoading() {
     // The engine carves on the worker too, so the window never freezes
     // while a large phone's databases are read.
     const bool deepScan = m_deepMode;
-    bool started = startThread(m_loadThread, [&run, deepScan] {
+    bool started = startThread(m_loadThread, [&run, deepScan, paths = m_paths] {
         const std::string contactsDb = run.context.localContactsDb;
         const std::string smsDb = run.context.localSmsDb;
         if (!deepScan) {
@@ -257,15 +267,22 @@ void CMainDlg::startLoading() {
         // a private folder and gone once they are loaded.
         // The deep records join the live ones once those are loaded; a
         // stopped run shows what it loaded and nothing more.
-        run.beforeDone = [&run, contactsDb, smsDb] {
+        // The copies are checked against their manifests beside the
+        // loading, not before it: hashing a large phone's copies first
+        // would keep the user waiting for as long again. What was loaded
+        // is shown only when the copies turn out unchanged (onLoadDone).
+        std::future<CopyCheck> check = startCopyCheck(paths);
+        run.beforeDone = [&run, &check, contactsDb, smsDb] {
             RecordStore& store = run.context.store;
-            if (run.context.controls.stopRequested)
-                return;
-            deep::loadDeepRecords(store, contactsDb, smsDb);
-            for (RecordCategory category : {RecordCategory::Contacts, RecordCategory::Message}) {
-                const CategoryState& state = categoryState(store, category);
-                run.categoryChanged(category, state.caption, state.count);
+            if (!run.context.controls.stopRequested) {
+                deep::loadDeepRecords(store, contactsDb, smsDb);
+                for (RecordCategory category :
+                     {RecordCategory::Contacts, RecordCategory::Message}) {
+                    const CategoryState& state = categoryState(store, category);
+                    run.categoryChanged(category, state.caption, state.count);
+                }
             }
+            run.copyCheck = check.get();
         };
         const deep::CurrentStateCopies states(contactsDb, smsDb);
         if (states.madeFolder()) {
@@ -284,6 +301,8 @@ void CMainDlg::startLoading() {
 
 void CMainDlg::onLoadDone() {
     join(m_loadThread);
+    if (refuseChangedCopies())
+        return;
     m_animate->Stop();
     m_animate->hide();
     m_pause->hide();

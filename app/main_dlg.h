@@ -221,6 +221,10 @@ class CMainDlg : public QDialog {
     void startDeepAcquisition();
     void onDeepAcquireDone(const DeepAcquireResult& result);
     QString copyCheckReport() const;
+    // After a deep loading run: when the copies changed since they were
+    // pulled, says so, drops what was loaded and shows the failure screen.
+    // Returns whether it did.
+    bool refuseChangedCopies();
 
     // Recover (main_dlg_recover.cpp).
     void onRecover();

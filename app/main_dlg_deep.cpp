@@ -14,6 +14,7 @@
 #include "app/worker_runs.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
+#include "skin/animate_img.h"
 #include "skin/img_button.h"
 #include "skin/msg_box.h"
 #include "skin/my_hyper_link.h"
@@ -165,19 +166,32 @@ void CMainDlg::onDeepAcquireDone(const DeepAcquireResult& result) {
                                           "out:") +
                                failures,
                            this);
-    const CopyCheck check = checkCopies(m_paths);
-    if (!check.intact()) {
-        m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
-                           listing("These copies changed on this computer after they were "
-                                   "pulled, so they are not used:",
-                                   troubledCopies(check)),
-                           this);
-        showFailed();
-        emit acquireFinished();
-        return;
-    }
     emit acquireFinished();
     enterLoading();
+}
+
+bool CMainDlg::refuseChangedCopies() {
+    if (!m_deepMode || m_loadRun == nullptr || !m_loadRun->copyCheck ||
+        m_loadRun->copyCheck->intact())
+        return false;
+    const CopyCheck check = *m_loadRun->copyCheck;
+    m_animate->Stop();
+    m_animate->hide();
+    m_pause->hide();
+    m_continue->hide();
+    m_stop->hide();
+    m_progress->hide();
+    m_workerRunning = false;
+    // Nothing read from a changed copy may stand as what the phone held.
+    resetToConnectScreen();
+    m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
+                       listing("These copies changed on this computer after they were "
+                               "pulled, so they are not used:",
+                               troubledCopies(check)),
+                       this);
+    showFailed();
+    emit loadFinished();
+    return true;
 }
 
 QString CMainDlg::copyCheckReport() const {

@@ -376,6 +376,33 @@ class MainWindowTests : public QObject {
         QVERIFY(!w.deepMode());
     }
 
+    // A copy that changes on this computer between the pull and the end of
+    // the loading (its manifest is checked beside the loading) is refused:
+    // nothing read from it stays shown, and the user is told which file.
+    void deepScanRefusesCopiesChangedWhileLoading() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), QStringLiteral(FENNARO_DEMO_BIN));
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        QObject::connect(&w, &CMainDlg::acquireFinished, [&w] {
+            QFile copy(QString::fromStdString(w.localCopies().localContactsDb));
+            if (w.deepMode() && copy.open(QIODevice::Append))
+                copy.write("x");
+        });
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+        QVERIFY2(rig.asked.last().text.contains("so they are not used") &&
+                     rig.asked.last().text.contains("contacts2.db"),
+                 qPrintable(rig.asked.last().text));
+        QCOMPARE(w.screen(), 1);
+        QVERIFY(!w.workerRunning());
+        QVERIFY(!w.store().deep.loaded);
+        QVERIFY(w.store().contactLists.contacts.empty());
+        QCOMPARE(w.tree()->GetItemText(w.contactsItem()), QString("Contacts"));
+    }
+
     // The menu's Deep Scan asks first, then reads the modern demo phone
     // without changing it, and loads what the deep engine recovers beside the
     // live records of the databases' current state.
