@@ -301,17 +301,12 @@ void CMainDlg::startLoading() {
 
 void CMainDlg::onLoadDone() {
     join(m_loadThread);
+    m_workerRunning = false;
+    hideLoadingControls();
     if (refuseChangedCopies())
         return;
-    m_animate->Stop();
-    m_animate->hide();
-    m_pause->hide();
-    m_continue->hide();
-    m_stop->hide();
-    m_progress->hide();
     m_back->show();
     m_recover->show();
-    m_workerRunning = false;
     takeLoadedViews();
     for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem})
         m_tree->SetCheckState(item, 0x2000);
@@ -321,6 +316,15 @@ void CMainDlg::onLoadDone() {
     populateRecordList();
     emit loadFinished();
     offerDeepScanOnce();
+}
+
+void CMainDlg::hideLoadingControls() {
+    m_animate->Stop();
+    m_animate->hide();
+    m_pause->hide();
+    m_continue->hide();
+    m_stop->hide();
+    m_progress->hide();
 }
 
 void CMainDlg::takeLoadedViews() {

@@ -225,6 +225,8 @@ class CMainDlg : public QDialog {
     // pulled, says so, drops what was loaded and shows the failure screen.
     // Returns whether it did.
     bool refuseChangedCopies();
+    // Hides the loading screen's animation, progress bar and buttons.
+    void hideLoadingControls();
 
     // Recover (main_dlg_recover.cpp).
     void onRecover();

@@ -14,7 +14,6 @@
 #include "app/worker_runs.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
-#include "skin/animate_img.h"
 #include "skin/img_button.h"
 #include "skin/msg_box.h"
 #include "skin/my_hyper_link.h"
@@ -175,13 +174,6 @@ bool CMainDlg::refuseChangedCopies() {
         m_loadRun->copyCheck->intact())
         return false;
     const CopyCheck check = *m_loadRun->copyCheck;
-    m_animate->Stop();
-    m_animate->hide();
-    m_pause->hide();
-    m_continue->hide();
-    m_stop->hide();
-    m_progress->hide();
-    m_workerRunning = false;
     // Nothing read from a changed copy may stand as what the phone held.
     resetToConnectScreen();
     m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
