@@ -613,20 +613,33 @@ const std::vector<size_t>& PageCarver::staleBoundaries() {
     m_reaches[end - start] = kReachedByHeader;
     // The block lies within the page, so its bytes are read directly.
     const uint8_t* bytes = m_blockPage.data;
-    for (size_t at = end - 4; at > start; --at) {
-        const size_t size = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+    auto headerAt = [&](size_t at, size_t* size) {
+        *size = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
         const size_t next = size_t(bytes[at]) << 8 | bytes[at + 1];
-        const bool staleHeader = size >= 4 && at + size <= end && m_reaches[at + size - start] &&
-                                 (next == 0 || next > at);
-        if (staleHeader)
-            m_reaches[at - start] = kReachedByHeader;
-        else if (wholeCellReaches(at))
-            m_reaches[at - start] = kReachedByCell;
-        else
+        return *size >= 4 && at + *size <= end && (next == 0 || next > at);
+    };
+    // A whole cell is looked for only where header-like bytes end that
+    // reach nothing else, once per place: parsing one at every byte would
+    // cost more than the rest of the carving. Behind the walk, so whether
+    // it reaches the end is known.
+    for (size_t at = end - 4; at > start; --at) {
+        size_t size = 0;
+        if (!headerAt(at, &size))
             continue;
-        m_boundaries.push_back(at);
+        uint8_t& target = m_reaches[at + size - start];
+        if (!(target & (kReaches | kCellTried))) {
+            target |= kCellTried;
+            if (wholeCellReaches(at + size)) {
+                target |= kReachedByCell;
+                m_boundaries.push_back(at + size);
+            }
+        }
+        if (target & kReaches) {
+            m_reaches[at - start] |= kReachedByHeader;
+            m_boundaries.push_back(at);
+        }
     }
-    std::reverse(m_boundaries.begin(), m_boundaries.end());
+    std::sort(m_boundaries.begin(), m_boundaries.end());
     return m_boundaries;
 }
 
@@ -636,7 +649,7 @@ bool PageCarver::wholeCellReaches(size_t at) {
     LeafCell cell;
     const size_t start = m_blockStart, end = m_blockEnd;
     if (m_blockPage.u8(at) < 2 || !parseLeafCell(m_blockPage, at, end, m_usable, &cell) ||
-        cell.payloadSize < 2 || cell.end > end || !m_reaches[cell.end - start])
+        cell.payloadSize < 2 || cell.end > end || !(m_reaches[cell.end - start] & kReaches))
         return false;
     const size_t avail = std::min<size_t>(cell.localSize, end - cell.payloadOffset);
     return parseRecordHeader(m_blockPage.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
@@ -650,7 +663,8 @@ bool PageCarver::isStaleHeader(size_t at) {
     if (at <= m_blockStart || at >= m_blockEnd)
         return false;
     staleBoundaries();
-    return at - m_blockStart < m_reaches.size() && m_reaches[at - m_blockStart] == kReachedByHeader;
+    return at - m_blockStart < m_reaches.size() &&
+           (m_reaches[at - m_blockStart] & kReachedByHeader) != 0;
 }
 
 bool PageCarver::isStaleBoundary(size_t at) {
@@ -659,7 +673,7 @@ bool PageCarver::isStaleBoundary(size_t at) {
     if (at <= m_blockStart || at >= m_blockEnd)
         return false;
     staleBoundaries();
-    return at - m_blockStart < m_reaches.size() && m_reaches[at - m_blockStart] != 0;
+    return at - m_blockStart < m_reaches.size() && (m_reaches[at - m_blockStart] & kReaches) != 0;
 }
 
 bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {
