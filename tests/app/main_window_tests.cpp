@@ -742,6 +742,18 @@ class MainWindowTests : public QObject {
         w.onCommand(CMainDlg::IDC_RECOVER);
         QVERIFY(exported.wait(20000) || exported.count() == 2);
         QVERIFY(QDir(onlyRunFolder(*rig.pickedFolder)).entryList({"Call log*"}).isEmpty());
+
+        // Back empties the category; the deep scan it repeats fills it anew,
+        // every call checked again.
+        w.onCommand(CMainDlg::IDC_BACK);
+        QVERIFY(w.callLogItem()->isHidden());
+        QCOMPARE(w.tree()->GetItemText(w.callLogItem()), QString("Call log"));
+        QVERIFY(loaded.wait(30000));
+        QVERIFY(!w.callLogItem()->isHidden());
+        QCOMPARE(w.tree()->GetStateImage(w.callLogItem()), 2);
+        QCOMPARE(w.store().deep.calls.size(), size_t(4));
+        for (const fennaro::deep::CallRecord& call : w.store().deep.calls)
+            QCOMPARE(call.checked, 1);
     }
 
     // Copies that are not databases, or cut short, end in empty categories
