@@ -18,6 +18,7 @@
 #include "deep/deep_records.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
+#include "records/call_log.h"
 #include "records/check_marks.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
@@ -50,6 +51,7 @@ void prepareViews(RecordStore& store, LoadRun& run) {
     }
     run.conversationIndex = std::make_unique<ConversationIndex>(store.contactLists, store.smsLists);
     run.rows.messages = makeMessageRows(store, *run.conversationIndex);
+    run.rows.calls = makeCallRows(store);
     if (contacts.valid())
         contacts.get();
 }
@@ -255,7 +257,8 @@ void CMainDlg::startLoading() {
     // The engine carves on the worker too, so the window never freezes
     // while a large phone's databases are read.
     const bool deepScan = m_deepMode;
-    bool started = startThread(m_loadThread, [&run, deepScan, paths = m_paths] {
+    const std::function<void(RecordStore&)> afterDeepLoad = m_options.afterDeepLoad;
+    bool started = startThread(m_loadThread, [&run, deepScan, afterDeepLoad, paths = m_paths] {
         const std::string contactsDb = run.context.localContactsDb;
         const std::string smsDb = run.context.localSmsDb;
         if (!deepScan) {
@@ -272,12 +275,15 @@ void CMainDlg::startLoading() {
         // would keep the user waiting for as long again. What was loaded
         // is shown only when the copies turn out unchanged (onLoadDone).
         std::future<CopyCheck> check = startCopyCheck(paths);
-        run.beforeDone = [&run, &check, contactsDb, smsDb] {
+        run.beforeDone = [&run, &check, contactsDb, smsDb, afterDeepLoad] {
             RecordStore& store = run.context.store;
             if (!run.context.controls.stopRequested) {
                 deep::loadDeepRecords(store, contactsDb, smsDb);
+                if (afterDeepLoad)
+                    afterDeepLoad(store);
+                deep::finishCallLog(store);
                 for (RecordCategory category :
-                     {RecordCategory::Contacts, RecordCategory::Message}) {
+                     {RecordCategory::Contacts, RecordCategory::Message, RecordCategory::CallLog}) {
                     const CategoryState& state = categoryState(store, category);
                     run.categoryChanged(category, state.caption, state.count);
                 }
@@ -308,10 +314,12 @@ void CMainDlg::onLoadDone() {
     m_back->show();
     m_recover->show();
     takeLoadedViews();
-    for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem})
+    showCallLogItem();
+    for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem, m_callLogItem})
         m_tree->SetCheckState(item, 0x2000);
     setChecked(m_store.contactsCategory, true);
     setChecked(m_store.messageCategory, true);
+    setChecked(m_store.callLogCategory, true);
     m_tree->setCurrentItem(m_contactsItem);
     populateRecordList();
     emit loadFinished();
@@ -343,7 +351,9 @@ void CMainDlg::takeLoadedViews() {
 
 void CMainDlg::setCategoryCaption(RecordCategory category, const std::string& caption,
                                   int32_t count) {
-    QTreeWidgetItem* item = category == RecordCategory::Contacts ? m_contactsItem : m_messageItem;
+    QTreeWidgetItem* item = category == RecordCategory::Contacts  ? m_contactsItem
+                            : category == RecordCategory::CallLog ? m_callLogItem
+                                                                  : m_messageItem;
     const QString text = QString::fromUtf8(caption);
     m_tree->SetItemInfo(&text, item, count);
 }
@@ -372,9 +382,12 @@ void CMainDlg::resetToConnectScreen() {
     resetForReload(m_store);
     const QString contacts = QStringLiteral("Contacts");
     const QString message = QStringLiteral("Message");
+    const QString callLog = QStringLiteral("Call log");
     m_tree->SetItemInfo(&contacts, m_contactsItem, 0);
     m_tree->SetItemInfo(&message, m_messageItem, 0);
-    for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem})
+    m_tree->SetItemInfo(&callLog, m_callLogItem, 0);
+    m_callLogItem->setHidden(true);
+    for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem, m_callLogItem})
         m_tree->SetCheckState(item, 0x1000);
     m_rootItem->setText(0, rootCaption());
     // The tree is narrow; the whole caption shows when the pointer rests on it.

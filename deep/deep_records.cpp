@@ -6,6 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "call_log.h"
 #include "contact_fields.h"
 #include "database_state.h"
 #include "scan_selection.h"
@@ -315,6 +316,7 @@ void loadDeepRecords(RecordStore& store, const std::string& contactsDb, const st
         state.caption = std::string(categoryWord(category)) + " (" + std::to_string(count) + ")";
         state.count = 1;
     }
+    finishCallLog(store);
 }
 
 } // namespace fennaro::deep

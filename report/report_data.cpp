@@ -185,6 +185,19 @@ std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databas
     return copies;
 }
 
+std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases) {
+    std::vector<CopySummary> copies = summarizeCopies({databases.contactsDb, databases.smsDb});
+    for (const std::string& optional : {databases.callLogDb, databases.bugleDb}) {
+        if (optional.empty())
+            continue;
+        for (CopySummary& copy : summarizeCopies(std::vector<std::string>{optional})) {
+            copy.optional = true;
+            copies.push_back(std::move(copy));
+        }
+    }
+    return copies;
+}
+
 ReportData buildDeepReport(const RecordStore& store) {
     ReportData data;
     data.deep = true;
@@ -237,6 +250,7 @@ ReportData buildDeepReport(const RecordStore& store) {
         data.conversations.push_back(std::move(entry));
     }
     data.counts.conversations = data.conversations.size();
+    addCalls(data, store.deep.calls);
     return data;
 }
 
