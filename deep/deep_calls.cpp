@@ -45,9 +45,26 @@ std::vector<CallRecord> currentLiveCalls(const PhoneDatabases& dbs, const Contac
     return calls;
 }
 
+// The calls table of contacts2.db on Android 6. Once calllog.db took the
+// calls over, the table was dropped; where its schema row is lost, its rows
+// are still told by this layout.
+constexpr const char* kContactsCallsLayout =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT, presentation INTEGER"
+    " NOT NULL DEFAULT 1, date INTEGER, duration INTEGER, data_usage INTEGER, type INTEGER,"
+    " features INTEGER NOT NULL DEFAULT 0, subscription_component_name TEXT, subscription_id"
+    " TEXT, phone_account_address TEXT, phone_account_hidden INTEGER NOT NULL DEFAULT 0, sub_id"
+    " INTEGER DEFAULT -1, new INTEGER, name TEXT, numbertype INTEGER, numberlabel TEXT, countryiso"
+    " TEXT, voicemail_uri TEXT, is_read INTEGER, geocoded_location TEXT, lookup_uri TEXT,"
+    " matched_number TEXT, normalized_number TEXT, photo_id INTEGER NOT NULL DEFAULT 0, photo_uri"
+    " TEXT, formatted_number TEXT, _data TEXT, has_content INTEGER, mime_type TEXT, source_data"
+    " TEXT, source_package TEXT, transcription TEXT, state INTEGER, dirty INTEGER NOT NULL"
+    " DEFAULT 0, deleted INTEGER NOT NULL DEFAULT 0)";
+
 // Adds the deleted calls the deep engine finds in the database at path to
-// calls, each marked with file, the name of the database it stands for.
-void scanDeletedCalls(const std::string& path, const char* file, std::vector<CallRecord>& calls) {
+// calls, each marked with file, the name of the database it stands for;
+// knownLayout is the calls table the file is known to have had, if any.
+void scanDeletedCalls(const std::string& path, const char* file, const char* knownLayout,
+                      std::vector<CallRecord>& calls) {
     if (path.empty() || !pathExists(path))
         return;
     std::string error;
@@ -56,9 +73,11 @@ void scanDeletedCalls(const std::string& path, const char* file, std::vector<Cal
         return;
     enum Column { Id, Number, Date, Duration, Type, Name };
     const TableSelection columns{{"_id", "number", "date", "duration", "type", "name"}};
+    TableSelection callsTable = columns;
+    callsTable.knownLayout = knownLayout ? knownLayout : "";
     // Version 8 of calllog.db rebuilds the table through calls_old, dropped
     // afterwards with the rows of the old layout in it.
-    scanSelected(*state, {{"calls", columns}, {"calls_old", columns}},
+    scanSelected(*state, {{"calls", callsTable}, {"calls_old", columns}},
                  {[&](size_t records) { calls.reserve(calls.size() + records); },
                   [&](RecoveredRecord& record) {
                       if (record.table != "calls" && record.table != "calls_old")
@@ -137,8 +156,8 @@ class CallIndex {
 std::vector<CallRecord> deletedCallsBeside(const PhoneDatabases& dbs,
                                            const std::vector<CallRecord>& live) {
     std::vector<CallRecord> found;
-    scanDeletedCalls(dbs.callLogDb, "calllog.db", found);
-    scanDeletedCalls(dbs.contactsDb, "contacts2.db", found);
+    scanDeletedCalls(dbs.callLogDb, "calllog.db", nullptr, found);
+    scanDeletedCalls(dbs.contactsDb, "contacts2.db", kContactsCallsLayout, found);
     CallIndex liveIndex;
     for (const CallRecord& call : live)
         liveIndex.add(call);
