@@ -6,6 +6,7 @@
 #include "call_phone.h"
 #include "deep_calls.h"
 #include "record_reader.h"
+#include "scan_output.h"
 #include "tests/support/temp_files.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -124,6 +126,55 @@ TEST_P(CallRecall, SurvivingDeletedCallsComeBackAndLiveOnesStayLive) {
     EXPECT_EQ(unknown, 0u);
     EXPECT_GT(surviving, 0u);
 }
+
+#ifdef FENNARO_RECOVER_PATH
+// The command line lists the same calls: with --deep the deleted ones
+// first, each saying so, without it the live ones alone; calllog.db is found
+// beside contacts2.db or named with --calllog.
+TEST(CallList, CommandLineListsTheCallLog) {
+    testfiles::TempDir dir("calls-cli");
+    testdata::CallPhoneSpec spec;
+    spec.kind = CallPhoneKind::Upgraded7;
+    const testdata::CallPhoneTruth truth = testdata::generateCallPhone(dir.path(), spec);
+    const std::vector<CallRecord> calls = fennaro::deep::readCallLog(
+        databasesOf(truth), fennaro::readContacts(truth.contactsDb), true);
+    // The rows, and how many of them are marked deleted.
+    const auto rows = [](const testdata::ProgramRun& run) {
+        size_t lines = 0, deleted = 0;
+        std::istringstream in(run.out);
+        for (std::string line; std::getline(in, line);) {
+            ++lines;
+            if (line.starts_with("deleted\t")) {
+                ++deleted;
+                EXPECT_NE(line.find("\t[deleted] "), std::string::npos) << line;
+            }
+        }
+        return std::pair(lines, deleted);
+    };
+    const std::string recover = FENNARO_RECOVER_PATH;
+    const auto deep = testdata::runProgram({recover, "list", "--deep", "calls", truth.contactsDb});
+    EXPECT_EQ(deep.status, 0);
+    EXPECT_EQ(rows(deep), std::pair(calls.size(), calls.size() - truth.live.size()));
+    const auto live = testdata::runProgram({recover, "list", "calls", truth.contactsDb});
+    EXPECT_EQ(rows(live), std::pair(truth.live.size(), size_t(0)));
+
+    // Elsewhere, calllog.db is named; without it contacts2.db has no calls.
+    std::filesystem::create_directory(dir.file("other"));
+    std::filesystem::rename(truth.callLogDb, dir.file("other/calls.db"));
+    std::filesystem::rename(truth.callLogDb + "-journal", dir.file("other/calls.db-journal"));
+    const auto named = testdata::runProgram(
+        {recover, "list", "calls", truth.contactsDb, "--calllog", dir.file("other/calls.db")});
+    EXPECT_EQ(rows(named), std::pair(truth.live.size(), size_t(0)));
+    EXPECT_EQ(testdata::runProgram({recover, "list", "calls", truth.contactsDb}).out, "");
+    EXPECT_EQ(testdata::runProgram(
+                  {recover, "list", "calls", truth.contactsDb, "--calllog", dir.file("none.db")})
+                  .status,
+              1);
+    EXPECT_EQ(
+        testdata::runProgram({recover, "list", "calls", truth.contactsDb, "--calllog"}).status, 2);
+}
+
+#endif
 
 INSTANTIATE_TEST_SUITE_P(
     Phones, CallRecall,
