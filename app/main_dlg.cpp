@@ -18,7 +18,7 @@
 #include "deep/deep_records.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
-#include "records/call_log.h"
+#include "records/call_log_display.h"
 #include "records/check_marks.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"

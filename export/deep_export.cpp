@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "call_log.h"
+#include "call_log_display.h"
 #include "check_marks.h"
 #include "contact_fields.h"
 #include "export_paths.h"

@@ -1,31 +1,29 @@
-// The call log as deep mode shows, writes and reports it: the order of its
-// rows, its category in the tree, and the texts of a call's cells and lines.
+// The live call log of a phone: the calls table of calllog.db (Android 7 and
+// later) or, on older phones, of contacts2.db. Its columns are looked up by
+// name, since every version of the provider ordered them differently.
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
+#include <vector>
 
 #include "call_records.h"
-#include "record_store.h"
+#include "phone_databases.h"
+#include "record_nodes.h"
 
 namespace fennaro::deep {
 
-// Orders the store's calls as the list shows them (deleted ones first, each
-// group newest first, undated calls last in the order they were found) and
-// gives the Call log category its caption "Call log (N)" and a count, or
-// leaves it bare and empty when there are no calls. Must run before any row
-// points into the calls.
-void finishCallLog(RecordStore& store);
+// Reads the live calls from dbs.callLogDb when it is set, else from the
+// calls table of dbs.contactsDb when it has one; newest first. Each call is
+// named by its cached name, else by the live contact (of contacts) whose
+// number is the same phone number. The files are opened read-only and
+// immutable, so a -wal beside them is not read: give current-state copies
+// for that. A file that does not open, or lacks the table, gives no calls.
+std::vector<CallRecord> readLiveCalls(const PhoneDatabases& dbs, const ContactLists& contacts);
 
-// A call's duration for people: "m:ss" ("1:05", "0:00"), "h:mm:ss" from an
-// hour on, "" when it is absent, the bare number of seconds and " s" when it
-// is negative (a value no phone should write, shown rather than hidden).
-std::string callDurationText(std::optional<int64_t> seconds);
+// Gives each call without a cached name the name of the live contact whose
+// number is the same phone number, and every call its date line.
+void nameAndDateCalls(std::vector<CallRecord>& calls, const ContactLists& contacts);
 
-// The party of a call in one line: "Name (number)", or the one of the two
-// that is there, or "Unknown number" for a call without either (a hidden
-// caller: the phone stores an empty number then).
-std::string callPartyText(const CallRecord& call);
+// Orders calls newest first; calls without a date last, higher ids first.
+void sortNewestFirst(std::vector<CallRecord>& calls);
 
 } // namespace fennaro::deep

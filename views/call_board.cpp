@@ -1,6 +1,6 @@
 // The contact board showing a call: the call log has no board of its own,
 // since a call's details are label/value pairs like a contact's.
-#include "records/call_log.h"
+#include "records/call_log_display.h"
 #include "views/contact_info_board.h"
 
 namespace fennaro {

@@ -1,6 +1,6 @@
 #include "views/record_rows.h"
 
-#include "records/call_log.h"
+#include "records/call_log_display.h"
 #include "views/row_texts.h"
 
 namespace fennaro {

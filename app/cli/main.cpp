@@ -16,6 +16,7 @@ constexpr const char* kCommandLines =
     "  fennaro-recover carve sms CONTACTS_DB SMS_DB\n"
     "  fennaro-recover list [--deep] contacts CONTACTS_DB SMS_DB\n"
     "  fennaro-recover list [--deep] messages CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover list [--deep] calls CONTACTS_DB [--calllog CALLLOG_DB]\n"
     "  fennaro-recover acquire [--deep]\n"
     "  fennaro-recover export [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
     "  fennaro-recover scan DB\n"
@@ -28,7 +29,8 @@ constexpr const char* kCommandLines =
 constexpr const char* kCommandSummaries =
     "  carve    print the engine's deleted contacts or messages, byte for byte\n"
     "  list     print the record list's rows: deleted records first, then live ones\n"
-    "           (--deep: the deep engine's records and the databases' current state)\n"
+    "           (--deep: the deep engine's records and the databases' current state;\n"
+    "           calls: the call log, from calllog.db beside CONTACTS_DB when there is one)\n"
     "  acquire  pull both databases off the phone into folders below the home folder\n"
     "           (--deep: with their journals, without changing the phone, and a manifest)\n"
     "  export   recover every record into OUT_FOLDER/Fennaro<time stamp>/ as text files\n"
