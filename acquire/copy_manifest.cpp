@@ -10,7 +10,7 @@ namespace fennaro {
 
 namespace {
 
-// A manifest names at most the four files of one copy; anything much bigger
+// A manifest names at most the eight files of two copies; anything much bigger
 // is not one of ours.
 constexpr size_t kLargestManifest = 64 * 1024;
 
@@ -20,11 +20,11 @@ bool isHexDigest(const std::string& text) {
            text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
 }
 
-// Checks one copy folder: the manifest beside copyPath against the copy's
-// family of files.
-void checkFolder(const std::string& copyPath, CopyCheck& check) {
-    const std::string folder = platform::parentFolder(copyPath);
-    const std::string manifestPath = manifestPathBeside(copyPath);
+// Checks one copy folder: its manifest against the families of files of the
+// copies that live there (copyPaths, all in the same folder).
+void checkFolder(const std::vector<std::string>& copyPaths, CopyCheck& check) {
+    const std::string folder = platform::parentFolder(copyPaths.front());
+    const std::string manifestPath = manifestPathBeside(copyPaths.front());
     std::vector<std::string> listed;
     if (platform::fileExists(manifestPath)) {
         std::string text;
@@ -47,10 +47,12 @@ void checkFolder(const std::string& copyPath, CopyCheck& check) {
                 check.verified.push_back(path);
         }
     }
-    for (const std::string& file : copyFamily(copyPath)) {
-        if (platform::fileExists(file) &&
-            std::find(listed.begin(), listed.end(), file) == listed.end())
-            check.unlisted.push_back(file);
+    for (const std::string& copyPath : copyPaths) {
+        for (const std::string& file : copyFamily(copyPath)) {
+            if (platform::fileExists(file) &&
+                std::find(listed.begin(), listed.end(), file) == listed.end())
+                check.unlisted.push_back(file);
+        }
     }
 }
 
@@ -87,8 +89,8 @@ bool writeManifest(const std::string& folder, const std::vector<ManifestEntry>& 
 
 CopyCheck checkCopies(const LocalDbPaths& paths) {
     CopyCheck check;
-    checkFolder(paths.localContactsDb, check);
-    checkFolder(paths.localSmsDb, check);
+    checkFolder({paths.localContactsDb, callLogCopyPath(paths)}, check);
+    checkFolder({paths.localSmsDb, bugleCopyPath(paths)}, check);
     return check;
 }
 

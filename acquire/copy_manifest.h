@@ -45,7 +45,8 @@ struct CopyCheck {
     }
 };
 
-// Checks the copies in both copy folders against their manifests: every
+// Checks the copies in both copy folders (contacts and call log, messages and
+// the messaging app's store) against their manifests: every
 // listed file is hashed again, and every copy or side file standing there
 // must be listed (a -wal that appeared beside a copy would change what is
 // read from it). A folder without copies needs no manifest.

@@ -1,5 +1,7 @@
 #include "deep_acquire.h"
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -28,10 +30,14 @@ bool stopRequested(const Run& run) {
     return run.stop && run.stop->requested();
 }
 
-// The eight entries of a result, in their fixed order, none decided yet.
+// The databases read, in the order of their entries in a result.
+constexpr PhoneDatabase kDatabases[] = {kContactsDatabase, kSmsDatabase, kCallLogDatabase,
+                                        kBugleDatabase};
+
+// The sixteen entries of a result, in their fixed order, none decided yet.
 std::vector<PulledFile> plannedFiles(const LocalDbPaths& paths) {
     std::vector<PulledFile> files;
-    for (const std::string& copy : {paths.localContactsDb, paths.localSmsDb}) {
+    for (const std::string& copy : allCopyPaths(paths)) {
         for (const std::string& local : copyFamily(copy)) {
             PulledFile file;
             file.localPath = local;
@@ -52,7 +58,7 @@ void failUndecided(std::vector<PulledFile>& files, const std::string& detail) {
 // Every phone path a database or its side files may have, over all folders.
 std::vector<std::string> allCandidatePaths() {
     std::vector<std::string> paths;
-    for (const PhoneDatabase& database : {kContactsDatabase, kSmsDatabase}) {
+    for (const PhoneDatabase& database : kDatabases) {
         for (const std::string& folder : candidateFolders(database)) {
             for (const std::string& path : copyFamily(folder + "/" + database.fileName))
                 paths.push_back(path);
@@ -210,18 +216,24 @@ void pullDatabase(const Run& run, const PhoneDatabase& database, const Sizes& si
     }
 }
 
-// Writes the manifest of each copy folder that received a copy.
+// Writes the manifest of each copy folder that received a copy, the folders
+// in the order their first files appear in the result.
 void writeManifests(DeepAcquireResult& result) {
-    for (size_t first : {size_t(0), size_t(4)}) {
+    std::vector<std::string> folders;
+    for (const PulledFile& file : result.files) {
+        const std::string folder = platform::parentFolder(file.localPath);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    for (const std::string& folder : folders) {
         std::vector<ManifestEntry> entries;
-        for (size_t i = first; i < first + 4; ++i) {
-            const PulledFile& file = result.files[i];
-            if (file.outcome == CopyOutcome::Arrived)
+        for (const PulledFile& file : result.files) {
+            if (file.outcome == CopyOutcome::Arrived &&
+                platform::parentFolder(file.localPath) == folder)
                 entries.push_back({platform::baseName(file.localPath), file.sha256});
         }
         if (entries.empty())
             continue;
-        const std::string folder = platform::parentFolder(result.files[first].localPath);
         if (writeManifest(folder, entries))
             result.manifests.push_back(folder + "/" + kManifestFileName);
         else
@@ -309,8 +321,8 @@ DeepAcquireResult deepAcquire(const DeepAcquireJob& job) {
         failUndecided(result.files, problemDetail(result.problem));
         return result;
     }
-    pullDatabase(run, kContactsDatabase, *sizes, &result.files[0]);
-    pullDatabase(run, kSmsDatabase, *sizes, &result.files[4]);
+    for (size_t i = 0; i < std::size(kDatabases); ++i)
+        pullDatabase(run, kDatabases[i], *sizes, &result.files[4 * i]);
     if (stopRequested(run)) {
         result.problem = PhoneProblem::Stopped;
         failUndecided(result.files, "stopped");

@@ -1,9 +1,10 @@
-// The deep acquisition: reads both databases and their side files (-wal,
-// -journal, -shm) from wherever the phone's Android release keeps them, with
-// root rights and without changing anything on the phone, checks each copy's
-// size against the phone's before and after the read, and writes a SHA-256
-// manifest beside the copies. Every copy left on disk is whole; each file is
-// reported as arrived, missing (not on the phone) or failed.
+// The deep acquisition: reads both databases, the call log and the messaging
+// app's store, each with its side files (-wal, -journal, -shm), from wherever
+// the phone's Android release keeps them, with root rights and without
+// changing anything on the phone, checks each copy's size against the
+// phone's before and after the read, and writes a SHA-256 manifest beside the
+// copies. Every copy left on disk is whole; each file is reported as arrived,
+// missing (not on the phone) or failed.
 #pragma once
 
 #include <chrono>
@@ -47,10 +48,13 @@ struct PulledFile {
 };
 
 struct DeepAcquireResult {
-    // Always eight entries: the contacts database, its -wal, -journal and
-    // -shm, then the same for the messages database (all failed, without
-    // paths, in a result that no acquisition has filled).
-    std::vector<PulledFile> files = std::vector<PulledFile>(8);
+    static constexpr size_t kFileCount = 16;
+
+    // Always sixteen entries, four per database: the database, its -wal,
+    // -journal and -shm; first the contacts database, then the messages
+    // database, the call log and the messaging app's store (all failed,
+    // without paths, in a result that no acquisition has filled).
+    std::vector<PulledFile> files = std::vector<PulledFile>(kFileCount);
     // The manifests written, one per copy folder that received a copy.
     std::vector<std::string> manifests;
     // False when a manifest could not be written: its folder's copies stand
@@ -60,6 +64,8 @@ struct DeepAcquireResult {
 
     const PulledFile& contactsDb() const { return files.at(0); }
     const PulledFile& smsDb() const { return files.at(4); }
+    const PulledFile& callLogDb() const { return files.at(8); }
+    const PulledFile& bugleDb() const { return files.at(12); }
     bool bothDatabasesArrived() const {
         return contactsDb().outcome == CopyOutcome::Arrived &&
                smsDb().outcome == CopyOutcome::Arrived;

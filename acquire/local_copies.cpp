@@ -13,6 +13,18 @@ LocalDbPaths localDbPaths(const std::string& baseFolder) {
     return {base + "/Quillmet/contacts2.db", base + "/quillmet-fennaro/mmssms.db"};
 }
 
+std::string callLogCopyPath(const LocalDbPaths& paths) {
+    return platform::parentFolder(paths.localContactsDb) + "/calllog.db";
+}
+
+std::string bugleCopyPath(const LocalDbPaths& paths) {
+    return platform::parentFolder(paths.localSmsDb) + "/bugle_db";
+}
+
+std::vector<std::string> allCopyPaths(const LocalDbPaths& paths) {
+    return {paths.localContactsDb, paths.localSmsDb, callLogCopyPath(paths), bugleCopyPath(paths)};
+}
+
 bool prepareCopyFolders(const LocalDbPaths& paths) {
     bool contacts = platform::createPrivateFolder(platform::parentFolder(paths.localContactsDb));
     bool sms = platform::createPrivateFolder(platform::parentFolder(paths.localSmsDb));
@@ -31,7 +43,7 @@ std::string manifestPathBeside(const std::string& copyPath) {
 }
 
 void deleteStaleCopies(const LocalDbPaths& paths) {
-    for (const std::string& copy : {paths.localContactsDb, paths.localSmsDb}) {
+    for (const std::string& copy : allCopyPaths(paths)) {
         for (const std::string& file : copyFamily(copy))
             platform::deleteFile(file);
         platform::deleteFile(manifestPathBeside(copy));

@@ -17,6 +17,15 @@ struct LocalDbPaths {
 // The two copy paths below baseFolder.
 LocalDbPaths localDbPaths(const std::string& baseFolder);
 
+// The copies only a deep acquisition takes: the call log beside the contacts
+// copy, the messaging app's store beside the messages copy.
+std::string callLogCopyPath(const LocalDbPaths& paths);
+std::string bugleCopyPath(const LocalDbPaths& paths);
+
+// Every database copy an acquisition may leave: contacts, messages, call
+// log, the messaging app's store.
+std::vector<std::string> allCopyPaths(const LocalDbPaths& paths);
+
 // Creates both copies' folders owner-only (0700), or tightens them if they
 // exist; false when either folder cannot be had.
 bool prepareCopyFolders(const LocalDbPaths& paths);
@@ -35,8 +44,9 @@ std::vector<std::string> copyFamily(const std::string& copyPath);
 // The manifest in the folder of copyPath.
 std::string manifestPathBeside(const std::string& copyPath);
 
-// Deletes both copies, contacts first, with the side files and manifest a
-// deep acquisition may have left beside them; missing ones are no failure.
+// Deletes every copy (allCopyPaths), contacts first, with the side files and
+// manifests a deep acquisition may have left beside them; missing ones are no
+// failure.
 // Old side files must never meet a new copy: SQLite and the deep engine
 // would read a stale log or journal as part of it.
 void deleteStaleCopies(const LocalDbPaths& paths);

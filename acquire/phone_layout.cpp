@@ -3,8 +3,15 @@
 namespace fennaro {
 
 std::vector<std::string> candidateFolders(const PhoneDatabase& database) {
-    const std::string tail = std::string("/") + database.provider + "/databases";
-    return {"/data/data" + tail, "/data/user_de/0" + tail, "/data/user/0" + tail};
+    std::vector<std::string> folders;
+    for (const char* provider : {database.provider, database.otherProvider}) {
+        if (!provider)
+            continue;
+        const std::string tail = std::string("/") + provider + "/databases";
+        for (const char* root : {"/data/data", "/data/user_de/0", "/data/user/0"})
+            folders.push_back(root + tail);
+    }
+    return folders;
 }
 
 bool isPlainPhonePath(const std::string& phonePath) {

@@ -18,6 +18,7 @@
 #include "deep/deep_records.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
+#include "records/call_log_display.h"
 #include "records/check_marks.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
@@ -50,8 +51,19 @@ void prepareViews(RecordStore& store, LoadRun& run) {
     }
     run.conversationIndex = std::make_unique<ConversationIndex>(store.contactLists, store.smsLists);
     run.rows.messages = makeMessageRows(store, *run.conversationIndex);
+    run.rows.calls = makeCallRows(store);
     if (contacts.valid())
         contacts.get();
+}
+
+std::future<CopyCheck> startCopyCheck(const LocalDbPaths& paths) {
+    try {
+        return std::async(std::launch::async, [paths] { return checkCopies(paths); });
+    } catch (const std::system_error&) {
+        std::promise<CopyCheck> done; // no thread to spare: check now
+        done.set_value(checkCopies(paths));
+        return done.get_future();
+    }
 }
 
 namespace {
@@ -245,7 +257,8 @@ void CMainDlg::startLoading() {
     // The engine carves on the worker too, so the window never freezes
     // while a large phone's databases are read.
     const bool deepScan = m_deepMode;
-    bool started = startThread(m_loadThread, [&run, deepScan] {
+    const std::function<void(RecordStore&)> afterDeepLoad = m_options.afterDeepLoad;
+    bool started = startThread(m_loadThread, [&run, deepScan, afterDeepLoad, paths = m_paths] {
         const std::string contactsDb = run.context.localContactsDb;
         const std::string smsDb = run.context.localSmsDb;
         if (!deepScan) {
@@ -257,15 +270,25 @@ void CMainDlg::startLoading() {
         // a private folder and gone once they are loaded.
         // The deep records join the live ones once those are loaded; a
         // stopped run shows what it loaded and nothing more.
-        run.beforeDone = [&run, contactsDb, smsDb] {
+        // The copies are checked against their manifests beside the
+        // loading, not before it: hashing a large phone's copies first
+        // would keep the user waiting for as long again. What was loaded
+        // is shown only when the copies turn out unchanged (onLoadDone).
+        std::future<CopyCheck> check = startCopyCheck(paths);
+        run.beforeDone = [&run, &check, contactsDb, smsDb, afterDeepLoad] {
             RecordStore& store = run.context.store;
-            if (run.context.controls.stopRequested)
-                return;
-            deep::loadDeepRecords(store, contactsDb, smsDb);
-            for (RecordCategory category : {RecordCategory::Contacts, RecordCategory::Message}) {
-                const CategoryState& state = categoryState(store, category);
-                run.categoryChanged(category, state.caption, state.count);
+            if (!run.context.controls.stopRequested) {
+                deep::loadDeepRecords(store, contactsDb, smsDb);
+                if (afterDeepLoad)
+                    afterDeepLoad(store);
+                deep::finishCallLog(store);
+                for (RecordCategory category :
+                     {RecordCategory::Contacts, RecordCategory::Message, RecordCategory::CallLog}) {
+                    const CategoryState& state = categoryState(store, category);
+                    run.categoryChanged(category, state.caption, state.count);
+                }
             }
+            run.copyCheck = check.get();
         };
         const deep::CurrentStateCopies states(contactsDb, smsDb);
         if (states.madeFolder()) {
@@ -284,24 +307,32 @@ void CMainDlg::startLoading() {
 
 void CMainDlg::onLoadDone() {
     join(m_loadThread);
+    m_workerRunning = false;
+    hideLoadingControls();
+    if (refuseChangedCopies())
+        return;
+    m_back->show();
+    m_recover->show();
+    takeLoadedViews();
+    showCallLogItem();
+    for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem, m_callLogItem})
+        m_tree->SetCheckState(item, 0x2000);
+    setChecked(m_store.contactsCategory, true);
+    setChecked(m_store.messageCategory, true);
+    setChecked(m_store.callLogCategory, true);
+    m_tree->setCurrentItem(m_contactsItem);
+    populateRecordList();
+    emit loadFinished();
+    offerDeepScanOnce();
+}
+
+void CMainDlg::hideLoadingControls() {
     m_animate->Stop();
     m_animate->hide();
     m_pause->hide();
     m_continue->hide();
     m_stop->hide();
     m_progress->hide();
-    m_back->show();
-    m_recover->show();
-    m_workerRunning = false;
-    takeLoadedViews();
-    for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem})
-        m_tree->SetCheckState(item, 0x2000);
-    setChecked(m_store.contactsCategory, true);
-    setChecked(m_store.messageCategory, true);
-    m_tree->setCurrentItem(m_contactsItem);
-    populateRecordList();
-    emit loadFinished();
-    offerDeepScanOnce();
 }
 
 void CMainDlg::takeLoadedViews() {
@@ -320,7 +351,9 @@ void CMainDlg::takeLoadedViews() {
 
 void CMainDlg::setCategoryCaption(RecordCategory category, const std::string& caption,
                                   int32_t count) {
-    QTreeWidgetItem* item = category == RecordCategory::Contacts ? m_contactsItem : m_messageItem;
+    QTreeWidgetItem* item = category == RecordCategory::Contacts  ? m_contactsItem
+                            : category == RecordCategory::CallLog ? m_callLogItem
+                                                                  : m_messageItem;
     const QString text = QString::fromUtf8(caption);
     m_tree->SetItemInfo(&text, item, count);
 }
@@ -349,9 +382,12 @@ void CMainDlg::resetToConnectScreen() {
     resetForReload(m_store);
     const QString contacts = QStringLiteral("Contacts");
     const QString message = QStringLiteral("Message");
+    const QString callLog = QStringLiteral("Call log");
     m_tree->SetItemInfo(&contacts, m_contactsItem, 0);
     m_tree->SetItemInfo(&message, m_messageItem, 0);
-    for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem})
+    m_tree->SetItemInfo(&callLog, m_callLogItem, 0);
+    m_callLogItem->setHidden(true);
+    for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem, m_callLogItem})
         m_tree->SetCheckState(item, 0x1000);
     m_rootItem->setText(0, rootCaption());
     // The tree is narrow; the whole caption shows when the pointer rests on it.

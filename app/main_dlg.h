@@ -12,6 +12,7 @@
 #include <QRect>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,6 +67,10 @@ struct MainDlgOptions {
     bool armUpdateTimer = true;
     // The deep acquisition's limits; none: its own defaults.
     std::optional<DeepLimits> deepLimits;
+    // Runs on the loading worker once a deep scan's records are in the store,
+    // before the list rows are made; the tour and the tests add records of
+    // their own here (the call log of a phone made without one). May be empty.
+    std::function<void(RecordStore&)> afterDeepLoad;
 };
 
 class CMainDlg : public QDialog {
@@ -129,11 +134,14 @@ class CMainDlg : public QDialog {
     QTreeWidgetItem* rootItem() const { return m_rootItem; }
     QTreeWidgetItem* contactsItem() const { return m_contactsItem; }
     QTreeWidgetItem* messageItem() const { return m_messageItem; }
+    // Deep mode's third category; hidden unless a deep scan found calls.
+    QTreeWidgetItem* callLogItem() const { return m_callLogItem; }
     QTreeWidgetItem* currentCategory() const { return m_currentCategory; }
     skin::CListViewCheck1* recordList() const { return m_list; }
     QProgressBar* progressBar() const { return m_progress; }
     skin::CAnimateImg* stripAnimation() const { return m_animate; }
     skin::CMyHyperLink* problemsLink() const { return m_problemsLink; }
+    // The contact board also shows the call log's calls.
     CContactInfoBoard* contactBoard() const { return m_contactBoard; }
     CMsgInfoBoard* messageBoard() const { return m_messageBoard; }
     // The frame of the connecting animation shown next.
@@ -203,9 +211,14 @@ class CMainDlg : public QDialog {
     // mode holds it.
     void showContactOnBoard(const void* record);
     void showConversationOnBoard(const void* record);
+    void showCallOnBoard(const void* record);
     void appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record));
     void fillContactRows();
     void fillMessageRows();
+    void fillCallRows();
+    // Shows the call log's tree item when deep records with calls are
+    // loaded, and hides it otherwise.
+    void showCallLogItem();
     void recomputeRootCheck();
     void setCategoryChecked(QTreeWidgetItem* item, bool checked);
     void takeLoadedViews();
@@ -221,6 +234,12 @@ class CMainDlg : public QDialog {
     void startDeepAcquisition();
     void onDeepAcquireDone(const DeepAcquireResult& result);
     QString copyCheckReport() const;
+    // After a deep loading run: when the copies changed since they were
+    // pulled, says so, drops what was loaded and shows the failure screen.
+    // Returns whether it did.
+    bool refuseChangedCopies();
+    // Hides the loading screen's animation, progress bar and buttons.
+    void hideLoadingControls();
 
     // Recover (main_dlg_recover.cpp).
     void onRecover();
@@ -266,6 +285,7 @@ class CMainDlg : public QDialog {
     QImage m_step1;
     QImage m_contactsImage;
     QImage m_messageImage;
+    QImage m_callLogImage;
     QImage m_loadFail;
     skin::AnimatedPicture m_loadData;
     QTimer m_gifTimer;
@@ -288,6 +308,7 @@ class CMainDlg : public QDialog {
     QTreeWidgetItem* m_rootItem = nullptr;
     QTreeWidgetItem* m_contactsItem = nullptr;
     QTreeWidgetItem* m_messageItem = nullptr;
+    QTreeWidgetItem* m_callLogItem = nullptr;
     QTreeWidgetItem* m_currentCategory = nullptr;
     skin::CListViewCheck1* m_list = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -165,19 +165,25 @@ void CMainDlg::onDeepAcquireDone(const DeepAcquireResult& result) {
                                           "out:") +
                                failures,
                            this);
-    const CopyCheck check = checkCopies(m_paths);
-    if (!check.intact()) {
-        m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
-                           listing("These copies changed on this computer after they were "
-                                   "pulled, so they are not used:",
-                                   troubledCopies(check)),
-                           this);
-        showFailed();
-        emit acquireFinished();
-        return;
-    }
     emit acquireFinished();
     enterLoading();
+}
+
+bool CMainDlg::refuseChangedCopies() {
+    if (!m_deepMode || m_loadRun == nullptr || !m_loadRun->copyCheck ||
+        m_loadRun->copyCheck->intact())
+        return false;
+    const CopyCheck check = *m_loadRun->copyCheck;
+    // Nothing read from a changed copy may stand as what the phone held.
+    resetToConnectScreen();
+    m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
+                       listing("These copies changed on this computer after they were "
+                               "pulled, so they are not used:",
+                               troubledCopies(check)),
+                       this);
+    showFailed();
+    emit loadFinished();
+    return true;
 }
 
 QString CMainDlg::copyCheckReport() const {

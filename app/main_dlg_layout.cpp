@@ -70,6 +70,7 @@ void CMainDlg::setUpControls() {
 
     m_contactsImage = skin::LoadSkinImage(QStringLiteral("contacts.png"));
     m_messageImage = skin::LoadSkinImage(QStringLiteral("message.png"));
+    m_callLogImage = skin::LoadSkinImage(QStringLiteral("calllog.png"));
     m_loadData = skin::LoadAnimatedPicture(skin::MakeImagePath(QStringLiteral("loaddata.gif")));
     m_loadFail = skin::LoadSkinImage(QStringLiteral("loadfail.png"));
 
@@ -96,6 +97,9 @@ void CMainDlg::setUpControls() {
     m_contactsItem =
         m_tree->InsertItem(m_rootItem, 0, QStringLiteral("Contacts"), &m_contactsImage);
     m_messageItem = m_tree->InsertItem(m_rootItem, 1, QStringLiteral("Message"), &m_messageImage);
+    // The call log is read in deep mode only; its row shows once calls are.
+    m_callLogItem = m_tree->InsertItem(m_rootItem, 2, QStringLiteral("Call log"), &m_callLogImage);
+    m_callLogItem->setHidden(true);
     m_rootItem->setExpanded(true);
     connect(m_tree, &skin::CTreeViewEx1::treeItemCheck, this, &CMainDlg::onTreeItemCheck);
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] { populateRecordList(); });
@@ -113,6 +117,8 @@ void CMainDlg::setUpControls() {
                 return static_cast<const deep::DeepContact*>(record)->deleted != nullptr;
             if (listKind == 2)
                 return static_cast<const deep::DeepConversation*>(record)->deletedCount != 0;
+            if (listKind == 3)
+                return static_cast<const deep::CallRecord*>(record)->deleted;
             return false;
         }
         if (listKind == 1)

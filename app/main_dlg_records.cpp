@@ -39,6 +39,8 @@ void CMainDlg::populateRecordList() {
     m_list->DeleteAllColumns();
     if (record->category == 0)
         fillContactRows();
+    else if (record->category == 2)
+        fillCallRows();
     else
         fillMessageRows();
 }
@@ -110,6 +112,39 @@ void CMainDlg::fillMessageRows() {
     m_messageBoard->show();
 }
 
+void CMainDlg::fillCallRows() {
+    if (m_messageBoard != nullptr)
+        m_messageBoard->hide();
+    m_list->hide();
+    m_list->setGeometry(225, 32, 507, 576);
+    m_list->InsertColumn(0, QStringLiteral("Name"), 135);
+    m_list->InsertColumn(1, QStringLiteral("Number"), 105);
+    m_list->InsertColumn(2, QStringLiteral("Date"), 130);
+    m_list->InsertColumn(3, QStringLiteral("Type"), 75);
+    m_list->InsertColumn(4, QStringLiteral("Duration"), 62);
+    appendRows(m_rows->calls,
+               [](void* record) { return isChecked(*static_cast<deep::CallRecord*>(record)); });
+    // The calls' details stand on the contact board, in its label/value
+    // layout.
+    if (m_contactBoard == nullptr) {
+        m_contactBoard = new CContactInfoBoard(this);
+        m_contactBoard->setIndex(m_contactIndex.get());
+    }
+    m_list->SetListKind(3);
+    m_list->show();
+    m_contactBoard->show();
+    showCallOnBoard(m_list->GetItemCount() > 0 ? m_list->GetItemData(0) : nullptr);
+}
+
+void CMainDlg::showCallLogItem() {
+    const bool shown = m_store.deep.loaded && m_store.callLogCategory.count != 0;
+    m_callLogItem->setHidden(!shown);
+    if (!shown) {
+        const QString bare = QString::fromUtf8(categoryWord(RecordCategory::CallLog));
+        m_tree->SetItemInfo(&bare, m_callLogItem, 0);
+    }
+}
+
 void CMainDlg::onTreeItemCheck(QTreeWidgetItem* item, int state) {
     if (item == nullptr)
         return;
@@ -138,6 +173,10 @@ void CMainDlg::onTreeItemCheck(QTreeWidgetItem* item, int state) {
             setChecked(sms, mark);
         for (deep::DeepConversation& conversation : m_store.deep.conversations)
             setChecked(conversation, mark);
+    } else if (item == m_callLogItem) {
+        setChecked(m_store.callLogCategory, state == 1);
+        for (deep::CallRecord& call : m_store.deep.calls)
+            setChecked(call, mark);
     }
 }
 
@@ -152,6 +191,8 @@ void CMainDlg::onListItemCheck(int row, int state) {
         setChecked(*static_cast<deep::DeepContact*>(data), mark);
     else if (m_store.deep.loaded && m_currentCategory == m_messageItem)
         setChecked(*static_cast<deep::DeepConversation*>(data), mark);
+    else if (m_store.deep.loaded && m_currentCategory == m_callLogItem)
+        setChecked(*static_cast<deep::CallRecord*>(data), mark);
     else if (m_currentCategory == m_contactsItem)
         setChecked(*static_cast<ContactNode*>(data), mark);
     else if (m_currentCategory == m_messageItem)
@@ -171,6 +212,8 @@ void CMainDlg::onListClick(int) {
         showContactOnBoard(data);
     else if (m_currentCategory == m_messageItem && m_messageBoard != nullptr)
         showConversationOnBoard(data);
+    else if (m_currentCategory == m_callLogItem && m_contactBoard != nullptr)
+        showCallOnBoard(data);
 }
 
 void CMainDlg::showContactOnBoard(const void* record) {
@@ -187,18 +230,25 @@ void CMainDlg::showConversationOnBoard(const void* record) {
         m_messageBoard->showConversation(static_cast<const ThreadNode*>(record));
 }
 
+void CMainDlg::showCallOnBoard(const void* record) {
+    m_contactBoard->showCall(static_cast<const deep::CallRecord*>(record));
+}
+
 void CMainDlg::setCategoryChecked(QTreeWidgetItem* item, bool checked) {
     m_tree->SetCheckState(item, checked ? kTreeChecked : kTreeUnchecked);
     if (item == m_contactsItem)
         setChecked(m_store.contactsCategory, checked);
     else if (item == m_messageItem)
         setChecked(m_store.messageCategory, checked);
+    else if (item == m_callLogItem)
+        setChecked(m_store.callLogCategory, checked);
 }
 
 void CMainDlg::recomputeRootCheck() {
-    // Contacts and Message, then three slots that stay empty.
-    for (QTreeWidgetItem* category : {m_contactsItem, m_messageItem}) {
-        if (category != nullptr && m_tree->GetStateImage(category) == skin::kStateUnchecked) {
+    // Contacts, Message and, in deep mode, the call log when it is shown.
+    for (QTreeWidgetItem* category : {m_contactsItem, m_messageItem, m_callLogItem}) {
+        if (category != nullptr && !category->isHidden() &&
+            m_tree->GetStateImage(category) == skin::kStateUnchecked) {
             m_tree->SetCheckState(m_rootItem, kTreeUnchecked);
             return;
         }

@@ -32,7 +32,13 @@ void CMainDlg::onReportCommand() {
         return;
     report::ReportData data = m_store.deep.loaded ? report::buildDeepReport(m_store)
                                                   : report::buildClassicReport(m_store);
-    data.copies = report::summarizeCopies({m_paths.localContactsDb, m_paths.localSmsDb});
+    // A deep scan pulled the call log and the messaging app's store too:
+    // each is named, with its hash or as not on the phone.
+    data.copies = m_store.deep.loaded
+                      ? report::summarizePhoneCopies(
+                            PhoneDatabases{m_paths.localContactsDb, m_paths.localSmsDb,
+                                           callLogCopyPath(m_paths), bugleCopyPath(m_paths)})
+                      : report::summarizeCopies({m_paths.localContactsDb, m_paths.localSmsDb});
     const std::string where = folder->toStdString();
     const std::string problem = report::writeReportFiles(where, data);
     if (!problem.empty()) {

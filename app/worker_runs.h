@@ -4,10 +4,13 @@
 #pragma once
 
 #include <functional>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "acquire/acquire_worker.h"
+#include "acquire/copy_manifest.h"
 #include "acquire/deep_acquire.h"
 #include "app/window_bridge.h"
 #include "export/record_export.h"
@@ -46,6 +49,11 @@ struct LoadRun;
 // side on a thread of its own while the calling thread makes the message side.
 void prepareViews(RecordStore& store, LoadRun& run);
 
+// Starts checking the copies against their manifests on a thread of its
+// own (on the calling thread when none can be started); the future's
+// destructor waits for the check.
+std::future<CopyCheck> startCopyCheck(const LocalDbPaths& paths);
+
 // One loading run: what the worker works on and how it tells the window.
 struct LoadRun : LoadListener {
     std::shared_ptr<WindowBridge> bridge;
@@ -62,6 +70,9 @@ struct LoadRun : LoadListener {
     std::unique_ptr<ContactDataIndex> contactIndex;
     std::unique_ptr<ConversationIndex> conversationIndex;
     RecordRows rows;
+    // Deep mode: what checking the copies against their manifests found,
+    // set on the worker before "load done" is queued.
+    std::optional<CopyCheck> copyCheck;
 
     LoadRun(RecordStore& store, WorkerControls& controls, const LocalDbPaths& paths)
         : context{store, controls, *this, paths.localContactsDb, paths.localSmsDb} {}

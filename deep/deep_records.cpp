@@ -6,12 +6,15 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "call_log_display.h"
+#include "deep_calls.h"
+#include "phone_databases.h"
 #include "contact_fields.h"
 #include "database_state.h"
 #include "deep_load.h"
 #include "deep_stores.h"
 #include "message_merge.h"
-#include "record_fields.h"
+#include "recovered_values.h"
 #include "scan_selection.h"
 #include "store_messages.h"
 
@@ -258,6 +261,7 @@ void loadDeepRecords(RecordStore& store, const PhoneDatabases& dbs,
     set = DeepRecordSet{};
     set.contacts = readDeletedContacts(dbs.contactsDb, store.contactLists.mimeTypes);
     set.messages = readDeletedMessages(dbs.smsDb);
+    set.calls = readCallLog(dbs, store.contactLists, true);
     if (liveStates) {
         readOtherStores(set, dbs, *liveStates);
     } else {
@@ -280,6 +284,7 @@ void loadDeepRecords(RecordStore& store, const PhoneDatabases& dbs,
         state.caption = std::string(categoryWord(category)) + " (" + std::to_string(count) + ")";
         state.count = 1;
     }
+    finishCallLog(store);
 }
 
 } // namespace fennaro::deep

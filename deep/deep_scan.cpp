@@ -363,6 +363,24 @@ ScanReport scanDatabase(const std::string& dbPath) {
 
 namespace {
 
+// Adds to tables the table name of layout createSql, as a dropped table
+// whose pages are not known, unless tables has one of that name.
+void addKnownLayout(const std::string& name, const std::string& createSql,
+                    std::vector<TableInfo>* tables) {
+    if (std::any_of(tables->begin(), tables->end(),
+                    [&](const TableInfo& table) { return table.name == name; }))
+        return;
+    ParsedTable parsed;
+    if (!parseCreateTable(createSql, &parsed) || parsed.withoutRowid)
+        return;
+    TableInfo table;
+    table.name = name;
+    table.columns = std::move(parsed.columns);
+    table.aliasColumn = parsed.aliasColumn;
+    table.dropped = true;
+    tables->push_back(std::move(table));
+}
+
 // The scan of an open database: its schema (of the current state, or of
 // the main file when that is damaged), then the carving of what selection
 // picks, kept in the report or handed to visit.
@@ -379,6 +397,10 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
     std::vector<TableInfo> dropped = findDroppedTables(state, schema.tables);
     for (TableInfo& table : dropped)
         schema.tables.push_back(std::move(table));
+    for (const auto& [name, choice] : selection) {
+        if (!choice.knownLayout.empty())
+            addKnownLayout(name, choice.knownLayout, &schema.tables);
+    }
     std::sort(schema.tables.begin(), schema.tables.end(),
               [](const TableInfo& a, const TableInfo& b) { return a.name < b.name; });
     for (TableInfo& table : schema.tables)

@@ -12,7 +12,7 @@
 #include "deep_records.h"
 #include "live_rows.h"
 #include "message_merge.h"
-#include "record_fields.h"
+#include "recovered_values.h"
 #include "recovered_text.h"
 #include "scan_selection.h"
 #include "schema_reader.h"

@@ -104,13 +104,25 @@ std::vector<TableInfo> findDroppedTables(const DatabaseState& state,
     auto isSchemaPage = [&](uint32_t page) {
         return std::find(schemaPages.begin(), schemaPages.end(), page) != schemaPages.end();
     };
+    // A schema leaf that held only dropped tables' rows leaves the tree when
+    // they go and lands on the free list, its freed cells still in it: the
+    // free list's leaves and their older images are read too, below every
+    // version of the tree itself.
+    const std::vector<uint8_t> freePages = freeListPages(*state.current, state.usableSize);
+    auto isFreeLeaf = [&](uint32_t page) {
+        return page < freePages.size() && freePages[page] == 2;
+    };
+    for (uint32_t page = 1; page < freePages.size(); ++page) {
+        if (isFreeLeaf(page))
+            carve(state.current->page(page), page, 0);
+    }
     for (const WalFrame& frame : files.walLog.frames) {
-        if (isSchemaPage(frame.page))
+        if (isSchemaPage(frame.page) || isFreeLeaf(frame.page))
             carve(files.image({FileKind::Wal, frame.imageOffset, frame.number}), frame.page,
                   4 + frame.number);
     }
     for (const JournalPage& image : files.journalLog.pages) {
-        if (isSchemaPage(image.page))
+        if (isSchemaPage(image.page) || isFreeLeaf(image.page))
             carve(files.image({FileKind::Journal, image.imageOffset, 0}), image.page, 1);
     }
     std::vector<TableInfo> dropped = rows.tables();

@@ -34,12 +34,12 @@ constexpr uint64_t kOneByteHeaderLimit = 127;
 // How well a guessed freed cell's end agrees with what follows it, best last.
 enum Alignment : int {
     kNoAlignment = 0,
-    kSliver = 1,        // fewer than 4 bytes left: fragment bytes SQLite merged in
-    kFreedCellNext = 2, // a freed cell of the table could start there
-    kWholeCellNext = 3, // a whole cell starts there
+    kSliver = 1,         // fewer than 4 bytes left: fragment bytes SQLite merged in
+    kFreedCellNext = 2,  // a freed cell of the table could start there
+    kWholeCellNext = 3,  // a whole cell starts there
     kWholeCellToEnd = 4, // a whole cell starts there and reaches the block's end or a merged cell
-    kStaleBoundary = 5, // a cell freed earlier and merged in starts there
-    kBlockEnd = 6,      // the cell fills its block exactly
+    kStaleBoundary = 5,  // a cell freed earlier and merged in starts there
+    kBlockEnd = 6,       // the cell fills its block exactly
 };
 
 // columnAccepts for serial types read where a header is guessed at: there
@@ -47,8 +47,7 @@ enum Alignment : int {
 // a blob there, but rows hardly ever hold one, and bytes read as types at
 // the wrong place very often do.
 bool guessAccepts(const ColumnInfo& column, uint64_t type) {
-    if ((column.affinity == Affinity::Integer || column.affinity == Affinity::Real) &&
-        type >= 12)
+    if ((column.affinity == Affinity::Integer || column.affinity == Affinity::Real) && type >= 12)
         return false;
     return columnAccepts(column, type);
 }
@@ -163,8 +162,8 @@ size_t pastStalePointers(ByteView page, const BtreeHeader& header, size_t gapEnd
 PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink,
                        uint32_t textEncoding)
     : m_tables(tables), m_usable(usableSize), m_utf8(textEncoding == 1), m_sink(sink),
-      m_foundSlot(new Located()),
-      m_found(*m_foundSlot), m_rebuiltSlot(new Located()), m_rebuilt(*m_rebuiltSlot) {
+      m_foundSlot(new Located()), m_found(*m_foundSlot), m_rebuiltSlot(new Located()),
+      m_rebuilt(*m_rebuiltSlot) {
     for (const TableInfo& table : tables)
         m_maxColumns = std::max(m_maxColumns, table.columns.size());
 }
@@ -372,13 +371,26 @@ size_t PageCarver::carveCells(ByteView page, size_t start, size_t end, int table
     size_t at = start;
     bool first = true;
     while (at + 4 <= end) {
-        if (!first && tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found) &&
-            found.end <= limit && cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
-            emit(page, found, version);
-        } else if (table >= 0 && locateDamaged(page, at, end, table, firstGuess, &found) &&
+        const auto wholeCell = [&] {
+            return tryWholeCell(page, at, end, table, Evidence::ScannedCell, &found) &&
+                   found.end <= limit && cutAtReusedTail(page, end, &found) &&
+                   holdsValues(page, found);
+        };
+        const auto freedCell = [&] {
+            return table >= 0 && locateDamaged(page, at, end, table, firstGuess, &found) &&
                    found.end <= limit &&
-                   !(first && firstGuess == DamagedGuess::Strict && wholeCellNear(page, at, limit)) &&
-                   cutAtReusedTail(page, end, &found) && holdsValues(page, found)) {
+                   !(first && firstGuess == DamagedGuess::Strict &&
+                     wholeCellNear(page, at, limit)) &&
+                   cutAtReusedTail(page, end, &found) && holdsValues(page, found);
+        };
+        // Four bytes that chain as a stale freeblock header to the block's
+        // end are one, even when they happen to parse as a short cell.
+        const bool staleHeader = !first && isStaleHeader(at);
+        if (!first && !staleHeader && wholeCell()) {
+            emit(page, found, version);
+        } else if (freedCell()) {
+            emit(page, found, version);
+        } else if (staleHeader && wholeCell()) {
             emit(page, found, version);
         } else {
             break;
@@ -512,8 +524,7 @@ bool PageCarver::holdsValues(ByteView page, const Located& found) const {
     // carving past the real cells behind it.
     // Not the overflow page number at the end of the local part.
     const size_t bodyStart = found.payloadStart + found.shape.headerSize;
-    const size_t localEnd =
-        found.payloadStart + tableLeafLocalSize(found.payloadSize, m_usable);
+    const size_t localEnd = found.payloadStart + tableLeafLocalSize(found.payloadSize, m_usable);
     const size_t local = std::min<size_t>({found.end, localEnd, m_usable, page.size});
     const size_t have = bodyStart < local ? local - bodyStart : 0;
     return plausibleRecord(m_tables[size_t(found.table)], found.shape, page.data + bodyStart,
@@ -588,7 +599,9 @@ const std::vector<size_t>& PageCarver::staleBoundaries() {
     // its own freeblock got: the next free offset (0, or past it) and its
     // size. When the neighbour was freed, the two merged, so the old headers
     // chain from cell to cell to the block's end. Walked backwards, every
-    // offset whose size reaches the end or another such offset is one.
+    // offset whose size reaches the end or another such offset is one. So
+    // is a whole cell that does: one freed after its neighbour in front got
+    // no header, and the old headers in front of it reach its start.
     if (m_boundariesFound)
         return m_boundaries;
     m_boundariesFound = true;
@@ -597,21 +610,61 @@ const std::vector<size_t>& PageCarver::staleBoundaries() {
     if (end <= start + 8)
         return m_boundaries;
     m_reaches.assign(end - start + 1, 0);
-    m_reaches[end - start] = 1;
+    m_reaches[end - start] = kReachedByHeader;
     // The block lies within the page, so its bytes are read directly.
     const uint8_t* bytes = m_blockPage.data;
-    for (size_t at = end - 4; at > start; --at) {
-        const size_t size = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
-        if (size < 4 || at + size > end || !m_reaches[at + size - start])
-            continue;
+    auto headerAt = [&](size_t at, size_t* size) {
+        *size = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
         const size_t next = size_t(bytes[at]) << 8 | bytes[at + 1];
-        if (next != 0 && next <= at)
+        return *size >= 4 && at + *size <= end && (next == 0 || next > at);
+    };
+    // A whole cell is looked for only where header-like bytes end that
+    // reach nothing else, once per place: parsing one at every byte would
+    // cost more than the rest of the carving. Behind the walk, so whether
+    // it reaches the end is known.
+    for (size_t at = end - 4; at > start; --at) {
+        size_t size = 0;
+        if (!headerAt(at, &size))
             continue;
-        m_reaches[at - start] = 1;
-        m_boundaries.push_back(at);
+        uint8_t& target = m_reaches[at + size - start];
+        if (!(target & (kReaches | kCellTried))) {
+            target |= kCellTried;
+            if (wholeCellReaches(at + size)) {
+                target |= kReachedByCell;
+                m_boundaries.push_back(at + size);
+            }
+        }
+        if (target & kReaches) {
+            m_reaches[at - start] |= kReachedByHeader;
+            m_boundaries.push_back(at);
+        }
     }
-    std::reverse(m_boundaries.begin(), m_boundaries.end());
+    std::sort(m_boundaries.begin(), m_boundaries.end());
     return m_boundaries;
+}
+
+bool PageCarver::wholeCellReaches(size_t at) {
+    // A whole cell of some table starts at `at` and ends at the block's end
+    // or at a boundary already found behind it.
+    LeafCell cell;
+    const size_t start = m_blockStart, end = m_blockEnd;
+    if (m_blockPage.u8(at) < 2 || !parseLeafCell(m_blockPage, at, end, m_usable, &cell) ||
+        cell.payloadSize < 2 || cell.end > end || !(m_reaches[cell.end - start] & kReaches))
+        return false;
+    const size_t avail = std::min<size_t>(cell.localSize, end - cell.payloadOffset);
+    return parseRecordHeader(m_blockPage.data + cell.payloadOffset, avail, m_maxColumns, &m_scratch,
+                             cell.payloadSize) &&
+           m_scratch.payloadSize() == cell.payloadSize &&
+           bestTable(m_tables, m_scratch, -1, false) >= 0;
+}
+
+bool PageCarver::isStaleHeader(size_t at) {
+    // As isStaleBoundary, for the boundaries that are freeblock headers.
+    if (at <= m_blockStart || at >= m_blockEnd)
+        return false;
+    staleBoundaries();
+    return at - m_blockStart < m_reaches.size() &&
+           (m_reaches[at - m_blockStart] & kReachedByHeader) != 0;
 }
 
 bool PageCarver::isStaleBoundary(size_t at) {
@@ -620,7 +673,7 @@ bool PageCarver::isStaleBoundary(size_t at) {
     if (at <= m_blockStart || at >= m_blockEnd)
         return false;
     staleBoundaries();
-    return at - m_blockStart < m_reaches.size() && m_reaches[at - m_blockStart] != 0;
+    return at - m_blockStart < m_reaches.size() && (m_reaches[at - m_blockStart] & kReaches) != 0;
 }
 
 bool PageCarver::freedCellAt(ByteView page, size_t at, size_t end, int table) {
@@ -731,8 +784,7 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
             if (probe)
                 return true;
             consider(alignment(page, e, end, table, bestAlign), count == columns ? 2 : 1,
-                     payloadStart, lost,
-                     count);
+                     payloadStart, lost, count);
             if (bestAlign == kBlockEnd)
                 break;
         }
@@ -806,9 +858,8 @@ bool PageCarver::locateDamaged(ByteView page, size_t start, size_t end, int tabl
     return true;
 }
 
-bool PageCarver::firstTypeLost(ByteView page, size_t start, size_t end, int table,
-                               bool straddling, size_t minColumns, DamagedGuess guess,
-                               Located* found) {
+bool PageCarver::firstTypeLost(ByteView page, size_t start, size_t end, int table, bool straddling,
+                               size_t minColumns, DamagedGuess guess, Located* found) {
     // Payload size and rowid took a byte each, so the freeblock header also
     // took the header size (byte 2) and the first serial type (byte 3), or
     // the first byte of a two-byte one whose second byte (straddling) is

@@ -72,6 +72,13 @@ class PageCarver {
     int alignment(ByteView page, size_t at, size_t end, int table, int toBeat = -1);
     void findStaleBoundaries(ByteView page, size_t start, size_t end);
     const std::vector<size_t>& staleBoundaries();
+    bool wholeCellReaches(size_t at);
+    bool isStaleHeader(size_t at);
+    // m_reaches: per byte of the block, what reaches the block's end from it.
+    static constexpr uint8_t kReachedByHeader = 1; // a stale freeblock header (or the end)
+    static constexpr uint8_t kReachedByCell = 2;   // a whole cell
+    static constexpr uint8_t kReaches = kReachedByHeader | kReachedByCell;
+    static constexpr uint8_t kCellTried = 4; // whether a whole cell starts here was looked at
     bool isStaleBoundary(size_t at);
     bool firstTypeLost(ByteView page, size_t start, size_t end, int table, bool straddling,
                        size_t minColumns, DamagedGuess guess, Located* found);

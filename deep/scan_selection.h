@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database_state.h"
@@ -18,8 +19,19 @@ namespace fennaro::deep {
 // (records carved without one are neither kept nor compared with the live
 // rows, which saves keying every live row of the table).
 struct TableSelection {
+    // The columns wanted, whether only rows with their rowid are, and the layout known.
+    TableSelection(std::vector<std::string> wanted = {}, bool onlyWithRowid = false,
+                   std::string layout = {})
+        : columns(std::move(wanted)), rowidsOnly(onlyWithRowid), knownLayout(std::move(layout)) {}
+
     std::vector<std::string> columns;
     bool rowidsOnly = false;
+    // A CREATE TABLE statement the table is known to have had. When the
+    // database has no table of that name, live or dropped with its schema row
+    // surviving, its rows are looked for as those of a dropped table of this
+    // layout whose pages are not known (a freed schema page can be reused as
+    // a free-list trunk, which overwrites the statement).
+    std::string knownLayout;
 };
 
 // Table name -> what is wanted of it. An empty selection selects every

@@ -2,10 +2,12 @@
 // engine's records in their places. Deleted messages stand in their
 // conversation files in date order, each marked "[deleted]" under its date
 // line; deleted contacts and the deleted fields of live contacts stand in
-// contacts.txt in the live layout, each line marked "[deleted]".
+// contacts.txt in the live layout, each line marked "[deleted]"; the calls,
+// live and deleted, stand in calls.txt.
 #include <algorithm>
 #include <unordered_set>
 
+#include "call_log_display.h"
 #include "check_marks.h"
 #include "contact_fields.h"
 #include "export_paths.h"
@@ -76,6 +78,8 @@ int32_t countCheckedDeepRecords(RecordStore& store) {
         count += countCheckedRows(store.deep.contactRows);
     if (store.messageCategory.count != 0)
         count += countCheckedRows(store.deep.conversations);
+    if (store.callLogCategory.count != 0)
+        count += countCheckedRows(store.deep.calls);
     return count;
 }
 
@@ -84,7 +88,8 @@ int32_t exportDeepContacts(ExportContext& context) {
     const int32_t checked = countCheckedRows(store.deep.contactRows);
     if (checked == 0)
         return 0;
-    const std::string folder = makeCategoryFolder(context.outputFolder, store.contactsCategory, checked);
+    const std::string folder =
+        makeCategoryFolder(context.outputFolder, store.contactsCategory, checked);
     TkTxtFile file(folder + "/contacts.txt");
     file.AppendLine("Contacts:");
     file.Flush();
@@ -130,7 +135,8 @@ int32_t exportDeepMessages(ExportContext& context) {
     const int32_t checked = countCheckedRows(store.deep.conversations);
     if (checked == 0)
         return 0;
-    const std::string folder = makeCategoryFolder(context.outputFolder, store.messageCategory, checked);
+    const std::string folder =
+        makeCategoryFolder(context.outputFolder, store.messageCategory, checked);
 
     PendingBytes storage;
     std::unordered_set<std::string> fileNames;
@@ -159,6 +165,41 @@ int32_t exportDeepMessages(ExportContext& context) {
         }
         stepDeepProgress(context, file);
     }
+    return checked;
+}
+
+int32_t exportDeepCalls(ExportContext& context) {
+    RecordStore& store = context.store;
+    const int32_t checked = countCheckedRows(store.deep.calls);
+    if (checked == 0)
+        return 0;
+    const std::string folder =
+        makeCategoryFolder(context.outputFolder, store.callLogCategory, checked);
+    TkTxtFile file(folder + "/calls.txt");
+    bool first = true;
+    for (deep::CallRecord& call : store.deep.calls) {
+        context.controls.runEvent.wait();
+        if (context.controls.stopRequested)
+            return -1;
+        if (!isChecked(call))
+            continue;
+        if (!first)
+            file.AppendLine("");
+        first = false;
+        file.AppendLine(call.dateLine.empty() ? kNoDate : std::string_view(call.dateLine));
+        const std::string_view type = deep::callTypeLabel(call.type);
+        // A code no label is known for is written as it is, not dropped.
+        const std::string code = call.type ? "Type " + std::to_string(*call.type) : "(no type)";
+        file.AppendLine(type.empty() ? std::string_view(code) : type);
+        file.AppendLine(deep::callPartyText(call));
+        const std::string duration = deep::callDurationText(call.duration);
+        file.AppendLine(
+            {"Duration: ", duration.empty() ? std::string_view("(unknown)") : duration});
+        if (call.deleted)
+            file.AppendLine(kDeletedMark);
+        stepDeepProgress(context, file);
+    }
+    file.Flush();
     return checked;
 }
 

@@ -109,7 +109,8 @@ int32_t exportContacts(ExportContext& context) {
         countChecked(store.contactLists.contacts) + countChecked(store.deletedContacts);
     if (checked == 0)
         return 0;
-    const std::string folder = makeCategoryFolder(context.outputFolder, store.contactsCategory, checked);
+    const std::string folder =
+        makeCategoryFolder(context.outputFolder, store.contactsCategory, checked);
     TkTxtFile file(folder + "/contacts.txt");
     file.AppendLine("Contacts:");
     file.Flush();
@@ -149,7 +150,8 @@ int32_t exportMessages(ExportContext& context) {
     const int32_t checked = countChecked(store.smsLists.threads) + countChecked(store.deletedSms);
     if (checked == 0)
         return 0;
-    const std::string folder = makeCategoryFolder(context.outputFolder, store.messageCategory, checked);
+    const std::string folder =
+        makeCategoryFolder(context.outputFolder, store.messageCategory, checked);
 
     const ConversationIndex index(store.contactLists, store.smsLists);
     PendingBytes storage;
@@ -191,8 +193,12 @@ int32_t exportThreadProc(ExportContext& context) {
     const bool deepMode = store.deep.loaded;
     const bool stopped = store.contactsCategory.count != 0 &&
                          (deepMode ? exportDeepContacts(context) : exportContacts(context)) == -1;
-    if (!stopped && store.messageCategory.count != 0)
-        deepMode ? exportDeepMessages(context) : exportMessages(context);
+    const bool messagesStopped =
+        !stopped && store.messageCategory.count != 0 &&
+        (deepMode ? exportDeepMessages(context) : exportMessages(context)) == -1;
+    // The call log is deep mode's alone; the classic path never fills it.
+    if (!stopped && !messagesStopped && deepMode && store.callLogCategory.count != 0)
+        exportDeepCalls(context);
     context.listener.exportDone();
     return 1;
 }

@@ -60,7 +60,8 @@ int32_t exportContacts(ExportContext& context);
 // nothing written) or -1 when stopped.
 int32_t exportMessages(ExportContext& context);
 
-// Deep mode (store.deep loaded): the checked contact and conversation rows.
+// Deep mode (store.deep loaded): the checked contact and conversation rows
+// and calls.
 int32_t countCheckedDeepRecords(RecordStore& store);
 
 // Deep mode's contacts.txt: the live contacts in their layout, each
@@ -73,8 +74,15 @@ int32_t exportDeepContacts(ExportContext& context);
 // Returns as exportMessages does.
 int32_t exportDeepMessages(ExportContext& context);
 
+// Deep mode's "Call log (N)/calls.txt": one block per checked call, in the
+// list's order (deleted ones first): its date line ("(no date)" without
+// one), its type, its party ("Name (number)"), "Duration: m:ss" and
+// "[deleted]" for a deleted call; a blank line between blocks. Returns as
+// exportContacts does.
+int32_t exportDeepCalls(ExportContext& context);
+
 // The export worker: the contacts, then (unless stopped) the messages, then
-// "export done". Returns 1.
+// in deep mode the call log, then "export done". Returns 1.
 int32_t exportThreadProc(ExportContext& context);
 
 // Returns the message that ends a run: "Recovering finished, %d files have

@@ -52,6 +52,16 @@ inline void setChecked(deep::DeepContact& contact, int32_t state) {
     std::atomic_ref<int32_t>(contact.checked).store(state, std::memory_order_relaxed);
 }
 
+// Returns whether a call of the call log is checked.
+inline bool isChecked(deep::CallRecord& call) {
+    return std::atomic_ref<int32_t>(call.checked).load(std::memory_order_relaxed) != 0;
+}
+
+// Sets a call's check mark.
+inline void setChecked(deep::CallRecord& call, int32_t state) {
+    std::atomic_ref<int32_t>(call.checked).store(state, std::memory_order_relaxed);
+}
+
 // Returns whether a category's check box in the tree is checked.
 inline bool isChecked(const CategoryState& category) {
     return std::atomic_ref<bool>(const_cast<bool&>(category.checked))

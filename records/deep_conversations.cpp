@@ -130,8 +130,21 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
     }
 
     for (size_t i = 0; i < conversations.size(); ++i) {
-        if (i < joined.size() && joined[i])
-            sortByDate(conversations[i].messages);
+        if (i >= joined.size() || !joined[i])
+            continue;
+        DeepConversation& conversation = conversations[i];
+        sortByDate(conversation.messages);
+        // A thread of MMS only has no SMS to name its other party: its
+        // first message with an address does.
+        if (!conversation.thread || !conversation.address.empty())
+            continue;
+        for (const ConversationEntry& entry : conversation.messages) {
+            if (entry.deleted && !entry.deleted->address.empty()) {
+                conversation.address = entry.deleted->address;
+                conversation.name = conversationName(names, conversation.address, {});
+                break;
+            }
+        }
     }
     std::stable_partition(conversations.begin(), conversations.end(),
                           [](const DeepConversation& c) { return c.deletedCount != 0; });

@@ -1,17 +1,35 @@
 #include "record_store.h"
 
+#include <utility>
+
 namespace fennaro {
 
 const char* categoryWord(RecordCategory category) {
-    return category == RecordCategory::Contacts ? "Contacts" : "Message";
+    switch (category) {
+    case RecordCategory::Contacts:
+        return "Contacts";
+    case RecordCategory::CallLog:
+        return "Call log";
+    case RecordCategory::Message:
+        break;
+    }
+    return "Message";
 }
 
 CategoryState& categoryState(RecordStore& store, RecordCategory category) {
-    return category == RecordCategory::Contacts ? store.contactsCategory : store.messageCategory;
+    return const_cast<CategoryState&>(categoryState(std::as_const(store), category));
 }
 
 const CategoryState& categoryState(const RecordStore& store, RecordCategory category) {
-    return category == RecordCategory::Contacts ? store.contactsCategory : store.messageCategory;
+    switch (category) {
+    case RecordCategory::Contacts:
+        return store.contactsCategory;
+    case RecordCategory::CallLog:
+        return store.callLogCategory;
+    case RecordCategory::Message:
+        break;
+    }
+    return store.messageCategory;
 }
 
 void clearRecords(RecordStore& store) {
@@ -25,7 +43,8 @@ void clearRecords(RecordStore& store) {
 }
 
 void resetCategories(RecordStore& store) {
-    for (RecordCategory category : {RecordCategory::Contacts, RecordCategory::Message}) {
+    for (RecordCategory category :
+         {RecordCategory::Contacts, RecordCategory::Message, RecordCategory::CallLog}) {
         CategoryState& state = categoryState(store, category);
         state.caption = categoryWord(category);
         state.count = 0;

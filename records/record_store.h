@@ -20,13 +20,15 @@
 
 namespace fennaro {
 
-// The two record categories of the tree, in tree order.
+// The record categories of the tree, in tree order. The call log is a
+// category of deep mode only: the classic path never fills it.
 enum class RecordCategory : int32_t {
     Contacts = 0,
     Message = 1,
+    CallLog = 2,
 };
 
-// The caption words of the categories: "Contacts" and "Message".
+// The caption words of the categories: "Contacts", "Message", "Call log".
 const char* categoryWord(RecordCategory category);
 
 // What the window's tree shows for a category, kept here so that the export
@@ -91,6 +93,7 @@ struct RecordStore {
 
     CategoryState contactsCategory{"Contacts", 0, true};
     CategoryState messageCategory{"Message", 0, true};
+    CategoryState callLogCategory{"Call log", 0, true};
 };
 
 // Returns the state of one category of the store.
@@ -101,7 +104,7 @@ const CategoryState& categoryState(const RecordStore& store, RecordCategory cate
 // The engine texts, the counters and the categories stay (Back resets those).
 void clearRecords(RecordStore& store);
 
-// Gives both categories their bare captions and the count 0 (Back).
+// Gives every category its bare caption and the count 0 (Back).
 void resetCategories(RecordStore& store);
 
 } // namespace fennaro

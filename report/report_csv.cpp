@@ -1,5 +1,8 @@
-// records.csv: one row per message and one per field of a contact, with the
-// place of every deleted one, so a spreadsheet can sort and filter them.
+// records.csv: one row per message, per field of a contact and per call,
+// with the place of every deleted one, so a spreadsheet can sort and filter
+// them.
+#include <algorithm>
+#include <cctype>
 #include <initializer_list>
 
 #include "file_ops.h"
@@ -64,6 +67,19 @@ std::string reportCsv(const ReportData& data) {
             appendPlace(csv, message.place);
             csv += "\r\n";
         }
+    }
+    // A call's direction is its type in lower case; its text the seconds
+    // it lasted.
+    for (const CallRow& call : data.calls) {
+        std::string direction = call.type;
+        std::transform(direction.begin(), direction.end(), direction.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const std::string dateMs = call.dateMs ? std::to_string(*call.dateMs) : "";
+        const std::string seconds = call.duration ? std::to_string(*call.duration) : "";
+        appendFields(csv, {"call", call.deleted ? "1" : "0", call.evidence, call.name, call.number,
+                           call.dateLine, dateMs, direction, seconds});
+        appendPlace(csv, call.place);
+        csv += "\r\n";
     }
     return csv;
 }

@@ -185,6 +185,19 @@ std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databas
     return copies;
 }
 
+std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases) {
+    std::vector<CopySummary> copies = summarizeCopies({databases.contactsDb, databases.smsDb});
+    for (const std::string& optional : {databases.callLogDb, databases.bugleDb}) {
+        if (optional.empty())
+            continue;
+        for (CopySummary& copy : summarizeCopies(std::vector<std::string>{optional})) {
+            copy.optional = true;
+            copies.push_back(std::move(copy));
+        }
+    }
+    return copies;
+}
+
 ReportData buildDeepReport(const RecordStore& store) {
     ReportData data;
     data.deep = true;
@@ -224,19 +237,22 @@ ReportData buildDeepReport(const RecordStore& store) {
                 row.direction = message.received ? "received" : "sent";
                 ++data.counts.liveMessages;
             } else {
+                // A live MMS or a live message of the app's store comes as
+                // a record too; its place names its database.
                 const deep::DeletedMessage& deleted = *message.deleted;
-                row.deleted = true;
+                row.deleted = deleted.deleted;
                 row.address = deleted.address;
                 row.direction = directionOf(deleted.type);
                 row.evidence = deleted.evidence;
                 row.place = deleted.place;
-                ++data.counts.deletedMessages;
+                ++(deleted.deleted ? data.counts.deletedMessages : data.counts.liveMessages);
             }
             entry.messages.push_back(std::move(row));
         }
         data.conversations.push_back(std::move(entry));
     }
     data.counts.conversations = data.conversations.size();
+    addCalls(data, store.deep.calls);
     return data;
 }
 

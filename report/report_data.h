@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "call_records.h"
 #include "deleted_records.h"
+#include "phone_databases.h"
 #include "record_store.h"
 
 namespace fennaro::report {
@@ -29,6 +31,9 @@ struct CopySummary {
     bool changedSincePull = false;
     // Local time the copy was written ("YYYY-MM-DD hh:mm:ss").
     std::string pulledAt;
+    // A database not every phone has (the call log, the messaging app's
+    // store): its absence is told, not warned of.
+    bool optional = false;
 };
 
 // One field of a contact.
@@ -72,6 +77,23 @@ struct ConversationEntry {
     std::vector<MessageRow> messages;
 };
 
+// One call of the call log.
+struct CallRow {
+    bool deleted = false;
+    std::string name;
+    std::string number;
+    std::string dateLine;
+    std::optional<int64_t> dateMs;
+    // The type label ("Incoming" ...), "" for an unknown type.
+    std::string type;
+    // Seconds.
+    std::optional<int64_t> duration;
+    // The database it was read from.
+    std::string file;
+    std::string evidence;
+    std::optional<deep::RecordPlace> place;
+};
+
 struct ReportCounts {
     size_t liveContacts = 0;
     size_t deletedContacts = 0;
@@ -80,6 +102,8 @@ struct ReportCounts {
     size_t liveMessages = 0;
     size_t deletedMessages = 0;
     size_t conversations = 0;
+    size_t liveCalls = 0;
+    size_t deletedCalls = 0;
 };
 
 struct ReportData {
@@ -91,12 +115,22 @@ struct ReportData {
     ReportCounts counts;
     std::vector<ContactEntry> contacts;
     std::vector<ConversationEntry> conversations;
+    // Deep mode only: the call log, in the list's order.
+    std::vector<CallRow> calls;
 };
 
 // Describes each database and the side files beside it that exist: size,
 // SHA-256 (the manifest's when the acquisition wrote one and it still
 // holds), and when it was pulled.
 std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databases);
+
+// The same for a phone's databases: the two classic ones always, the call
+// log and the messaging app's store when their paths are set (marked
+// optional, so a missing one is told without a warning).
+std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases);
+
+// Adds the calls to a report, in their order, with their counts.
+void addCalls(ReportData& data, const std::vector<deep::CallRecord>& calls);
 
 // A report of the deep mode: the store's live lists with the deep engine's
 // deleted records placed among them (store.deep, loaded).

@@ -55,7 +55,8 @@ void appendCopies(std::string& html, const ReportData& data) {
         html += "<tr>";
         cell(html, copy.path);
         if (!copy.present) {
-            html += "<td colspan=\"4\" class=\"warn\">missing</td></tr>\n";
+            html += copy.optional ? "<td colspan=\"4\">not on the phone</td></tr>\n"
+                                  : "<td colspan=\"4\" class=\"warn\">missing</td></tr>\n";
             continue;
         }
         cell(html, std::to_string(copy.size), "num");
@@ -86,6 +87,9 @@ void appendCounts(std::string& html, const ReportData& data) {
     row("contact-fields", "Deleted fields of live contacts", 0, c.deletedFields);
     row("messages", "Messages", c.liveMessages, c.deletedMessages);
     row("conversations", "Conversations", c.conversations, 0);
+    // The call log is read in deep mode only.
+    if (data.deep)
+        row("calls", "Calls", c.liveCalls, c.deletedCalls);
     html += "</table>\n";
 }
 
@@ -142,6 +146,27 @@ void appendConversations(std::string& html, const ReportData& data) {
     }
 }
 
+// Appends the call log, one row per call, deleted ones marked.
+void appendCalls(std::string& html, const ReportData& data) {
+    html += "<h2>Call log</h2>\n<table id=\"calls\"><tr><th>Date</th><th>Type</th>"
+            "<th>Name</th><th>Number</th><th>Duration (s)</th><th>State</th><th>Evidence</th>"
+            "<th>Place</th></tr>\n";
+    for (const CallRow& call : data.calls) {
+        html += call.deleted ? "<tr class=\"deleted\">" : "<tr>";
+        cell(html, call.dateLine.empty() ? std::string("(no date)") : call.dateLine);
+        cell(html, call.type);
+        cell(html, call.name);
+        cell(html, call.number);
+        cell(html, call.duration ? std::to_string(*call.duration) : std::string(), "num");
+        html += call.deleted ? "<td>" + std::string(kDeletedMark) + "</td>"
+                             : "<td>live, " + htmlEscape(call.file) + "</td>";
+        cell(html, call.evidence);
+        cell(html, placeText(call.place));
+        html += "</tr>\n";
+    }
+    html += "</table>\n";
+}
+
 } // namespace
 
 std::string reportHtml(const ReportData& data) {
@@ -160,6 +185,8 @@ std::string reportHtml(const ReportData& data) {
     appendCounts(html, data);
     appendContacts(html, data);
     appendConversations(html, data);
+    if (data.deep)
+        appendCalls(html, data);
     html += "</body></html>\n";
     return html;
 }

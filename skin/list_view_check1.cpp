@@ -90,7 +90,7 @@ void CListViewCheck1::SetListKind(int kind) {
 }
 
 bool CListViewCheck1::IsRowDeleted(int row) const {
-    if (listKind_ != 1 && listKind_ != 2)
+    if (listKind_ == 0)
         return false;
     const void* record = model_->RowData(row);
     return record && deletedTest_ && deletedTest_(record, listKind_);

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "records/call_records.h"
 #include "records/contact_fields.h"
 #include "records/deep_conversations.h"
 #include "records/record_nodes.h"
@@ -55,7 +56,13 @@ class CContactInfoBoard : public QWidget {
     // e-mails, company, address, website, birthday, note), each deleted
     // field marked. Null leaves the board as it is.
     void showDeepContact(const deep::DeepContact* contact);
-    // Whether the whole contact shown is deleted (its name carries the mark).
+    // Shows a call of the call log (views/call_board.cpp): the party as the
+    // name, then Number, Date, Time, Type, Duration and, for a live call, its
+    // File; for a deleted one its Evidence, File, Page, Offset and Frame,
+    // every item marked. Null leaves the board as it is.
+    void showCall(const deep::CallRecord* call);
+    // Whether the whole contact (or call) shown is deleted (its name carries
+    // the mark).
     bool deletedContact() const { return m_deletedContact; }
     // Drops every item, text and the index, so the board holds nothing of the
     // records the store is about to free.

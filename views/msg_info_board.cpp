@@ -77,7 +77,7 @@ void CMsgInfoBoard::showDeepConversation(const deep::DeepConversation* conversat
             const size_t before = m_items.size();
             addMessageItem(this, header, message.body,
                            message.received ? kMsgKindReceived : kMsgKindSent);
-            if (message.deleted && m_items.size() > before)
+            if (deep::isDeletedEntry(message) && m_items.size() > before)
                 m_items.back().deleted = true;
         }
     }

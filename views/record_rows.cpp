@@ -1,5 +1,6 @@
 #include "views/record_rows.h"
 
+#include "records/call_log_display.h"
 #include "views/row_texts.h"
 
 namespace fennaro {
@@ -40,6 +41,13 @@ std::vector<RecordRow> makeDeepContactRows(RecordStore& store, const ContactData
     return rows;
 }
 
+// A call's type as the list shows it: its label, or the bare code for a
+// code no label is known for (kept rather than hidden).
+QString callTypeCell(std::optional<int64_t> type) {
+    const std::string_view label = deep::callTypeLabel(type);
+    return label.empty() && type ? QString::number(*type) : cell(label);
+}
+
 // Deep mode's message rows: every conversation, those holding deleted
 // messages first, named as Recover names them.
 std::vector<RecordRow> makeDeepMessageRows(RecordStore& store) {
@@ -68,6 +76,21 @@ std::vector<RecordRow> makeContactRows(RecordStore& store, const ContactDataInde
         rows.push_back(
             {{cell(texts.name), cell(texts.phone), cell(texts.company), cell(texts.email)},
              &contact});
+    }
+    return rows;
+}
+
+std::vector<RecordRow> makeCallRows(RecordStore& store) {
+    std::vector<RecordRow> rows;
+    rows.reserve(store.deep.calls.size());
+    for (deep::CallRecord& call : store.deep.calls) {
+        // A hidden caller has neither name nor number: the row says so.
+        const std::string_view name = call.name.empty() && call.number.empty()
+                                          ? "Unknown number"
+                                          : std::string_view(call.name);
+        rows.push_back({{cell(name), cell(call.number), cell(call.dateLine),
+                         callTypeCell(call.type), cell(deep::callDurationText(call.duration))},
+                        &call});
     }
     return rows;
 }

@@ -15,7 +15,8 @@
 namespace fennaro {
 
 // One row: its cells and the record it shows (a ContactNode or a ThreadNode;
-// in deep mode a deep::DeepContact or a deep::DeepConversation).
+// in deep mode a deep::DeepContact, a deep::DeepConversation or a
+// deep::CallRecord).
 struct RecordRow {
     QStringList cells;
     void* record = nullptr;
@@ -26,6 +27,8 @@ struct RecordRows {
     std::vector<RecordRow> contacts;
     // Name, Phone.
     std::vector<RecordRow> messages;
+    // Deep mode only: Name, Number, Date, Type, Duration.
+    std::vector<RecordRow> calls;
 };
 
 // Makes the contact rows of a loaded store: deleted contacts with a TAB (only
@@ -36,5 +39,10 @@ std::vector<RecordRow> makeContactRows(RecordStore& store, const ContactDataInde
 // Makes the message rows: deleted messages with two TABs (likewise), then
 // every live conversation.
 std::vector<RecordRow> makeMessageRows(RecordStore& store, const ConversationIndex& index);
+
+// Makes the call log's rows: every call of the store's deep records, in
+// their order (deleted ones first). The calls must not change while the rows
+// are used.
+std::vector<RecordRow> makeCallRows(RecordStore& store);
 
 } // namespace fennaro

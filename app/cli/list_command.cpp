@@ -2,7 +2,7 @@
 // window does after an acquisition and prints the rows the record list shows
 // for one category, deleted records first, then live ones. With --deep the
 // deleted records come from the deep engine and the live ones from the
-// databases' current states.
+// databases' current states. list calls prints the call log the same way.
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -11,9 +11,12 @@
 #include "commands.h"
 #include "contact_fields.h"
 #include "conversation_index.h"
+#include "deep_calls.h"
 #include "deep_load.h"
 #include "input_checks.h"
+#include "phone_databases.h"
 #include "record_loader.h"
+#include "record_reader.h"
 #include "row_texts.h"
 #include "utf8_text.h"
 
@@ -103,11 +106,53 @@ void printMessageRows(const RecordStore& store) {
     }
 }
 
+// Returns the live contacts of a contacts2.db's current state (its -wal
+// applied), which name the calls whose number has no cached name.
+ContactLists currentContacts(const std::string& contactsDb) {
+    const deep::CurrentStateCopies copies(contactsDb, "");
+    return readContacts(copies.contactsDb().empty() ? contactsDb : copies.contactsDb());
+}
+
+// Prints the call log: the deleted calls first (with --deep), then the
+// live ones, each newest first. A row holds the date line, the type, the
+// name, the number and the duration in seconds; a deleted one also says
+// what the engine read it from.
+int printCallRows(const Args& args, bool deepRun) {
+    if (args.size() != 2 && (args.size() != 4 || args[2] != "--calllog"))
+        return printUsage();
+    const std::string& contactsDb = args[1];
+    PhoneDatabases dbs = phoneDatabasesBeside(contactsDb, "");
+    if (args.size() == 4)
+        dbs.callLogDb = args[3];
+    if (!(dbs.callLogDb.empty() ? checkInputFiles({contactsDb})
+                                : checkInputFiles({contactsDb, dbs.callLogDb})))
+        return 1;
+    warnIfNotSqlite(contactsDb);
+    if (!dbs.callLogDb.empty())
+        warnIfNotSqlite(dbs.callLogDb);
+    const ContactLists contacts = currentContacts(contactsDb);
+    std::string line;
+    for (const deep::CallRecord& call : deep::readCallLog(dbs, contacts, deepRun)) {
+        const std::string duration = call.duration ? std::to_string(*call.duration) : "";
+        if (call.deleted)
+            printRow(line, true,
+                     {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number,
+                      duration, "[deleted] " + call.evidence});
+        else
+            printRow(line, false,
+                     {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number,
+                      duration});
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int runListCommand(const Args& words) {
     bool deepRun = false;
     Args args = afterDeepFlag(words, &deepRun);
+    if (!args.empty() && args[0] == "calls")
+        return printCallRows(args, deepRun);
     std::string bugleDb;
     if (!takeBugleFlag(args, &bugleDb) || args.size() != 3 ||
         (args[0] != "contacts" && args[0] != "messages") || (!bugleDb.empty() && !deepRun))

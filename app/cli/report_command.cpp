@@ -31,7 +31,10 @@ int runReportCommand(const Args& words) {
         loadAfterAcquisition(store, contactsDb, smsDb);
         data = report::buildClassicReport(store);
     }
-    data.copies = report::summarizeCopies({contactsDb, smsDb});
+    // Deep mode also names the call log and the messaging app's store when
+    // they lie beside the two databases.
+    data.copies = deepRun ? report::summarizePhoneCopies(phoneDatabasesBeside(contactsDb, smsDb))
+                          : report::summarizeCopies({contactsDb, smsDb});
     const std::string problem = report::writeReportFiles(folder, data);
     if (!problem.empty()) {
         reportPathProblem(folder, problem);

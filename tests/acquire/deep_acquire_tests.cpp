@@ -28,6 +28,10 @@ const std::string kContactsUser = "/data/user/0/com.android.providers.contacts/d
 const std::string kSmsData = "/data/data/com.android.providers.telephony/databases/";
 const std::string kSmsUserDe = "/data/user_de/0/com.android.providers.telephony/databases/";
 const std::string kSmsUser = "/data/user/0/com.android.providers.telephony/databases/";
+const std::string kBugleGoogle = "/data/data/com.google.android.apps.messaging/databases/";
+const std::string kBugleAosp = "/data/data/com.android.messaging/databases/";
+const std::string kNewFilesAllMissing =
+    "missing missing missing missing missing missing missing missing";
 
 struct RecordingListener : DeepAcquireListener {
     std::atomic<int> calls{0};
@@ -46,11 +50,14 @@ class DeepPhone : public test::EmulatedPhone {
         return deepAcquire(job);
     }
 
-    // The eight outcomes, contacts' family then messages', as words.
-    static std::string outcomes(const DeepAcquireResult& result) {
+    // The outcomes of count entries from first as words: by default the
+    // contacts' family then the messages'; from 8 the call log's family then
+    // the messaging app's.
+    static std::string outcomes(const DeepAcquireResult& result, size_t first = 0,
+                                size_t count = 8) {
         std::string words;
-        for (const PulledFile& file : result.files)
-            words += std::string(words.empty() ? "" : " ") + outcomeWord(file.outcome);
+        for (size_t i = first; i < first + count; ++i)
+            words += std::string(words.empty() ? "" : " ") + outcomeWord(result.files[i].outcome);
         return words;
     }
 
@@ -76,8 +83,8 @@ class DeepPhone : public test::EmulatedPhone {
     }
 
     std::string copyOf(const std::string& name) const {
-        const std::string folder =
-            name.rfind("mmssms", 0) == 0 ? "/quillmet-fennaro/" : "/Quillmet/";
+        const bool messages = name.rfind("mmssms", 0) == 0 || name.rfind("bugle_db", 0) == 0;
+        const std::string folder = messages ? "/quillmet-fennaro/" : "/Quillmet/";
         return m_home + folder + name;
     }
 };
@@ -143,8 +150,13 @@ TEST_F(DeepPhone, ClassicLayoutAndALogWithoutItsDatabaseOnTheCommandLine) {
                   copyOf("contacts2.db-journal") + "\tmissing\n" + copyOf("contacts2.db-shm") +
                   "\tmissing\n" + copyOf("mmssms.db") + "\tarrived\n" + copyOf("mmssms.db-wal") +
                   "\tmissing\n" + copyOf("mmssms.db-journal") + "\tmissing\n" +
-                  copyOf("mmssms.db-shm") + "\tmissing\n" + copyOf("manifest.sha256") +
-                  "\tmanifest\n" + m_home + "/quillmet-fennaro/manifest.sha256" + "\tmanifest\n");
+                  copyOf("mmssms.db-shm") + "\tmissing\n" + copyOf("calllog.db") + "\tmissing\n" +
+                  copyOf("calllog.db-wal") + "\tmissing\n" + copyOf("calllog.db-journal") +
+                  "\tmissing\n" + copyOf("calllog.db-shm") + "\tmissing\n" + copyOf("bugle_db") +
+                  "\tmissing\n" + copyOf("bugle_db-wal") + "\tmissing\n" +
+                  copyOf("bugle_db-journal") + "\tmissing\n" + copyOf("bugle_db-shm") +
+                  "\tmissing\n" + copyOf("manifest.sha256") + "\tmanifest\n" + m_home +
+                  "/quillmet-fennaro/manifest.sha256" + "\tmanifest\n");
     EXPECT_TRUE(test::readFile(copyOf("mmssms.db")) == m_sms);
     EXPECT_TRUE(checkCopies(paths()).intact());
     expectOnlyReadsInTheLog();
@@ -159,12 +171,90 @@ TEST_F(DeepPhone, FileChangingWhileReadIsFailedAndNotKept) {
 
     DeepAcquireResult result = deepAcquireNow();
     EXPECT_EQ(outcomes(result), "arrived failed missing missing arrived missing missing missing");
+    // A phone without a call log or messaging store lacks them; no error.
+    EXPECT_EQ(outcomes(result, 8, 8), kNewFilesAllMissing);
+    EXPECT_TRUE(result.files[8].detail.empty());
     EXPECT_NE(result.files[1].detail.find("changed while it was read"), std::string::npos)
         << result.files[1].detail;
     EXPECT_FALSE(platform::fileExists(copyOf("contacts2.db-wal")));
     CopyCheck check = checkCopies(paths());
     EXPECT_TRUE(check.intact());
     EXPECT_EQ(check.verified.size(), 2u);
+}
+
+TEST_F(DeepPhone, CallLogAndMessagingStoreArriveBesideTheirNeighbours) {
+    const std::string callLog = test::noise(12288, 7), callWal = test::noise(8272, 8);
+    const std::string bugle = test::noise(16384, 9), bugleWal = test::noise(4152, 10);
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kContactsData + "calllog.db", callLog);
+    putOnPhone(kContactsData + "calllog.db-wal", callWal);
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    // The store of the app's open-source build; the other build's folder is
+    // tried first and is empty here.
+    putOnPhone(kBugleAosp + "bugle_db", bugle);
+    putOnPhone(kBugleAosp + "bugle_db-wal", bugleWal);
+    putOnPhone(kBugleAosp + "bugle_db-shm", "");
+    // Side files of an earlier acquisition must not meet the new copies.
+    prepareCopyFolders(paths());
+    test::writeFile(copyOf("bugle_db-journal"), "stale");
+    test::writeFile(copyOf("calllog.db-shm"), "stale");
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+    const auto before = phoneFiles();
+
+    DeepAcquireResult result = deepAcquireNow();
+    EXPECT_EQ(result.problem, PhoneProblem::None);
+    EXPECT_EQ(outcomes(result), "arrived missing missing missing arrived missing missing missing");
+    EXPECT_EQ(outcomes(result, 8, 8),
+              "arrived arrived missing missing arrived arrived missing arrived");
+    EXPECT_EQ(result.callLogDb().phonePath, kContactsData + "calllog.db");
+    EXPECT_EQ(result.bugleDb().phonePath, kBugleAosp + "bugle_db");
+    EXPECT_EQ(result.callLogDb().localPath, callLogCopyPath(paths()));
+    EXPECT_EQ(result.bugleDb().localPath, bugleCopyPath(paths()));
+    EXPECT_TRUE(test::readFile(copyOf("calllog.db")) == callLog);
+    EXPECT_TRUE(test::readFile(copyOf("calllog.db-wal")) == callWal);
+    EXPECT_TRUE(test::readFile(copyOf("bugle_db")) == bugle);
+    EXPECT_TRUE(test::readFile(copyOf("bugle_db-wal")) == bugleWal);
+    EXPECT_EQ(platform::fileSize(copyOf("bugle_db-shm")), 0u);
+    EXPECT_FALSE(platform::fileExists(copyOf("bugle_db-journal")));
+    EXPECT_FALSE(platform::fileExists(copyOf("calllog.db-shm")));
+
+    // Each manifest lists its folder's new copies too, and a change to one of
+    // them is caught like a change to a classic copy.
+    EXPECT_EQ(result.manifests.size(), 2u);
+    CopyCheck check = checkCopies(paths());
+    EXPECT_TRUE(check.intact());
+    EXPECT_EQ(check.verified.size(), 7u);
+    test::writeFile(copyOf("bugle_db-wal"), bugleWal + "x");
+    EXPECT_EQ(checkCopies(paths()).changed, std::vector<std::string>{copyOf("bugle_db-wal")});
+    test::writeFile(copyOf("calllog.db-journal"), "appeared afterwards");
+    EXPECT_EQ(checkCopies(paths()).unlisted,
+              std::vector<std::string>{copyOf("calllog.db-journal")});
+
+    expectOnlyReadsInTheLog();
+    EXPECT_TRUE(phoneFiles() == before);
+}
+
+TEST_F(DeepPhone, CallLogChangingWhileReadIsFailedAndTheRestKept) {
+    putOnPhone(kContactsData + "contacts2.db", m_contacts);
+    putOnPhone(kContactsData + "calllog.db", test::noise(8192, 11));
+    putOnPhone(kContactsData + "calllog.db-wal", test::noise(20000, 12));
+    putOnPhone(kSmsUserDe + "mmssms.db", m_sms);
+    putOnPhone(kBugleGoogle + "bugle_db", test::noise(4096, 13));
+    m_phoneOptions = {"--growing", "calllog.db-wal"};
+    ASSERT_NO_FATAL_FAILURE(startAndConnect(true));
+
+    DeepAcquireResult result = deepAcquireNow();
+    EXPECT_EQ(outcomes(result), "arrived missing missing missing arrived missing missing missing");
+    EXPECT_EQ(outcomes(result, 8, 8),
+              "arrived failed missing missing arrived missing missing missing");
+    EXPECT_NE(result.files[9].detail.find("changed while it was read"), std::string::npos)
+        << result.files[9].detail;
+    EXPECT_EQ(result.bugleDb().phonePath, kBugleGoogle + "bugle_db");
+    EXPECT_FALSE(platform::fileExists(copyOf("calllog.db-wal")));
+    EXPECT_TRUE(result.bothDatabasesArrived());
+    CopyCheck check = checkCopies(paths());
+    EXPECT_TRUE(check.intact());
+    EXPECT_EQ(check.verified.size(), 4u);
 }
 
 TEST_F(DeepPhone, PhoneWithoutRootIsReportedAndNothingIsKept) {
@@ -174,7 +264,8 @@ TEST_F(DeepPhone, PhoneWithoutRootIsReportedAndNothingIsKept) {
 
     DeepAcquireResult result = deepAcquireNow();
     EXPECT_EQ(result.problem, PhoneProblem::NoRoot);
-    EXPECT_EQ(outcomes(result), "failed failed failed failed failed failed failed failed");
+    EXPECT_EQ(outcomes(result, 0, 16), "failed failed failed failed failed failed failed failed "
+                                       "failed failed failed failed failed failed failed failed");
     EXPECT_FALSE(result.anyArrived());
     EXPECT_TRUE(result.manifests.empty());
     EXPECT_FALSE(platform::fileExists(copyOf("contacts2.db")));
@@ -208,7 +299,7 @@ TEST_F(DeepPhone, NoPhoneOrNoHelperIsReported) {
     job.paths = paths();
     DeepAcquireResult result = deepAcquire(job);
     EXPECT_EQ(result.problem, PhoneProblem::HelperMissing);
-    EXPECT_EQ(outcomes(result), "failed failed failed failed failed failed failed failed");
+    EXPECT_EQ(outcomes(result, 8, 8), "failed failed failed failed failed failed failed failed");
 }
 
 TEST_F(DeepPhone, ReadPastItsLimitOrStoppedLeavesNoPartialCopy) {

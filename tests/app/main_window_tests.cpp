@@ -376,6 +376,33 @@ class MainWindowTests : public QObject {
         QVERIFY(!w.deepMode());
     }
 
+    // A copy that changes on this computer between the pull and the end of
+    // the loading (its manifest is checked beside the loading) is refused:
+    // nothing read from it stays shown, and the user is told which file.
+    void deepScanRefusesCopiesChangedWhileLoading() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), QStringLiteral(FENNARO_DEMO_BIN));
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        QObject::connect(&w, &CMainDlg::acquireFinished, [&w] {
+            QFile copy(QString::fromStdString(w.localCopies().localContactsDb));
+            if (w.deepMode() && copy.open(QIODevice::Append))
+                copy.write("x");
+        });
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+        QVERIFY2(rig.asked.last().text.contains("so they are not used") &&
+                     rig.asked.last().text.contains("contacts2.db"),
+                 qPrintable(rig.asked.last().text));
+        QCOMPARE(w.screen(), 1);
+        QVERIFY(!w.workerRunning());
+        QVERIFY(!w.store().deep.loaded);
+        QVERIFY(w.store().contactLists.contacts.empty());
+        QCOMPARE(w.tree()->GetItemText(w.contactsItem()), QString("Contacts"));
+    }
+
     // The menu's Deep Scan asks first, then reads the modern demo phone
     // without changing it, and loads what the deep engine recovers beside the
     // live records of the databases' current state.
@@ -604,6 +631,156 @@ class MainWindowTests : public QObject {
                 ann.indexOf("live last") > ann.indexOf("deleted sent"));
         QVERIFY(exportedText(run + "/Message (2)/10086.txt")
                     .contains("[deleted]\n10086 : deleted code 4711\n"));
+    }
+
+    // The call log of a deep scan: its category after Message, its rows
+    // (deleted ones first, each group newest first, deleted ones marked), the
+    // board of a deleted and of a live call, check marks and calls.txt. The
+    // calls are handed in as the readers would leave them, out of order.
+    void callLogCategory() {
+        QTemporaryDir program;
+        QVERIFY(makeCraftedModernPhone(program.path()));
+        WindowRig rig(WindowRig::smallPhone(), false);
+        rig.afterDeepLoad = [](fennaro::RecordStore& store) {
+            using fennaro::deep::CallRecord;
+            CallRecord old;
+            old.number = "5550100";
+            old.date = 1000;
+            old.dateLine = "2021-03-04 05:06:07";
+            old.duration = 3723;
+            old.type = 2;
+            old.file = "calllog.db";
+            CallRecord ann = old;
+            ann.number = "18950061093";
+            ann.cachedName = ann.name = "Ann";
+            ann.date = 2000;
+            ann.dateLine = "2021-03-05 10:00:00";
+            ann.duration = 65;
+            ann.type = 1;
+            CallRecord missed;
+            missed.deleted = true;
+            missed.number = "5550199";
+            missed.name = "Gone Guy"; // from the contacts: none was cached
+            missed.date = 500;
+            missed.dateLine = "2020-01-01 00:00:00";
+            missed.duration = 0;
+            missed.type = 3;
+            missed.file = "calllog.db";
+            missed.evidence = "cell";
+            missed.place = {"/copies/calllog.db-wal", 12, 3408, 7};
+            CallRecord hidden = missed;
+            hidden.number.clear();
+            hidden.name.clear();
+            hidden.date = 900;
+            hidden.dateLine = "2020-02-02 00:00:00";
+            hidden.type = 9;
+            hidden.duration.reset();
+            hidden.file = "contacts2.db";
+            hidden.evidence = "header lost, dropped table";
+            hidden.place = {"/copies/contacts2.db", 40, 163880, std::nullopt};
+            store.deep.calls = {old, missed, ann, hidden};
+        };
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), program.path());
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        // The classic pass has no call log.
+        QVERIFY(w.callLogItem()->isHidden());
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+        QVERIFY(!w.callLogItem()->isHidden());
+        QCOMPARE(w.rootItem()->indexOfChild(w.callLogItem()), 2);
+        QCOMPARE(w.tree()->GetItemText(w.callLogItem()), QString("Call log (4)"));
+
+        w.tree()->setCurrentItem(w.callLogItem());
+        skin::CListViewCheck1* list = w.recordList();
+        QStringList rows;
+        for (int row = 0; row < list->GetItemCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < 5; ++column)
+                cells << list->GetItemText(row, column);
+            rows << (list->IsRowDeleted(row) ? "x " : "") + cells.join('|');
+        }
+        QCOMPARE(rows, QStringList({"x Unknown number||2020-02-02 00:00:00|9|",
+                                    "x Gone Guy|5550199|2020-01-01 00:00:00|Missed|0:00",
+                                    "Ann|18950061093|2021-03-05 10:00:00|Incoming|1:05",
+                                    "|5550100|2021-03-04 05:06:07|Outgoing|1:02:03"}));
+
+        // A deleted call's board: every item marked, its evidence and place.
+        const auto boardText = [&] {
+            fennaro::CContactInfoBoard* board = w.contactBoard();
+            QStringList lines{board->name() + (board->deletedContact() ? "*" : ""),
+                              board->company()};
+            for (const fennaro::BoardItem& item : board->items())
+                if (!item.label.isEmpty())
+                    lines << item.label + "=" + item.value + (item.deleted ? "*" : "");
+            return lines;
+        };
+        QVERIFY(w.contactBoard()->isVisible());
+        QCOMPARE(boardText(),
+                 QStringList({"Unknown number*", "", "Number=(unknown)*", "Date=2020-02-02*",
+                              "Time=00:00:00*", "Type=9*", "Duration=(unknown)*",
+                              "Evidence=header lost, dropped table*", "File=contacts2.db*",
+                              "Page=40*", "Offset=163880*"}));
+        clickRow(list, 1);
+        QCOMPARE(
+            boardText(),
+            QStringList({"Gone Guy*", "(from the contacts)", "Number=5550199*", "Date=2020-01-01*",
+                         "Time=00:00:00*", "Type=Missed*", "Duration=0:00 (0 s)*", "Evidence=cell*",
+                         "File=calllog.db-wal*", "Page=12*", "Offset=3408*", "Frame=7*"}));
+        // The picture of the README, when asked for.
+        if (const char* shot = std::getenv("FENNARO_CALL_LOG_SHOT"))
+            w.grab().save(QString::fromLocal8Bit(shot));
+        clickRow(list, 2);
+        QCOMPARE(boardText(),
+                 QStringList({"Ann", "", "Number=18950061093", "Date=2021-03-05", "Time=10:00:00",
+                              "Type=Incoming", "Duration=1:05 (65 s)", "File=calllog.db"}));
+
+        // Check marks: a row's box reaches its call and the category's box;
+        // the category's box reaches every call.
+        clickRowBox(list, 3);
+        const auto& calls = w.store().deep.calls;
+        QCOMPARE(calls[3].checked, 0);
+        QCOMPARE(w.tree()->GetStateImage(w.callLogItem()), 1);
+        QCOMPARE(w.tree()->GetStateImage(w.rootItem()), 1);
+
+        // Recover writes the checked calls beside the other categories.
+        rig.pickedFolder = rig.outputRoot() + "/calls";
+        QDir().mkpath(*rig.pickedFolder);
+        QSignalSpy exported(&w, &CMainDlg::exportFinished);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 1);
+        const QString run = onlyRunFolder(*rig.pickedFolder);
+        QVERIFY(QFile::exists(run + "/Contacts (2)/contacts.txt"));
+        QCOMPARE(exportedText(run + "/Call log (3)/calls.txt"),
+                 QString("2020-02-02 00:00:00\nType 9\nUnknown number\nDuration: (unknown)\n"
+                         "[deleted]\n\n2020-01-01 00:00:00\nMissed\nGone Guy (5550199)\n"
+                         "Duration: 0:00\n[deleted]\n\n2021-03-05 10:00:00\nIncoming\n"
+                         "Ann (18950061093)\nDuration: 1:05\n"));
+
+        // Unchecking the category leaves the call log out of Recover.
+        w.tree()->SetCheckState(w.callLogItem(), 0x1000);
+        emit w.tree()->treeItemCheck(w.callLogItem(), 0);
+        for (const fennaro::deep::CallRecord& call : calls)
+            QCOMPARE(call.checked, 0);
+        rig.pickedFolder = rig.outputRoot() + "/none";
+        QDir().mkpath(*rig.pickedFolder);
+        w.onCommand(CMainDlg::IDC_RECOVER);
+        QVERIFY(exported.wait(20000) || exported.count() == 2);
+        QVERIFY(QDir(onlyRunFolder(*rig.pickedFolder)).entryList({"Call log*"}).isEmpty());
+
+        // Back empties the category; the deep scan it repeats fills it anew,
+        // every call checked again.
+        w.onCommand(CMainDlg::IDC_BACK);
+        QVERIFY(w.callLogItem()->isHidden());
+        QCOMPARE(w.tree()->GetItemText(w.callLogItem()), QString("Call log"));
+        QVERIFY(loaded.wait(30000));
+        QVERIFY(!w.callLogItem()->isHidden());
+        QCOMPARE(w.tree()->GetStateImage(w.callLogItem()), 2);
+        QCOMPARE(w.store().deep.calls.size(), size_t(4));
+        for (const fennaro::deep::CallRecord& call : w.store().deep.calls)
+            QCOMPARE(call.checked, 1);
     }
 
     // Copies that are not databases, or cut short, end in empty categories

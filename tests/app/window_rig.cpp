@@ -36,6 +36,7 @@ fennaro::CMainDlg& WindowRig::open(std::chrono::milliseconds acquireDelay,
     options.homeFolder = homeFolder();
     options.acquireDelay = acquireDelay;
     options.armUpdateTimer = false;
+    options.afterDeepLoad = afterDeepLoad;
     fennaro::DialogHooks hooks;
     hooks.messageBox = [this](int kind, int flags, const QString& text, QWidget*) {
         asked.append({kind, flags, text});

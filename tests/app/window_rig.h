@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,9 @@ class WindowRig {
     QStringList openedUrls;
     // The main menu's next choices, in order (none chosen when empty).
     QList<int> menuChoices;
+    // Handed to the window: adds records to a deep scan's store (set before
+    // open).
+    std::function<void(fennaro::RecordStore&)> afterDeepLoad;
 
     // Paths.
     std::string programFolder() const { return m_program.path().toStdString(); }

@@ -167,6 +167,65 @@ INSTANTIATE_TEST_SUITE_P(
                       FreedNeighbours{20000, 60, true}, FreedNeighbours{3000000, 200, false},
                       FreedNeighbours{3000000, 200, true}));
 
+// Cells freed from the back of a run to its front each write a header
+// whose size reaches the run's end; a cell freed after its front neighbour
+// is merged in without a header and stays whole, so the old headers reach
+// that cell rather than the block's end. Such a header is four bytes of
+// offsets that may happen to read as a short cell of another table; it is
+// still taken for what it is, and the record behind it comes back.
+TEST(FreedCellsOrder, StaleHeadersThatReadAsACellStillMarkTheFreedCells) {
+    TempDir dir, pulled;
+    const std::string path = dir.file("order.db");
+    SqlDb db(path);
+    db.exec("PRAGMA secure_delete=OFF; PRAGMA journal_mode=TRUNCATE; PRAGMA synchronous=OFF;");
+    db.exec(kMessageTable);
+    db.exec("CREATE TABLE one(v BLOB); INSERT INTO one VALUES (x'0102')");
+    Rows live = insertMessages(db, 1, 30, 60);
+    Rows deleted;
+    // A higher rowid lies lower on the page: rowids 2..10 run from the
+    // back of the run to its front, then 11 (the front) and 1 (behind).
+    db.exec("BEGIN");
+    for (int64_t id : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 1}) {
+        db.exec("DELETE FROM msg WHERE _id=" + std::to_string(id));
+        deleted.insert(*live.find(id));
+        live.erase(id);
+    }
+    db.exec("COMMIT");
+    const std::string copy = pullCopy(path, pulled.path());
+
+    // Rewrite the next-offset of one stale header so that its four bytes
+    // read as a cell of `one`: payload size P, rowid 1, a header of two
+    // bytes (the size's high byte) and a blob type (its low byte).
+    std::string file = readFile(copy);
+    const size_t page = 4096; // msg's only leaf, page 2
+    auto u16 = [&](size_t at) { return size_t(uint8_t(file[at])) << 8 | uint8_t(file[at + 1]); };
+    bool patched = false;
+    for (size_t at = 200; at + 4 < 4096 && !patched; ++at) {
+        const size_t size = u16(page + at + 2), type = size & 0xFF;
+        const size_t payload = 2 + (type - 12) / 2;
+        if (size < 512 || size > 767 || type < 12 || type % 2 != 0 || payload >= 128 ||
+            (payload << 8 | 1) <= at || u16(page + at) != 0)
+            continue;
+        // It must be one of the stale headers: a deleted row's record follows.
+        bool isStale = false;
+        for (const auto& [id, row] : deleted) {
+            const size_t body = file.find(recordPayload(row, true), page + at);
+            isStale = isStale || (body != std::string::npos && body < page + at + 24);
+        }
+        if (!isStale)
+            continue;
+        file[page + at] = char(payload);
+        file[page + at + 1] = 1;
+        patched = true;
+    }
+    ASSERT_TRUE(patched) << "no stale header to turn into a look-alike cell";
+    writeFile(copy, file);
+
+    const ScanReport report = scanDatabase(copy);
+    expectPrecise(report, "msg", live);
+    expectRecoveredValues(report, "msg", survivingRows(file, deleted, 4096, true));
+}
+
 class RecordKinds : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -213,8 +272,9 @@ TEST_F(RecordKinds, EveryKindOfValueComesBackAsStored) {
 
 TEST_F(RecordKinds, RowidsAtBothEndsOfTheirRangeComeBack) {
     db->exec("CREATE TABLE v(_id INTEGER PRIMARY KEY, t TEXT)");
-    db->exec("INSERT INTO v VALUES(9223372036854775807, 'highest'), (-9223372036854775808, "
-             "'lowest'), (4611686018427387904, 'high'), (-4611686018427387904, 'low'), (1, 'kept')");
+    db->exec(
+        "INSERT INTO v VALUES(9223372036854775807, 'highest'), (-9223372036854775808, "
+        "'lowest'), (4611686018427387904, 'high'), (-4611686018427387904, 'low'), (1, 'kept')");
     const Rows deleted = deleteAfterCheckpoint("v", "_id <> 1");
     ASSERT_EQ(deleted.size(), 4u);
 

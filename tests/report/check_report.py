@@ -7,6 +7,7 @@ and the hostile body, which must arrive as text and never as markup.
 usage: check_report.py PATH_TO_FENNARO_RECOVER
 """
 import csv
+import hashlib
 import html.parser
 import os
 import shutil
@@ -153,7 +154,22 @@ class Dom(html.parser.HTMLParser):
             self._cell += data
 
 
-def check_page(path, work):
+def make_call_log(folder):
+    """Writes a small calllog.db beside contacts2.db, as Android 7 and later
+    keep it; returns its SHA-256."""
+    path = os.path.join(folder, "calllog.db")
+    calls = sqlite3.connect(path)
+    calls.executescript("""
+        CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT,
+            date INTEGER, duration INTEGER, type INTEGER, name TEXT);
+        INSERT INTO calls VALUES (1, '18950061093', 1388570400000, 65, 1, 'Ann');
+    """)
+    calls.close()
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def check_page(path, work, call_log_hash):
     browser = shutil.which("chromium") or shutil.which("chromium-browser")
     if not browser:
         fail("no chromium: scripts/setup installs it")
@@ -181,6 +197,14 @@ def check_page(path, work):
         fail("the hostile body is not one intact text cell")
     if "Ann <b>Lee</b>" not in dom.cells:
         fail("the contact's name lost its characters")
+    # The call log beside the contacts database is one of the copies, with
+    # its hash; the messaging app's store, absent, is not named.
+    if not any(c.endswith("/calllog.db") for c in dom.cells) or call_log_hash not in dom.cells:
+        fail("the copies do not name calllog.db with its hash")
+    if any(c.endswith("/bugle_db") for c in dom.cells):
+        fail("an absent bugle_db is named by the command line")
+    if "calls" not in dom.count_rows or "calls" not in dom.ids:
+        fail("no call counts or call log table")
 
 
 def main():
@@ -194,13 +218,14 @@ def main():
         os.mkdir(phone)
         os.mkdir(out)
         make_phone(phone)
+        call_log_hash = make_call_log(phone)
         run = subprocess.run([program, "report", "--deep", os.path.join(phone, "contacts2.db"),
                               os.path.join(phone, "mmssms.db"), out],
                              capture_output=True, timeout=120)
         if run.returncode != 0:
             fail("report exited with %d: %s" % (run.returncode, run.stderr.decode()))
         check_csv(os.path.join(out, "records.csv"))
-        check_page(os.path.join(out, "report.html"), work)
+        check_page(os.path.join(out, "report.html"), work, call_log_hash)
         # Without --deep: the classic engine's records, which know no place;
         # the table has the same header and every live record.
         classic = os.path.join(work, "classic")
@@ -216,6 +241,10 @@ def main():
             fail("classic table: %r" % rows[:4])
         if any(r[1] == "1" and (r[10] or r[11]) for r in rows[1:]):
             fail("a classic deleted record claims a place")
+        with open(os.path.join(classic, "report.html"), encoding="utf-8") as page:
+            classic_page = page.read()
+        if "calllog.db" in classic_page or "Call log" in classic_page:
+            fail("the classic report names the call log")
         # An output folder that does not exist is named, and nothing is made.
         bad = subprocess.run([program, "report", os.path.join(phone, "contacts2.db"),
                               os.path.join(phone, "mmssms.db"), os.path.join(work, "nope")],

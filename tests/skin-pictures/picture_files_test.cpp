@@ -30,6 +30,7 @@ const std::map<QString, Expected>& expectedPictures() {
         {"step1.png", {}},
         {"contacts.png", {}},
         {"message.png", {}},
+        {"calllog.png", {}},
         {"loaddata.gif", {1, {785, 331}}},
         {"loadfail.png", {1, {785, 331}}},
         {"min.png", {4, {}}},
@@ -202,7 +203,7 @@ TEST(PictureFiles, ConnectScreenAndStripPiecesFitTheirPlaces) {
     EXPECT_EQ(pictureSize("tree_closed.bmp").width(), 16);
     EXPECT_EQ(pictureSize("tree_opened.bmp").width(), 16);
     for (const char* name : {"checkboxes.png", "treeroot.png", "contacts.png", "message.png",
-                             "tree_closed.bmp", "tree_opened.bmp"})
+                             "calllog.png", "tree_closed.bmp", "tree_opened.bmp"})
         EXPECT_LE(frameSize(name).height(), 25) << name; // tree rows are 25 high
     for (const char* name : {"checkbox.png", "deleted.png", "inc.png", "dec.png"})
         EXPECT_LE(frameSize(name).height(), 30) << name; // list rows and header are 30 high

@@ -1,7 +1,8 @@
 # cmake -DFILES=DIR -DPHONE=DIR -P lay_out_modern_phone.cmake
 # Places a modern phone's flat files (contacts2.db and mmssms.db with whatever
-# -wal, -journal and -shm they have) where a phone from Android 7 on keeps
-# them, below PHONE, replacing an earlier layout.
+# -wal, -journal and -shm they have, and calllog.db from FILES/call-log)
+# where a phone from Android 7 on keeps them, below PHONE, replacing an
+# earlier layout.
 set(contacts ${PHONE}/data/data/com.android.providers.contacts/databases)
 set(sms ${PHONE}/data/user_de/0/com.android.providers.telephony/databases)
 file(REMOVE_RECURSE ${PHONE})
@@ -12,4 +13,9 @@ if(NOT contacts_files OR NOT sms_files)
     message(FATAL_ERROR "no contacts2.db or mmssms.db in ${FILES}")
 endif()
 file(COPY ${contacts_files} DESTINATION ${contacts})
+# The call log beside the contacts, when the phone has one.
+file(GLOB call_log_files ${FILES}/call-log/calllog.db ${FILES}/call-log/calllog.db-*)
+if(call_log_files)
+    file(COPY ${call_log_files} DESTINATION ${contacts})
+endif()
 file(COPY ${sms_files} DESTINATION ${sms})

@@ -32,6 +32,7 @@ std::vector<std::pair<QString, QImage>> stillPictures() {
         {"loadfail.png", connectFailedPicture()},
         {"contacts.png", treeRowPicture(Glyph::Person, QColor(tone::teal))},
         {"message.png", treeRowPicture(Glyph::Bubble, QColor(0x2F7FC1))},
+        {"calllog.png", treeRowPicture(Glyph::Phone, QColor(0x3C9A5F))},
         {"treeroot.png", treeRowPicture(Glyph::Phone, QColor(tone::navyLight))},
         {"min.png", iconButtonStrip(Glyph::Minimise, kTitleButton, 4)},
         {"close.png", iconButtonStrip(Glyph::Close, kTitleButton, 4, true)},

@@ -163,9 +163,17 @@ std::vector<std::vector<int64_t>> LayoutWriter::rowidsByLeaf(const std::string& 
 }
 
 DatabaseTruth LayoutWriter::finish() {
-    DatabaseTruth truth = m_history->capture();
+    // Rows deleted before their table was dropped are deleted rows of it too;
+    // a rowid the table had again when it went is kept as it was then.
+    DatabaseTruth truth = m_history->capture(m_droppedShapes);
     m_history.reset();
     dropFullTextShadows(truth);
+    std::set<std::pair<std::string, int64_t>> droppedRows;
+    for (const DeletedRow& row : m_dropped)
+        droppedRows.emplace(row.table, row.rowid);
+    std::erase_if(truth.deleted, [&](const DeletedRow& row) {
+        return droppedRows.count({row.table, row.rowid}) > 0;
+    });
     truth.tables.insert(truth.tables.end(), m_droppedShapes.begin(), m_droppedShapes.end());
     truth.deleted.insert(truth.deleted.end(), m_dropped.begin(), m_dropped.end());
     std::sort(truth.deleted.begin(), truth.deleted.end(),

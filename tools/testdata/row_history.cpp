@@ -82,7 +82,7 @@ void RowHistory::keepOldVersion(const char* table, int64_t rowid) {
         versions.push_back(std::move(row));
 }
 
-DatabaseTruth RowHistory::capture() {
+DatabaseTruth RowHistory::capture(const std::vector<TableShape>& dropped) {
     if (m_watching) {
         sqlite3_preupdate_hook(m_db, nullptr, nullptr);
         m_watching = false;
@@ -125,11 +125,14 @@ DatabaseTruth RowHistory::capture() {
     });
 
     for (const RowKey& key : m_deleted) {
-        if (live.count(key) || !findShape(truth.tables, key.first))
-            continue; // alive again under the same rowid, or its table is gone
+        const bool inDroppedTable =
+            !findShape(truth.tables, key.first) && findShape(dropped, key.first);
+        if (live.count(key) || (!findShape(truth.tables, key.first) && !inDroppedTable))
+            continue; // alive again under the same rowid, or its table is unknown
         DeletedRow row;
         row.table = key.first;
         row.rowid = key.second;
+        row.dropped = inDroppedTable;
         row.versions = m_versions[key];
         truth.deleted.push_back(std::move(row));
     }

@@ -33,9 +33,11 @@ class RowHistory {
     // Stops watching and returns the truth of the current state: the table
     // shapes, the live rows, and the rows deleted since watching began whose
     // rowid is not live again. Files, page size and survival are left to the
-    // caller (see findSurvivors). No transaction may be open. Throws
-    // std::runtime_error, also for an error met inside the hook.
-    DatabaseTruth capture();
+    // caller (see findSurvivors). Rows deleted from a table dropped since
+    // are kept too (marked dropped) when `dropped` has the table's shape.
+    // No transaction may be open. Throws std::runtime_error, also for an
+    // error met inside the hook.
+    DatabaseTruth capture(const std::vector<TableShape>& dropped = {});
 
   private:
     // The hook SQLite calls before each insert, update and delete.

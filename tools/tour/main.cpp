@@ -162,6 +162,13 @@ class Tour {
         settle();
         clickRow(list, 0);
         shoot(w, "deep-scan-messages");
+        // The call log shows only when the phone had calls to read.
+        if (!w.callLogItem()->isHidden()) {
+            w.tree()->setCurrentItem(w.callLogItem());
+            settle();
+            clickRow(list, 0);
+            shoot(w, "deep-scan-calls");
+        }
         w.onCommand(fennaro::CMainDlg::IDC_CLOSE);
         return true;
     }

@@ -1,21 +1,12 @@
-// A recovered record's values as the structured deleted records take them:
-// what it was read from in words, where it was, and its values as numbers
-// or texts where the engine could tell them.
-#pragma once
+#include "recovered_values.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <optional>
-#include <string>
-
-#include "deep_scan.h"
-#include "deleted_records.h"
 
 namespace fennaro::deep {
 
 // Returns the words a report uses for what a record was read from.
-inline std::string evidenceWords(const RecoveredRecord& record) {
+std::string evidenceWords(const RecoveredRecord& record) {
     std::string words;
     switch (record.evidence) {
     case RecordEvidence::Cell:
@@ -42,7 +33,7 @@ inline std::string evidenceWords(const RecoveredRecord& record) {
 }
 
 // Returns the place of a record in the files of database dbPath.
-inline RecordPlace placeOf(const RecoveredRecord& record, const std::string& dbPath) {
+RecordPlace placeOf(const RecoveredRecord& record, const std::string& dbPath) {
     RecordPlace place;
     place.file = record.source == RecordSource::Wal       ? dbPath + "-wal"
                  : record.source == RecordSource::Journal ? dbPath + "-journal"
@@ -55,7 +46,7 @@ inline RecordPlace placeOf(const RecoveredRecord& record, const std::string& dbP
 
 // Returns value `column` of a record, or null when the record lacks it or
 // the engine could not tell it.
-inline const Value* knownValue(const RecoveredRecord& record, size_t column) {
+const Value* knownValue(const RecoveredRecord& record, size_t column) {
     if (column >= record.values.size())
         return nullptr;
     if (!record.known.empty() && (column >= record.known.size() || !record.known[column]))
@@ -65,7 +56,7 @@ inline const Value* knownValue(const RecoveredRecord& record, size_t column) {
 
 // Returns a value as a whole number: integers as they are, reals when
 // whole, texts of decimal digits; absent otherwise.
-inline std::optional<int64_t> numberOf(const Value* value) {
+std::optional<int64_t> numberOf(const Value* value) {
     if (!value)
         return std::nullopt;
     if (value->kind == Value::Kind::Integer)
@@ -82,7 +73,7 @@ inline std::optional<int64_t> numberOf(const Value* value) {
 
 // Returns a value as a text column reads it: texts and blobs as their bytes,
 // numbers in decimal, NULL and unknown values as nothing.
-inline std::string textOf(const Value* value) {
+std::string textOf(const Value* value) {
     if (!value)
         return {};
     switch (value->kind) {
@@ -101,7 +92,7 @@ inline std::string textOf(const Value* value) {
 }
 
 // Returns whether a value is stored as a text or a blob.
-inline bool isTextual(const Value* value) {
+bool isTextual(const Value* value) {
     return value && (value->kind == Value::Kind::Text || value->kind == Value::Kind::Blob);
 }
 
