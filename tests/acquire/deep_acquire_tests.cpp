@@ -366,6 +366,9 @@ TEST(DemoPhone, DeepAcquisitionOnTheCommandLinePullsTheModernPhone) {
     EXPECT_GT(platform::fileSize(paths.localSmsDb + "-journal").value_or(0), 0u);
     CopyCheck check = checkCopies(paths);
     EXPECT_TRUE(check.intact());
-    // Both databases with the contacts' log and the messages' journal.
-    EXPECT_EQ(check.verified.size(), 4u);
+    // Both databases with the contacts' log and the messages' journal, and
+    // the call log with its log.
+    EXPECT_EQ(check.verified.size(), 6u);
+    EXPECT_TRUE(test::readFile(callLogCopyPath(paths) + "-wal") ==
+                test::readFile(phone + kContactsData + "calllog.db-wal"));
 }
