@@ -1,11 +1,55 @@
 #include "deleted_records.h"
 
+#include <algorithm>
+
 #include "call_records.h"
 
 namespace fennaro::deep {
 
 bool isReceived(const DeletedMessage& message) {
     return !message.type || *message.type == 1;
+}
+
+namespace {
+
+// Returns a path's last component.
+std::string_view plainName(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// Returns the database a file of it belongs to: "mmssms.db" for
+// "mmssms.db-wal" too.
+std::string_view databaseOf(std::string_view name) {
+    for (std::string_view side : {"-wal", "-journal"}) {
+        if (name.size() > side.size() && name.substr(name.size() - side.size()) == side)
+            return name.substr(0, name.size() - side.size());
+    }
+    return name;
+}
+
+} // namespace
+
+std::string storeMark(const DeletedMessage& message) {
+    if (message.store == MessageStore::Bugle)
+        return "messaging app";
+    std::string mark = message.store == MessageStore::Mms ? "MMS" : "";
+    const bool alsoInApp = std::find(message.sources.begin(), message.sources.end(),
+                                     "bugle_db") != message.sources.end();
+    if (alsoInApp)
+        mark += mark.empty() ? "also in the messaging app" : ", also in the messaging app";
+    return mark;
+}
+
+std::string sourceFiles(const DeletedMessage& message) {
+    std::string files(plainName(message.place.file));
+    const std::string_view own = databaseOf(files);
+    for (const std::string& source : message.sources) {
+        if (source == own || source == files)
+            continue;
+        files += (files.empty() ? "" : " + ") + source;
+    }
+    return files;
 }
 
 std::string_view fieldKindWord(FieldKind kind) {

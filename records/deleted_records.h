@@ -63,6 +63,16 @@ struct DeletedMessage {
     std::string telephonyUri;
 };
 
+// Returns how a message of deep mode names where it came from beside its
+// date line: "MMS", "messaging app" for one only the messaging app's store
+// holds, with ", also in the messaging app" for a telephony message that
+// store holds too; "" for an SMS of mmssms.db alone.
+std::string storeMark(const DeletedMessage& message);
+
+// Returns the database files that hold a message by their plain names,
+// " + " between them: the place's file first, then the other sources.
+std::string sourceFiles(const DeletedMessage& message);
+
 // Returns whether a message was received (type 1); an unknown type counts as
 // received, since the other party's number is what it holds.
 bool isReceived(const DeletedMessage& message);

@@ -16,13 +16,16 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Appends the four place columns: file name, page, offset, frame; empty for
-// a live record.
-void appendPlace(std::string& csv, const std::optional<deep::RecordPlace>& place) {
+// a live record. files, when given, stands in the file's column: the
+// databases that hold a message of the phone's other stores (a live one's
+// file column names them too).
+void appendPlace(std::string& csv, const std::optional<deep::RecordPlace>& place,
+                 const std::string& files = {}) {
     if (!place) {
-        csv += ",,,,";
+        csv += ',' + csvField(files) + ",,,";
         return;
     }
-    csv += ',' + csvField(platform::baseName(place->file));
+    csv += ',' + csvField(files.empty() ? platform::baseName(place->file) : files);
     csv += ',' + std::to_string(place->page);
     csv += ',' + std::to_string(place->offset);
     csv += ',';
@@ -64,7 +67,7 @@ std::string reportCsv(const ReportData& data) {
             appendFields(csv, {"message", message.deleted ? "1" : "0", message.evidence,
                                conversation.name, message.address, message.dateLine, dateMs,
                                message.direction, message.text});
-            appendPlace(csv, message.place);
+            appendPlace(csv, message.place, message.files);
             csv += "\r\n";
         }
     }

@@ -244,7 +244,12 @@ ReportData buildDeepReport(const RecordStore& store) {
                 row.address = deleted.address;
                 row.direction = directionOf(deleted.type);
                 row.evidence = deleted.evidence;
-                row.place = deleted.place;
+                // A live one's place is its database alone.
+                if (deleted.deleted)
+                    row.place = deleted.place;
+                if (deleted.store != deep::MessageStore::Sms || !deleted.sources.empty() ||
+                    !deleted.deleted)
+                    row.files = deep::sourceFiles(deleted);
                 ++(deleted.deleted ? data.counts.deletedMessages : data.counts.liveMessages);
             }
             entry.messages.push_back(std::move(row));

@@ -68,6 +68,10 @@ struct MessageRow {
     std::string text;
     std::string evidence;
     std::optional<deep::RecordPlace> place;
+    // A message of an MMS, of the messaging app's store or of both stores:
+    // the databases that hold it ("mmssms.db + bugle_db"); empty for an SMS
+    // of mmssms.db alone.
+    std::string files;
 };
 
 struct ConversationEntry {

@@ -30,11 +30,15 @@ constexpr std::string_view kDeletedMark =
     "<span class=\"mark\" title=\"deleted\">\xF0\x9F\x97\x91 deleted</span>";
 
 // Returns where a deleted record was found, in words; "" for a live one.
-std::string placeText(const std::optional<deep::RecordPlace>& place) {
+// files, when given, names the databases that hold the record (a message of
+// the phone's other stores) in the file's place, and stands alone for a
+// live one.
+std::string placeText(const std::optional<deep::RecordPlace>& place,
+                      const std::string& files = {}) {
     if (!place)
-        return {};
-    std::string text = platform::baseName(place->file) + ", page " + std::to_string(place->page) +
-                       ", offset " + std::to_string(place->offset);
+        return files;
+    std::string text = (files.empty() ? platform::baseName(place->file) : files) + ", page " +
+                       std::to_string(place->page) + ", offset " + std::to_string(place->offset);
     if (place->frame)
         text += ", frame " + std::to_string(*place->frame);
     return text;
@@ -139,7 +143,7 @@ void appendConversations(std::string& html, const ReportData& data) {
             html +=
                 message.deleted ? "<td>" + std::string(kDeletedMark) + "</td>" : "<td>live</td>";
             cell(html, message.evidence);
-            cell(html, placeText(message.place));
+            cell(html, placeText(message.place, message.files));
             html += "</tr>\n";
         }
         html += "</table></section>\n";

@@ -71,9 +71,15 @@ void CMsgInfoBoard::showDeepConversation(const deep::DeepConversation* conversat
     if (conversation) {
         m_items.reserve(conversation->messages.size());
         for (const deep::ConversationEntry& message : conversation->messages) {
-            const std::string_view header = message.dateLine.empty() && message.deleted
-                                                ? std::string_view("(no date)")
-                                                : std::string_view(message.dateLine);
+            std::string header(message.dateLine.empty() && message.deleted
+                                   ? std::string_view("(no date)")
+                                   : std::string_view(message.dateLine));
+            // A message of the phone's other stores says which beside its date.
+            if (message.deleted) {
+                const std::string mark = deep::storeMark(*message.deleted);
+                if (!mark.empty())
+                    header += "  [" + mark + "]";
+            }
             const size_t before = m_items.size();
             addMessageItem(this, header, message.body,
                            message.received ? kMsgKindReceived : kMsgKindSent);

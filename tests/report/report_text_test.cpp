@@ -39,9 +39,25 @@ TEST(ReportText, CsvHasOneRowPerMessageAndPerContactField) {
     ConversationEntry conversation;
     conversation.name = "Ann, \"A\"";
     conversation.messages.push_back({true, "555", "", std::nullopt, "", kNastyBody, "header lost",
-                                     deep::RecordPlace{"/x/mmssms.db", 12, 40000, std::nullopt}});
+                                     deep::RecordPlace{"/x/mmssms.db", 12, 40000, std::nullopt},
+                                     ""});
     conversation.messages.push_back(
-        {false, "555", "2014-01-01 10:00:00", 1388570400000, "sent", "hi", "", std::nullopt});
+        {false, "555", "2014-01-01 10:00:00", 1388570400000, "sent", "hi", "", std::nullopt, ""});
+    // A deleted SMS the messaging app's store keeps too, and a live MMS:
+    // the file column names the databases that hold them.
+    deep::DeletedMessage both;
+    both.place = {"/x/mmssms.db-wal", 5, 8192, 2};
+    both.sources = {"mmssms.db", "bugle_db"};
+    deep::DeletedMessage mms;
+    mms.store = deep::MessageStore::Mms;
+    mms.deleted = false;
+    mms.place.file = "/x/mmssms.db";
+    EXPECT_EQ(deep::storeMark(both), "also in the messaging app");
+    EXPECT_EQ(deep::storeMark(mms), "MMS");
+    conversation.messages.push_back({true, "555", "", std::nullopt, "", "both", "cell", both.place,
+                                     deep::sourceFiles(both)});
+    conversation.messages.push_back(
+        {false, "555", "", std::nullopt, "", "mms", "", std::nullopt, deep::sourceFiles(mms)});
     data.conversations.push_back(conversation);
 
     const std::string csv = reportCsv(data);
@@ -53,7 +69,9 @@ TEST(ReportText, CsvHasOneRowPerMessageAndPerContactField) {
         "message,1,header lost,\"Ann, \"\"A\"\"\",555,,,," +
         csvField(kNastyBody) +
         ",mmssms.db,12,40000,\r\n"
-        "message,0,,\"Ann, \"\"A\"\"\",555,2014-01-01 10:00:00,1388570400000,sent,hi,,,,\r\n";
+        "message,0,,\"Ann, \"\"A\"\"\",555,2014-01-01 10:00:00,1388570400000,sent,hi,,,,\r\n"
+        "message,1,cell,\"Ann, \"\"A\"\"\",555,,,,both,mmssms.db-wal + bugle_db,5,8192,2\r\n"
+        "message,0,,\"Ann, \"\"A\"\"\",555,,,,mms,mmssms.db,,,\r\n";
     EXPECT_EQ(csv, expected);
 }
 
