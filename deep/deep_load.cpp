@@ -19,12 +19,23 @@ std::string makePrivateFolder() {
     return mkdtemp(pattern.data()) ? pattern : std::string();
 }
 
+// Returns whether a file exists and holds bytes.
+bool holdsBytes(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return !error && size > 0;
+}
+
 // Writes the current state of original into folder/name; returns its path,
-// or "" when the original is missing or cannot be read.
+// or "" when the original is missing or cannot be read. A database without
+// a -wal or -journal is its own current state: its path is returned, and no
+// copy costs the time of writing it again.
 std::string currentStateCopy(const std::string& original, const std::string& folder,
                              const char* name) {
     if (folder.empty() || original.empty() || !pathExists(original))
         return {};
+    if (!holdsBytes(original + "-wal") && !holdsBytes(original + "-journal"))
+        return original;
     const std::string copy = folder + "/" + name;
     return writeCurrentState(original, copy) ? copy : std::string();
 }

@@ -19,7 +19,8 @@ void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
 // The current states of a phone's two databases, written as plain files
 // into a private temporary folder (readable by the user alone) and removed
 // with it when the object goes. A database that cannot be read gets no
-// copy: its path here is then empty.
+// copy: its path here is then empty. One without a -wal or -journal is its
+// own current state: its path here is its own.
 class CurrentStateCopies {
   public:
     // bugleDb, when given, gets a copy too (the messaging app's store is a

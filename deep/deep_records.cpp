@@ -7,13 +7,13 @@
 #include <unordered_map>
 
 #include "call_log_display.h"
-#include "deep_calls.h"
-#include "phone_databases.h"
 #include "contact_fields.h"
 #include "database_state.h"
+#include "deep_calls.h"
 #include "deep_load.h"
 #include "deep_stores.h"
 #include "message_merge.h"
+#include "phone_databases.h"
 #include "recovered_values.h"
 #include "scan_selection.h"
 #include "store_messages.h"
@@ -239,7 +239,6 @@ void readOtherStores(DeepRecordSet& set, const PhoneDatabases& dbs, const PhoneD
         placeIn(mms, dbs.smsDb);
         for (DeletedMessage& message : readDeletedMms(dbs.smsDb))
             mms.push_back(std::move(message));
-        liveSms = readLiveSmsRows(live.smsDb);
     }
     if (!dbs.bugleDb.empty()) {
         bugle = readLiveBugle(live.bugleDb);
@@ -247,7 +246,13 @@ void readOtherStores(DeepRecordSet& set, const PhoneDatabases& dbs, const PhoneD
         for (DeletedMessage& message : readDeletedBugle(dbs.bugleDb))
             bugle.push_back(std::move(message));
     }
-    set.liveSmsInBugle = mergeMessageStores(set.messages, mms, bugle, liveSms);
+    // Only the app's copies can repeat a telephony message: without them
+    // the live SMS need not be read a second time.
+    if (!bugle.empty()) {
+        if (!dbs.smsDb.empty())
+            liveSms = readLiveSmsRows(live.smsDb);
+        set.liveSmsInBugle = mergeMessageStores(set.messages, mms, bugle, liveSms);
+    }
     set.otherMessages = std::move(mms);
     for (DeletedMessage& message : bugle)
         set.otherMessages.push_back(std::move(message));
