@@ -21,8 +21,11 @@ bool isHexDigest(const std::string& text) {
 }
 
 // Checks one copy folder: its manifest against the families of files of the
-// copies that live there (copyPaths, all in the same folder).
-void checkFolder(const std::vector<std::string>& copyPaths, CopyCheck& check) {
+// copies that live there (copyPaths, all in the same folder). With
+// unwritten, the listed files are known not to have been written to since
+// their manifest was, and are not hashed again.
+void checkFolder(const std::vector<std::string>& copyPaths, CopyCheck& check,
+                 bool unwritten = false) {
     const std::string folder = platform::parentFolder(copyPaths.front());
     const std::string manifestPath = manifestPathBeside(copyPaths.front());
     std::vector<std::string> listed;
@@ -41,7 +44,7 @@ void checkFolder(const std::vector<std::string>& copyPaths, CopyCheck& check) {
             std::string hex;
             if (!platform::fileExists(path))
                 check.missing.push_back(path);
-            else if (!platform::sha256OfFile(path, hex) || hex != entry.sha256)
+            else if (!unwritten && (!platform::sha256OfFile(path, hex) || hex != entry.sha256))
                 check.changed.push_back(path);
             else
                 check.verified.push_back(path);
@@ -91,6 +94,31 @@ CopyCheck checkCopies(const LocalDbPaths& paths) {
     CopyCheck check;
     checkFolder({paths.localContactsDb, callLogCopyPath(paths)}, check);
     checkFolder({paths.localSmsDb, bugleCopyPath(paths)}, check);
+    return check;
+}
+
+CopyStamps stampCopies(const LocalDbPaths& paths) {
+    CopyStamps stamps;
+    std::vector<std::string> files;
+    for (const std::string& copyPath : allCopyPaths(paths)) {
+        for (const std::string& file : copyFamily(copyPath))
+            files.push_back(file);
+    }
+    files.push_back(manifestPathBeside(paths.localContactsDb));
+    files.push_back(manifestPathBeside(paths.localSmsDb));
+    for (const std::string& file : files) {
+        if (const auto stamp = platform::fileStamp(file))
+            stamps.emplace_back(file, *stamp);
+    }
+    return stamps;
+}
+
+CopyCheck checkCopiesSince(const LocalDbPaths& paths, const CopyStamps& stamps) {
+    if (stamps.empty() || stampCopies(paths) != stamps)
+        return checkCopies(paths);
+    CopyCheck check;
+    checkFolder({paths.localContactsDb, callLogCopyPath(paths)}, check, true);
+    checkFolder({paths.localSmsDb, bugleCopyPath(paths)}, check, true);
     return check;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "local_copies.h"
+#include "file_ops.h"
 
 namespace fennaro {
 
@@ -51,5 +52,16 @@ struct CopyCheck {
 // must be listed (a -wal that appeared beside a copy would change what is
 // read from it). A folder without copies needs no manifest.
 CopyCheck checkCopies(const LocalDbPaths& paths);
+
+// The stamps of every copy, side file and manifest standing in the copy
+// folders, by path; taken once the manifests are written.
+using CopyStamps = std::vector<std::pair<std::string, platform::FileStamp>>;
+CopyStamps stampCopies(const LocalDbPaths& paths);
+
+// Checks the copies as checkCopies does, at the cost of reading no file when
+// the same files stand with the stamps they had once their manifests were
+// written (so nothing wrote to them since): then each listed copy is
+// verified as it stands in its manifest.
+CopyCheck checkCopiesSince(const LocalDbPaths& paths, const CopyStamps& stamps);
 
 } // namespace fennaro

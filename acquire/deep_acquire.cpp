@@ -329,6 +329,7 @@ DeepAcquireResult deepAcquire(const DeepAcquireJob& job) {
         return result;
     }
     writeManifests(result);
+    result.stamps = stampCopies(job.paths);
     return result;
 }
 

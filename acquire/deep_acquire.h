@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "copy_manifest.h"
 #include "deep_commands.h"
 #include "local_copies.h"
 #include "stop_signal.h"
@@ -61,6 +62,8 @@ struct DeepAcquireResult {
     // unverifiable (checkCopies reports them unlisted).
     bool manifestsWritten = true;
     PhoneProblem problem = PhoneProblem::None;
+    // The copies' stamps once the manifests were written (checkCopiesSince).
+    CopyStamps stamps;
 
     const PulledFile& contactsDb() const { return files.at(0); }
     const PulledFile& smsDb() const { return files.at(4); }

@@ -22,6 +22,7 @@
 #include "records/check_marks.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
+#include "records/phone_databases.h"
 #include "records/record_loader.h"
 #include "skin/animate_img.h"
 #include "skin/img_button.h"
@@ -258,7 +259,8 @@ void CMainDlg::startLoading() {
     // while a large phone's databases are read.
     const bool deepScan = m_deepMode;
     const std::function<void(RecordStore&)> afterDeepLoad = m_options.afterDeepLoad;
-    bool started = startThread(m_loadThread, [&run, deepScan, afterDeepLoad, paths = m_paths] {
+    bool started = startThread(m_loadThread, [&run, deepScan, afterDeepLoad, paths = m_paths,
+                                              stamps = m_copyStamps] {
         const std::string contactsDb = run.context.localContactsDb;
         const std::string smsDb = run.context.localSmsDb;
         if (!deepScan) {
@@ -266,19 +268,32 @@ void CMainDlg::startLoading() {
             loadThreadProc(run.context);
             return;
         }
+        // The copies are checked against their manifests once the loading
+        // has read them, and what was loaded is shown only when they turn
+        // out unchanged (onLoadDone). Copies that stand as their manifests
+        // were written need no second hashing; without their stamps, the
+        // hashing runs beside the loading rather than before it, which
+        // would keep the user waiting for as long again.
+        std::future<CopyCheck> check;
+        if (stamps.empty())
+            check = startCopyCheck(paths);
         // The live records come from the copies' current state, written to
         // a private folder and gone once they are loaded.
+        const PhoneDatabases dbs = phoneDatabasesBeside(contactsDb, smsDb);
+        const deep::CurrentStateCopies states(contactsDb, smsDb, dbs.bugleDb);
         // The deep records join the live ones once those are loaded; a
         // stopped run shows what it loaded and nothing more.
-        // The copies are checked against their manifests beside the
-        // loading, not before it: hashing a large phone's copies first
-        // would keep the user waiting for as long again. What was loaded
-        // is shown only when the copies turn out unchanged (onLoadDone).
-        std::future<CopyCheck> check = startCopyCheck(paths);
-        run.beforeDone = [&run, &check, contactsDb, smsDb, afterDeepLoad] {
+        run.beforeDone = [&run, &check, &dbs, &states, &paths, &stamps, afterDeepLoad] {
             RecordStore& store = run.context.store;
             if (!run.context.controls.stopRequested) {
-                deep::loadDeepRecords(store, contactsDb, smsDb);
+                // The other stores' live messages come from the same
+                // current states as the live records.
+                PhoneDatabases live = dbs;
+                if (states.madeFolder()) {
+                    live.smsDb = states.smsDb();
+                    live.bugleDb = states.bugleDb();
+                }
+                deep::loadDeepRecords(store, dbs, &live);
                 if (afterDeepLoad)
                     afterDeepLoad(store);
                 deep::finishCallLog(store);
@@ -288,9 +303,8 @@ void CMainDlg::startLoading() {
                     run.categoryChanged(category, state.caption, state.count);
                 }
             }
-            run.copyCheck = check.get();
+            run.copyCheck = check.valid() ? check.get() : checkCopiesSince(paths, stamps);
         };
-        const deep::CurrentStateCopies states(contactsDb, smsDb);
         if (states.madeFolder()) {
             run.context.localContactsDb = states.contactsDb();
             run.context.localSmsDb = states.smsDb();

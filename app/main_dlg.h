@@ -262,6 +262,9 @@ class CMainDlg : public QDialog {
     int m_activeGifFrame = 0;
     int m_gifFrameIndex = 0;
     std::string m_programVersion = kProgramVersion;
+    // The copies' stamps once the last deep acquisition wrote their
+    // manifests: what the loading's check compares.
+    CopyStamps m_copyStamps;
     LocalDbPaths m_paths;
 
     RecordStore m_store;

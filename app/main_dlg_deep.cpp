@@ -165,6 +165,7 @@ void CMainDlg::onDeepAcquireDone(const DeepAcquireResult& result) {
                                           "out:") +
                                failures,
                            this);
+    m_copyStamps = result.stamps;
     emit acquireFinished();
     enterLoading();
 }

@@ -53,6 +53,15 @@ std::optional<uint64_t> fileSize(const std::string& path) {
     return uint64_t(st.st_size);
 }
 
+std::optional<FileStamp> fileStamp(const std::string& path) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    auto ns = [](const timespec& t) { return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return FileStamp{uint64_t(st.st_dev), uint64_t(st.st_ino), uint64_t(st.st_size), ns(st.st_mtim),
+                     ns(st.st_ctim)};
+}
+
 bool readFileInChunks(const std::string& path,
                       const std::function<bool(const char* data, size_t size)>& consume) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

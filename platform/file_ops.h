@@ -10,6 +10,20 @@
 
 namespace fennaro::platform {
 
+// What the file system says of a file, enough to tell that no one wrote to
+// it since: any write moves its change time, which only the clock sets.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the regular file at path; nothing when there is none.
+std::optional<FileStamp> fileStamp(const std::string& path);
+
 // True when something (a file or anything else) stands at path.
 bool fileExists(const std::string& path);
 

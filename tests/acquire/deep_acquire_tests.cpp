@@ -5,8 +5,10 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -123,11 +125,25 @@ TEST_F(DeepPhone, ModernPhoneArrivesWholeVerifiedAndUntouched) {
     CopyCheck check = checkCopies(paths());
     EXPECT_TRUE(check.intact());
     EXPECT_EQ(check.verified.size(), 5u);
-    // A copy changed on this computer afterwards is caught.
+    // Unwritten since their manifests, the copies pass by their stamps alone.
+    check = checkCopiesSince(paths(), result.stamps);
+    EXPECT_TRUE(check.intact());
+    EXPECT_EQ(check.verified.size(), 5u);
+    // A copy changed on this computer afterwards is caught, also when the
+    // change keeps its size and puts its modification time back.
+    struct stat walBefore{};
+    ASSERT_EQ(::stat(copyOf("contacts2.db-wal").c_str(), &walBefore), 0);
     std::string changed = wal;
     changed[40000] ^= 1;
     test::writeFile(copyOf("contacts2.db-wal"), changed);
+    const timespec times[2] = {walBefore.st_atim, walBefore.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, copyOf("contacts2.db-wal").c_str(), times, 0), 0);
     EXPECT_EQ(checkCopies(paths()).changed, std::vector<std::string>{copyOf("contacts2.db-wal")});
+    EXPECT_EQ(checkCopiesSince(paths(), result.stamps).changed,
+              std::vector<std::string>{copyOf("contacts2.db-wal")});
+    // A side file that appears beside a copy is no longer what was pulled.
+    test::writeFile(copyOf("mmssms.db-wal"), "appeared");
+    EXPECT_FALSE(checkCopiesSince(paths(), result.stamps).unlisted.empty());
 
     expectOnlyReadsInTheLog();
     EXPECT_TRUE(phoneFiles() == before);
