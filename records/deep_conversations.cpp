@@ -92,17 +92,26 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
             extra.push_back(&message);
     }
     std::vector<bool> joined(conversations.size(), false);
+    // Messages that kept neither a thread nor an address share one
+    // conversation: apart, each would stand as another "(no address)".
+    constexpr size_t kNone = size_t(-1);
+    size_t nowhere = kNone;
     for (DeletedMessage* added : extra) {
         DeletedMessage& message = *added;
         size_t at = conversations.size();
         int64_t found = 0;
+        const bool placeless = !message.threadId && message.address.empty();
         if (message.threadId && byThread.count(*message.threadId)) {
             at = byThread[*message.threadId];
         } else if (byAddress.find(message.address, &found)) {
             at = size_t(found);
         } else if (message.threadId && byDeadThread.count(*message.threadId)) {
             at = byDeadThread[*message.threadId];
+        } else if (placeless && nowhere != kNone) {
+            at = nowhere;
         } else {
+            if (placeless)
+                nowhere = at;
             DeepConversation own;
             own.address = message.address;
             own.name = conversationName(names, message.address, {});

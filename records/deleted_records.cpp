@@ -31,14 +31,14 @@ std::string_view databaseOf(std::string_view name) {
 } // namespace
 
 std::string storeMark(const DeletedMessage& message) {
+    // Short: it stands beside the date line above a narrow bubble.
     if (message.store == MessageStore::Bugle)
-        return "messaging app";
-    std::string mark = message.store == MessageStore::Mms ? "MMS" : "";
+        return "app";
     const bool alsoInApp = std::find(message.sources.begin(), message.sources.end(),
                                      "bugle_db") != message.sources.end();
-    if (alsoInApp)
-        mark += mark.empty() ? "also in the messaging app" : ", also in the messaging app";
-    return mark;
+    if (message.store == MessageStore::Mms)
+        return alsoInApp ? "MMS+app" : "MMS";
+    return alsoInApp ? "+app" : "";
 }
 
 std::string sourceFiles(const DeletedMessage& message) {

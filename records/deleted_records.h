@@ -64,9 +64,9 @@ struct DeletedMessage {
 };
 
 // Returns how a message of deep mode names where it came from beside its
-// date line: "MMS", "messaging app" for one only the messaging app's store
-// holds, with ", also in the messaging app" for a telephony message that
-// store holds too; "" for an SMS of mmssms.db alone.
+// date line: "MMS", "app" for one only the messaging app's store holds,
+// "+app" (or "MMS+app") for a telephony message that store holds too; ""
+// for an SMS of mmssms.db alone.
 std::string storeMark(const DeletedMessage& message);
 
 // Returns the database files that hold a message by their plain names,

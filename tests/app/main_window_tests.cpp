@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTreeWidgetItem>
 #include <filesystem>
+#include <set>
 #include <sqlite3.h>
 
 #include "export/export_paths.h"
@@ -26,6 +27,7 @@
 #include "update/main_menu.h"
 #include "views/contact_info_board.h"
 #include "views/msg_info_board.h"
+#include "store_phone.h"
 #include "window_rig.h"
 
 using apptest::waitUntil;
@@ -374,6 +376,86 @@ class MainWindowTests : public QObject {
         QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message"));
         QVERIFY(rig.asked.last().text.contains("Deep Scan"));
         QVERIFY(!w.deepMode());
+    }
+
+    // A phone with MMS and the messaging app's own store: their messages,
+    // live and deleted, join the conversations of the SMS, marked by the
+    // store they came from, and none shows twice.
+    void otherStoresJoinTheConversations() {
+        namespace fs = std::filesystem;
+        QTemporaryDir program, made;
+        std::error_code error;
+        fs::copy(FENNARO_DEMO_BIN, program.path().toStdString(),
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+        QVERIFY(!error);
+        const testdata::StorePhoneTruth truth = testdata::generateStorePhone(
+            testdata::StoreKind::Bugle, made.path().toStdString(), 1, 4096);
+        const fs::path phone = fs::path(program.path().toStdString()) / "modern-phone" / "data";
+        const fs::path sms = phone / "user_de/0/com.android.providers.telephony/databases";
+        const fs::path app = phone / "data/com.google.android.apps.messaging/databases";
+        fs::remove_all(sms, error);
+        fs::create_directories(sms);
+        fs::create_directories(app);
+        for (const auto& entry : fs::directory_iterator(made.path().toStdString())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("mmssms.db", 0) == 0)
+                fs::copy(entry.path(), sms / name);
+            else if (name.rfind("bugle_db", 0) == 0)
+                fs::copy(entry.path(), app / name);
+        }
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), program.path());
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+
+        using fennaro::deep::MessageStore;
+        const fennaro::RecordStore& store = w.store();
+        size_t liveMms = 0, appOnly = 0;
+        int conversationWithBoth = -1;
+        for (size_t row = 0; row < store.deep.conversations.size(); ++row) {
+            const auto& conversation = store.deep.conversations[row];
+            std::set<std::pair<std::string_view, std::string_view>> seen;
+            bool mms = false, bugle = false;
+            for (const fennaro::deep::ConversationEntry& entry : conversation.messages) {
+                QVERIFY2(seen.emplace(entry.dateLine, entry.body).second,
+                         std::string(entry.body).c_str());
+                if (!entry.deleted)
+                    continue;
+                const bool isMms = entry.deleted->store == MessageStore::Mms;
+                const bool isApp = entry.deleted->store == MessageStore::Bugle;
+                liveMms += isMms && !entry.deleted->deleted;
+                appOnly += isApp;
+                mms = mms || isMms;
+                bugle = bugle || isApp;
+            }
+            if (conversationWithBoth < 0 && mms && bugle)
+                conversationWithBoth = int(row);
+        }
+        QCOMPARE(liveMms, truth.liveMms);
+        QVERIFY(appOnly > 0);
+        QVERIFY(conversationWithBoth >= 0);
+
+        // Its board marks each message of another store beside the date
+        // line, and only the deleted ones as deleted.
+        w.tree()->setCurrentItem(w.messageItem());
+        clickRow(w.recordList(), conversationWithBoth);
+        const auto& conversation = store.deep.conversations[size_t(conversationWithBoth)];
+        const auto& items = w.messageBoard()->items();
+        QCOMPARE(items.size(), conversation.messages.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            const fennaro::deep::DeletedMessage* record = conversation.messages[i].deleted;
+            QCOMPARE(items[i].deleted, record != nullptr && record->deleted);
+            if (record && record->store == MessageStore::Mms)
+                QVERIFY(items[i].header.contains("[MMS"));
+            if (record && record->store == MessageStore::Bugle)
+                QVERIFY(items[i].header.endsWith("[app]"));
+        }
+        if (const char* shot = std::getenv("FENNARO_STORES_SHOT"))
+            w.grab().save(QString::fromLocal8Bit(shot));
     }
 
     // A copy that changes on this computer between the pull and the end of

@@ -52,7 +52,7 @@ TEST(ReportText, CsvHasOneRowPerMessageAndPerContactField) {
     mms.store = deep::MessageStore::Mms;
     mms.deleted = false;
     mms.place.file = "/x/mmssms.db";
-    EXPECT_EQ(deep::storeMark(both), "also in the messaging app");
+    EXPECT_EQ(deep::storeMark(both), "+app");
     EXPECT_EQ(deep::storeMark(mms), "MMS");
     conversation.messages.push_back({true, "555", "", std::nullopt, "", "both", "cell", both.place,
                                      deep::sourceFiles(both)});
