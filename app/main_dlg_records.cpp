@@ -117,11 +117,13 @@ void CMainDlg::fillCallRows() {
         m_messageBoard->hide();
     m_list->hide();
     m_list->setGeometry(225, 32, 507, 576);
-    m_list->InsertColumn(0, QStringLiteral("Name"), 135);
-    m_list->InsertColumn(1, QStringLiteral("Number"), 105);
-    m_list->InsertColumn(2, QStringLiteral("Date"), 130);
-    m_list->InsertColumn(3, QStringLiteral("Type"), 75);
-    m_list->InsertColumn(4, QStringLiteral("Duration"), 62);
+    // The columns leave room for the vertical scroll bar, so that Duration
+    // shows whole without scrolling sideways.
+    m_list->InsertColumn(0, QStringLiteral("Name"), 120);
+    m_list->InsertColumn(1, QStringLiteral("Number"), 104);
+    m_list->InsertColumn(2, QStringLiteral("Date"), 128);
+    m_list->InsertColumn(3, QStringLiteral("Type"), 68);
+    m_list->InsertColumn(4, QStringLiteral("Duration"), 70);
     appendRows(m_rows->calls,
                [](void* record) { return isChecked(*static_cast<deep::CallRecord*>(record)); });
     // The calls' details stand on the contact board, in its label/value
