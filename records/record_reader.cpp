@@ -15,16 +15,7 @@ namespace fennaro {
 
 namespace {
 
-// Owns an open database handle.
-struct Database {
-    sqlite3* handle = nullptr;
-    // Opens path read-only; the handle is null when it does not open.
-    explicit Database(const std::string& path) : handle(openReadOnlyDatabase(path)) {}
-    // Closes the handle.
-    ~Database() { sqlite3_close(handle); }
-    Database(const Database&) = delete;
-    Database& operator=(const Database&) = delete;
-};
+using Database = ReadOnlyDatabase;
 
 // Owns a prepared statement; null when the query does not fit the database.
 struct Statement {

@@ -25,16 +25,7 @@ constexpr std::string_view kSelfToken = "insert-address-token";
 // A bugle participant's sub_id when it is someone else.
 constexpr int64_t kOtherParty = -2;
 
-// Owns an open read-only database handle.
-struct Database {
-    sqlite3* handle = nullptr;
-    // Opens path read-only and immutable; the handle is null when it does not open.
-    explicit Database(const std::string& path) : handle(openReadOnlyDatabase(path)) {}
-    // Closes the handle.
-    ~Database() { sqlite3_close(handle); }
-    Database(const Database&) = delete;
-    Database& operator=(const Database&) = delete;
-};
+using Database = ReadOnlyDatabase;
 
 // Owns a prepared statement over columns found by name.
 class Query {

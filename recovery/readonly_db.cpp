@@ -37,4 +37,8 @@ sqlite3* openReadOnlyDatabase(const std::string& path) {
     return db;
 }
 
+ReadOnlyDatabase::~ReadOnlyDatabase() {
+    sqlite3_close(handle);
+}
+
 } // namespace fennaro

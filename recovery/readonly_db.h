@@ -17,4 +17,14 @@ std::string readOnlyDatabaseUri(const std::string& path);
 // half-open handle is closed). The caller closes a returned handle.
 sqlite3* openReadOnlyDatabase(const std::string& path);
 
+// Owns a database opened with openReadOnlyDatabase; the handle is null when
+// it did not open.
+struct ReadOnlyDatabase {
+    sqlite3* handle = nullptr;
+    explicit ReadOnlyDatabase(const std::string& path) : handle(openReadOnlyDatabase(path)) {}
+    ~ReadOnlyDatabase();
+    ReadOnlyDatabase(const ReadOnlyDatabase&) = delete;
+    ReadOnlyDatabase& operator=(const ReadOnlyDatabase&) = delete;
+};
+
 } // namespace fennaro

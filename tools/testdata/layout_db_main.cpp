@@ -3,6 +3,7 @@
 // leaves), with its ground truth in DIR/ground-truth.json, and prints how
 // its deleted rows survive.
 #include "layout_db.h"
+#include "tool_args.h"
 #include "truth_json.h"
 
 #include <cstdio>
@@ -23,13 +24,6 @@ int usage(const char* program) {
     return 2;
 }
 
-// Reads a whole decimal number; false when `text` is not one.
-bool readNumber(const char* text, uint64_t& out) {
-    char* end = nullptr;
-    out = std::strtoull(text, &end, 10);
-    return *text && !*end;
-}
-
 } // namespace
 
 // Writes the database and its truth; status 0, 1 on failure, 2 on wrong arguments.
@@ -41,18 +35,10 @@ int main(int argc, char** argv) {
         return usage(argv[0]);
     testdata::LayoutSpec spec;
     spec.layout = *layout;
-    uint64_t number = 0;
-    if (argc >= 4) {
-        if (!readNumber(argv[3], number))
-            return usage(argv[0]);
-        spec.seed = number;
-    }
-    if (argc == 5) {
-        if (!readNumber(argv[4], number) || number < 512 || number > 65536 ||
-            (number & (number - 1)) != 0)
-            return usage(argv[0]);
-        spec.pageSize = static_cast<int>(number);
-    }
+    uint64_t seed = spec.seed;
+    if (!testdata::readSeedAndPageSize(argc, argv, seed, spec.pageSize))
+        return usage(argv[0]);
+    spec.seed = seed;
     try {
         std::filesystem::create_directories(argv[2]);
         const std::string db = (std::filesystem::path(argv[2]) / "layout.db").string();

@@ -3,6 +3,7 @@
 // bugle_db with its -wal for bugle), with the ground truth in
 // DIR/truth.json, and prints how the deleted messages survive.
 #include "store_phone.h"
+#include "tool_args.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,30 +12,18 @@
 #include <map>
 #include <string>
 
-namespace {
-
-// Reads a whole decimal number; false when `text` is not one.
-bool readNumber(const char* text, uint64_t& out) {
-    char* end = nullptr;
-    out = std::strtoull(text, &end, 10);
-    return *text && !*end;
-}
-
-} // namespace
-
 // Writes the phone and its truth; status 0, 1 on failure, 2 on wrong arguments.
 int main(int argc, char** argv) {
     const auto kind = argc >= 3 ? testdata::storeKindFromName(argv[1]) : std::nullopt;
     uint64_t seed = 1;
-    uint64_t pageSize = 4096;
-    if (!kind || argc > 5 || (argc > 3 && !readNumber(argv[3], seed)) ||
-        (argc > 4 && !readNumber(argv[4], pageSize)) || pageSize > 65536) {
+    int pageSize = 4096;
+    if (!kind || !testdata::readSeedAndPageSize(argc, argv, seed, pageSize)) {
         std::fprintf(stderr, "usage: %s mms|bugle DIR [SEED] [PAGE_SIZE]\n", argv[0]);
         return 2;
     }
     try {
         const testdata::StorePhoneTruth truth =
-            testdata::generateStorePhone(*kind, argv[2], seed, int(pageSize));
+            testdata::generateStorePhone(*kind, argv[2], seed, pageSize);
         testdata::writeStoreTruthJson(truth,
                                       (std::filesystem::path(argv[2]) / "truth.json").string());
         std::map<std::string, size_t> classes;
