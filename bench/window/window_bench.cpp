@@ -349,12 +349,19 @@ int main(int argc, char** argv) {
     loaded = false;
     window.onCommand(fennaro::CMainDlg::IDC_MENU);
     runUntil([&] { return loaded; });
-    const double deepStall = watch.stop();
-    const double deepMs = loadedMs;
+    double deepStall = watch.stop();
+    // Best of two, as for the baseline and the classic load: Back repeats
+    // the deep scan.
+    const double firstDeepMs = loadedMs;
+    loaded = false;
+    window.onCommand(fennaro::CMainDlg::IDC_BACK);
+    runUntil([&] { return loaded; });
+    deepStall = std::max(deepStall, watch.stop());
+    const double deepMs = std::min(loadedMs, firstDeepMs);
     std::printf("deep load without a window:               %8.0f ms\n", deepBaseline);
     std::printf("window, deep acquisition done to loaded:  %8.0f ms  ratio %.2f (goal <= 1.2); "
-                "%.2f x the classic load without a window\n",
-                deepMs, deepMs / deepBaseline, deepMs / baseline);
+                "first deep load %.0f ms; %.2f x the classic load without a window\n",
+                deepMs, deepMs / deepBaseline, firstDeepMs, deepMs / baseline);
     std::printf("longest stall of the window's thread in the deep load: %6.1f ms (goal <= 100)\n",
                 deepStall);
     window.onCommand(fennaro::CMainDlg::IDC_CLOSE);

@@ -142,7 +142,7 @@ TEST(RunHidden, StopKillsTheProgramGroupAndSaysSo) {
     test::writeFile(script, "#!/bin/sh\nsleep 60 &\necho $! > \"$1\"\nwait\n", true);
     platform::StopSignal stop;
     std::thread requester([&] {
-        test::waitForFile(childPid, 5000);
+        test::waitForLine(childPid, 5000);
         stop.request();
     });
     auto start = std::chrono::steady_clock::now();

@@ -71,6 +71,19 @@ bool waitForFile(const std::string& path, int timeoutMs) {
     return std::filesystem::exists(path);
 }
 
+bool waitForLine(const std::string& path, int timeoutMs) {
+    for (int waited = 0;; waited += 10) {
+        if (std::filesystem::exists(path)) {
+            const std::string text = readFile(path);
+            if (!text.empty() && text.back() == '\n')
+                return true;
+        }
+        if (waited >= timeoutMs)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 pid_t pidFromFile(const std::string& path) {
     return pid_t(std::atol(readFile(path).c_str()));
 }

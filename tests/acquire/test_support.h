@@ -36,6 +36,9 @@ bool processAlive(pid_t pid);
 
 // Waits up to timeoutMs for file to exist; false on expiry.
 bool waitForFile(const std::string& path, int timeoutMs);
+// Waits until the file at path holds a whole line (a shell's `echo $! >`
+// creates the file before it writes the line); false when none came in time.
+bool waitForLine(const std::string& path, int timeoutMs);
 
 // The pid written in file by a scripted program, 0 if none.
 pid_t pidFromFile(const std::string& path);
