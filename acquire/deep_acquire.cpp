@@ -179,6 +179,11 @@ void pullFile(const Run& run, PulledFile& file, uint64_t sizeBefore) {
         hash = hashOfCopy(run, file.localPath);
         if (!hash)
             problem = stopRequested(run) ? "stopped" : "the copy could not be read back";
+        // The manifest must not list a copy that a power cut could still
+        // take away: it goes to the disk first (and its writing is then
+        // over before the records are read from it).
+        else if (!platform::syncFile(file.localPath))
+            problem = "the copy could not be written to the disk";
     }
     if (!problem.empty()) {
         platform::deleteFile(file.localPath);

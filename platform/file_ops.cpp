@@ -53,6 +53,15 @@ std::optional<uint64_t> fileSize(const std::string& path) {
     return uint64_t(st.st_size);
 }
 
+bool syncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 std::optional<FileStamp> fileStamp(const std::string& path) {
     struct stat st;
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))

@@ -24,6 +24,10 @@ struct FileStamp {
 // The stamp of the regular file at path; nothing when there is none.
 std::optional<FileStamp> fileStamp(const std::string& path);
 
+// Waits until the file's bytes are on the disk; false when it cannot be
+// opened or the system reports a failure.
+bool syncFile(const std::string& path);
+
 // True when something (a file or anything else) stands at path.
 bool fileExists(const std::string& path);
 
