@@ -252,6 +252,13 @@ void readOtherStores(DeepRecordSet& set, const PhoneDatabases& dbs, const PhoneD
         if (!dbs.smsDb.empty())
             liveSms = readLiveSmsRows(live.smsDb);
         set.liveSmsInBugle = mergeMessageStores(set.messages, mms, bugle, liveSms);
+        // The live lists keep no _id: the rows are found again by date and text.
+        std::vector<int64_t> ids = set.liveSmsInBugle;
+        std::sort(ids.begin(), ids.end());
+        for (const LiveSmsRow& row : liveSms) {
+            if (std::binary_search(ids.begin(), ids.end(), row.id))
+                set.liveSmsInBugleByDateAndText.emplace(row.dateMs, row.body);
+        }
     }
     set.otherMessages = std::move(mms);
     for (DeletedMessage& message : bugle)

@@ -194,6 +194,15 @@ std::vector<DeepContact> assembleContacts(const ContactLists& lists,
 void assembleDeepRecords(DeepRecordSet& set, const ContactLists& contacts, const SmsLists& sms) {
     set.contactRows = assembleContacts(contacts, set.contacts);
     set.conversations = assembleConversations(contacts, sms, set.messages, &set.otherMessages);
+    if (!set.liveSmsInBugleByDateAndText.empty()) {
+        for (DeepConversation& conversation : set.conversations) {
+            for (ConversationEntry& entry : conversation.messages) {
+                entry.liveAlsoInApp =
+                    entry.live && set.liveSmsInBugleByDateAndText.count(
+                                      {entry.live->dateMs, std::string(entry.live->body)}) != 0;
+            }
+        }
+    }
     set.loaded = true;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,8 @@ struct ConversationEntry {
     std::optional<int64_t> dateMs;
     bool received = true;
     std::string_view body;
+    // A live SMS of which the messaging app's store holds a copy too.
+    bool liveAlsoInApp = false;
 };
 
 // Returns whether an entry is a deleted message: a live MMS or a live
@@ -110,8 +113,10 @@ struct DeepRecordSet {
     // The messages of the other stores, live and deleted: MMS of mmssms.db
     // and the messaging app's messages that no telephony row holds.
     std::vector<DeletedMessage> otherMessages;
-    // The live SMS (by _id) of which the messaging app holds a copy too.
+    // The live SMS (by _id) of which the messaging app holds a copy too,
+    // and the same by their date and text, which the live lists keep.
     std::vector<int64_t> liveSmsInBugle;
+    std::set<std::pair<int64_t, std::string>> liveSmsInBugleByDateAndText;
     // Live and deleted calls: deleted ones first, each group newest first.
     std::vector<CallRecord> calls;
     std::vector<DeepContact> contactRows;

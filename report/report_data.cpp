@@ -235,6 +235,8 @@ ReportData buildDeepReport(const RecordStore& store) {
             if (message.live) {
                 row.address = std::string(message.live->address);
                 row.direction = message.received ? "received" : "sent";
+                if (message.liveAlsoInApp)
+                    row.files = "mmssms.db + bugle_db";
                 ++data.counts.liveMessages;
             } else {
                 // A live MMS or a live message of the app's store comes as

@@ -75,11 +75,11 @@ void CMsgInfoBoard::showDeepConversation(const deep::DeepConversation* conversat
                                    ? std::string_view("(no date)")
                                    : std::string_view(message.dateLine));
             // A message of the phone's other stores says which beside its date.
-            if (message.deleted) {
-                const std::string mark = deep::storeMark(*message.deleted);
-                if (!mark.empty())
-                    header += "  [" + mark + "]";
-            }
+            const std::string mark = message.deleted
+                                         ? deep::storeMark(*message.deleted)
+                                         : std::string(message.liveAlsoInApp ? "+app" : "");
+            if (!mark.empty())
+                header += "  [" + mark + "]";
             const size_t before = m_items.size();
             addMessageItem(this, header, message.body,
                            message.received ? kMsgKindReceived : kMsgKindSent);

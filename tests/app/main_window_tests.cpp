@@ -436,6 +436,14 @@ class MainWindowTests : public QObject {
                 conversationWithBoth = int(row);
         }
         QCOMPARE(liveMms, truth.liveMms);
+        // Live SMS the app's store holds too are known as such.
+        size_t liveInApp = 0;
+        for (const auto& conversation : store.deep.conversations) {
+            for (const auto& entry : conversation.messages)
+                liveInApp += entry.liveAlsoInApp ? 1 : 0;
+        }
+        QVERIFY(liveInApp > 0);
+        QCOMPARE(liveInApp, store.deep.liveSmsInBugle.size());
         QVERIFY(appOnly > 0);
         QVERIFY(conversationWithBoth >= 0);
 
@@ -449,6 +457,8 @@ class MainWindowTests : public QObject {
         for (size_t i = 0; i < items.size(); ++i) {
             const fennaro::deep::DeletedMessage* record = conversation.messages[i].deleted;
             QCOMPARE(items[i].deleted, record != nullptr && record->deleted);
+            if (conversation.messages[i].liveAlsoInApp)
+                QVERIFY(items[i].header.endsWith("[+app]"));
             if (record && record->store == MessageStore::Mms)
                 QVERIFY(items[i].header.contains("[MMS"));
             if (record && record->store == MessageStore::Bugle)
