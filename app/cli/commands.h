@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "phone_databases.h"
+
 namespace fennaro {
 struct RecordStore;
 }
@@ -20,16 +22,16 @@ inline Args afterDeepFlag(const Args& words, bool* deepRun) {
     return Args(words.begin() + (*deepRun ? 1 : 0), words.end());
 }
 
-// Takes a `--bugle FILE` pair out of args (anywhere after the command's
-// name): *bugleDb gets FILE, else stays as it is. False when --bugle comes
+// Takes a `FLAG FILE` pair out of args (anywhere after the command's
+// name): *file gets FILE, else stays as it is. False when FLAG comes
 // without its FILE.
-inline bool takeBugleFlag(Args& args, std::string* bugleDb) {
+inline bool takeFileFlag(Args& args, const char* flag, std::string* file) {
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] != "--bugle")
+        if (args[i] != flag)
             continue;
         if (i + 1 >= args.size())
             return false;
-        *bugleDb = args[i + 1];
+        *file = args[i + 1];
         args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                    args.begin() + static_cast<std::ptrdiff_t>(i + 2));
         return true;
@@ -37,17 +39,39 @@ inline bool takeBugleFlag(Args& args, std::string* bugleDb) {
     return true;
 }
 
+// The phone's other stores as a deep command line names them: `--calllog
+// FILE` and `--bugle FILE`, each "" when not given (then the one beside the
+// database is read).
+struct OtherStoreFlags {
+    std::string callLogDb;
+    std::string bugleDb;
+    bool given() const { return !callLogDb.empty() || !bugleDb.empty(); }
+};
+
+// Takes both flags out of args; false when one comes without its FILE.
+inline bool takeOtherStoreFlags(Args& args, OtherStoreFlags* flags) {
+    return takeFileFlag(args, "--calllog", &flags->callLogDb) &&
+           takeFileFlag(args, "--bugle", &flags->bugleDb);
+}
+
 // Exit status for wrong arguments; the usage text goes to standard error.
 constexpr int kUsageStatus = 2;
 
 int printUsage();
 
-// The deep loading run of list --deep and export --deep; says on standard
-// error when the live records could not be read from the current states.
-void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb);
-// The same with the messaging app's store: bugleDb, or "" for the one beside smsDb.
-void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb,
-              const std::string& bugleDb);
+// Checks that the files the flags name can be read, as the databases are
+// checked (each bad one is named; false then).
+bool checkNamedStores(const OtherStoreFlags& flags);
+
+// The databases of a phone whose two copies are given: the call log and
+// the messaging app's store beside them, or those the flags name.
+PhoneDatabases phoneDatabasesOf(const std::string& contactsDb, const std::string& smsDb,
+                                const OtherStoreFlags& flags);
+
+// The deep loading run of list --deep, export --deep and report --deep;
+// says on standard error when the live records could not be read from the
+// current states.
+void loadDeep(RecordStore& store, const PhoneDatabases& dbs);
 
 int runCarveCommand(const Args& args);
 int runListCommand(const Args& args);

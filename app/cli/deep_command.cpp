@@ -14,15 +14,30 @@
 
 namespace fennaro::cli {
 
-void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb) {
-    loadDeep(store, contactsDb, smsDb, {});
+bool checkNamedStores(const OtherStoreFlags& flags) {
+    bool ok = true;
+    for (const std::string& path : {flags.callLogDb, flags.bugleDb}) {
+        if (path.empty())
+            continue;
+        if (checkInputFile(path))
+            warnIfNotSqlite(path);
+        else
+            ok = false;
+    }
+    return ok;
 }
 
-void loadDeep(RecordStore& store, const std::string& contactsDb, const std::string& smsDb,
-              const std::string& bugleDb) {
+PhoneDatabases phoneDatabasesOf(const std::string& contactsDb, const std::string& smsDb,
+                                const OtherStoreFlags& flags) {
     PhoneDatabases dbs = phoneDatabasesBeside(contactsDb, smsDb);
-    if (!bugleDb.empty())
-        dbs.bugleDb = bugleDb;
+    if (!flags.callLogDb.empty())
+        dbs.callLogDb = flags.callLogDb;
+    if (!flags.bugleDb.empty())
+        dbs.bugleDb = flags.bugleDb;
+    return dbs;
+}
+
+void loadDeep(RecordStore& store, const PhoneDatabases& dbs) {
     if (!deep::loadDeepAfterAcquisition(store, dbs))
         std::fputs("fennaro-recover: no private temporary folder for the current states; "
                    "live records read from the main files\n",
@@ -32,7 +47,7 @@ void loadDeep(RecordStore& store, const std::string& contactsDb, const std::stri
 int runDeepCommand(const Args& words) {
     Args args = words;
     std::string bugleDb;
-    if (!takeBugleFlag(args, &bugleDb) || args.size() != 3 ||
+    if (!takeFileFlag(args, "--bugle", &bugleDb) || args.size() != 3 ||
         (args[0] != "contacts" && args[0] != "sms") || (!bugleDb.empty() && args[0] != "sms"))
         return printUsage();
     // Other bytes hold no record; the engine finds nothing in them.

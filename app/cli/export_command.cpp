@@ -67,14 +67,16 @@ void removeRunFolder(const std::string& folder, const std::string& why) {
 
 int runExportCommand(const Args& words) {
     bool deepRun = false;
-    const Args args = afterDeepFlag(words, &deepRun);
-    if (args.size() != 3)
+    Args args = afterDeepFlag(words, &deepRun);
+    OtherStoreFlags stores;
+    if (!takeOtherStoreFlags(args, &stores) || args.size() != 3 || (stores.given() && !deepRun))
         return printUsage();
     const std::string& contactsDb = args[0];
     const std::string& smsDb = args[1];
     const std::string& chosenFolder = args[2];
     // Every problem is found before the long load, and nothing is written.
-    if (!checkInputFiles({contactsDb, smsDb}) ||
+    const PhoneDatabases dbs = phoneDatabasesOf(contactsDb, smsDb, stores);
+    if (!checkInputFiles({contactsDb, smsDb}) || !checkNamedStores(stores) ||
         (!chosenFolder.empty() && !checkOutputFolder(chosenFolder)))
         return 1;
     warnIfNotSqlite(contactsDb);
@@ -82,7 +84,7 @@ int runExportCommand(const Args& words) {
 
     RecordStore store;
     if (deepRun)
-        loadDeep(store, contactsDb, smsDb);
+        loadDeep(store, dbs);
     else
         loadAfterAcquisition(store, contactsDb, smsDb);
 

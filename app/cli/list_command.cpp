@@ -139,9 +139,9 @@ int printCallRows(const Args& args, bool deepRun) {
                      {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number,
                       duration, "[deleted] " + call.evidence});
         else
-            printRow(line, false,
-                     {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number,
-                      duration});
+            printRow(
+                line, false,
+                {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number, duration});
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
@@ -153,15 +153,15 @@ int runListCommand(const Args& words) {
     Args args = afterDeepFlag(words, &deepRun);
     if (!args.empty() && args[0] == "calls")
         return printCallRows(args, deepRun);
-    std::string bugleDb;
-    if (!takeBugleFlag(args, &bugleDb) || args.size() != 3 ||
-        (args[0] != "contacts" && args[0] != "messages") || (!bugleDb.empty() && !deepRun))
+    OtherStoreFlags stores;
+    if (!takeOtherStoreFlags(args, &stores) || args.size() != 3 ||
+        (args[0] != "contacts" && args[0] != "messages") || (stores.given() && !deepRun))
         return printUsage();
-    if (!checkDatabaseCopies(args[1], args[2]))
+    if (!checkDatabaseCopies(args[1], args[2]) || !checkNamedStores(stores))
         return 1;
     RecordStore store;
     if (deepRun)
-        loadDeep(store, args[1], args[2], bugleDb);
+        loadDeep(store, phoneDatabasesOf(args[1], args[2], stores));
     else
         loadAfterAcquisition(store, args[1], args[2]);
     // A category without records cannot be shown in the window either.

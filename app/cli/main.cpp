@@ -21,8 +21,10 @@ constexpr const char* kCommandLines =
     "  fennaro-recover export [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
     "  fennaro-recover scan DB\n"
     "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
-    "  fennaro-recover deep sms CONTACTS_DB SMS_DB\n"
+    "  fennaro-recover deep sms CONTACTS_DB SMS_DB [--bugle BUGLE_DB]\n"
     "  fennaro-recover report [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
+    "  (with --deep, list, export and report also take --calllog CALLLOG_DB and\n"
+    "  --bugle BUGLE_DB for a call log or messaging app store not beside the copies)\n"
     "  fennaro-recover --help | --version\n";
 
 // What each command does, for --help.

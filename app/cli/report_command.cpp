@@ -13,28 +13,31 @@ namespace fennaro::cli {
 
 int runReportCommand(const Args& words) {
     bool deepRun = false;
-    const Args args = afterDeepFlag(words, &deepRun);
-    if (args.size() != 3)
+    Args args = afterDeepFlag(words, &deepRun);
+    OtherStoreFlags stores;
+    if (!takeOtherStoreFlags(args, &stores) || args.size() != 3 || (stores.given() && !deepRun))
         return printUsage();
     const std::string& contactsDb = args[0];
     const std::string& smsDb = args[1];
     const std::string& folder = args[2];
-    if (!checkDatabaseCopies(contactsDb, smsDb) || !checkOutputFolder(folder))
+    if (!checkDatabaseCopies(contactsDb, smsDb) || !checkNamedStores(stores) ||
+        !checkOutputFolder(folder))
         return 1;
+    const PhoneDatabases dbs = phoneDatabasesOf(contactsDb, smsDb, stores);
 
     RecordStore store;
     report::ReportData data;
     if (deepRun) {
-        loadDeep(store, contactsDb, smsDb);
+        loadDeep(store, dbs);
         data = report::buildDeepReport(store);
     } else {
         loadAfterAcquisition(store, contactsDb, smsDb);
         data = report::buildClassicReport(store);
     }
     // Deep mode also names the call log and the messaging app's store when
-    // they lie beside the two databases.
-    data.copies = deepRun ? report::summarizePhoneCopies(phoneDatabasesBeside(contactsDb, smsDb))
-                          : report::summarizeCopies({contactsDb, smsDb});
+    // they lie beside the two databases or the command line names them.
+    data.copies =
+        deepRun ? report::summarizePhoneCopies(dbs) : report::summarizeCopies({contactsDb, smsDb});
     const std::string problem = report::writeReportFiles(folder, data);
     if (!problem.empty()) {
         reportPathProblem(folder, problem);

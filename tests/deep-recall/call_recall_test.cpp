@@ -172,6 +172,27 @@ TEST(CallList, CommandLineListsTheCallLog) {
               1);
     EXPECT_EQ(
         testdata::runProgram({recover, "list", "calls", truth.contactsDb, "--calllog"}).status, 2);
+
+    // The deep report takes the named call log too: its rows and its hash.
+    const std::string folder = dir.file("report");
+    std::filesystem::create_directory(folder);
+    const auto report =
+        testdata::runProgram({recover, "report", "--deep", truth.contactsDb, "/dev/null", folder,
+                              "--calllog", dir.file("other/calls.db")});
+    EXPECT_EQ(report.status, 0);
+    std::ifstream csv(folder + "/records.csv");
+    size_t callRows = 0;
+    for (std::string line; std::getline(csv, line);)
+        callRows += line.starts_with("call,") ? 1 : 0;
+    EXPECT_EQ(callRows, calls.size());
+    std::ifstream page(folder + "/report.html");
+    const std::string html{std::istreambuf_iterator<char>(page), {}};
+    EXPECT_NE(html.find("calls.db"), std::string::npos);
+    // The classic report reads no call log.
+    EXPECT_EQ(testdata::runProgram({recover, "report", truth.contactsDb, "/dev/null", folder,
+                                    "--calllog", dir.file("other/calls.db")})
+                  .status,
+              2);
 }
 
 #endif
