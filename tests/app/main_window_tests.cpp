@@ -24,10 +24,10 @@
 #include "skin/msg_box.h"
 #include "skin/my_hyper_link.h"
 #include "skin/tree_view_ex1.h"
+#include "store_phone.h"
 #include "update/main_menu.h"
 #include "views/contact_info_board.h"
 #include "views/msg_info_board.h"
-#include "store_phone.h"
 #include "window_rig.h"
 
 using apptest::waitUntil;
@@ -87,6 +87,19 @@ QString exportedText(const QString& path) {
     QString text =
         QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// Waits for the first loading to end, then runs a confirmed Deep Scan from
+// the menu and waits until its records are loaded; false when either does
+// not end in time.
+bool runDeepScan(WindowRig& rig, CMainDlg& w) {
+    if (!waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }))
+        return false;
+    rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+    rig.answers = {skin::CMsgBox::IDC_YES};
+    QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+    w.onCommand(CMainDlg::IDC_MENU);
+    return loaded.wait(30000) || loaded.count() > 0;
 }
 
 // A modern phone of the test's own in a copy of the demo program folder:
@@ -405,12 +418,7 @@ class MainWindowTests : public QObject {
         }
         WindowRig rig(WindowRig::smallPhone(), false);
         CMainDlg& w = rig.open(std::chrono::milliseconds(0), program.path());
-        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
-        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
-        rig.answers = {skin::CMsgBox::IDC_YES};
-        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
-        w.onCommand(CMainDlg::IDC_MENU);
-        QVERIFY(loaded.wait(30000));
+        QVERIFY(runDeepScan(rig, w));
 
         using fennaro::deep::MessageStore;
         const fennaro::RecordStore& store = w.store();
@@ -648,12 +656,7 @@ class MainWindowTests : public QObject {
         QVERIFY(makeCraftedModernPhone(program.path()));
         WindowRig rig(WindowRig::smallPhone(), false);
         CMainDlg& w = rig.open(std::chrono::milliseconds(0), program.path());
-        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
-        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
-        rig.answers = {skin::CMsgBox::IDC_YES};
-        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
-        w.onCommand(CMainDlg::IDC_MENU);
-        QVERIFY(loaded.wait(30000));
+        QVERIFY(runDeepScan(rig, w));
         QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message (2)"));
         QCOMPARE(w.tree()->GetItemText(w.contactsItem()), QString("Contacts (2)"));
 
