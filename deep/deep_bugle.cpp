@@ -1,0 +1,231 @@
+#include "deep_stores.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+
+#include "database_state.h"
+#include "live_rows.h"
+#include "recovered_values.h"
+#include "scan_selection.h"
+#include "schema_reader.h"
+#include "store_parts.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// A bugle participant: its direction and shown address.
+struct Participant {
+    std::optional<int64_t> subId;
+    std::string address;
+};
+
+// A bugle message row: live or deleted.
+struct BugleRow {
+    std::optional<int64_t> conversation, sender, received, sent, read;
+    std::string uri;
+    bool live = false;
+    std::string evidence;
+    RecordPlace place;
+};
+
+// What the bugle messages are joined to: participants, conversations'
+// threads and their other parties, live rows first and deleted ones after.
+struct BugleJoins {
+    std::unordered_map<int64_t, Participant> participants;
+    std::unordered_map<int64_t, int64_t> threads;
+    std::map<int64_t, std::vector<int64_t>> members;
+    std::set<std::pair<int64_t, int64_t>> seenMembers;
+
+    // Files a participant unless one of that id is known.
+    void addParticipant(std::optional<int64_t> id, std::optional<int64_t> subId,
+                        const std::string& display, const std::string& normalized) {
+        if (!id || participants.count(*id))
+            return;
+        participants[*id] = {subId, display.empty() ? normalized : display};
+    }
+    // Files a conversation's telephony thread; -1 and NULL name none.
+    void addThread(std::optional<int64_t> id, std::optional<int64_t> thread) {
+        if (id && thread && *thread > 0)
+            threads.try_emplace(*id, *thread);
+    }
+    // Files one other party of a conversation.
+    void addMember(std::optional<int64_t> conversation, std::optional<int64_t> participant) {
+        if (conversation && participant && seenMembers.emplace(*conversation, *participant).second)
+            members[*conversation].push_back(*participant);
+    }
+
+    // Returns the bugle message a row and its parts make.
+    DeletedMessage messageOf(std::optional<int64_t> id, const BugleRow& row,
+                             const std::vector<TextPart>& parts) const {
+        DeletedMessage message;
+        message.store = MessageStore::Bugle;
+        message.id = id;
+        message.read = row.read;
+        message.dateSent = row.sent;
+        message.telephonyUri = row.uri;
+        message.date = row.received;
+        std::optional<int64_t> conversation = row.conversation;
+        if (!parts.empty()) {
+            if (!message.date)
+                message.date = parts.front().timestamp;
+            if (!conversation)
+                conversation = parts.front().conversation;
+        }
+        if (!row.live) {
+            message.evidence = row.evidence;
+            message.place = row.place;
+        }
+        if (!parts.empty()) {
+            message.evidence.clear();
+            takeParts(message, parts);
+        }
+        if (conversation) {
+            if (const auto thread = threads.find(*conversation); thread != threads.end())
+                message.threadId = thread->second;
+        }
+        const auto sender = row.sender ? participants.find(*row.sender) : participants.end();
+        if (sender != participants.end() && sender->second.subId)
+            message.type = *sender->second.subId == kOtherParty ? 1 : 2;
+        std::vector<std::string> parties;
+        if (message.type == 1)
+            addParty(parties, sender->second.address);
+        if (conversation) {
+            if (const auto found = members.find(*conversation); found != members.end()) {
+                for (int64_t member : found->second) {
+                    if (const auto who = participants.find(member); who != participants.end())
+                        addParty(parties, who->second.address);
+                }
+            }
+        }
+        setParties(message, parties);
+        message.deleted = true;
+        return message;
+    }
+};
+
+} // namespace
+
+std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
+    std::vector<DeletedMessage> messages;
+    std::string error;
+    const std::unique_ptr<DatabaseState> state = openDatabaseState(bugleDb, &error);
+    if (!state)
+        return messages;
+    const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
+    const auto number = [](const Value& v) { return numberOf(v.isNull() ? nullptr : &v); };
+    const auto text = [](const Value& v) { return textOf(v.isNull() ? nullptr : &v); };
+    BugleJoins joins;
+    forEachLiveRow(*state, schema, "participants",
+                   {"_id", "sub_id", "display_destination", "normalized_destination"},
+                   [&](std::vector<Value>& row) {
+                       joins.addParticipant(number(row[0]), number(row[1]), text(row[2]),
+                                            text(row[3]));
+                   });
+    forEachLiveRow(
+        *state, schema, "conversations", {"_id", "sms_thread_id"},
+        [&](std::vector<Value>& row) { joins.addThread(number(row[0]), number(row[1])); });
+    forEachLiveRow(
+        *state, schema, "conversation_participants", {"conversation_id", "participant_id"},
+        [&](std::vector<Value>& row) { joins.addMember(number(row[0]), number(row[1])); });
+    std::map<int64_t, BugleRow> liveMessages;
+    forEachLiveRow(*state, schema, "messages",
+                   {"_id", "conversation_id", "sender_id", "received_timestamp", "sent_timestamp",
+                    "read", "sms_message_uri"},
+                   [&](std::vector<Value>& row) {
+                       if (const auto id = number(row[0])) {
+                           BugleRow& live = liveMessages[*id];
+                           live.conversation = number(row[1]);
+                           live.sender = number(row[2]);
+                           live.received = number(row[3]);
+                           live.sent = number(row[4]);
+                           live.read = number(row[5]);
+                           live.uri = text(row[6]);
+                           live.live = true;
+                       }
+                   });
+
+    std::map<int64_t, BugleRow> deletedMessages;
+    std::vector<TextPart> parts;
+    scanSelected(
+        *state,
+        {{"messages",
+          {{"_id", "conversation_id", "sender_id", "received_timestamp", "sent_timestamp", "read",
+            "sms_message_uri"}}},
+         {"parts", {{"_id", "message_id", "content_type", "text", "timestamp", "conversation_id"}}},
+         {"participants",
+          {{"_id", "sub_id", "display_destination", "normalized_destination"}, true}},
+         {"conversations", {{"_id", "sms_thread_id"}, true}},
+         {"conversation_participants", {{"conversation_id", "participant_id"}}}},
+        {nullptr, [&](RecoveredRecord& record) {
+             const auto value = [&](size_t i) { return knownValue(record, i); };
+             const auto rowId = [&] { return record.rowid ? record.rowid : numberOf(value(0)); };
+             if (record.table == "messages") {
+                 const auto id = rowId();
+                 if (!id || deletedMessages.count(*id))
+                     return;
+                 deletedMessages[*id] = {numberOf(value(1)),
+                                         numberOf(value(2)),
+                                         numberOf(value(3)),
+                                         numberOf(value(4)),
+                                         numberOf(value(5)),
+                                         textOf(value(6)),
+                                         false,
+                                         evidenceWords(record),
+                                         placeOf(record, bugleDb)};
+             } else if (record.table == "parts") {
+                 TextPart part;
+                 part.text = textOf(value(3));
+                 if (!isTextPart(value(2), part.text))
+                     return;
+                 part.id = rowId();
+                 part.owner = numberOf(value(1));
+                 part.timestamp = numberOf(value(4));
+                 part.conversation = numberOf(value(5));
+                 part.evidence = evidenceWords(record);
+                 part.place = placeOf(record, bugleDb);
+                 parts.push_back(std::move(part));
+             } else if (record.table == "participants") {
+                 joins.addParticipant(rowId(), numberOf(value(1)), textOf(value(2)),
+                                      textOf(value(3)));
+             } else if (record.table == "conversations") {
+                 joins.addThread(rowId(), numberOf(value(1)));
+             } else if (record.table == "conversation_participants") {
+                 joins.addMember(numberOf(value(0)), numberOf(value(1)));
+             }
+         }});
+
+    auto byOwner = partsByOwner(std::move(parts));
+    for (const auto& [id, row] : deletedMessages) {
+        if (liveMessages.count(id))
+            continue; // an older version of a live message
+        const auto found = byOwner.find(id);
+        static const std::vector<TextPart> kNoParts;
+        messages.push_back(
+            joins.messageOf(id, row, found == byOwner.end() ? kNoParts : found->second));
+    }
+    for (const auto& [owner, list] : byOwner) {
+        if (owner && deletedMessages.count(*owner) && !liveMessages.count(*owner))
+            continue;
+        if (owner) {
+            const auto live = liveMessages.find(*owner);
+            messages.push_back(joins.messageOf(
+                owner, live != liveMessages.end() ? live->second : BugleRow{}, list));
+            continue;
+        }
+        for (const TextPart& part : list) {
+            DeletedMessage message = joins.messageOf(std::nullopt, BugleRow{}, {part});
+            messages.push_back(std::move(message));
+        }
+    }
+    for (DeletedMessage& message : messages) {
+        if (message.place.file.empty())
+            message.place.file = bugleDb;
+    }
+    return messages;
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,211 @@
+#include "deep_stores.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+
+#include "database_state.h"
+#include "live_rows.h"
+#include "recovered_values.h"
+#include "scan_selection.h"
+#include "schema_reader.h"
+#include "store_parts.h"
+
+namespace fennaro::deep {
+
+namespace {
+
+// A pdu row: live or deleted.
+struct PduRow {
+    std::optional<int64_t> thread, date, dateSent, box, read, kind;
+    bool live = false;
+    std::string evidence;
+    RecordPlace place;
+};
+
+// Returns the MMS of a pdu row, with its parts and addresses.
+DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>& parts,
+                     const std::vector<std::pair<int64_t, std::string>>& addresses) {
+    DeletedMessage message;
+    message.store = MessageStore::Mms;
+    message.id = id;
+    message.threadId = pdu.thread;
+    if (pdu.date)
+        message.date = *pdu.date * 1000; // pdu dates are seconds
+    if (pdu.dateSent)
+        message.dateSent = *pdu.dateSent * 1000;
+    if (pdu.box)
+        message.type = *pdu.box == 1 ? 1 : 2;
+    message.read = pdu.read;
+    if (!pdu.live) {
+        message.evidence = pdu.evidence;
+        message.place = pdu.place;
+    }
+    // The text is what the user reads: its part's place names the message.
+    if (!parts.empty()) {
+        message.evidence.clear();
+        takeParts(message, parts);
+    }
+    // Without its pdu, the From address still tells the box: a sent MMS
+    // holds the user's token there, a received one the sender.
+    if (!message.type) {
+        for (const auto& [type, address] : addresses) {
+            if (type == kAddrFrom && !address.empty())
+                message.type = address == kSelfToken ? 2 : 1;
+        }
+    }
+    std::vector<std::string> parties;
+    const int64_t own = message.type == 1 ? kAddrFrom : kAddrTo;
+    for (const auto& [type, address] : addresses) {
+        if (type == own)
+            addParty(parties, address);
+    }
+    for (const auto& [type, address] : addresses)
+        addParty(parties, address);
+    setParties(message, parties);
+    return message;
+}
+
+} // namespace
+
+std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
+    std::vector<DeletedMessage> messages;
+    std::string error;
+    const std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &error);
+    if (!state)
+        return messages;
+    const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
+    std::map<int64_t, PduRow> livePdus;
+    forEachLiveRow(*state, schema, "pdu",
+                   {"_id", "thread_id", "date", "date_sent", "msg_box", "read", "m_type"},
+                   [&](std::vector<Value>& row) {
+                       const auto id = numberOf(row[0].isNull() ? nullptr : &row[0]);
+                       if (!id)
+                           return;
+                       PduRow& pdu = livePdus[*id];
+                       const auto number = [&](size_t i) {
+                           return numberOf(row[i].isNull() ? nullptr : &row[i]);
+                       };
+                       pdu.thread = number(1);
+                       pdu.date = number(2);
+                       pdu.dateSent = number(3);
+                       pdu.box = number(4);
+                       pdu.read = number(5);
+                       pdu.kind = number(6);
+                       pdu.live = true;
+                   });
+    std::unordered_map<int64_t, std::vector<std::pair<int64_t, std::string>>> addresses;
+    std::set<std::tuple<int64_t, int64_t, std::string>> seenAddresses;
+    const auto addAddress = [&](std::optional<int64_t> owner, std::optional<int64_t> type,
+                                std::string address) {
+        if (owner && seenAddresses.emplace(*owner, type.value_or(0), address).second)
+            addresses[*owner].emplace_back(type.value_or(0), std::move(address));
+    };
+    forEachLiveRow(*state, schema, "addr", {"msg_id", "type", "address"},
+                   [&](std::vector<Value>& row) {
+                       addAddress(numberOf(row[0].isNull() ? nullptr : &row[0]),
+                                  numberOf(row[1].isNull() ? nullptr : &row[1]),
+                                  textOf(row[2].isNull() ? nullptr : &row[2]));
+                   });
+
+    std::map<int64_t, PduRow> deletedPdus;
+    std::vector<PduRow> loosePdus;
+    std::vector<TextPart> parts;
+    scanSelected(*state,
+                 {{"pdu", {{"_id", "thread_id", "date", "date_sent", "msg_box", "read", "m_type"}}},
+                  {"part", {{"_id", "mid", "seq", "ct", "text"}}},
+                  {"addr", {{"msg_id", "type", "address"}}}},
+                 {nullptr, [&](RecoveredRecord& record) {
+                      const auto value = [&](size_t i) { return knownValue(record, i); };
+                      if (record.table == "pdu") {
+                          const auto id = record.rowid ? record.rowid : numberOf(value(0));
+                          if (id && deletedPdus.count(*id))
+                              return;
+                          // A pdu whose cell lost its first bytes lost its _id
+                          // with them: no part or address joins it, but its
+                          // date and box still tell of a deleted MMS.
+                          PduRow pdu;
+                          pdu.thread = numberOf(value(1));
+                          pdu.date = numberOf(value(2));
+                          pdu.dateSent = numberOf(value(3));
+                          pdu.box = numberOf(value(4));
+                          pdu.read = numberOf(value(5));
+                          pdu.kind = numberOf(value(6));
+                          pdu.evidence = evidenceWords(record);
+                          pdu.place = placeOf(record, smsDb);
+                          if (id)
+                              deletedPdus[*id] = std::move(pdu);
+                          else
+                              loosePdus.push_back(std::move(pdu));
+                      } else if (record.table == "part") {
+                          TextPart part;
+                          part.text = textOf(value(4));
+                          if (!isTextPart(value(3), part.text))
+                              return;
+                          part.id = record.rowid ? record.rowid : numberOf(value(0));
+                          part.owner = numberOf(value(1));
+                          part.order = numberOf(value(2));
+                          part.evidence = evidenceWords(record);
+                          part.place = placeOf(record, smsDb);
+                          parts.push_back(std::move(part));
+                      } else if (record.table == "addr") {
+                          addAddress(numberOf(value(0)), numberOf(value(1)), textOf(value(2)));
+                      }
+                  }});
+
+    auto byOwner = partsByOwner(std::move(parts));
+    static const std::vector<TextPart> kNoParts;
+    static const std::vector<std::pair<int64_t, std::string>> kNoAddresses;
+    const auto partsOf = [&](int64_t id) -> const std::vector<TextPart>& {
+        const auto found = byOwner.find(id);
+        return found == byOwner.end() ? kNoParts : found->second;
+    };
+    const auto addressesOf =
+        [&](int64_t id) -> const std::vector<std::pair<int64_t, std::string>>& {
+        const auto found = addresses.find(id);
+        return found == addresses.end() ? kNoAddresses : found->second;
+    };
+    for (const auto& [id, pdu] : deletedPdus) {
+        // Reports of delivery (134) and reading (136) are no messages.
+        if (pdu.kind && (*pdu.kind == 134 || *pdu.kind == 136) && partsOf(id).empty())
+            continue;
+        if (livePdus.count(id))
+            continue; // an older version of a live MMS
+        messages.push_back(mmsOf(id, pdu, partsOf(id), addressesOf(id)));
+    }
+    for (const auto& [owner, list] : byOwner) {
+        if (owner && deletedPdus.count(*owner) && !livePdus.count(*owner))
+            continue;
+        if (owner) {
+            const auto live = livePdus.find(*owner);
+            // A deleted part of a live MMS, or one whose pdu is gone.
+            DeletedMessage message = mmsOf(*owner, live != livePdus.end() ? live->second : PduRow{},
+                                           list, addressesOf(*owner));
+            messages.push_back(std::move(message));
+            continue;
+        }
+        // Parts that kept no owner stand alone, one message each.
+        for (const TextPart& part : list) {
+            DeletedMessage message = mmsOf(0, PduRow{}, {part}, kNoAddresses);
+            message.id.reset();
+            messages.push_back(std::move(message));
+        }
+    }
+    for (const PduRow& pdu : loosePdus) {
+        if (pdu.kind && (*pdu.kind == 134 || *pdu.kind == 136))
+            continue;
+        DeletedMessage message = mmsOf(0, pdu, kNoParts, kNoAddresses);
+        message.id.reset();
+        messages.push_back(std::move(message));
+    }
+    for (DeletedMessage& message : messages) {
+        message.deleted = true;
+        if (message.place.file.empty())
+            message.place.file = smsDb;
+    }
+    return messages;
+}
+
+} // namespace fennaro::deep
