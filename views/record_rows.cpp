@@ -84,11 +84,11 @@ std::vector<RecordRow> makeCallRows(RecordStore& store) {
     std::vector<RecordRow> rows;
     rows.reserve(store.deep.calls.size());
     for (deep::CallRecord& call : store.deep.calls) {
-        // A hidden caller has neither name nor number: the row says so.
-        const std::string_view name = call.name.empty() && call.number.empty()
-                                          ? "Unknown number"
-                                          : std::string_view(call.name);
-        rows.push_back({{cell(name), cell(call.number), cell(call.dateLine),
+        // A hidden caller has neither name nor number: its Number cell says
+        // so (the wider Name column stays for names).
+        const std::string_view number =
+            call.number.empty() ? "Unknown number" : std::string_view(call.number);
+        rows.push_back({{cell(call.name), cell(number), cell(call.dateLine),
                          callTypeCell(call.type), cell(deep::callDurationText(call.duration))},
                         &call});
     }

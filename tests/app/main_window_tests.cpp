@@ -797,7 +797,7 @@ class MainWindowTests : public QObject {
                 cells << list->GetItemText(row, column);
             rows << (list->IsRowDeleted(row) ? "x " : "") + cells.join('|');
         }
-        QCOMPARE(rows, QStringList({"x Unknown number||2020-02-02 00:00:00|9|",
+        QCOMPARE(rows, QStringList({"x |Unknown number|2020-02-02 00:00:00|9|",
                                     "x Gone Guy|5550199|2020-01-01 00:00:00|Missed|0:00",
                                     "Ann|18950061093|2021-03-05 10:00:00|Incoming|1:05",
                                     "|5550100|2021-03-04 05:06:07|Outgoing|1:02:03"}));
