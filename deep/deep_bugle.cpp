@@ -17,12 +17,6 @@ namespace fennaro::deep {
 
 namespace {
 
-// A bugle participant: its direction and shown address.
-struct Participant {
-    std::optional<int64_t> subId;
-    std::string address;
-};
-
 // A bugle message row: live or deleted.
 struct BugleRow {
     std::optional<int64_t> conversation, sender, received, sent, read;
@@ -35,7 +29,7 @@ struct BugleRow {
 // What the bugle messages are joined to: participants, conversations'
 // threads and their other parties, live rows first and deleted ones after.
 struct BugleJoins {
-    std::unordered_map<int64_t, Participant> participants;
+    std::unordered_map<int64_t, BugleParticipant> participants;
     std::unordered_map<int64_t, int64_t> threads;
     std::map<int64_t, std::vector<int64_t>> members;
     std::set<std::pair<int64_t, int64_t>> seenMembers;
@@ -87,21 +81,12 @@ struct BugleJoins {
             if (const auto thread = threads.find(*conversation); thread != threads.end())
                 message.threadId = thread->second;
         }
-        const auto sender = row.sender ? participants.find(*row.sender) : participants.end();
-        if (sender != participants.end() && sender->second.subId)
-            message.type = *sender->second.subId == kOtherParty ? 1 : 2;
-        std::vector<std::string> parties;
-        if (message.type == 1)
-            addParty(parties, sender->second.address);
+        const std::vector<int64_t>* others = nullptr;
         if (conversation) {
-            if (const auto found = members.find(*conversation); found != members.end()) {
-                for (int64_t member : found->second) {
-                    if (const auto who = participants.find(member); who != participants.end())
-                        addParty(parties, who->second.address);
-                }
-            }
+            if (const auto found = members.find(*conversation); found != members.end())
+                others = &found->second;
         }
-        setParties(message, parties);
+        setBugleParties(message, row.sender, others, participants);
         message.deleted = true;
         return message;
     }

@@ -56,15 +56,7 @@ DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>&
                 message.type = address == kSelfToken ? 2 : 1;
         }
     }
-    std::vector<std::string> parties;
-    const int64_t own = message.type == 1 ? kAddrFrom : kAddrTo;
-    for (const auto& [type, address] : addresses) {
-        if (type == own)
-            addParty(parties, address);
-    }
-    for (const auto& [type, address] : addresses)
-        addParty(parties, address);
-    setParties(message, parties);
+    setMmsParties(message, addresses);
     return message;
 }
 

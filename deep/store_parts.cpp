@@ -84,20 +84,4 @@ void takeParts(DeletedMessage& message, const std::vector<TextPart>& parts) {
     }
 }
 
-// Adds address to list unless it is empty, the user's token or already there.
-void addParty(std::vector<std::string>& list, const std::string& address) {
-    if (address.empty() || address == kSelfToken ||
-        std::find(list.begin(), list.end(), address) != list.end())
-        return;
-    list.push_back(address);
-}
-
-// Gives a message its address and recipients from the parties in order.
-void setParties(DeletedMessage& message, const std::vector<std::string>& parties) {
-    if (parties.empty())
-        return;
-    message.address = parties.front();
-    message.recipients.assign(parties.begin() + 1, parties.end());
-}
-
 } // namespace fennaro::deep

@@ -12,15 +12,9 @@
 
 #include "deleted_records.h"
 #include "record_value.h"
+#include "store_parties.h"
 
 namespace fennaro::deep {
-
-// The MMS address types From and To; the address a sent MMS holds for the user.
-inline constexpr int64_t kAddrFrom = 137;
-inline constexpr int64_t kAddrTo = 151;
-inline constexpr std::string_view kSelfToken = "insert-address-token";
-// A bugle participant's sub_id when it is someone else.
-inline constexpr int64_t kOtherParty = -2;
 
 // Returns whether a part holds the message's text: its content type says
 // text/plain, or (when the type did not survive) it has a text that is no
@@ -50,11 +44,5 @@ std::map<std::optional<int64_t>, std::vector<TextPart>> partsByOwner(std::vector
 // Joins parts' texts into a body, a line break between parts; the first
 // part gives evidence and place when the message has none yet.
 void takeParts(DeletedMessage& message, const std::vector<TextPart>& parts);
-
-// Adds address to list unless it is empty, the user's token or already there.
-void addParty(std::vector<std::string>& list, const std::string& address);
-
-// Gives a message its address and recipients from the parties in order.
-void setParties(DeletedMessage& message, const std::vector<std::string>& parties);
 
 } // namespace fennaro::deep

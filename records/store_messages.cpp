@@ -12,18 +12,11 @@
 #include <unordered_map>
 
 #include "readonly_db.h"
+#include "store_parties.h"
 
 namespace fennaro {
 
 namespace {
-
-// The MMS address types: From, To, Cc, Bcc.
-constexpr int64_t kAddrFrom = 137;
-constexpr int64_t kAddrTo = 151;
-// The address a sent MMS holds for the user itself.
-constexpr std::string_view kSelfToken = "insert-address-token";
-// A bugle participant's sub_id when it is someone else.
-constexpr int64_t kOtherParty = -2;
 
 using Database = ReadOnlyDatabase;
 
@@ -114,20 +107,6 @@ void appendPart(std::string& body, const std::string& text) {
     body += text;
 }
 
-// Adds address to list unless it is empty, the user's token or already there.
-void addParty(std::vector<std::string>& list, const std::string& address) {
-    if (address.empty() || address == kSelfToken ||
-        std::find(list.begin(), list.end(), address) != list.end())
-        return;
-    list.push_back(address);
-}
-
-// A bugle participant as a message's direction and address need it.
-struct Participant {
-    std::optional<int64_t> subId;
-    std::string address;
-};
-
 } // namespace
 
 std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
@@ -177,21 +156,8 @@ std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
         if (message.id) {
             if (const auto body = bodies.find(*message.id); body != bodies.end())
                 message.body = std::move(body->second);
-            std::vector<std::string> parties;
-            const auto found = addresses.find(*message.id);
-            if (found != addresses.end()) {
-                const int64_t own = *message.type == 1 ? kAddrFrom : kAddrTo;
-                for (const auto& [type, address] : found->second) {
-                    if (type == own)
-                        addParty(parties, address);
-                }
-                for (const auto& [type, address] : found->second)
-                    addParty(parties, address);
-            }
-            if (!parties.empty()) {
-                message.address = parties.front();
-                message.recipients.assign(parties.begin() + 1, parties.end());
-            }
+            if (const auto found = addresses.find(*message.id); found != addresses.end())
+                deep::setMmsParties(message, found->second);
         }
         messages.push_back(std::move(message));
     }
@@ -203,7 +169,7 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
     Database db(bugleDb);
     if (!db.handle)
         return messages;
-    std::unordered_map<int64_t, Participant> participants;
+    std::unordered_map<int64_t, deep::BugleParticipant> participants;
     {
         Query rows(
             db.handle, "participants",
@@ -211,7 +177,7 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
         while (rows.next()) {
             if (!rows.number(0))
                 continue;
-            Participant& participant = participants[*rows.number(0)];
+            deep::BugleParticipant& participant = participants[*rows.number(0)];
             participant.subId = rows.number(1);
             for (int column : {2, 3, 4}) {
                 if (participant.address.empty())
@@ -266,23 +232,12 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
             if (const auto thread = threads.find(*conversation); thread != threads.end())
                 message.threadId = thread->second;
         }
-        const std::optional<int64_t> senderId = rows.number(2);
-        const auto sender = senderId ? participants.find(*senderId) : participants.end();
-        if (sender != participants.end() && sender->second.subId)
-            message.type = *sender->second.subId == kOtherParty ? 1 : 2;
-        std::vector<std::string> parties;
-        if (message.type == 1)
-            addParty(parties, sender->second.address);
+        const std::vector<int64_t>* others = nullptr;
         if (conversation) {
-            for (int64_t member : members[*conversation]) {
-                if (const auto found = participants.find(member); found != participants.end())
-                    addParty(parties, found->second.address);
-            }
+            if (const auto found = members.find(*conversation); found != members.end())
+                others = &found->second;
         }
-        if (!parties.empty()) {
-            message.address = parties.front();
-            message.recipients.assign(parties.begin() + 1, parties.end());
-        }
+        deep::setBugleParties(message, rows.number(2), others, participants);
         if (message.id) {
             if (const auto body = bodies.find(*message.id); body != bodies.end())
                 message.body = std::move(body->second);

@@ -1,0 +1,52 @@
+// Who a message of the phone's other stores is with: the MMS address rows'
+// types, the messaging app's participants, and how a message gets its
+// address and further parties from them. Shared by the live readers and the
+// deep engine's readers of those stores.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "deleted_records.h"
+
+namespace fennaro::deep {
+
+// The MMS address types From and To; the address a sent MMS holds for the user.
+inline constexpr int64_t kAddrFrom = 137;
+inline constexpr int64_t kAddrTo = 151;
+inline constexpr std::string_view kSelfToken = "insert-address-token";
+// A messaging-app participant's sub_id when it is someone else.
+inline constexpr int64_t kOtherParty = -2;
+
+// Adds address to list unless it is empty, the user's token or already there.
+void addParty(std::vector<std::string>& list, const std::string& address);
+
+// Gives a message its address and recipients from the parties in order.
+void setParties(DeletedMessage& message, const std::vector<std::string>& parties);
+
+// Gives an MMS its address and recipients from its address rows (type,
+// address): the other party first (the From address of a received one,
+// the To addresses of a sent one), then everyone else.
+void setMmsParties(DeletedMessage& message,
+                   const std::vector<std::pair<int64_t, std::string>>& addresses);
+
+// A messaging-app participant as a message's direction and address need it.
+struct BugleParticipant {
+    std::optional<int64_t> subId;
+    std::string address;
+};
+
+// Gives a messaging-app message its direction (received when its sender is
+// someone else, sent when it is one of the user's own; unknown without a
+// sender) and its parties: the sender of a received message, then the
+// conversation's other members (members may be null).
+void setBugleParties(DeletedMessage& message, std::optional<int64_t> sender,
+                     const std::vector<int64_t>* members,
+                     const std::unordered_map<int64_t, BugleParticipant>& participants);
+
+} // namespace fennaro::deep
