@@ -52,10 +52,24 @@ void addBugleSource(deep::DeletedMessage& record) {
         record.sources.push_back("bugle_db");
 }
 
+// Returns whether a telephony record is a text only the words index kept:
+// no number, no time, its words lower-cased (an MMS text part there has no
+// MMS id either).
+bool isWordsOnly(const deep::DeletedMessage& record) {
+    return record.evidence.rfind("words", 0) == 0 && record.address.empty() && !record.date;
+}
+
+// Returns how many words an indexed text has.
+size_t wordCount(std::string_view words) {
+    return words.empty() ? 0 : size_t(std::count(words.begin(), words.end(), ' ')) + 1;
+}
+
 // Names both files among a telephony record's sources and gives it what
 // only the app's copy kept.
-void fillFrom(deep::DeletedMessage& record, const deep::DeletedMessage& app) {
+void fillFrom(deep::DeletedMessage& record, const deep::DeletedMessage& app, bool byWords) {
     addBugleSource(record);
+    if (byWords)
+        record.evidence += ", matched to bugle_db by its words";
     if (!record.date && app.date) {
         record.date = app.date;
         record.evidence += ", date from bugle_db";
@@ -174,8 +188,49 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
             }
         }
     }
+    // A telephony message the words index alone kept has neither number nor
+    // time to compare, and an MMS text part there not even its MMS's id. It
+    // is the app's copy when they have the same words, at least
+    // kMinMatchWords of them, no other message of the phone has those
+    // words, and the app's copy names no other row that could be checked: a
+    // short or repeated text ("ok", "yes") could be any of several messages,
+    // and then both stay.
+    std::map<std::string, size_t> wordsSeen;
+    for (const Candidate& candidate : candidates)
+        ++wordsSeen[indexedWords(candidate.copy.body)];
+    std::vector<std::string> bugleWords(bugle.size());
+    for (size_t i = 0; i < bugle.size(); ++i) {
+        bugleWords[i] = indexedWords(bugle[i].body);
+        ++wordsSeen[bugleWords[i]];
+    }
+    std::map<std::string_view, size_t> wordsOnly;
+    for (size_t c = 0; c < candidates.size(); ++c) {
+        if (!candidates[c].taken && candidates[c].record && isWordsOnly(*candidates[c].record))
+            wordsOnly.emplace(candidates[c].copy.body, c);
+    }
+    std::vector<size_t> byWords;
+    for (size_t i = 0; i < bugle.size(); ++i) {
+        if (merged[i] || wordCount(bugleWords[i]) < kMinMatchWords || wordsSeen[bugleWords[i]] != 2)
+            continue;
+        const auto found = wordsOnly.find(bugleWords[i]);
+        if (found == wordsOnly.end() || candidates[found->second].taken)
+            continue;
+        const TelephonyCopy& copy = candidates[found->second].copy;
+        // A link the app's copy holds must name the kind of row found and
+        // one that no record stands for, and then the row must not know its id.
+        if (const auto target = uriTarget(bugle[i].telephonyUri)) {
+            if (target->first != copy.store || copy.id ||
+                byId.count(std::tuple(target->first, target->second)))
+                continue;
+        } else if (!bugle[i].telephonyUri.empty()) {
+            continue;
+        }
+        take(i, candidates[found->second]);
+        byWords.push_back(i);
+    }
     for (const auto& [record, message] : fills)
-        fillFrom(*record, bugle[message]);
+        fillFrom(*record, bugle[message],
+                 std::find(byWords.begin(), byWords.end(), message) != byWords.end());
     size_t kept = 0;
     for (size_t i = 0; i < bugle.size(); ++i) {
         if (!merged[i])

@@ -27,6 +27,10 @@ struct TelephonyCopy {
 // How far apart two copies' times may be (ms) and still be one message.
 inline constexpr int64_t kSameMessageWindowMs = 2000;
 
+// How many words a text must have for a copy the words index alone kept
+// to be matched to the app's copy by its words.
+inline constexpr size_t kMinMatchWords = 3;
+
 // Returns a text as the messages' words index keeps it: runs of letters,
 // digits and non-ASCII bytes, ASCII lower-cased, one space between them.
 std::string indexedWords(std::string_view text);
@@ -41,13 +45,13 @@ bool linksTo(const deep::DeletedMessage& bugle, const TelephonyCopy& copy);
 bool looksSame(const deep::DeletedMessage& bugle, const TelephonyCopy& copy);
 
 // Drops from bugle each message that is a copy of a telephony message (live
-// or deleted SMS, live or deleted MMS), linked ones first, each telephony
-// message taking at most one app message. A deleted SMS's or an MMS's
-// record then lists both files in sources, and takes what only the app's
-// copy kept: a date, a direction, an address, and the whole text where the
-// record's is the words index's (its evidence then says so). Returns the ids of the live SMS
-// that bugle also held (live SMS are no records here, so their sources are
-// the caller's to show).
+// or deleted SMS, live or deleted MMS), linked ones first, then look-alikes,
+// then a deleted SMS the words index alone kept whose words no other message
+// of the phone has; each telephony message takes at most one app message. A deleted SMS's or an
+// MMS's record then lists both files in sources, and takes what only the app's copy kept: a date, a
+// direction, an address, and the whole text where the record's is the words index's (its evidence
+// then says so). Returns the ids of the live SMS that bugle also held (live SMS are no records
+// here, so their sources are the caller's to show).
 std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDeleted,
                                         std::vector<deep::DeletedMessage>& mms,
                                         std::vector<deep::DeletedMessage>& bugle,

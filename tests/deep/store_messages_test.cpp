@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
+#include <sqlite3.h>
 
 #include "deep_load.h"
 #include "deep_records.h"
@@ -146,50 +148,69 @@ TEST(StorePhones, DeletedComeBackLiveCountAsSqliteReads) {
     }
 }
 
-TEST(StorePhones, EachMessageOnceAcrossTheStores) {
-    testfiles::TempDir dir("stores");
-    const testdata::StorePhoneTruth truth =
-        testdata::generateStorePhone(testdata::StoreKind::Bugle, dir.path(), 11, 4096);
-    fennaro::RecordStore store;
-    fennaro::PhoneDatabases dbs;
-    dbs.smsDb = truth.smsDb;
-    dbs.bugleDb = truth.bugleDb;
-    fennaro::deep::loadDeepAfterAcquisition(store, dbs);
-    ASSERT_TRUE(store.deep.loaded);
-
-    // Each text (they are unique on this phone) at most once, whatever its store.
-    std::map<std::string, size_t> seen;
-    std::map<std::string, size_t> seenIndexed;
-    size_t indexedTwice = 0;
-    size_t bugleOnly = 0;
-    size_t live = 0;
-    for (const fennaro::deep::DeepConversation& conversation : store.deep.conversations) {
-        size_t deleted = 0;
-        for (const fennaro::deep::ConversationEntry& entry : conversation.messages) {
-            if (fennaro::deep::isDeletedEntry(entry))
-                ++deleted;
-            live += entry.live || !entry.deleted->deleted;
-            bugleOnly += entry.deleted && entry.deleted->store == MessageStore::Bugle;
-            if (entry.body.empty())
-                continue;
-            EXPECT_EQ(++seen[std::string(entry.body)], 1u) << entry.body;
-            // A text the words index alone kept (no number, no time) cannot
-            // be told from another message of the same words: counted only.
-            indexedTwice += ++seenIndexed[indexedWords(std::string(entry.body))] == 2;
-        }
-        EXPECT_EQ(conversation.deletedCount, deleted);
+// Counts the live app messages of conversations without a telephony thread (RCS).
+size_t liveRcsMessages(const std::string& bugleDb) {
+    sqlite3* db = nullptr;
+    size_t count = 0;
+    if (sqlite3_open_v2(bugleDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* query = nullptr;
+        if (sqlite3_prepare_v2(db,
+                               "SELECT count(*) FROM messages JOIN conversations ON "
+                               "conversations._id = messages.conversation_id WHERE "
+                               "conversations.sms_thread_id < 0",
+                               -1, &query, nullptr) == SQLITE_OK &&
+            sqlite3_step(query) == SQLITE_ROW)
+            count = size_t(sqlite3_column_int64(query, 0));
+        sqlite3_finalize(query);
     }
-    // Every live message shows: SMS, MMS, and the app's messages no
-    // telephony row holds (RCS, and those deleted from telephony).
-    size_t bugleLiveOnly = 0;
-    for (const DeletedMessage& message : store.deep.otherMessages)
-        bugleLiveOnly += message.store == MessageStore::Bugle && !message.deleted;
-    EXPECT_EQ(live, truth.liveSms + truth.liveMms + bugleLiveOnly);
-    EXPECT_GE(bugleLiveOnly, 15u); // the RCS conversations' messages, at least
-    EXPECT_GT(bugleOnly, bugleLiveOnly);
-    EXPECT_FALSE(store.deep.liveSmsInBugle.empty());
-    std::printf("texts shown twice, once only in the words index's form: %zu of %zu\n",
-                indexedTwice, seen.size());
+    sqlite3_close(db);
+    return count;
+}
+
+TEST(StorePhones, EachMessageOnceAcrossTheStores) {
+    for (const auto& [seed, pageSize] : {std::pair(11, 4096), std::pair(3, 1024)}) {
+        const std::string label = std::to_string(seed) + " " + std::to_string(pageSize);
+        testfiles::TempDir dir("stores");
+        const testdata::StorePhoneTruth truth = testdata::generateStorePhone(
+            testdata::StoreKind::Bugle, dir.path(), uint64_t(seed), pageSize);
+        fennaro::RecordStore store;
+        fennaro::PhoneDatabases dbs;
+        dbs.smsDb = truth.smsDb;
+        dbs.bugleDb = truth.bugleDb;
+        fennaro::deep::loadDeepAfterAcquisition(store, dbs);
+        ASSERT_TRUE(store.deep.loaded);
+
+        // Each text (they are unique on this phone, and long enough to be
+        // matched by their words) once, whatever its store and form.
+        std::map<std::string, size_t> seenIndexed;
+        size_t bugleOnly = 0;
+        size_t live = 0;
+        for (const fennaro::deep::DeepConversation& conversation : store.deep.conversations) {
+            size_t deleted = 0;
+            for (const fennaro::deep::ConversationEntry& entry : conversation.messages) {
+                if (fennaro::deep::isDeletedEntry(entry))
+                    ++deleted;
+                live += entry.live || !entry.deleted->deleted;
+                bugleOnly += entry.deleted && entry.deleted->store == MessageStore::Bugle;
+                if (!entry.body.empty()) {
+                    EXPECT_EQ(++seenIndexed[indexedWords(std::string(entry.body))], 1u)
+                        << label << " " << entry.body;
+                }
+            }
+            EXPECT_EQ(conversation.deletedCount, deleted);
+        }
+        // Every live message shows: SMS, MMS, and the app's messages no
+        // telephony row holds (RCS, and those deleted from telephony).
+        size_t bugleLiveOnly = 0;
+        for (const DeletedMessage& message : store.deep.otherMessages)
+            bugleLiveOnly += message.store == MessageStore::Bugle && !message.deleted;
+        EXPECT_EQ(live, truth.liveSms + truth.liveMms + bugleLiveOnly) << label;
+        const size_t rcs = liveRcsMessages(truth.bugleDb);
+        EXPECT_GT(rcs, 0u) << label;
+        EXPECT_GE(bugleLiveOnly, rcs) << label;
+        EXPECT_GT(bugleOnly, bugleLiveOnly) << label;
+        EXPECT_FALSE(store.deep.liveSmsInBugle.empty()) << label;
+    }
 }
 
 // A telephony copy for the rule's table.
@@ -290,6 +311,78 @@ TEST(SameMessageRule, LinkOrTextNumberAndTwoSeconds) {
     EXPECT_EQ(words[0].type, 2);
     EXPECT_EQ(words[0].address, "+15551234567");
     EXPECT_EQ(words[0].evidence, "words, date from bugle_db, text from bugle_db");
+
+    // Without a link to check, a text the words index alone kept is the
+    // app's copy only when both have the same three or more words and no
+    // other message has them; a link to another row rules it out.
+    struct WordsCase {
+        const char* what;
+        MessageStore store;
+        std::optional<int64_t> id;
+        const char* words;
+        std::vector<DeletedMessage> app;
+        size_t appLeft;
+    };
+    const WordsCase wordsCases[] = {
+        {"no link, unique words",
+         MessageStore::Sms,
+         8,
+         "see you at 5",
+         {appMessage("", "+15551234567", t, "See you at 5!")},
+         0},
+        {"two app messages of those words",
+         MessageStore::Sms,
+         8,
+         "see you at 5",
+         {appMessage("", "+15551234567", t, "See you at 5!"),
+          appMessage("", "+15557654321", t + 9000, "see you at 5")},
+         2},
+        {"two words only",
+         MessageStore::Sms,
+         8,
+         "ok then",
+         {appMessage("", "+15551234567", t, "OK, then")},
+         1},
+        {"link to another sms",
+         MessageStore::Sms,
+         8,
+         "see you at 5",
+         {appMessage("content://sms/9", "+15551234567", t, "See you at 5!")},
+         1},
+        {"mms part without its mms, link to a lost mms",
+         MessageStore::Mms,
+         std::nullopt,
+         "see you at 5",
+         {appMessage("content://mms/4", "+15551234567", t, "See you at 5!")},
+         0},
+        {"mms part without its mms, link to an sms",
+         MessageStore::Mms,
+         std::nullopt,
+         "see you at 5",
+         {appMessage("content://sms/4", "+15551234567", t, "See you at 5!")},
+         1},
+    };
+    for (const WordsCase& c : wordsCases) {
+        std::vector<DeletedMessage> indexed(1);
+        indexed[0].store = c.store;
+        indexed[0].id = c.id;
+        indexed[0].body = c.words;
+        indexed[0].evidence = "words";
+        std::vector<DeletedMessage> app = c.app;
+        std::vector<DeletedMessage> noSms, noMms;
+        if (c.store == MessageStore::Sms)
+            fennaro::mergeMessageStores(indexed, noMms, app, {});
+        else
+            fennaro::mergeMessageStores(noSms, indexed, app, {});
+        EXPECT_EQ(app.size(), c.appLeft) << c.what;
+        if (c.appLeft == 0) {
+            EXPECT_EQ(indexed[0].body, "See you at 5!") << c.what;
+            EXPECT_EQ(indexed[0].date, t) << c.what;
+            EXPECT_NE(indexed[0].evidence.find("matched to bugle_db by its words"),
+                      std::string::npos)
+                << c.what;
+        }
+    }
 }
 
 } // namespace
