@@ -18,10 +18,12 @@ namespace fennaro::deep {
 
 namespace {
 
-// The messages' index files an MMS text part under docid (2 << 32) + part _id.
+// The messages' index files an MMS text part with _id (2 << 32) + part _id.
 constexpr int64_t kMmsPartDocBase = int64_t(2) << 32;
 
-// Returns whether a docid of the messages' index is an MMS text part's.
+// Returns whether a docid of the messages' index is an MMS text part's: only
+// when whoever wrote the index gave the docid as the _id, as the providers
+// do not (the index numbers its documents itself).
 bool isMmsPartDoc(int64_t docid) {
     return docid >= kMmsPartDocBase;
 }
@@ -86,6 +88,24 @@ std::optional<int64_t> digitsValue(const std::string& text) {
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     return std::stoll(text);
+}
+
+// The whole number one column of a document spells, when it does.
+std::optional<int64_t> columnNumber(const DocWords& doc, int column) {
+    if (column < 0)
+        return std::nullopt;
+    return digitsValue(columnText(doc, uint32_t(column)));
+}
+
+// Returns whether a document of the messages' index is an MMS text part's:
+// its table_to_use is 2 or its _id is (2 << 32) + part _id, as its words
+// say; only when neither column's word survived, by its docid.
+bool isMmsPartDocument(int64_t docid, const DocWords& doc, int idColumn, int tableColumn) {
+    if (const auto table = columnNumber(doc, tableColumn))
+        return *table == 2;
+    if (const auto id = columnNumber(doc, idColumn))
+        return *id >= kMmsPartDocBase;
+    return isMmsPartDoc(docid);
 }
 
 // A text as the simple tokenizer indexes it: runs of ASCII letters and
@@ -295,9 +315,9 @@ class FtsScan {
     void report(int64_t docid, const DocWords& doc, std::vector<RecoveredRecord>* out) const {
         const int textColumn = findColumn(m_fts.columns, "index_text");
         const int sourceColumn = findColumn(m_fts.columns, "source_id");
-        // The messages' index holds MMS text parts too, under docids from
-        // 2 << 32 on: those are rows of part, never of sms.
-        const bool mmsPart = isMmsPartDoc(docid);
+        // The messages' index holds MMS text parts too: those are rows of
+        // part, never of sms.
+        const bool mmsPart = isMmsPart(docid, doc);
         const int target = findTable(m_tables, mmsPart ? "part" : "sms");
         if (sameName(m_fts.name, "words") && textColumn >= 0 && sourceColumn >= 0 && target >= 0) {
             reportMessage(docid, doc, uint32_t(textColumn), uint32_t(sourceColumn),
@@ -337,6 +357,28 @@ class FtsScan {
         return record;
     }
 
+    // Returns whether a document of the messages' index is an MMS text
+    // part's: by its carved content row's table_to_use or _id where those
+    // survive, else by the words of those columns.
+    bool isMmsPart(int64_t docid, const DocWords& doc) const {
+        const int idColumn = findColumn(m_fts.columns, "_id");
+        const int tableColumn = findColumn(m_fts.columns, "table_to_use");
+        if (const auto carved = m_carvedContent.find(docid); carved != m_carvedContent.end()) {
+            const std::vector<Value>& values = carved->second->values;
+            const auto integerAt = [&](int column) -> std::optional<int64_t> {
+                if (column < 0 || size_t(column) + 1 >= values.size() ||
+                    values[size_t(column) + 1].kind != Value::Kind::Integer)
+                    return std::nullopt;
+                return values[size_t(column) + 1].integer;
+            };
+            if (const auto table = integerAt(tableColumn))
+                return *table == 2;
+            if (const auto id = integerAt(idColumn))
+                return *id >= kMmsPartDocBase;
+        }
+        return isMmsPartDocument(docid, doc, idColumn, tableColumn);
+    }
+
     // A message of the messages' index: its sms _id and body.
     void reportMessage(int64_t docid, const DocWords& doc, uint32_t textColumn,
                        uint32_t sourceColumn, const TableInfo& sms, const char* bodyName,
@@ -366,8 +408,15 @@ class FtsScan {
             const std::string source = columnText(doc, sourceColumn);
             id = digitsValue(source);
         }
+        // Then its _id, which for an MMS text part counts from 2 << 32; the
+        // docid last, which is the _id only where the index was given it.
+        const bool mmsPart = isMmsPart(docid, doc);
+        if (!id) {
+            if (const auto own = columnNumber(doc, findColumn(m_fts.columns, "_id")))
+                id = mmsPart && *own >= kMmsPartDocBase ? *own - kMmsPartDocBase : *own;
+        }
         if (!id)
-            id = isMmsPartDoc(docid) ? docid - kMmsPartDocBase : docid;
+            id = mmsPart && isMmsPartDoc(docid) ? docid - kMmsPartDocBase : docid;
         if (!haveBody)
             body = columnText(doc, textColumn);
         if (body.empty() || liveMessage(sms, *id, bodyColumn, body, haveBody))
@@ -547,11 +596,13 @@ std::vector<RecoveredRecord> smsFromWordsContent(const std::vector<RecoveredReco
         const Value& text = record.values[2];
         const Value& source = record.values[3];
         auto knows = [&](size_t c) { return record.known.empty() || record.known[c]; };
-        // An MMS text part's row (table_to_use 2, docid from 2 << 32 on) is no SMS.
+        // An MMS text part's row (table_to_use 2, _id from 2 << 32 on) is no SMS.
         const bool mmsPart =
             (record.rowid && isMmsPartDoc(*record.rowid)) ||
             (record.values.size() > 4 && knows(4) &&
-             record.values[4].kind == Value::Kind::Integer && record.values[4].integer == 2);
+             record.values[4].kind == Value::Kind::Integer && record.values[4].integer == 2) ||
+            (knows(1) && record.values[1].kind == Value::Kind::Integer &&
+             record.values[1].integer >= kMmsPartDocBase);
         if (mmsPart)
             continue;
         if (!knows(2) || !knows(3) || text.kind != Value::Kind::Text || text.bytes.empty() ||

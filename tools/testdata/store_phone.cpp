@@ -56,60 +56,6 @@ std::string mmsSmsSchema() {
     return sql;
 }
 
-// The messaging app's tables, foreign keys, indexes and triggers.
-const char* kBugleSchema =
-    "CREATE TABLE conversations(_id INTEGER PRIMARY KEY AUTOINCREMENT, sms_thread_id INT "
-    "DEFAULT(0), name TEXT, latest_message_id INT, snippet_text TEXT, subject_text TEXT, "
-    "preview_uri TEXT, preview_content_type TEXT, show_draft INT DEFAULT(0), "
-    "draft_snippet_text TEXT, draft_subject_text TEXT, draft_preview_uri TEXT, "
-    "draft_preview_content_type TEXT, archive_status INT DEFAULT(0), sort_timestamp INT "
-    "DEFAULT(0), last_read_timestamp INT DEFAULT(0), icon TEXT, participant_contact_id INT "
-    "DEFAULT( -1), participant_lookup_key TEXT, participant_normalized_destination TEXT, "
-    "current_self_id TEXT, participant_count INT DEFAULT(0), notification_enabled INT "
-    "DEFAULT(1), notification_sound_uri TEXT, notification_vibration INT DEFAULT(1), "
-    "include_email_addr INT DEFAULT(0), sms_service_center TEXT);\n"
-    "CREATE TABLE participants(_id INTEGER PRIMARY KEY AUTOINCREMENT, sub_id INT DEFAULT(-1), "
-    "sim_slot_id INT DEFAULT(-1), normalized_destination TEXT, send_destination TEXT, "
-    "display_destination TEXT, full_name TEXT, first_name TEXT, profile_photo_uri TEXT, "
-    "contact_id INT DEFAULT( -1), lookup_key STRING, blocked INT DEFAULT(0), "
-    "subscription_color INT DEFAULT(0), subscription_name TEXT, contact_destination TEXT, "
-    "UNIQUE (normalized_destination, sub_id) ON CONFLICT FAIL);\n"
-    "CREATE TABLE messages (_id INTEGER PRIMARY KEY AUTOINCREMENT, conversation_id INT, "
-    "sender_id INT, sent_timestamp INT DEFAULT(0), received_timestamp INT DEFAULT(0), "
-    "message_protocol INT DEFAULT(0), message_status INT DEFAULT(0), seen INT DEFAULT(0), "
-    "read INT DEFAULT(0), sms_message_uri TEXT, sms_priority INT DEFAULT(0), "
-    "sms_message_size INT DEFAULT(0), mms_subject TEXT, mms_transaction_id TEXT, "
-    "mms_content_location TEXT, mms_expiry INT DEFAULT(0), raw_status INT DEFAULT(0), "
-    "self_id INT, retry_start_timestamp INT DEFAULT(0), FOREIGN KEY (conversation_id) "
-    "REFERENCES conversations(_id) ON DELETE CASCADE FOREIGN KEY (sender_id) REFERENCES "
-    "participants(_id) ON DELETE SET NULL FOREIGN KEY (self_id) REFERENCES participants(_id) "
-    "ON DELETE SET NULL);\n"
-    "CREATE TABLE parts(_id INTEGER PRIMARY KEY AUTOINCREMENT, message_id INT, text TEXT, "
-    "uri TEXT, content_type TEXT, width INT DEFAULT(-1), height INT DEFAULT(-1), timestamp "
-    "INT, conversation_id INT, FOREIGN KEY (message_id) REFERENCES messages(_id) ON DELETE "
-    "CASCADE FOREIGN KEY (conversation_id) REFERENCES conversations(_id) ON DELETE CASCADE);\n"
-    "CREATE TABLE conversation_participants(_id INTEGER PRIMARY KEY AUTOINCREMENT, "
-    "conversation_id INT, participant_id INT, UNIQUE (conversation_id,participant_id) ON "
-    "CONFLICT FAIL, FOREIGN KEY (conversation_id) REFERENCES conversations(_id) ON DELETE "
-    "CASCADE FOREIGN KEY (participant_id) REFERENCES participants(_id));\n"
-    "CREATE INDEX index_conversations_sms_thread_id ON conversations(sms_thread_id);\n"
-    "CREATE INDEX index_conversations_archive_status ON conversations(archive_status);\n"
-    "CREATE INDEX index_conversations_sort_timestamp ON conversations(sort_timestamp);\n"
-    "CREATE INDEX index_messages_sort ON messages(conversation_id, message_status, "
-    "received_timestamp);\n"
-    "CREATE INDEX index_messages_status_seen ON messages(message_status, seen);\n"
-    "CREATE INDEX index_parts_message_id ON parts(message_id);\n"
-    "CREATE INDEX index_conversation_participants_conversation_id ON "
-    "conversation_participants(conversation_id);\n"
-    "CREATE TRIGGER parts_TRIGGER AFTER INSERT ON parts FOR EACH ROW BEGIN UPDATE parts SET "
-    "timestamp=(SELECT received_timestamp FROM messages WHERE messages._id=parts.message_id) "
-    "WHERE parts._id=NEW._id; END;\n"
-    "CREATE TRIGGER messages_TRIGGER AFTER UPDATE OF received_timestamp ON messages FOR EACH "
-    "ROW BEGIN UPDATE parts SET timestamp=NEW.received_timestamp WHERE "
-    "parts.message_id=NEW._id; END;\n"
-    "CREATE VIEW draft_parts_view AS SELECT * FROM parts LEFT JOIN messages ON "
-    "parts.message_id=messages._id WHERE messages.message_status = 3;\n";
-
 const char* const kWords[] = {"lunch",    "tomorrow", "station", "ticket",  "photo",   "running",
                               "late",     "meeting",  "coffee",  "train",   "concert", "dinner",
                               "call",     "soon",     "parcel",  "weekend", "garden",  "office",
@@ -183,8 +129,9 @@ TelephonyMessage writeSms(LayoutWriter& w, const ThreadPlan& thread, int64_t dat
         .bind(6, body)
         .run();
     const int64_t id = sqlite3_last_insert_rowid(w.db());
-    Statement words(w.db(), "INSERT INTO words (docid, _id, index_text, source_id, table_to_use) "
-                            "VALUES (?1, ?1, ?2, ?1, 1)");
+    // The provider gives _id, not the docid: the index numbers its documents itself.
+    Statement words(w.db(), "INSERT INTO words (_id, index_text, source_id, table_to_use) "
+                            "VALUES (?1, ?2, ?1, 1)");
     words.bind(1, id).bind(2, body).run();
     return {false, id, thread.id, dateMs, received, thread.members.front(), body};
 }
@@ -221,8 +168,8 @@ TelephonyMessage writeMms(LayoutWriter& w, RandomSource& rng, const ThreadPlan& 
                      "<smil><head><layout><root-layout/></layout></head><body><par dur=\"5000ms\">"
                      "<text src=\"text_0.txt\" region=\"Text\"/></par></body></smil>"))
         .run();
-    Statement words(w.db(), "INSERT INTO words (docid, _id, index_text, source_id, table_to_use) "
-                            "VALUES (?1, ?1, ?2, ?3, 2)");
+    Statement words(w.db(), "INSERT INTO words (_id, index_text, source_id, table_to_use) "
+                            "VALUES (?1, ?2, ?3, 2)");
     for (size_t i = 0; i < texts.size(); ++i) {
         const std::string name = "text_" + std::to_string(i) + ".txt";
         part.bind(1, id).bind(2, int64_t(i)).bind(3, std::string("text/plain")).bind(4, name);
@@ -523,7 +470,7 @@ std::pair<DatabaseTruth, DatabaseTruth> writeBuglePhone(const std::string& smsPa
     bugleSettings.secureDelete = true;
     bugleSettings.journal = JournalMode::Wal;
     LayoutWriter bugle(buglePath, bugleSettings);
-    bugle.exec(kBugleSchema);
+    bugle.exec(bugleSchemaSql());
     bugle.exec("PRAGMA foreign_keys = ON");
     bugle.noteSchema();
     bugle.startJournaling();
