@@ -382,9 +382,12 @@ TEST(DemoPhone, DeepAcquisitionOnTheCommandLinePullsTheModernPhone) {
     EXPECT_GT(platform::fileSize(paths.localSmsDb + "-journal").value_or(0), 0u);
     CopyCheck check = checkCopies(paths);
     EXPECT_TRUE(check.intact());
-    // Both databases with the contacts' log and the messages' journal, and
-    // the call log with its log.
-    EXPECT_EQ(check.verified.size(), 6u);
+    // Both databases with the contacts' log and the messages' journal, the
+    // call log with its log, and the messaging app's store with its log.
+    EXPECT_EQ(check.verified.size(), 8u);
     EXPECT_TRUE(test::readFile(callLogCopyPath(paths) + "-wal") ==
                 test::readFile(phone + kContactsData + "calllog.db-wal"));
+    EXPECT_TRUE(test::readFile(bugleCopyPath(paths) + "-wal") ==
+                test::readFile(phone + "/data/data/com.google.android.apps.messaging/databases/"
+                                       "bugle_db-wal"));
 }

@@ -1,6 +1,7 @@
 # cmake -DFILES=DIR -DPHONE=DIR -P lay_out_modern_phone.cmake
 # Places a modern phone's flat files (contacts2.db and mmssms.db with whatever
-# -wal, -journal and -shm they have, and calllog.db from FILES/call-log)
+# -wal, -journal and -shm they have, calllog.db from FILES/call-log and
+# bugle_db from FILES/app-store)
 # where a phone from Android 7 on keeps them, below PHONE, replacing an
 # earlier layout.
 set(contacts ${PHONE}/data/data/com.android.providers.contacts/databases)
@@ -19,3 +20,10 @@ if(call_log_files)
     file(COPY ${call_log_files} DESTINATION ${contacts})
 endif()
 file(COPY ${sms_files} DESTINATION ${sms})
+# The messaging app's store in the app's own folder, when the phone has one.
+file(GLOB app_files ${FILES}/app-store/bugle_db ${FILES}/app-store/bugle_db-*)
+if(app_files)
+    set(app ${PHONE}/data/data/com.google.android.apps.messaging/databases)
+    file(MAKE_DIRECTORY ${app})
+    file(COPY ${app_files} DESTINATION ${app})
+endif()

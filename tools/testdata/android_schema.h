@@ -15,6 +15,10 @@ std::string contactsSchemaSql(Generation generation);
 // Schema of mmssms.db for `generation`, ready for sqlite3_exec.
 std::string smsSchemaSql(Generation generation);
 
+// The tables, foreign keys, indexes and triggers of the messaging app's
+// bugle_db, as the app creates them.
+const char* bugleSchemaSql();
+
 // What upgrading a 4.x contacts2.db / mmssms.db to 10+ runs: ALTER TABLE ADD for
 // the newer columns (appended at the end) and the newer indexes.
 std::string contactsUpgradeSql();

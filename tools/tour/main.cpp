@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "skin/msg_box.h"
 #include "skin/tree_view_ex1.h"
 #include "update/main_menu.h"
+#include "views/msg_info_board.h"
 
 namespace {
 
@@ -162,6 +164,13 @@ class Tour {
         settle();
         clickRow(list, 0);
         shoot(w, "deep-scan-messages");
+        // The end of that conversation: the messaging app's chat, two of its
+        // messages deleted.
+        if (QScrollBar* bar = w.messageBoard()->verticalBar()) {
+            bar->setValue(bar->maximum());
+            settle();
+            shoot(w, "deep-scan-app-chat");
+        }
         // The call log shows only when the phone had calls to read.
         if (!w.callLogItem()->isHidden()) {
             w.tree()->setCurrentItem(w.callLogItem());
