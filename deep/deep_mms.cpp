@@ -8,6 +8,7 @@
 
 #include "database_state.h"
 #include "live_rows.h"
+#include "pdu_ids.h"
 #include "recovered_values.h"
 #include "scan_selection.h"
 #include "schema_reader.h"
@@ -16,14 +17,6 @@
 namespace fennaro::deep {
 
 namespace {
-
-// A pdu row: live or deleted.
-struct PduRow {
-    std::optional<int64_t> thread, date, dateSent, box, read, kind;
-    bool live = false;
-    std::string evidence;
-    RecordPlace place;
-};
 
 // Returns the MMS of a pdu row, with its parts and addresses.
 DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>& parts,
@@ -48,6 +41,8 @@ DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>&
         message.evidence.clear();
         takeParts(message, parts);
     }
+    if (pdu.idFromOrder)
+        message.evidence += ", MMS id from the order of ids and dates";
     // Without its pdu, the From address still tells the box: a sent MMS
     // holds the user's token there, a received one the sender.
     if (!message.type) {
@@ -146,6 +141,14 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
                           addAddress(numberOf(value(0)), numberOf(value(1)), textOf(value(2)));
                       }
                   }});
+
+    std::optional<int64_t> lastPduId;
+    forEachLiveRow(*state, schema, "sqlite_sequence", {"name", "seq"},
+                   [&](std::vector<Value>& row) {
+                       if (textOf(row[0].isNull() ? nullptr : &row[0]) == "pdu")
+                           lastPduId = numberOf(row[1].isNull() ? nullptr : &row[1]);
+                   });
+    restoreLostPduIds(livePdus, deletedPdus, loosePdus, lastPduId);
 
     auto byOwner = partsByOwner(std::move(parts));
     static const std::vector<TextPart> kNoParts;

@@ -16,7 +16,9 @@ namespace fennaro::deep {
 // deleted pdu with its deleted text parts (joined by a line break in seq
 // order) and addresses; deleted text parts of a live pdu as a message of
 // that pdu; text parts whose pdu is gone as a message of unknown date and
-// direction (id = the part's mid). Text the words index alone kept comes as
+// direction (id = the part's mid). A pdu whose cell lost its _id gets it
+// back where the order of the known ids and dates proves it (its evidence
+// then says so). Text the words index alone kept comes as
 // a part too. In pdu id order, loose parts last. Empty when unreadable.
 std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb);
 

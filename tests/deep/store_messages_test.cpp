@@ -4,6 +4,7 @@
 // rule that tells two stores' copies of one message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -90,6 +91,22 @@ std::set<int64_t> liveIds(const testdata::DatabaseTruth& truth, const std::strin
     return ids;
 }
 
+// The date (ms) of every deleted pdu row of a truth, by id.
+std::map<int64_t, int64_t> deletedPduDates(const testdata::DatabaseTruth& truth) {
+    std::map<int64_t, int64_t> dates;
+    for (const testdata::TableShape& shape : truth.tables) {
+        if (shape.name != "pdu")
+            continue;
+        const auto date = std::find(shape.columns.begin(), shape.columns.end(), "date");
+        const size_t column = size_t(date - shape.columns.begin());
+        for (const testdata::DeletedRow& row : truth.deleted) {
+            if (row.table == "pdu" && !row.versions.empty() && column < row.versions.back().size())
+                dates[row.rowid] = row.versions.back()[column].integer * 1000;
+        }
+    }
+    return dates;
+}
+
 // Checks that no deleted record is a live row, and that each recall reaches 95%.
 void checkStore(const testdata::StorePhoneTruth& truth, const std::string& store,
                 const std::vector<DeletedMessage>& deleted, const std::set<int64_t>& live,
@@ -100,14 +117,28 @@ void checkStore(const testdata::StorePhoneTruth& truth, const std::string& store
             EXPECT_FALSE(live.count(*message.id)) << label << " live id " << *message.id;
         }
     }
+    // An MMS whose id came from the order of ids and dates has the id and
+    // date of the row it was.
+    const std::map<int64_t, int64_t> pduDates = deletedPduDates(truth.smsTruth);
+    size_t byOrder = 0;
+    for (const DeletedMessage& message : deleted) {
+        if (message.evidence.find("from the order") == std::string::npos)
+            continue;
+        ++byOrder;
+        ASSERT_TRUE(message.id) << label;
+        const auto truthDate = pduDates.find(*message.id);
+        ASSERT_NE(truthDate, pduDates.end()) << label << " no deleted pdu " << *message.id;
+        EXPECT_EQ(message.date, truthDate->second) << label << " pdu " << *message.id;
+    }
     const Recall recall = scoreRecall(truth, store, deleted);
     std::printf("%s %s: texts %zu/%zu; with date and direction: row whole %zu/%zu, row "
-                "header-lost %zu/%zu\n",
+                "header-lost %zu/%zu; ids from their order %zu\n",
                 label.c_str(), store.c_str(), recall.textsFound, recall.texts,
                 recall.wholeRowsFound, recall.wholeRows, recall.headerLostRowsFound,
-                recall.headerLostRows);
+                recall.headerLostRows, byOrder);
     EXPECT_GE(recall.textsFound * 100, recall.texts * 95) << label;
     EXPECT_GE(recall.wholeRowsFound * 100, recall.wholeRows * 95) << label;
+    EXPECT_GE(recall.headerLostRowsFound * 100, recall.headerLostRows * 95) << label;
 }
 
 TEST(StorePhones, DeletedComeBackLiveCountAsSqliteReads) {

@@ -1,0 +1,113 @@
+#include "pdu_ids.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace fennaro::deep {
+
+namespace {
+
+// Returns whether two pdu rows hold the same values: two images of one row.
+bool sameValues(const PduRow& a, const PduRow& b) {
+    return a.thread == b.thread && a.date == b.date && a.dateSent == b.dateSent && a.box == b.box &&
+           a.read == b.read && a.kind == b.kind;
+}
+
+// Returns the dated known pdus as (id, date) in id order, framed by id 0
+// (before every date) and, when lastId closes the table, lastId + 1 (after
+// every date); empty when their dates do not rise with their ids.
+std::vector<std::pair<int64_t, int64_t>>
+orderBounds(const std::map<int64_t, std::optional<int64_t>>& known, std::optional<int64_t> lastId) {
+    std::vector<std::pair<int64_t, int64_t>> bounds{{0, INT64_MIN}};
+    for (const auto& [id, date] : known) {
+        if (!date)
+            continue;
+        if (*date < bounds.back().second)
+            return {}; // dates do not follow ids on this phone
+        bounds.emplace_back(id, *date);
+    }
+    if (lastId && (known.empty() || *lastId >= known.rbegin()->first))
+        bounds.emplace_back(*lastId + 1, INT64_MAX);
+    return bounds;
+}
+
+// Gives the rows of lost the ids between two neighbouring bounds where
+// exactly as many of them lie between those bounds' dates as ids are free
+// there; marks them placed.
+void placeByOrder(const std::vector<std::pair<int64_t, int64_t>>& bounds,
+                  const std::map<int64_t, std::optional<int64_t>>& known, std::vector<PduRow>& lost,
+                  std::vector<bool>& placed, std::map<int64_t, PduRow>& deletedPdus) {
+    for (size_t b = 0; b + 1 < bounds.size(); ++b) {
+        const auto [lowId, lowDate] = bounds[b];
+        const auto [highId, highDate] = bounds[b + 1];
+        std::vector<int64_t> freeIds;
+        for (int64_t id = lowId + 1; id < highId && freeIds.size() <= lost.size(); ++id) {
+            if (!known.count(id))
+                freeIds.push_back(id);
+        }
+        std::vector<size_t> inside;
+        bool onEdge = false;
+        for (size_t i = 0; i < lost.size(); ++i) {
+            const int64_t date = *lost[i].date;
+            onEdge = onEdge || date == lowDate || date == highDate;
+            if (date > lowDate && date < highDate)
+                inside.push_back(i);
+        }
+        if (onEdge || inside.empty() || inside.size() != freeIds.size())
+            continue;
+        std::sort(inside.begin(), inside.end(),
+                  [&](size_t x, size_t y) { return *lost[x].date < *lost[y].date; });
+        bool distinct = true;
+        for (size_t k = 1; k < inside.size(); ++k)
+            distinct = distinct && *lost[inside[k - 1]].date != *lost[inside[k]].date;
+        if (!distinct)
+            continue;
+        for (size_t k = 0; k < inside.size(); ++k) {
+            lost[inside[k]].idFromOrder = true;
+            placed[inside[k]] = true;
+            deletedPdus.emplace(freeIds[k], lost[inside[k]]);
+        }
+    }
+}
+
+} // namespace
+
+void restoreLostPduIds(const std::map<int64_t, PduRow>& livePdus,
+                       std::map<int64_t, PduRow>& deletedPdus, std::vector<PduRow>& loosePdus,
+                       std::optional<int64_t> lastId) {
+    const auto eachKnown = [&](const auto& visit) {
+        for (const auto& [id, pdu] : livePdus)
+            visit(id, pdu);
+        for (const auto& [id, pdu] : deletedPdus)
+            visit(id, pdu);
+    };
+    std::map<int64_t, std::optional<int64_t>> known; // id -> date
+    eachKnown([&](int64_t id, const PduRow& pdu) { known.emplace(id, pdu.date); });
+    // Older images of a known row, or of another row without an id, are no
+    // rows of their own. Rows without a date stay as they came.
+    std::vector<PduRow> lost, undated;
+    for (PduRow& pdu : loosePdus) {
+        if (!pdu.date) {
+            undated.push_back(std::move(pdu));
+            continue;
+        }
+        bool copy = false;
+        eachKnown([&](int64_t, const PduRow& other) { copy = copy || sameValues(pdu, other); });
+        for (const PduRow& other : lost)
+            copy = copy || sameValues(pdu, other);
+        if (!copy)
+            lost.push_back(std::move(pdu));
+    }
+    std::vector<bool> placed(lost.size(), false);
+    if (!lost.empty())
+        placeByOrder(orderBounds(known, lastId), known, lost, placed, deletedPdus);
+    loosePdus.clear();
+    for (size_t i = 0; i < lost.size(); ++i) {
+        if (!placed[i])
+            loosePdus.push_back(std::move(lost[i]));
+    }
+    for (PduRow& pdu : undated)
+        loosePdus.push_back(std::move(pdu));
+}
+
+} // namespace fennaro::deep

@@ -1,0 +1,94 @@
+// Ids given back to pdu rows that lost them: only where the known rows'
+// ids and dates prove them.
+#include <gtest/gtest.h>
+
+#include "deep/pdu_ids.h"
+
+namespace {
+
+using fennaro::deep::PduRow;
+
+// A pdu row of thread 1 dated `seconds`.
+PduRow row(int64_t seconds, int64_t box = 1) {
+    PduRow pdu;
+    pdu.thread = 1;
+    pdu.date = seconds;
+    pdu.box = box;
+    return pdu;
+}
+
+// The ids restored rows took, by their dates.
+std::map<int64_t, int64_t> restoredDates(const std::map<int64_t, PduRow>& deleted) {
+    std::map<int64_t, int64_t> dates;
+    for (const auto& [id, pdu] : deleted) {
+        if (pdu.idFromOrder)
+            dates[id] = *pdu.date;
+    }
+    return dates;
+}
+
+TEST(LostPduIds, OnlyWhereTheOrderProvesThem) {
+    struct Case {
+        const char* what;
+        std::map<int64_t, PduRow> live;
+        std::vector<PduRow> loose;
+        std::optional<int64_t> lastId;
+        std::map<int64_t, int64_t> restored; // id -> date
+        size_t looseLeft;
+    };
+    const Case cases[] = {
+        {"two free ids, two rows between, in date order",
+         {{3, row(300)}, {6, row(600)}},
+         {row(550), row(420)},
+         std::nullopt,
+         {{4, 420}, {5, 550}},
+         0},
+        {"a free id more than rows: one vanished, nothing proven",
+         {{3, row(300)}, {7, row(700)}},
+         {row(550), row(420)},
+         std::nullopt,
+         {},
+         2},
+        {"dates against ids on this phone",
+         {{3, row(300)}, {6, row(600)}, {8, row(500)}},
+         {row(550), row(420)},
+         std::nullopt,
+         {},
+         2},
+        {"a row dated as a known one could lie on either side",
+         {{3, row(300)}, {5, row(600)}},
+         {row(300, 2)},
+         std::nullopt,
+         {},
+         1},
+        {"two rows of one second",
+         {{3, row(300)}, {6, row(600)}},
+         {row(420), row(420, 2)},
+         std::nullopt,
+         {},
+         2},
+        {"after the last known pdu, only with the highest id given",
+         {{3, row(300)}},
+         {row(420)},
+         4,
+         {{4, 420}},
+         0},
+        {"after the last known pdu, without it", {{3, row(300)}}, {row(420)}, std::nullopt, {}, 1},
+        {"an older image of a known row is no row of its own",
+         {{3, row(300)}, {5, row(600)}},
+         {row(600), row(420)},
+         std::nullopt,
+         {{4, 420}},
+         0},
+        {"only older images", {{3, row(300)}}, {row(300), row(300)}, std::nullopt, {}, 0},
+    };
+    for (const Case& c : cases) {
+        std::map<int64_t, PduRow> deleted;
+        std::vector<PduRow> loose = c.loose;
+        fennaro::deep::restoreLostPduIds(c.live, deleted, loose, c.lastId);
+        EXPECT_EQ(restoredDates(deleted), c.restored) << c.what;
+        EXPECT_EQ(loose.size(), c.looseLeft) << c.what;
+    }
+}
+
+} // namespace
