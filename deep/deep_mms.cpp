@@ -9,6 +9,7 @@
 #include "database_state.h"
 #include "live_rows.h"
 #include "pdu_ids.h"
+#include "phone_match.h"
 #include "recovered_values.h"
 #include "scan_selection.h"
 #include "schema_reader.h"
@@ -17,6 +18,47 @@
 namespace fennaro::deep {
 
 namespace {
+
+// What an MMS's address rows tell: its box (1 received, 2 sent) by its
+// From address, and the other parties (the From address of a received one,
+// the To addresses of a sent one).
+struct MmsSides {
+    std::optional<int64_t> box;
+    std::vector<std::string> others;
+};
+
+// Returns what an MMS's address rows (type, address) tell.
+MmsSides sidesOf(const std::vector<std::pair<int64_t, std::string>>& addresses) {
+    MmsSides sides;
+    for (const auto& [type, address] : addresses) {
+        if (type == kAddrFrom && !address.empty())
+            sides.box = address == kSelfToken ? 2 : 1;
+    }
+    for (const auto& [type, address] : addresses) {
+        const bool other = sides.box == 1 ? type == kAddrFrom : type == kAddrTo;
+        if (sides.box && other && !address.empty() && address != kSelfToken)
+            sides.others.push_back(address);
+    }
+    return sides;
+}
+
+// Returns whether what the phone kept of MMS id (its addresses) agrees with
+// a pdu row given that id: the box its From address tells, and other parties
+// the thread's known MMS have too (when it has any).
+bool addressesFit(const MmsSides& sides, const PduRow& pdu,
+                  const std::map<int64_t, std::vector<std::string>>& threadParties) {
+    if (sides.box && pdu.box && *sides.box != (*pdu.box == 1 ? 1 : 2))
+        return false;
+    const auto parties = pdu.thread ? threadParties.find(*pdu.thread) : threadParties.end();
+    if (parties == threadParties.end())
+        return true;
+    for (const std::string& other : sides.others) {
+        if (std::none_of(parties->second.begin(), parties->second.end(),
+                         [&](const std::string& p) { return samePhoneNumber(p, other); }))
+            return false;
+    }
+    return true;
+}
 
 // Returns the MMS of a pdu row, with its parts and addresses.
 DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>& parts,
@@ -148,7 +190,23 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
                        if (textOf(row[0].isNull() ? nullptr : &row[0]) == "pdu")
                            lastPduId = numberOf(row[1].isNull() ? nullptr : &row[1]);
                    });
-    restoreLostPduIds(livePdus, deletedPdus, loosePdus, lastPduId);
+    // The other parties of each thread, as its MMS with known ids hold them.
+    std::map<int64_t, std::vector<std::string>> threadParties;
+    for (const auto* pdus : {&livePdus, &deletedPdus}) {
+        for (const auto& [id, pdu] : *pdus) {
+            const auto found = addresses.find(id);
+            if (!pdu.thread || found == addresses.end())
+                continue;
+            for (std::string& other : sidesOf(found->second).others)
+                threadParties[*pdu.thread].push_back(std::move(other));
+        }
+    }
+    restoreLostPduIds(livePdus, deletedPdus, loosePdus, lastPduId,
+                      [&](int64_t id, const PduRow& pdu) {
+                          const auto found = addresses.find(id);
+                          return found == addresses.end() ||
+                                 addressesFit(sidesOf(found->second), pdu, threadParties);
+                      });
 
     auto byOwner = partsByOwner(std::move(parts));
     static const std::vector<TextPart> kNoParts;

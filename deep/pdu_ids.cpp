@@ -13,6 +13,14 @@ bool sameValues(const PduRow& a, const PduRow& b) {
            a.read == b.read && a.kind == b.kind;
 }
 
+// Returns whether a row's date is the time it was stored: a received or a
+// sent MMS. A draft's date moves when it is edited, a message waiting in the
+// outbox or failed gets a new one when it is sent, and a row whose box is
+// unknown may be either.
+bool datedWhenStored(const PduRow& pdu) {
+    return pdu.box && (*pdu.box == 1 || *pdu.box == 2);
+}
+
 // Returns the dated known pdus as (id, date) in id order, framed by id 0
 // (before every date) and, when lastId closes the table, lastId + 1 (after
 // every date); empty when their dates do not rise with their ids.
@@ -36,7 +44,8 @@ orderBounds(const std::map<int64_t, std::optional<int64_t>>& known, std::optiona
 // there; marks them placed.
 void placeByOrder(const std::vector<std::pair<int64_t, int64_t>>& bounds,
                   const std::map<int64_t, std::optional<int64_t>>& known, std::vector<PduRow>& lost,
-                  std::vector<bool>& placed, std::map<int64_t, PduRow>& deletedPdus) {
+                  std::vector<bool>& placed, std::map<int64_t, PduRow>& deletedPdus,
+                  const std::function<bool(int64_t, const PduRow&)>& fits) {
     for (size_t b = 0; b + 1 < bounds.size(); ++b) {
         const auto [lowId, lowDate] = bounds[b];
         const auto [highId, highDate] = bounds[b + 1];
@@ -46,20 +55,25 @@ void placeByOrder(const std::vector<std::pair<int64_t, int64_t>>& bounds,
                 freeIds.push_back(id);
         }
         std::vector<size_t> inside;
-        bool onEdge = false;
+        bool onEdge = false, unsure = false;
         for (size_t i = 0; i < lost.size(); ++i) {
             const int64_t date = *lost[i].date;
             onEdge = onEdge || date == lowDate || date == highDate;
-            if (date > lowDate && date < highDate)
+            if (date > lowDate && date < highDate) {
                 inside.push_back(i);
+                unsure = unsure || !datedWhenStored(lost[i]);
+            }
         }
-        if (onEdge || inside.empty() || inside.size() != freeIds.size())
+        if (onEdge || unsure || inside.empty() || inside.size() != freeIds.size())
             continue;
         std::sort(inside.begin(), inside.end(),
                   [&](size_t x, size_t y) { return *lost[x].date < *lost[y].date; });
+        // Distinct dates, and what the phone kept of each id agreeing.
         bool distinct = true;
         for (size_t k = 1; k < inside.size(); ++k)
             distinct = distinct && *lost[inside[k - 1]].date != *lost[inside[k]].date;
+        for (size_t k = 0; k < inside.size() && distinct; ++k)
+            distinct = fits(freeIds[k], lost[inside[k]]);
         if (!distinct)
             continue;
         for (size_t k = 0; k < inside.size(); ++k) {
@@ -74,7 +88,8 @@ void placeByOrder(const std::vector<std::pair<int64_t, int64_t>>& bounds,
 
 void restoreLostPduIds(const std::map<int64_t, PduRow>& livePdus,
                        std::map<int64_t, PduRow>& deletedPdus, std::vector<PduRow>& loosePdus,
-                       std::optional<int64_t> lastId) {
+                       std::optional<int64_t> lastId,
+                       const std::function<bool(int64_t, const PduRow&)>& fits) {
     const auto eachKnown = [&](const auto& visit) {
         for (const auto& [id, pdu] : livePdus)
             visit(id, pdu);
@@ -100,7 +115,7 @@ void restoreLostPduIds(const std::map<int64_t, PduRow>& livePdus,
     }
     std::vector<bool> placed(lost.size(), false);
     if (!lost.empty())
-        placeByOrder(orderBounds(known, lastId), known, lost, placed, deletedPdus);
+        placeByOrder(orderBounds(known, lastId), known, lost, placed, deletedPdus, fits);
     loosePdus.clear();
     for (size_t i = 0; i < lost.size(); ++i) {
         if (!placed[i])

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,14 +32,19 @@ struct PduRow {
 // date are both known keeps that order. Between two such pdus, the ids no
 // known row holds then belong to the rows without an id whose dates lie
 // strictly between theirs, in date order, when there are exactly as many of
-// those rows as free ids (no row there vanished without a trace) and no two
-// share a date. lastId is the highest id the table ever gave
+// those rows as free ids (no row there vanished without a trace), all of
+// them received or sent (a draft's or an outbox row's date can move), and
+// no two share a date. lastId is the highest id the table ever gave
 // (sqlite_sequence), which closes the range after the last known pdu.
 // Restored rows move from loosePdus into deletedPdus, marked idFromOrder;
 // loose rows that only repeat a known row's values (an older image of it)
 // are dropped; the others stay.
+// fits(id, row) says whether what else the phone kept of MMS id (its
+// addresses) agrees with the row; an interval where one row would not fit
+// its id keeps all its rows without ids.
 void restoreLostPduIds(const std::map<int64_t, PduRow>& livePdus,
                        std::map<int64_t, PduRow>& deletedPdus, std::vector<PduRow>& loosePdus,
-                       std::optional<int64_t> lastId);
+                       std::optional<int64_t> lastId,
+                       const std::function<bool(int64_t, const PduRow&)>& fits);
 
 } // namespace fennaro::deep

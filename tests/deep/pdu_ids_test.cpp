@@ -80,15 +80,32 @@ TEST(LostPduIds, OnlyWhereTheOrderProvesThem) {
          std::nullopt,
          {{4, 420}},
          0},
+        {"a draft among them: its date may have moved",
+         {{3, row(300)}, {6, row(600)}},
+         {row(550), row(420, 3)},
+         std::nullopt,
+         {},
+         2},
         {"only older images", {{3, row(300)}}, {row(300), row(300)}, std::nullopt, {}, 0},
     };
     for (const Case& c : cases) {
         std::map<int64_t, PduRow> deleted;
         std::vector<PduRow> loose = c.loose;
-        fennaro::deep::restoreLostPduIds(c.live, deleted, loose, c.lastId);
+        fennaro::deep::restoreLostPduIds(c.live, deleted, loose, c.lastId,
+                                         [](int64_t, const PduRow&) { return true; });
         EXPECT_EQ(restoredDates(deleted), c.restored) << c.what;
         EXPECT_EQ(loose.size(), c.looseLeft) << c.what;
     }
+
+    // Where the addresses kept of one free id disagree with the row it would
+    // take, the interval's rows all stay without ids; other intervals go on.
+    const std::map<int64_t, PduRow> live = {{3, row(300)}, {6, row(600)}, {8, row(800)}};
+    std::map<int64_t, PduRow> deleted;
+    std::vector<PduRow> loose = {row(420), row(550), row(700)};
+    fennaro::deep::restoreLostPduIds(live, deleted, loose, std::nullopt,
+                                     [](int64_t id, const PduRow&) { return id != 5; });
+    EXPECT_EQ(restoredDates(deleted), (std::map<int64_t, int64_t>{{7, 700}}));
+    EXPECT_EQ(loose.size(), 2u);
 }
 
 } // namespace
