@@ -39,9 +39,41 @@ orderBounds(const std::map<int64_t, std::optional<int64_t>>& known, std::optiona
     return bounds;
 }
 
-// Gives the rows of lost the ids between two neighbouring bounds where
-// exactly as many of them lie between those bounds' dates as ids are free
-// there; marks them placed.
+// How many more free ids than rows an interval may have and still be
+// looked at: each one is an MMS that vanished, and with many of them no
+// single way of placing the rows is left.
+constexpr size_t kMaxVanished = 16;
+
+// Returns the one way of placing rows (in date order) on free ids (in id
+// order), keeping both orders, in which every row fits its id, as the index
+// of each row's id; empty when there is no such way or more than one. With
+// as many rows as ids there is at most one.
+std::vector<size_t> onlyPlacing(size_t rows, size_t ids,
+                                const std::function<bool(size_t, size_t)>& fitsAt) {
+    // ways[i][j]: the ways of placing the first i rows on the first j ids, counted up to 2.
+    std::vector<std::vector<uint8_t>> ways(rows + 1, std::vector<uint8_t>(ids + 1, 0));
+    for (size_t j = 0; j <= ids; ++j)
+        ways[0][j] = 1;
+    for (size_t i = 1; i <= rows; ++i) {
+        for (size_t j = i; j <= ids; ++j) {
+            const bool here = ways[i - 1][j - 1] > 0 && fitsAt(i - 1, j - 1);
+            ways[i][j] = uint8_t(std::min(ways[i][j - 1] + (here ? ways[i - 1][j - 1] : 0), 2));
+        }
+    }
+    if (ways[rows][ids] != 1)
+        return {};
+    std::vector<size_t> placing(rows);
+    for (size_t i = rows, j = ids; i > 0; --j) {
+        if (ways[i][j - 1] == 0) {
+            placing[--i] = j - 1;
+        }
+    }
+    return placing;
+}
+
+// Gives the rows of lost the ids between two neighbouring bounds where the
+// rows dated between those bounds' dates can take that interval's free ids
+// in one way only (see onlyPlacing); marks them placed.
 void placeByOrder(const std::vector<std::pair<int64_t, int64_t>>& bounds,
                   const std::map<int64_t, std::optional<int64_t>>& known, std::vector<PduRow>& lost,
                   std::vector<bool>& placed, std::map<int64_t, PduRow>& deletedPdus,
@@ -49,11 +81,6 @@ void placeByOrder(const std::vector<std::pair<int64_t, int64_t>>& bounds,
     for (size_t b = 0; b + 1 < bounds.size(); ++b) {
         const auto [lowId, lowDate] = bounds[b];
         const auto [highId, highDate] = bounds[b + 1];
-        std::vector<int64_t> freeIds;
-        for (int64_t id = lowId + 1; id < highId && freeIds.size() <= lost.size(); ++id) {
-            if (!known.count(id))
-                freeIds.push_back(id);
-        }
         std::vector<size_t> inside;
         bool onEdge = false, unsure = false;
         for (size_t i = 0; i < lost.size(); ++i) {
@@ -64,22 +91,31 @@ void placeByOrder(const std::vector<std::pair<int64_t, int64_t>>& bounds,
                 unsure = unsure || !datedWhenStored(lost[i]);
             }
         }
-        if (onEdge || unsure || inside.empty() || inside.size() != freeIds.size())
+        if (onEdge || unsure || inside.empty())
+            continue;
+        std::vector<int64_t> freeIds;
+        for (int64_t id = lowId + 1; id < highId && freeIds.size() <= inside.size() + kMaxVanished;
+             ++id) {
+            if (!known.count(id))
+                freeIds.push_back(id);
+        }
+        if (freeIds.size() < inside.size() || freeIds.size() > inside.size() + kMaxVanished)
             continue;
         std::sort(inside.begin(), inside.end(),
                   [&](size_t x, size_t y) { return *lost[x].date < *lost[y].date; });
-        // Distinct dates, and what the phone kept of each id agreeing.
         bool distinct = true;
         for (size_t k = 1; k < inside.size(); ++k)
             distinct = distinct && *lost[inside[k - 1]].date != *lost[inside[k]].date;
-        for (size_t k = 0; k < inside.size() && distinct; ++k)
-            distinct = fits(freeIds[k], lost[inside[k]]);
         if (!distinct)
             continue;
-        for (size_t k = 0; k < inside.size(); ++k) {
+        const std::vector<size_t> placing =
+            onlyPlacing(inside.size(), freeIds.size(), [&](size_t row, size_t id) {
+                return fits(freeIds[id], lost[inside[row]]);
+            });
+        for (size_t k = 0; k < placing.size(); ++k) {
             lost[inside[k]].idFromOrder = true;
             placed[inside[k]] = true;
-            deletedPdus.emplace(freeIds[k], lost[inside[k]]);
+            deletedPdus.emplace(freeIds[placing[k]], lost[inside[k]]);
         }
     }
 }

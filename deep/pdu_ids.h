@@ -31,10 +31,11 @@ struct PduRow {
 // rise together; that is taken as given only when every pdu whose id and
 // date are both known keeps that order. Between two such pdus, the ids no
 // known row holds then belong to the rows without an id whose dates lie
-// strictly between theirs, in date order, when there are exactly as many of
-// those rows as free ids (no row there vanished without a trace), all of
-// them received or sent (a draft's or an outbox row's date can move), and
-// no two share a date. lastId is the highest id the table ever gave
+// strictly between theirs, keeping both orders, when they can take the free
+// ids in one way only: as many rows as free ids (no row there vanished
+// without a trace), or the addresses kept of the other ids ruling those
+// out. The rows must all be received or sent (a draft's or an outbox row's
+// date can move), and no two share a date. lastId is the highest id the table ever gave
 // (sqlite_sequence), which closes the range after the last known pdu.
 // Restored rows move from loosePdus into deletedPdus, marked idFromOrder;
 // loose rows that only repeat a known row's values (an older image of it)

@@ -106,6 +106,29 @@ TEST(LostPduIds, OnlyWhereTheOrderProvesThem) {
                                      [](int64_t id, const PduRow&) { return id != 5; });
     EXPECT_EQ(restoredDates(deleted), (std::map<int64_t, int64_t>{{7, 700}}));
     EXPECT_EQ(loose.size(), 2u);
+
+    // A free id whose addresses fit no row is an MMS that vanished: the
+    // others are placed around it, in order.
+    const std::map<int64_t, PduRow> around = {{3, row(300)}, {8, row(800)}};
+    deleted.clear();
+    loose = {row(420), row(550), row(700)};
+    fennaro::deep::restoreLostPduIds(around, deleted, loose, std::nullopt,
+                                     [](int64_t id, const PduRow&) { return id != 5; });
+    EXPECT_EQ(restoredDates(deleted), (std::map<int64_t, int64_t>{{4, 420}, {6, 550}, {7, 700}}));
+    // Without that, the vanished one could be any of them.
+    deleted.clear();
+    loose = {row(420), row(550), row(700)};
+    fennaro::deep::restoreLostPduIds(around, deleted, loose, std::nullopt,
+                                     [](int64_t, const PduRow&) { return true; });
+    EXPECT_TRUE(deleted.empty());
+    // One that fits some row may still leave two ways: 550 on 5 (7 then
+    // vanished) or on 6 (5 vanished).
+    deleted.clear();
+    loose = {row(420), row(550), row(700)};
+    fennaro::deep::restoreLostPduIds(
+        around, deleted, loose, std::nullopt,
+        [](int64_t id, const PduRow& pdu) { return id != 5 || *pdu.date == 550; });
+    EXPECT_TRUE(deleted.empty());
 }
 
 } // namespace
