@@ -27,6 +27,16 @@ std::map<int64_t, int64_t> restoredDates(const std::map<int64_t, PduRow>& delete
     return dates;
 }
 
+// The ids (with their rows' dates) rows without ids take beside the live
+// rows, fits standing for what the addresses say.
+std::map<int64_t, int64_t> restoredWith(const std::map<int64_t, PduRow>& live,
+                                        std::vector<PduRow> loose,
+                                        const std::function<bool(int64_t, const PduRow&)>& fits) {
+    std::map<int64_t, PduRow> deleted;
+    fennaro::deep::restoreLostPduIds(live, deleted, loose, std::nullopt, fits);
+    return restoredDates(deleted);
+}
+
 TEST(LostPduIds, OnlyWhereTheOrderProvesThem) {
     struct Case {
         const char* what;
@@ -99,36 +109,23 @@ TEST(LostPduIds, OnlyWhereTheOrderProvesThem) {
 
     // Where the addresses kept of one free id disagree with the row it would
     // take, the interval's rows all stay without ids; other intervals go on.
-    const std::map<int64_t, PduRow> live = {{3, row(300)}, {6, row(600)}, {8, row(800)}};
-    std::map<int64_t, PduRow> deleted;
-    std::vector<PduRow> loose = {row(420), row(550), row(700)};
-    fennaro::deep::restoreLostPduIds(live, deleted, loose, std::nullopt,
-                                     [](int64_t id, const PduRow&) { return id != 5; });
-    EXPECT_EQ(restoredDates(deleted), (std::map<int64_t, int64_t>{{7, 700}}));
-    EXPECT_EQ(loose.size(), 2u);
+    const std::vector<PduRow> three = {row(420), row(550), row(700)};
+    const auto notFive = [](int64_t id, const PduRow&) { return id != 5; };
+    EXPECT_EQ(restoredWith({{3, row(300)}, {6, row(600)}, {8, row(800)}}, three, notFive),
+              (std::map<int64_t, int64_t>{{7, 700}}));
 
     // A free id whose addresses fit no row is an MMS that vanished: the
     // others are placed around it, in order.
     const std::map<int64_t, PduRow> around = {{3, row(300)}, {8, row(800)}};
-    deleted.clear();
-    loose = {row(420), row(550), row(700)};
-    fennaro::deep::restoreLostPduIds(around, deleted, loose, std::nullopt,
-                                     [](int64_t id, const PduRow&) { return id != 5; });
-    EXPECT_EQ(restoredDates(deleted), (std::map<int64_t, int64_t>{{4, 420}, {6, 550}, {7, 700}}));
+    EXPECT_EQ(restoredWith(around, three, notFive),
+              (std::map<int64_t, int64_t>{{4, 420}, {6, 550}, {7, 700}}));
     // Without that, the vanished one could be any of them.
-    deleted.clear();
-    loose = {row(420), row(550), row(700)};
-    fennaro::deep::restoreLostPduIds(around, deleted, loose, std::nullopt,
-                                     [](int64_t, const PduRow&) { return true; });
-    EXPECT_TRUE(deleted.empty());
+    EXPECT_TRUE(restoredWith(around, three, [](int64_t, const PduRow&) { return true; }).empty());
     // One that fits some row may still leave two ways: 550 on 5 (7 then
     // vanished) or on 6 (5 vanished).
-    deleted.clear();
-    loose = {row(420), row(550), row(700)};
-    fennaro::deep::restoreLostPduIds(
-        around, deleted, loose, std::nullopt,
-        [](int64_t id, const PduRow& pdu) { return id != 5 || *pdu.date == 550; });
-    EXPECT_TRUE(deleted.empty());
+    EXPECT_TRUE(restoredWith(around, three, [](int64_t id, const PduRow& pdu) {
+                    return id != 5 || *pdu.date == 550;
+                }).empty());
 }
 
 } // namespace

@@ -136,6 +136,21 @@ class AppWriter {
 
 } // namespace
 
+FileSettings appStoreSettings(int pageSize) {
+    FileSettings settings;
+    settings.pageSize = pageSize;
+    settings.secureDelete = true;
+    settings.journal = JournalMode::Wal;
+    return settings;
+}
+
+void startAppStore(LayoutWriter& w) {
+    w.exec(bugleSchemaSql());
+    w.exec("PRAGMA foreign_keys = ON");
+    w.noteSchema();
+    w.startJournaling();
+}
+
 DatabaseTruth writeAppStoreFor(const std::string& smsDb, const std::string& bugleDb) {
     const std::vector<TelephonySms> sms = readLiveSms(smsDb);
     if (sms.empty())
@@ -143,14 +158,8 @@ DatabaseTruth writeAppStoreFor(const std::string& smsDb, const std::string& bugl
     const std::filesystem::path folder = std::filesystem::path(bugleDb).parent_path();
     if (!folder.empty())
         std::filesystem::create_directories(folder);
-    FileSettings settings;
-    settings.secureDelete = true;
-    settings.journal = JournalMode::Wal;
-    LayoutWriter w(bugleDb, settings);
-    w.exec(bugleSchemaSql());
-    w.exec("PRAGMA foreign_keys = ON");
-    w.noteSchema();
-    w.startJournaling();
+    LayoutWriter w(bugleDb, appStoreSettings(4096));
+    startAppStore(w);
 
     std::vector<int64_t> chatIds;
     {

@@ -6,10 +6,19 @@
 #pragma once
 
 #include "database_truth.h"
+#include "layout_writer.h"
 
 #include <string>
 
 namespace testdata {
+
+// The file settings of a bugle_db as Android 9 and later keep it: WAL,
+// secure_delete on.
+FileSettings appStoreSettings(int pageSize);
+
+// Creates the app's tables in a new store and starts its history, foreign
+// keys enforced as the app has them.
+void startAppStore(LayoutWriter& w);
 
 // Writes bugleDb (with its -wal, secure_delete on, as Android 9 and later
 // leave it) from the live threads and SMS of smsDb, which is only read.

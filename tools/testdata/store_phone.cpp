@@ -1,6 +1,7 @@
 #include "store_phone.h"
 
 #include "android_schema.h"
+#include "app_store.h"
 #include "layout_writer.h"
 #include "random_source.h"
 #include "sqlite_util.h"
@@ -465,15 +466,8 @@ std::pair<DatabaseTruth, DatabaseTruth> writeBuglePhone(const std::string& smsPa
     sms.exec(mmsSmsSchema());
     sms.noteSchema();
     sms.startJournaling();
-    FileSettings bugleSettings;
-    bugleSettings.pageSize = pageSize;
-    bugleSettings.secureDelete = true;
-    bugleSettings.journal = JournalMode::Wal;
-    LayoutWriter bugle(buglePath, bugleSettings);
-    bugle.exec(bugleSchemaSql());
-    bugle.exec("PRAGMA foreign_keys = ON");
-    bugle.noteSchema();
-    bugle.startJournaling();
+    LayoutWriter bugle(buglePath, appStoreSettings(pageSize));
+    startAppStore(bugle);
 
     std::vector<ThreadPlan> threads = writeThreads(sms, rng, 8, 2);
     int64_t clock = kStartMs;
