@@ -26,71 +26,35 @@ struct BugleRow {
     RecordPlace place;
 };
 
-// What the bugle messages are joined to: participants, conversations'
-// threads and their other parties, live rows first and deleted ones after.
-struct BugleJoins {
-    std::unordered_map<int64_t, BugleParticipant> participants;
-    std::unordered_map<int64_t, int64_t> threads;
-    std::map<int64_t, std::vector<int64_t>> members;
-    std::set<std::pair<int64_t, int64_t>> seenMembers;
-
-    // Files a participant unless one of that id is known.
-    void addParticipant(std::optional<int64_t> id, std::optional<int64_t> subId,
-                        const std::string& display, const std::string& normalized) {
-        if (!id || participants.count(*id))
-            return;
-        participants[*id] = {subId, display.empty() ? normalized : display};
+// Returns the bugle message a row and its parts make.
+DeletedMessage messageOf(std::optional<int64_t> id, const BugleRow& row,
+                         const std::vector<TextPart>& parts, const BugleConversations& joins) {
+    DeletedMessage message;
+    message.store = MessageStore::Bugle;
+    message.id = id;
+    message.read = row.read;
+    message.dateSent = row.sent;
+    message.telephonyUri = row.uri;
+    message.date = row.received;
+    std::optional<int64_t> conversation = row.conversation;
+    if (!parts.empty()) {
+        if (!message.date)
+            message.date = parts.front().timestamp;
+        if (!conversation)
+            conversation = parts.front().conversation;
     }
-    // Files a conversation's telephony thread; -1 and NULL name none.
-    void addThread(std::optional<int64_t> id, std::optional<int64_t> thread) {
-        if (id && thread && *thread > 0)
-            threads.try_emplace(*id, *thread);
+    if (!row.live) {
+        message.evidence = row.evidence;
+        message.place = row.place;
     }
-    // Files one other party of a conversation.
-    void addMember(std::optional<int64_t> conversation, std::optional<int64_t> participant) {
-        if (conversation && participant && seenMembers.emplace(*conversation, *participant).second)
-            members[*conversation].push_back(*participant);
+    if (!parts.empty()) {
+        message.evidence.clear();
+        takeParts(message, parts);
     }
-
-    // Returns the bugle message a row and its parts make.
-    DeletedMessage messageOf(std::optional<int64_t> id, const BugleRow& row,
-                             const std::vector<TextPart>& parts) const {
-        DeletedMessage message;
-        message.store = MessageStore::Bugle;
-        message.id = id;
-        message.read = row.read;
-        message.dateSent = row.sent;
-        message.telephonyUri = row.uri;
-        message.date = row.received;
-        std::optional<int64_t> conversation = row.conversation;
-        if (!parts.empty()) {
-            if (!message.date)
-                message.date = parts.front().timestamp;
-            if (!conversation)
-                conversation = parts.front().conversation;
-        }
-        if (!row.live) {
-            message.evidence = row.evidence;
-            message.place = row.place;
-        }
-        if (!parts.empty()) {
-            message.evidence.clear();
-            takeParts(message, parts);
-        }
-        if (conversation) {
-            if (const auto thread = threads.find(*conversation); thread != threads.end())
-                message.threadId = thread->second;
-        }
-        const std::vector<int64_t>* others = nullptr;
-        if (conversation) {
-            if (const auto found = members.find(*conversation); found != members.end())
-                others = &found->second;
-        }
-        setBugleParties(message, row.sender, others, participants);
-        message.deleted = true;
-        return message;
-    }
-};
+    joins.join(message, conversation, row.sender);
+    message.deleted = true;
+    return message;
+}
 
 } // namespace
 
@@ -103,13 +67,14 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
     const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
     const auto number = [](const Value& v) { return numberOf(v.isNull() ? nullptr : &v); };
     const auto text = [](const Value& v) { return textOf(v.isNull() ? nullptr : &v); };
-    BugleJoins joins;
-    forEachLiveRow(*state, schema, "participants",
-                   {"_id", "sub_id", "display_destination", "normalized_destination"},
-                   [&](std::vector<Value>& row) {
-                       joins.addParticipant(number(row[0]), number(row[1]), text(row[2]),
-                                            text(row[3]));
-                   });
+    // Live rows first: the first row of an id filed stays.
+    BugleConversations joins;
+    forEachLiveRow(
+        *state, schema, "participants",
+        {"_id", "sub_id", "display_destination", "normalized_destination"},
+        [&](std::vector<Value>& row) {
+            joins.addParticipant(number(row[0]), number(row[1]), {text(row[2]), text(row[3])});
+        });
     forEachLiveRow(
         *state, schema, "conversations", {"_id", "sms_thread_id"},
         [&](std::vector<Value>& row) { joins.addThread(number(row[0]), number(row[1])); });
@@ -174,8 +139,8 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
                  part.place = placeOf(record, bugleDb);
                  parts.push_back(std::move(part));
              } else if (record.table == "participants") {
-                 joins.addParticipant(rowId(), numberOf(value(1)), textOf(value(2)),
-                                      textOf(value(3)));
+                 joins.addParticipant(rowId(), numberOf(value(1)),
+                                      {textOf(value(2)), textOf(value(3))});
              } else if (record.table == "conversations") {
                  joins.addThread(rowId(), numberOf(value(1)));
              } else if (record.table == "conversation_participants") {
@@ -190,19 +155,19 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
         const auto found = byOwner.find(id);
         static const std::vector<TextPart> kNoParts;
         messages.push_back(
-            joins.messageOf(id, row, found == byOwner.end() ? kNoParts : found->second));
+            messageOf(id, row, found == byOwner.end() ? kNoParts : found->second, joins));
     }
     for (const auto& [owner, list] : byOwner) {
         if (owner && deletedMessages.count(*owner) && !liveMessages.count(*owner))
             continue;
         if (owner) {
             const auto live = liveMessages.find(*owner);
-            messages.push_back(joins.messageOf(
-                owner, live != liveMessages.end() ? live->second : BugleRow{}, list));
+            messages.push_back(messageOf(
+                owner, live != liveMessages.end() ? live->second : BugleRow{}, list, joins));
             continue;
         }
         for (const TextPart& part : list) {
-            DeletedMessage message = joins.messageOf(std::nullopt, BugleRow{}, {part});
+            DeletedMessage message = messageOf(std::nullopt, BugleRow{}, {part}, joins);
             messages.push_back(std::move(message));
         }
     }

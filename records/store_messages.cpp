@@ -169,41 +169,25 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
     Database db(bugleDb);
     if (!db.handle)
         return messages;
-    std::unordered_map<int64_t, deep::BugleParticipant> participants;
+    deep::BugleConversations joins;
     {
         Query rows(
             db.handle, "participants",
             {"_id", "sub_id", "display_destination", "normalized_destination", "send_destination"});
-        while (rows.next()) {
-            if (!rows.number(0))
-                continue;
-            deep::BugleParticipant& participant = participants[*rows.number(0)];
-            participant.subId = rows.number(1);
-            for (int column : {2, 3, 4}) {
-                if (participant.address.empty())
-                    participant.address = rows.text(column);
-            }
-        }
+        while (rows.next())
+            joins.addParticipant(rows.number(0), rows.number(1),
+                                 {rows.text(2), rows.text(3), rows.text(4)});
     }
-    // Each conversation's other parties, in _id order.
-    std::unordered_map<int64_t, std::vector<int64_t>> members;
     {
         Query rows(db.handle, "conversation_participants", {"conversation_id", "participant_id"},
                    "ORDER BY _id");
-        while (rows.next()) {
-            if (rows.number(0) && rows.number(1))
-                members[*rows.number(0)].push_back(*rows.number(1));
-        }
+        while (rows.next())
+            joins.addMember(rows.number(0), rows.number(1));
     }
-    std::unordered_map<int64_t, int64_t> threads;
     {
         Query rows(db.handle, "conversations", {"_id", "sms_thread_id"});
-        while (rows.next()) {
-            const auto thread = rows.number(1);
-            // The app keeps -1 for a conversation without a telephony thread.
-            if (rows.number(0) && thread && *thread > 0)
-                threads.emplace(*rows.number(0), *thread);
-        }
+        while (rows.next())
+            joins.addThread(rows.number(0), rows.number(1));
     }
     std::map<int64_t, std::string> bodies;
     {
@@ -215,7 +199,7 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
     }
     Query rows(db.handle, "messages",
                {"_id", "conversation_id", "sender_id", "received_timestamp", "sent_timestamp",
-                "read", "sms_message_uri", "message_protocol"},
+                "read", "sms_message_uri"},
                "ORDER BY _id");
     while (rows.next()) {
         deep::DeletedMessage message;
@@ -227,17 +211,7 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
         message.read = rows.number(5);
         message.telephonyUri = rows.text(6);
         message.place.file = bugleDb;
-        const std::optional<int64_t> conversation = rows.number(1);
-        if (conversation) {
-            if (const auto thread = threads.find(*conversation); thread != threads.end())
-                message.threadId = thread->second;
-        }
-        const std::vector<int64_t>* others = nullptr;
-        if (conversation) {
-            if (const auto found = members.find(*conversation); found != members.end())
-                others = &found->second;
-        }
-        deep::setBugleParties(message, rows.number(2), others, participants);
+        joins.join(message, rows.number(1), rows.number(2));
         if (message.id) {
             if (const auto body = bodies.find(*message.id); body != bodies.end())
                 message.body = std::move(body->second);

@@ -31,17 +31,44 @@ void setMmsParties(DeletedMessage& message,
     setParties(message, parties);
 }
 
-void setBugleParties(DeletedMessage& message, std::optional<int64_t> sender,
-                     const std::vector<int64_t>* members,
-                     const std::unordered_map<int64_t, BugleParticipant>& participants) {
+void BugleConversations::addParticipant(std::optional<int64_t> id, std::optional<int64_t> subId,
+                                        std::initializer_list<std::string> addresses) {
+    if (!id || participants.count(*id))
+        return;
+    BugleParticipant& participant = participants[*id];
+    participant.subId = subId;
+    for (const std::string& address : addresses) {
+        if (participant.address.empty())
+            participant.address = address;
+    }
+}
+
+void BugleConversations::addThread(std::optional<int64_t> id, std::optional<int64_t> thread) {
+    if (id && thread && *thread > 0)
+        threads.try_emplace(*id, *thread);
+}
+
+void BugleConversations::addMember(std::optional<int64_t> conversation,
+                                   std::optional<int64_t> participant) {
+    if (conversation && participant && seenMembers.emplace(*conversation, *participant).second)
+        members[*conversation].push_back(*participant);
+}
+
+void BugleConversations::join(DeletedMessage& message, std::optional<int64_t> conversation,
+                              std::optional<int64_t> sender) const {
+    if (conversation) {
+        if (const auto thread = threads.find(*conversation); thread != threads.end())
+            message.threadId = thread->second;
+    }
     const auto from = sender ? participants.find(*sender) : participants.end();
     if (from != participants.end() && from->second.subId)
         message.type = *from->second.subId == kOtherParty ? 1 : 2;
     std::vector<std::string> parties;
     if (message.type == 1)
         addParty(parties, from->second.address);
-    if (members) {
-        for (int64_t member : *members) {
+    if (const auto others = conversation ? members.find(*conversation) : members.end();
+        others != members.end()) {
+        for (int64_t member : others->second) {
             if (const auto who = participants.find(member); who != participants.end())
                 addParty(parties, who->second.address);
         }

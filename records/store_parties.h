@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,12 +43,29 @@ struct BugleParticipant {
     std::string address;
 };
 
-// Gives a messaging-app message its direction (received when its sender is
-// someone else, sent when it is one of the user's own; unknown without a
-// sender) and its parties: the sender of a received message, then the
-// conversation's other members (members may be null).
-void setBugleParties(DeletedMessage& message, std::optional<int64_t> sender,
-                     const std::vector<int64_t>* members,
-                     const std::unordered_map<int64_t, BugleParticipant>& participants);
+// What the messaging app's messages are joined to: its participants, each
+// conversation's telephony thread and other parties. The first row of an id
+// filed stays (live rows are filed before deleted ones).
+struct BugleConversations {
+    std::unordered_map<int64_t, BugleParticipant> participants;
+    std::unordered_map<int64_t, int64_t> threads;
+    std::unordered_map<int64_t, std::vector<int64_t>> members;
+    std::set<std::pair<int64_t, int64_t>> seenMembers;
+
+    // Files a participant under the first of its addresses that is not empty.
+    void addParticipant(std::optional<int64_t> id, std::optional<int64_t> subId,
+                        std::initializer_list<std::string> addresses);
+    // Files a conversation's telephony thread; -1 and NULL name none.
+    void addThread(std::optional<int64_t> id, std::optional<int64_t> thread);
+    // Files one other party of a conversation, in the order they come.
+    void addMember(std::optional<int64_t> conversation, std::optional<int64_t> participant);
+
+    // Gives a message of a conversation (may be unknown) its thread, its
+    // direction (received when its sender is someone else, sent when it is
+    // one of the user's own; unknown without a sender) and its parties: the
+    // sender of a received message, then the conversation's other members.
+    void join(DeletedMessage& message, std::optional<int64_t> conversation,
+              std::optional<int64_t> sender) const;
+};
 
 } // namespace fennaro::deep
