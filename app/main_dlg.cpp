@@ -289,10 +289,8 @@ void CMainDlg::startLoading() {
                 // The other stores' live messages come from the same
                 // current states as the live records.
                 PhoneDatabases live = dbs;
-                if (states.madeFolder()) {
-                    live.smsDb = states.smsDb();
-                    live.bugleDb = states.bugleDb();
-                }
+                live.smsDb = states.smsDb();
+                live.bugleDb = states.bugleDb();
                 deep::loadDeepRecords(store, dbs, &live);
                 if (afterDeepLoad)
                     afterDeepLoad(store);
@@ -305,10 +303,8 @@ void CMainDlg::startLoading() {
             }
             run.copyCheck = check.valid() ? check.get() : checkCopiesSince(paths, stamps);
         };
-        if (states.madeFolder()) {
-            run.context.localContactsDb = states.contactsDb();
-            run.context.localSmsDb = states.smsDb();
-        }
+        run.context.localContactsDb = states.contactsDb();
+        run.context.localSmsDb = states.smsDb();
         loadThreadProc(run.context);
     });
     if (!started) {

@@ -27,17 +27,19 @@ bool holdsBytes(const std::string& path) {
 }
 
 // Writes the current state of original into folder/name; returns its path,
-// or "" when the original is missing or cannot be read. A database without
-// a -wal or -journal is its own current state: its path is returned, and no
-// copy costs the time of writing it again.
+// or "" when the original is missing. A database without a -wal or
+// -journal is its own current state: its path is returned, and no copy
+// costs the time of writing it again. So is the original's when no copy
+// can be written: its readers then see its main file, which they only
+// open read-only, rather than nothing.
 std::string currentStateCopy(const std::string& original, const std::string& folder,
                              const char* name) {
-    if (folder.empty() || original.empty() || !pathExists(original))
+    if (original.empty() || !pathExists(original))
         return {};
-    if (!holdsBytes(original + "-wal") && !holdsBytes(original + "-journal"))
+    if (folder.empty() || (!holdsBytes(original + "-wal") && !holdsBytes(original + "-journal")))
         return original;
     const std::string copy = folder + "/" + name;
-    return writeCurrentState(original, copy) ? copy : std::string();
+    return writeCurrentState(original, copy) ? copy : original;
 }
 
 } // namespace
@@ -71,19 +73,15 @@ bool loadDeepAfterAcquisition(RecordStore& store, const std::string& contactsDb,
 
 bool loadDeepAfterAcquisition(RecordStore& store, const PhoneDatabases& dbs) {
     const CurrentStateCopies copies(dbs.contactsDb, dbs.smsDb, dbs.bugleDb);
-    const bool current = copies.madeFolder();
-    loadRecordsWithoutWindow(store, current ? copies.contactsDb() : dbs.contactsDb,
-                             current ? copies.smsDb() : dbs.smsDb);
+    loadRecordsWithoutWindow(store, copies.contactsDb(), copies.smsDb());
     // The deleted records are read once, as structured records, and joined
     // to the live ones; the engine's texts are not needed for them. The
     // other stores' live messages come from the same current states.
     PhoneDatabases states = dbs;
-    if (current) {
-        states.smsDb = copies.smsDb();
-        states.bugleDb = copies.bugleDb();
-    }
+    states.smsDb = copies.smsDb();
+    states.bugleDb = copies.bugleDb();
     loadDeepRecords(store, dbs, &states);
-    return current;
+    return copies.madeFolder();
 }
 
 } // namespace fennaro::deep

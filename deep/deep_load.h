@@ -16,11 +16,13 @@ namespace fennaro::deep {
 void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
                            const std::string& smsDb);
 
-// The current states of a phone's two databases, written as plain files
+// The current states of a phone's databases (contacts, messages and the
+// messaging app's store), written as plain files
 // into a private temporary folder (readable by the user alone) and removed
-// with it when the object goes. A database that cannot be read gets no
-// copy: its path here is then empty. One without a -wal or -journal is its
-// own current state: its path here is its own.
+// with it when the object goes. A missing database's path here is empty.
+// One without a -wal or -journal is its own current state, and one whose
+// current state cannot be written stands for itself: its path here is its
+// own.
 class CurrentStateCopies {
   public:
     // bugleDb, when given, gets a copy too (the messaging app's store is a

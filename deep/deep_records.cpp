@@ -279,10 +279,8 @@ void loadDeepRecords(RecordStore& store, const PhoneDatabases& dbs,
     } else {
         const CurrentStateCopies copies({}, dbs.smsDb, dbs.bugleDb);
         PhoneDatabases states = dbs;
-        if (copies.madeFolder()) {
-            states.smsDb = copies.smsDb();
-            states.bugleDb = copies.bugleDb();
-        }
+        states.smsDb = copies.smsDb();
+        states.bugleDb = copies.bugleDb();
         readOtherStores(set, dbs, states);
     }
     assembleDeepRecords(set, store.contactLists, store.smsLists);

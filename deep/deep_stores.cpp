@@ -21,10 +21,9 @@ std::string deepStoresText(const std::string& contactsDb, const std::string& sms
         {
             // From the current states, as SQLite would show them now.
             const CurrentStateCopies copies({}, smsDb, bugleDb);
-            const std::string& liveSmsDb = copies.smsDb().empty() ? smsDb : copies.smsDb();
-            mms = readLiveMms(liveSmsDb);
-            liveSms = readLiveSmsRows(liveSmsDb);
-            bugle = readLiveBugle(copies.bugleDb().empty() ? bugleDb : copies.bugleDb());
+            mms = readLiveMms(copies.smsDb());
+            liveSms = readLiveSmsRows(copies.smsDb());
+            bugle = readLiveBugle(copies.bugleDb());
         }
         for (DeletedMessage& message : readDeletedMms(smsDb))
             mms.push_back(std::move(message));

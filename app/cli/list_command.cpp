@@ -110,7 +110,7 @@ void printMessageRows(const RecordStore& store) {
 // applied), which name the calls whose number has no cached name.
 ContactLists currentContacts(const std::string& contactsDb) {
     const deep::CurrentStateCopies copies(contactsDb, "");
-    return readContacts(copies.contactsDb().empty() ? contactsDb : copies.contactsDb());
+    return readContacts(copies.contactsDb());
 }
 
 // Prints the call log: the deleted calls first (with --deep), then the
