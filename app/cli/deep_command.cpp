@@ -50,8 +50,9 @@ int runDeepCommand(const Args& words) {
     if (!takeFileFlag(args, "--bugle", &bugleDb) || args.size() != 3 ||
         (args[0] != "contacts" && args[0] != "sms") || (!bugleDb.empty() && args[0] != "sms"))
         return printUsage();
-    // Other bytes hold no record; the engine finds nothing in them.
-    if (!checkDatabaseCopies(args[1], args[2]))
+    // Other bytes hold no record; the engine finds nothing in them. A store
+    // named on the command line must be there, as for the other commands.
+    if (!checkDatabaseCopies(args[1], args[2]) || !checkNamedStores({"", bugleDb}))
         return 1;
     // A database that changed while it was read gives no text to trust.
     std::string error;

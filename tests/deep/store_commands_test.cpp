@@ -88,6 +88,12 @@ TEST(StoreCommands, BugleBesideOrNamedJoinsTheMessages) {
                       scratch)
                   .first,
               2);
+    // A named store that is not there is a failed command, not an empty answer.
+    EXPECT_EQ(recover({"deep", "sms", phone.file("contacts2.db"), phone.file("mmssms.db"),
+                       "--bugle", away.file("missing_db")},
+                      scratch)
+                  .first,
+              1);
 }
 
 } // namespace
