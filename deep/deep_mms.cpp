@@ -67,10 +67,8 @@ DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>&
     message.store = MessageStore::Mms;
     message.id = id;
     message.threadId = pdu.thread;
-    if (pdu.date)
-        message.date = *pdu.date * 1000; // pdu dates are seconds
-    if (pdu.dateSent)
-        message.dateSent = *pdu.dateSent * 1000;
+    message.date = mmsDateMs(pdu.date);
+    message.dateSent = mmsDateMs(pdu.dateSent);
     if (pdu.box)
         message.type = *pdu.box == 1 ? 1 : 2;
     message.read = pdu.read;

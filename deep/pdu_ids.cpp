@@ -34,7 +34,7 @@ orderBounds(const std::map<int64_t, std::optional<int64_t>>& known, std::optiona
             return {}; // dates do not follow ids on this phone
         bounds.emplace_back(id, *date);
     }
-    if (lastId && (known.empty() || *lastId >= known.rbegin()->first))
+    if (lastId && *lastId < INT64_MAX && (known.empty() || *lastId >= known.rbegin()->first))
         bounds.emplace_back(*lastId + 1, INT64_MAX);
     return bounds;
 }
@@ -50,22 +50,30 @@ constexpr size_t kMaxVanished = 16;
 // as many rows as ids there is at most one.
 std::vector<size_t> onlyPlacing(size_t rows, size_t ids,
                                 const std::function<bool(size_t, size_t)>& fitsAt) {
-    // ways[i][j]: the ways of placing the first i rows on the first j ids, counted up to 2.
-    std::vector<std::vector<uint8_t>> ways(rows + 1, std::vector<uint8_t>(ids + 1, 0));
-    for (size_t j = 0; j <= ids; ++j)
-        ways[0][j] = 1;
+    if (ids < rows)
+        return {};
+    // ways[i][d]: the ways of placing the first i rows on the first i + d
+    // ids, counted up to 2. Row i - 1 can only sit on one of ids i - 1 ...
+    // i - 1 + (ids - rows), so that band is all there is to count.
+    const size_t band = ids - rows + 1;
+    std::vector<std::vector<uint8_t>> ways(rows + 1, std::vector<uint8_t>(band, 0));
+    std::fill(ways[0].begin(), ways[0].end(), uint8_t(1));
     for (size_t i = 1; i <= rows; ++i) {
-        for (size_t j = i; j <= ids; ++j) {
-            const bool here = ways[i - 1][j - 1] > 0 && fitsAt(i - 1, j - 1);
-            ways[i][j] = uint8_t(std::min(ways[i][j - 1] + (here ? ways[i - 1][j - 1] : 0), 2));
+        for (size_t d = 0; d < band; ++d) {
+            const bool here = ways[i - 1][d] > 0 && fitsAt(i - 1, i - 1 + d);
+            const int skip = d > 0 ? ways[i][d - 1] : 0; // id i - 1 + d left free
+            ways[i][d] = uint8_t(std::min(skip + (here ? ways[i - 1][d] : 0), 2));
         }
     }
-    if (ways[rows][ids] != 1)
+    if (ways[rows][band - 1] != 1)
         return {};
     std::vector<size_t> placing(rows);
-    for (size_t i = rows, j = ids; i > 0; --j) {
-        if (ways[i][j - 1] == 0) {
-            placing[--i] = j - 1;
+    for (size_t i = rows, d = band - 1; i > 0;) {
+        if (d > 0 && ways[i][d - 1] > 0) {
+            --d;
+        } else {
+            --i;
+            placing[i] = i + d;
         }
     }
     return placing;

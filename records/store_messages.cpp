@@ -144,11 +144,8 @@ std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
         message.deleted = false;
         message.id = pdu.number(0);
         message.threadId = pdu.number(1);
-        // pdu dates are seconds.
-        if (const auto date = pdu.number(2))
-            message.date = *date * 1000;
-        if (const auto sent = pdu.number(3))
-            message.dateSent = *sent * 1000;
+        message.date = deep::mmsDateMs(pdu.number(2));
+        message.dateSent = deep::mmsDateMs(pdu.number(3));
         const std::optional<int64_t> box = pdu.number(4);
         message.type = box && *box == 1 ? 1 : 2;
         message.read = pdu.number(5);

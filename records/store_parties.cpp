@@ -4,6 +4,13 @@
 
 namespace fennaro::deep {
 
+std::optional<int64_t> mmsDateMs(std::optional<int64_t> seconds) {
+    int64_t ms = 0;
+    if (!seconds || __builtin_mul_overflow(*seconds, int64_t(1000), &ms))
+        return std::nullopt;
+    return ms;
+}
+
 void addParty(std::vector<std::string>& list, const std::string& address) {
     if (address.empty() || address == kSelfToken ||
         std::find(list.begin(), list.end(), address) != list.end())

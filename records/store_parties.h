@@ -25,6 +25,10 @@ inline constexpr std::string_view kSelfToken = "insert-address-token";
 // A messaging-app participant's sub_id when it is someone else.
 inline constexpr int64_t kOtherParty = -2;
 
+// Returns an MMS date, which the pdu table keeps in seconds, in
+// milliseconds; nothing for none, or for a value too large to be a date.
+std::optional<int64_t> mmsDateMs(std::optional<int64_t> seconds);
+
 // Adds address to list unless it is empty, the user's token or already there.
 void addParty(std::vector<std::string>& list, const std::string& address);
 
