@@ -18,15 +18,18 @@ namespace fennaro::deep {
 // that pdu; text parts whose pdu is gone as a message of unknown date and
 // direction (id = the part's mid). A pdu whose cell lost its _id gets it
 // back where the order of the known ids and dates proves it (its evidence
-// then says so). Text the words index alone kept comes as
-// a part too. In pdu id order, loose parts last. Empty when unreadable.
+// then says so). Text the words index alone kept comes as a part too. The
+// deleted pdus come first in id order, then the parts of pdus not among
+// them (those with no pdu id first), then pdus left without an id. Empty
+// when unreadable.
 std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb);
 
 // The deleted messages of a bugle_db (with its -wal): each deleted message
 // row with its deleted text parts, each deleted text part of a live message,
 // and text parts whose message is gone (dated by the part's timestamp,
 // direction unknown). Senders and conversations come from the live rows or
-// from deleted ones. In message id order, loose parts last.
+// from deleted ones. The deleted messages come first in id order, then
+// the parts of messages not among them (those with no message id first).
 std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb);
 
 // The deleted MMS and bugle_db messages as recovered-record text lines

@@ -13,13 +13,15 @@
 
 namespace fennaro::deep {
 
-// Calls onRow(values) for every live row of table `name` of a database's
-// current state, values holding the columns asked for in that order. False
-// when the table or one of the columns is missing (no row is passed then).
 // The live data rows of a contacts database as the message lines name
 // senders with: (raw_contact_id, data1) as text.
 std::vector<std::pair<std::string, std::string>> liveContactNumbers(const std::string& contactsDb);
 
+// Calls onRow(values) for every live row of table `name` of a database's
+// current state, values holding the columns asked for in that order; a
+// column the table lacks (an older version of it) reads as NULL, so its
+// rows still stand as live. False when the table is missing (no row is
+// passed then).
 template <typename OnRow>
 bool forEachLiveRow(const DatabaseState& state, const SchemaInfo& schema, const std::string& name,
                     std::initializer_list<const char*> columnNames, OnRow&& onRow) {
@@ -37,8 +39,6 @@ bool forEachLiveRow(const DatabaseState& state, const SchemaInfo& schema, const 
             if (table->columns[i].name == column)
                 index = int(i);
         }
-        if (index < 0)
-            return false;
         columns.push_back(index);
     }
     VisitMarks marks;
