@@ -1,14 +1,12 @@
 #include "deep_calls.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <set>
-#include <system_error>
 #include <utility>
 
 #include "call_log.h"
 #include "database_state.h"
+#include "deep_load.h"
 #include "mapped_file.h"
 #include "recovered_values.h"
 #include "scan_selection.h"
@@ -17,32 +15,17 @@ namespace fennaro::deep {
 
 namespace {
 
-// A new folder only this user can enter, below TMPDIR or /tmp; "" on failure.
-std::string makePrivateFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/fennaro-calls-XXXXXX";
-    return mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
 // Reads the live calls from the current state of the database that holds
-// them, written to a private folder first, since the live reader opens files
-// immutable and would not see a -wal. Falls back to the file itself when no
-// copy can be made.
+// them, since the live reader opens files immutable and would not see a
+// -wal.
 std::vector<CallRecord> currentLiveCalls(const PhoneDatabases& dbs, const ContactLists& contacts) {
+    const bool ownLog = !dbs.callLogDb.empty();
+    const CurrentStateCopies copies(ownLog ? std::string() : dbs.contactsDb, {}, {}, dbs.callLogDb);
     PhoneDatabases read = dbs;
-    std::string& source = dbs.callLogDb.empty() ? read.contactsDb : read.callLogDb;
-    const std::string folder = source.empty() ? std::string() : makePrivateFolder();
-    if (!folder.empty() && pathExists(source)) {
-        const std::string copy = folder + (dbs.callLogDb.empty() ? "/contacts2.db" : "/calllog.db");
-        if (writeCurrentState(source, copy))
-            source = copy;
-    }
-    std::vector<CallRecord> calls = readLiveCalls(read, contacts);
-    if (!folder.empty()) {
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
-    }
-    return calls;
+    const std::string& state = ownLog ? copies.callLogDb() : copies.contactsDb();
+    if (!state.empty())
+        (ownLog ? read.callLogDb : read.contactsDb) = state;
+    return readLiveCalls(read, contacts);
 }
 
 // The calls table of contacts2.db on Android 6. Once calllog.db took the
@@ -184,13 +167,6 @@ std::vector<CallRecord> deletedCallsBeside(const PhoneDatabases& dbs,
 }
 
 } // namespace
-
-std::vector<CallRecord> readDeletedCalls(const PhoneDatabases& dbs, const ContactLists& contacts) {
-    std::vector<CallRecord> calls = deletedCallsBeside(dbs, currentLiveCalls(dbs, contacts));
-    nameAndDateCalls(calls, contacts);
-    sortNewestFirst(calls);
-    return calls;
-}
 
 std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
                                     bool withDeleted) {

@@ -12,16 +12,13 @@
 
 namespace fennaro::deep {
 
-// The deleted calls of a phone, newest first, named and dated as the live
-// ones are. A call is reported once: not when it is live (the same row of
-// the same file, or the migrated copy in calllog.db of a row of contacts2.db's
-// dropped table), and a call deleted in both files comes from calllog.db.
-// Databases that are absent or cannot be read give no calls.
-std::vector<CallRecord> readDeletedCalls(const PhoneDatabases& dbs, const ContactLists& contacts);
-
 // The call log as deep mode lists it: with withDeleted, the deleted calls
-// first, then the live ones of the current state (-wal and -journal applied),
-// each group newest first.
+// first, then the live ones of the current state (-wal and -journal
+// applied), each group newest first. Deleted calls are named and dated as
+// the live ones are, and each is reported once: not when it is live (the
+// same row of the same file, or the migrated copy in calllog.db of a row of
+// contacts2.db's dropped table), and from calllog.db when deleted in both.
+// Databases that are absent or cannot be read give no calls.
 std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
                                     bool withDeleted);
 

@@ -51,11 +51,12 @@ void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
 }
 
 CurrentStateCopies::CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb,
-                                       const std::string& bugleDb)
+                                       const std::string& bugleDb, const std::string& callLogDb)
     : m_folder(makePrivateFolder()) {
     m_contactsDb = currentStateCopy(contactsDb, m_folder, "contacts2.db");
     m_smsDb = currentStateCopy(smsDb, m_folder, "mmssms.db");
     m_bugleDb = currentStateCopy(bugleDb, m_folder, "bugle_db");
+    m_callLogDb = currentStateCopy(callLogDb, m_folder, "calllog.db");
 }
 
 CurrentStateCopies::~CurrentStateCopies() {

@@ -25,10 +25,10 @@ void runDeepRecoveryEngine(RecordStore& store, const std::string& contactsDb,
 // own.
 class CurrentStateCopies {
   public:
-    // bugleDb, when given, gets a copy too (the messaging app's store is a
-    // WAL database on recent phones).
+    // bugleDb and callLogDb, when given, get a copy too (both are WAL
+    // databases on recent phones).
     CurrentStateCopies(const std::string& contactsDb, const std::string& smsDb,
-                       const std::string& bugleDb = {});
+                       const std::string& bugleDb = {}, const std::string& callLogDb = {});
     ~CurrentStateCopies();
     CurrentStateCopies(const CurrentStateCopies&) = delete;
     CurrentStateCopies& operator=(const CurrentStateCopies&) = delete;
@@ -36,6 +36,7 @@ class CurrentStateCopies {
     const std::string& contactsDb() const { return m_contactsDb; }
     const std::string& smsDb() const { return m_smsDb; }
     const std::string& bugleDb() const { return m_bugleDb; }
+    const std::string& callLogDb() const { return m_callLogDb; }
     // False when the temporary folder could not be made.
     bool madeFolder() const { return !m_folder.empty(); }
 
@@ -44,6 +45,7 @@ class CurrentStateCopies {
     std::string m_contactsDb;
     std::string m_smsDb;
     std::string m_bugleDb;
+    std::string m_callLogDb;
 };
 
 // What the command line's list --deep, export --deep and report --deep do:
