@@ -10,13 +10,12 @@ bool isReceived(const DeletedMessage& message) {
     return !message.type || *message.type == 1;
 }
 
-namespace {
-
-// Returns a path's last component.
-std::string_view plainName(std::string_view path) {
+std::string_view fileNameOf(std::string_view path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
+
+namespace {
 
 // Returns the database a file of it belongs to: "mmssms.db" for
 // "mmssms.db-wal" too.
@@ -42,7 +41,7 @@ std::string storeMark(const DeletedMessage& message) {
 }
 
 std::string sourceFiles(const DeletedMessage& message) {
-    std::string files(plainName(message.place.file));
+    std::string files(fileNameOf(message.place.file));
     const std::string_view own = databaseOf(files);
     for (const std::string& source : message.sources) {
         if (source == own || source == files)

@@ -69,6 +69,9 @@ struct DeletedMessage {
 // for an SMS of mmssms.db alone.
 std::string storeMark(const DeletedMessage& message);
 
+// Returns a path's last component: the file name a record's place shows.
+std::string_view fileNameOf(std::string_view path);
+
 // Returns the database files that hold a message by their plain names,
 // " + " between them: the place's file first, then the other sources.
 std::string sourceFiles(const DeletedMessage& message);

@@ -17,12 +17,6 @@ QString orUnknown(std::string_view text) {
     return text.empty() ? QStringLiteral("(unknown)") : fromCall(text);
 }
 
-// The file name at the end of a path.
-std::string_view fileNameOf(std::string_view path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 } // namespace
 
 void CContactInfoBoard::showCall(const deep::CallRecord* call) {
@@ -58,7 +52,7 @@ void CContactInfoBoard::showCall(const deep::CallRecord* call) {
     const deep::RecordPlace& place = call->place;
     addItem(QStringLiteral("Evidence"), orUnknown(call->evidence));
     addItem(QStringLiteral("File"),
-            orUnknown(fileNameOf(place.file.empty() ? call->file : place.file)));
+            orUnknown(deep::fileNameOf(place.file.empty() ? call->file : place.file)));
     addItem(QStringLiteral("Page"), QString::number(place.page));
     addItem(QStringLiteral("Offset"), QString::number(place.offset));
     if (place.frame)
