@@ -14,12 +14,8 @@ namespace fennaro::deep {
 // text/plain, or (when the type did not survive) it has a text that is no
 // SMIL layout.
 bool isTextPart(const Value* type, const std::string& text) {
-    if (type) {
-        std::string lower = textOf(type);
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char c) { return char(std::tolower(c)); });
-        return lower.rfind("text/plain", 0) == 0;
-    }
+    if (type)
+        return isPlainTextType(textOf(type));
     return !text.empty() && text.rfind("<smil", 0) != 0 && text.rfind("<?xml", 0) != 0;
 }
 
@@ -73,11 +69,8 @@ std::map<std::optional<int64_t>, std::vector<TextPart>> partsByOwner(std::vector
 // Joins parts' texts into a body, a line break between parts; the first
 // part gives evidence and place when the message has none yet.
 void takeParts(DeletedMessage& message, const std::vector<TextPart>& parts) {
-    for (const TextPart& part : parts) {
-        if (!message.body.empty() && !part.text.empty())
-            message.body += '\n';
-        message.body += part.text;
-    }
+    for (const TextPart& part : parts)
+        appendPartText(message.body, part.text);
     if (!parts.empty() && message.evidence.empty()) {
         message.evidence = parts.front().evidence;
         message.place = parts.front().place;

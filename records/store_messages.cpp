@@ -88,25 +88,6 @@ class Query {
     sqlite3_stmt* m_stmt = nullptr;
 };
 
-// Returns whether a part's content type is plain text (any case, parameters ignored).
-bool isPlainText(std::string_view type) {
-    const std::string_view plain = "text/plain";
-    if (type.size() < plain.size())
-        return false;
-    for (size_t i = 0; i < plain.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(type[i])) != plain[i])
-            return false;
-    }
-    return type.size() == plain.size() || type[plain.size()] == ';' || type[plain.size()] == ' ';
-}
-
-// Appends a part's text to a message body, a line break between parts.
-void appendPart(std::string& body, const std::string& text) {
-    if (!body.empty() && !text.empty())
-        body += '\n';
-    body += text;
-}
-
 } // namespace
 
 std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
@@ -118,8 +99,8 @@ std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
     {
         Query parts(db.handle, "part", {"mid", "ct", "text"}, "ORDER BY mid, seq, _id");
         while (parts.next()) {
-            if (parts.number(0) && isPlainText(parts.text(1)))
-                appendPart(bodies[*parts.number(0)], parts.text(2));
+            if (parts.number(0) && deep::isPlainTextType(parts.text(1)))
+                deep::appendPartText(bodies[*parts.number(0)], parts.text(2));
         }
     }
     // Each MMS's addresses by type, in _id order.
@@ -190,8 +171,8 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
     {
         Query parts(db.handle, "parts", {"message_id", "content_type", "text"}, "ORDER BY _id");
         while (parts.next()) {
-            if (parts.number(0) && isPlainText(parts.text(1)))
-                appendPart(bodies[*parts.number(0)], parts.text(2));
+            if (parts.number(0) && deep::isPlainTextType(parts.text(1)))
+                deep::appendPartText(bodies[*parts.number(0)], parts.text(2));
         }
     }
     Query rows(db.handle, "messages",

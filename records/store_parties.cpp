@@ -1,8 +1,26 @@
 #include "store_parties.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace fennaro::deep {
+
+bool isPlainTextType(std::string_view type) {
+    const std::string_view plain = "text/plain";
+    if (type.size() < plain.size())
+        return false;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(type[i])) != plain[i])
+            return false;
+    }
+    return type.size() == plain.size() || type[plain.size()] == ';' || type[plain.size()] == ' ';
+}
+
+void appendPartText(std::string& body, std::string_view text) {
+    if (!body.empty() && !text.empty())
+        body += '\n';
+    body += text;
+}
 
 std::optional<int64_t> mmsDateMs(std::optional<int64_t> seconds) {
     int64_t ms = 0;

@@ -25,6 +25,13 @@ inline constexpr std::string_view kSelfToken = "insert-address-token";
 // A messaging-app participant's sub_id when it is someone else.
 inline constexpr int64_t kOtherParty = -2;
 
+// Returns whether a part's content type is plain text (any case,
+// parameters ignored): the MMS and app parts that hold a message's text.
+bool isPlainTextType(std::string_view type);
+
+// Appends a part's text to a message body, a line break between parts.
+void appendPartText(std::string& body, std::string_view text);
+
 // Returns an MMS date, which the pdu table keeps in seconds, in
 // milliseconds; nothing for none, or for a value too large to be a date.
 std::optional<int64_t> mmsDateMs(std::optional<int64_t> seconds);
