@@ -85,12 +85,8 @@ DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>&
         message.evidence += ", MMS id from the order of ids and dates";
     // Without its pdu, the From address still tells the box: a sent MMS
     // holds the user's token there, a received one the sender.
-    if (!message.type) {
-        for (const auto& [type, address] : addresses) {
-            if (type == kAddrFrom && !address.empty())
-                message.type = address == kSelfToken ? 2 : 1;
-        }
-    }
+    if (!message.type)
+        message.type = sidesOf(addresses).box;
     setMmsParties(message, addresses);
     return message;
 }

@@ -208,7 +208,7 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
         if (!candidates[c].taken && candidates[c].record && isWordsOnly(*candidates[c].record))
             wordsOnly.emplace(candidates[c].copy.body, c);
     }
-    std::vector<size_t> byWords;
+    std::vector<bool> byWords(bugle.size(), false);
     for (size_t i = 0; i < bugle.size(); ++i) {
         if (merged[i] || wordCount(bugleWords[i]) < kMinMatchWords || wordsSeen[bugleWords[i]] != 2)
             continue;
@@ -226,11 +226,10 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
             continue;
         }
         take(i, candidates[found->second]);
-        byWords.push_back(i);
+        byWords[i] = true;
     }
     for (const auto& [record, message] : fills)
-        fillFrom(*record, bugle[message],
-                 std::find(byWords.begin(), byWords.end(), message) != byWords.end());
+        fillFrom(*record, bugle[message], byWords[message]);
     size_t kept = 0;
     for (size_t i = 0; i < bugle.size(); ++i) {
         if (!merged[i])
