@@ -2,6 +2,7 @@
 // Each takes the words after its own name and returns the exit status.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -16,10 +17,15 @@ namespace fennaro::cli {
 
 using Args = std::vector<std::string>;
 
-// The arguments after an optional leading --deep, which *deepRun tells.
+// The arguments without --deep, whose presence *deepRun tells. The options
+// follow the operands (see orderWords), wherever the user wrote them.
 inline Args afterDeepFlag(const Args& words, bool* deepRun) {
-    *deepRun = !words.empty() && words[0] == "--deep";
-    return Args(words.begin() + (*deepRun ? 1 : 0), words.end());
+    Args args = words;
+    const auto deep = std::find(args.begin(), args.end(), "--deep");
+    *deepRun = deep != args.end();
+    if (*deepRun)
+        args.erase(deep);
+    return args;
 }
 
 // Takes a `FLAG FILE` pair out of args (anywhere after the command's

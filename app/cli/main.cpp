@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "argument_order.h"
 #include "commands.h"
 #include "program_info.h"
 
@@ -71,10 +72,14 @@ int main(int argc, char** argv) {
     using namespace fennaro::cli;
     if (auto status = fennaro::handleInfoOption(argc, argv, "fennaro-recover", helpText()))
         return *status;
-    if (argc < 2)
+    // Options may stand anywhere on the line; the commands get the operands
+    // in their order, then the options.
+    OrderedWords ordered = orderWords(Args(argv + 1, argv + argc));
+    if (ordered.operands.empty() || !ordered.complete)
         return printUsage();
-    std::string command = argv[1];
-    Args args(argv + 2, argv + argc);
+    const std::string command = ordered.operands.front();
+    Args args(ordered.operands.begin() + 1, ordered.operands.end());
+    args.insert(args.end(), ordered.options.begin(), ordered.options.end());
     if (command == "carve")
         return runCarveCommand(args);
     if (command == "list")

@@ -113,6 +113,30 @@ TEST(InfoOptionsTest, TheWindowProgramGoesOnUnlessAskedForInformation) {
     EXPECT_NE(windowHelpText().find("--version"), std::string_view::npos);
 }
 
+// Options go before, between or after the operands, as GNU getopt lets
+// them; "--" ends them, and a word after it is a file even when it looks
+// like an option. A value option without its value is still a wrong line.
+TEST_F(CommandLineTest, OptionsMayStandAnywhereOnTheLine) {
+    const ProgramRun first = runRecover({"list", "--deep", "contacts", contactsDb, smsDb});
+    ASSERT_EQ(first.status, 0);
+    ASSERT_NE(first.out, "");
+    const std::vector<std::vector<std::string>> sameLines = {
+        {"list", "contacts", contactsDb, smsDb, "--deep"},
+        {"--deep", "list", "contacts", contactsDb, smsDb},
+        {"list", "contacts", contactsDb, "--deep", "--", smsDb}};
+    for (const auto& words : sameLines) {
+        const ProgramRun run = runRecover(words);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, first.out);
+    }
+    const ProgramRun dashed = runRecover({"list", "contacts", "--", "-no-such.db", smsDb});
+    EXPECT_EQ(dashed.status, 1);
+    EXPECT_EQ(dashed.err, "fennaro-recover: ./-no-such.db: No such file or directory\n");
+    EXPECT_EQ(runRecover({"list", "--deep", "calls", contactsDb, "--calllog"}).status, 2);
+    EXPECT_EQ(runRecover({"list", "contacts", contactsDb, smsDb, "--bogus"}).status, 2);
+    EXPECT_EQ(runRecover({"--deep"}).status, 2);
+}
+
 TEST_F(CommandLineTest, EveryCommandNamesTheFileItCannotReadAndWhy) {
     const std::string missing = dir.file("no-such.db");
     const std::string pipe = dir.file("pipe.db");
