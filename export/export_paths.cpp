@@ -75,7 +75,9 @@ std::string conversationFileName(std::string_view conversationName) {
         const std::size_t length = characterLength(conversationName.substr(at));
         if (name.size() + length + kExtension.size() > kMaxFileNameBytes)
             break;
-        if (conversationName[at] == '/')
+        // A path's separator, and the NUL that would end the path early (a
+        // carved address can hold zero bytes), cannot stand in a file name.
+        if (conversationName[at] == '/' || conversationName[at] == '\0')
             name += '_';
         else
             name.append(conversationName.substr(at, length));

@@ -29,8 +29,8 @@ std::string createOutputFolder(const std::string& chosenFolder, std::time_t now)
 // followed by "(n)" with the number of its checked records ("Contacts (5)").
 std::string categoryFolderName(const CategoryState& category, int32_t checkedRecords);
 
-// Returns the file name of a conversation: its name with every "/" replaced by
-// "_", cut at a whole UTF-8 character (a stray byte counts as one) so that
+// Returns the file name of a conversation: its name with every "/" and every
+// zero byte replaced by "_", cut at a whole UTF-8 character (a stray byte counts as one) so that
 // the name plus ".txt" fits the 255 bytes a file name may have, then ".txt".
 // The empty name gives ".txt".
 std::string conversationFileName(std::string_view conversationName);

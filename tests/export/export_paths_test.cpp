@@ -61,6 +61,7 @@ TEST_F(ExportPathsTest, ConversationFileNames) {
     EXPECT_EQ(conversationFileName("Bob"), "Bob.txt");
     EXPECT_EQ(conversationFileName(""), ".txt");
     EXPECT_EQ(conversationFileName("a/b/../c"), "a_b_.._c.txt");
+    EXPECT_EQ(conversationFileName(std::string("\0\0d", 3)), "__d.txt");
     EXPECT_EQ(conversationFileName("*?:\"<>|\\ \t"), "*?:\"<>|\\ \t.txt");
 
     // Cut at a whole character so that name and ".txt" fit in 255 bytes.
@@ -78,7 +79,8 @@ TEST_F(ExportPathsTest, ConversationFileNames) {
     // Every such name can be created.
     test::ScratchDir dir;
     for (std::string_view odd : {std::string_view(euros), std::string_view("a/b"),
-                                 std::string_view(".."), std::string_view("")}) {
+                                 std::string_view(".."), std::string_view(""),
+                                 std::string_view("\0x", 2)}) {
         const auto path = dir.path() / conversationFileName(odd);
         std::FILE* file = std::fopen(path.c_str(), "w");
         EXPECT_NE(file, nullptr) << path;
