@@ -22,10 +22,10 @@
 #include "acquire/deep_acquire.h"
 #include "app/dialog_hooks.h"
 #include "export/record_export.h"
+#include "platform/product_identity.h"
 #include "records/record_store.h"
 #include "skin/skin_image.h"
 #include "skin/window_helpers.h"
-#include "update/product_info.h"
 
 class QProgressBar;
 class QTreeWidgetItem;

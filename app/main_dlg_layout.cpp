@@ -39,7 +39,7 @@ void drawTextAt(QPainter& p, int x, int y, const QString& text) {
 } // namespace
 
 void CMainDlg::setUpWindow() {
-    setWindowTitle(QStringLiteral("Quillmet Fennaro"));
+    setWindowTitle(QString::fromUtf8(kProductName));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFixedSize(kWidth, kHeight);
     // The surface is painted whole every time; nothing needs erasing.

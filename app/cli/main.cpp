@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commands.h"
+#include "platform/product_identity.h"
 #include "program_info.h"
 
 namespace fennaro::cli {
@@ -69,7 +70,8 @@ int printUsage() {
 
 int main(int argc, char** argv) {
     using namespace fennaro::cli;
-    if (auto status = fennaro::handleInfoOption(argc, argv, "fennaro-recover", helpText()))
+    if (auto status =
+            fennaro::handleInfoOption(argc, argv, fennaro::kRecoverProgramName, helpText()))
         return *status;
     if (argc < 2)
         return printUsage();
