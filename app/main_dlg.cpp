@@ -47,9 +47,10 @@ int boxKind(Notice kind) {
 
 CMainDlg::CMainDlg(MainDlgOptions options, DialogHooks hooks, QWidget* parent)
     : QDialog(parent), m_options(std::move(options)), m_hooks(withDefaultHooks(std::move(hooks))) {
+    // The flow first: painting and the list's deleted marks read its state.
+    m_flow = std::make_unique<RecoveryFlow>(m_options, prompts());
     setUpWindow();
     setUpControls();
-    m_flow = std::make_unique<RecoveryFlow>(m_options, prompts());
     connectFlow();
 
     m_updateTimer.setSingleShot(true);
