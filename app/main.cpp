@@ -8,6 +8,7 @@
 #include "app/main_dlg.h"
 #include "app/program_info.h"
 #include "platform/instance_lock.h"
+#include "platform/product_identity.h"
 #include "platform/program_paths.h"
 #include "skin/font_pool.h"
 #include "skin/image_path.h"
@@ -31,19 +32,19 @@ bool windowSystemAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (auto status =
-            fennaro::handleInfoOption(argc, argv, "quillmet-fennaro", fennaro::windowHelpText()))
+    if (auto status = fennaro::handleInfoOption(argc, argv, fennaro::kWindowProgramName,
+                                                fennaro::windowHelpText()))
         return *status;
     // A second start ends at once, with no window and no message. A lock
     // that cannot be made at all counts as the first instance.
-    if (fennaro::platform::acquireInstanceLock("Quillmet Fennaro") ==
+    if (fennaro::platform::acquireInstanceLock(fennaro::kProductName) ==
         fennaro::platform::InstanceLock::HeldElsewhere)
         return 0;
     if (!windowSystemAvailable())
         return kNoWindow;
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmet Fennaro"));
+    QApplication::setApplicationName(QString::fromUtf8(fennaro::kProductName));
     skin::RegisterSkinFonts();
     const std::string programFolder = fennaro::platform::programFolder();
     skin::SetImageFolder(QString::fromStdString(programFolder) + QStringLiteral("/image/"));

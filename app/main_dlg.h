@@ -1,31 +1,23 @@
-// The program's only top-level window: a frameless, picture-drawn dialog that
-// holds the whole flow. It pulls the databases on its connect screen, carves
-// and loads them, shows live and deleted records side by side on its data
-// screen, and writes the checked records with Recover. Workers (acquisition,
-// loading, export) run on threads of their own and reach the window only
-// through queued calls; every worker is stopped and joined before the window
-// goes.
+// The program's only top-level window: a frameless, picture-drawn dialog. Its
+// connect screen shows the databases being pulled, its data screen the live
+// and deleted records side by side; the user's actions go to the recovery flow
+// (app/recovery_flow.h), which pulls, loads and writes on workers of its own
+// and tells the window what to show. Every worker is stopped and joined before
+// the window goes.
 #pragma once
 
 #include <QDialog>
 #include <QImage>
 #include <QRect>
 #include <QTimer>
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <thread>
 
-#include "acquire/acquire_worker.h"
-#include "acquire/deep_acquire.h"
 #include "app/dialog_hooks.h"
-#include "export/record_export.h"
-#include "records/record_store.h"
+#include "app/recovery_flow.h"
+#include "platform/product_identity.h"
 #include "skin/skin_image.h"
 #include "skin/window_helpers.h"
-#include "update/product_info.h"
 
 class QProgressBar;
 class QTreeWidgetItem;
@@ -44,33 +36,14 @@ class CContactInfoBoard;
 class CMsgInfoBoard;
 class ContactDataIndex;
 class ConversationIndex;
-class WindowBridge;
 struct UpdateActions;
-struct RecordRows;
 struct RecordRow;
-namespace platform {
-class StopSignal;
-}
 
-// Where the window finds the helper and puts the copies, and how long the
-// acquisition waits; tests and the tour shorten the wait.
-struct MainDlgOptions {
-    // The helper program lies here (the program's own folder).
-    std::string programFolder;
-    // The copies go below this folder (the user's home).
-    std::string homeFolder;
-    // The pause before the first helper command, which gives the connect
-    // screen its moment.
-    std::chrono::milliseconds acquireDelay{5000};
-    HelperLimits helperLimits;
+// The flow's options (where the helper and the copies lie, the waits) and
+// the window's own.
+struct MainDlgOptions : FlowOptions {
     // Whether the update check runs one second after the window opens.
     bool armUpdateTimer = true;
-    // The deep acquisition's limits; none: its own defaults.
-    std::optional<DeepLimits> deepLimits;
-    // Runs on the loading worker once a deep scan's records are in the store,
-    // before the list rows are made; the tour and the tests add records of
-    // their own here (the call log of a phone made without one). May be empty.
-    std::function<void(RecordStore&)> afterDeepLoad;
 };
 
 class CMainDlg : public QDialog {
@@ -115,18 +88,20 @@ class CMainDlg : public QDialog {
     void closeWith(int result);
 
     // State, for the tour and the tests.
-    int screen() const { return m_screen; }
-    int loadState() const { return m_loadState; }
-    bool workerRunning() const { return m_workerRunning; }
+    // 1: the connect screen, 2: the data screen.
+    int screen() const { return m_flow->onDataScreen() ? 2 : 1; }
+    // -1: connecting, 0: failed, 1: loading or loaded.
+    int loadState() const;
+    bool workerRunning() const { return m_flow->workerRunning(); }
     // Whether the data comes from a deep scan (and Back and Refresh repeat it).
-    bool deepMode() const { return m_deepMode; }
+    bool deepMode() const { return m_flow->deepMode(); }
     bool gifTimerRunning() const { return m_gifTimerRunning; }
-    const RecordStore& store() const { return m_store; }
-    RecordStore& store() { return m_store; }
-    const LocalDbPaths& localCopies() const { return m_paths; }
-    const std::string& outputFolder() const { return m_outputFolder; }
-    int32_t exportTotal() const { return m_exportTotal; }
-    std::string programVersion() const { return m_programVersion; }
+    const RecordStore& store() const { return m_flow->store(); }
+    RecordStore& store() { return m_flow->store(); }
+    const LocalDbPaths& localCopies() const { return m_flow->localCopies(); }
+    const std::string& outputFolder() const { return m_flow->outputFolder(); }
+    int32_t exportTotal() const { return m_flow->exportTotal(); }
+    std::string programVersion() const { return kProgramVersion; }
 
     // Controls, for the tour and the tests.
     skin::CImgButton* button(int id) const;
@@ -176,31 +151,31 @@ class CMainDlg : public QDialog {
     void onGifTimer();
     void armGifTimer(int ms);
 
-    // The flow (main_dlg.cpp).
-    void startAcquisition();
-    void startClassicAcquisition();
-    void onAcquireDone();
-    void showFailed();
-    void stopGifTimer();
-    void enterLoading();
-    void resetToConnectScreen();
-    void startLoading();
-    void onLoadDone();
-    void onBack();
+    // What the flow shows and where the user's actions go (main_dlg.cpp).
+    FlowPrompts prompts();
+    void connectFlow();
     void onRefresh();
     void onPause();
     void onContinue();
-    void onStop();
     void onUpdateTimer();
     UpdateActions updateActions();
     void showMainMenu();
+    QString rootCaption() const;
+    void showFailureScreen();
+    void stopGifTimer();
+    void showLoadingScreen();
+    void setProgress(int32_t percent);
     void setCategoryCaption(RecordCategory category, const std::string& caption, int32_t count);
     void showPauseAndStop();
-    void setProgress(int32_t percent);
-    void clearRecords();
-    void stopWorkers();
-    void joinWorkers();
-    void failedToStartWorker();
+    // Hides the loading screen's animation, progress bar and buttons.
+    void hideLoadingControls();
+    void onLoadFinished();
+    void showLoadedData();
+    void resetToConnectScreen();
+    void showExportRunning();
+    // Drops the rows, the boards and their indexes, which point into the
+    // store.
+    void clearViews();
 
     // The record views (main_dlg_records.cpp).
     void populateRecordList();
@@ -223,64 +198,15 @@ class CMainDlg : public QDialog {
     void setCategoryChecked(QTreeWidgetItem* item, bool checked);
     void takeLoadedViews();
 
-    // The deep scan (main_dlg_deep.cpp).
-    QString rootCaption() const;
-    void onDeepScanCommand();
-    // The main menu's Report (main_dlg_report.cpp): report.html and
-    // records.csv of the loaded records into a folder the user picks.
-    void onReportCommand();
-    void offerDeepScanOnce();
-    void beginDeepScan();
-    void startDeepAcquisition();
-    void onDeepAcquireDone(const DeepAcquireResult& result);
-    QString copyCheckReport() const;
-    // After a deep loading run: when the copies changed since they were
-    // pulled, says so, drops what was loaded and shows the failure screen.
-    // Returns whether it did.
-    bool refuseChangedCopies();
-    // Hides the loading screen's animation, progress bar and buttons.
-    void hideLoadingControls();
-
-    // Recover (main_dlg_recover.cpp).
-    void onRecover();
-    void onExportDone(int32_t unwrittenRecords);
-
     MainDlgOptions m_options;
     DialogHooks m_hooks;
 
-    int m_screen = 1;
-    int m_loadState = -1;
-    bool m_workerRunning = false;
+    std::unique_ptr<RecoveryFlow> m_flow;
     bool m_closing = false;
-    bool m_deepMode = false;
-    // The deep scan is offered once, after a classic pass found nothing.
-    bool m_deepOffered = false;
-    // Counts acquisitions, so the result of one given up is ignored.
-    int m_acquisitionGeneration = 0;
     bool m_gifTimerRunning = false;
     // The frame of the connecting animation shown now, and the next one.
     int m_activeGifFrame = 0;
     int m_gifFrameIndex = 0;
-    std::string m_programVersion = kProgramVersion;
-    // The copies' stamps once the last deep acquisition wrote their
-    // manifests: what the loading's check compares.
-    CopyStamps m_copyStamps;
-    LocalDbPaths m_paths;
-
-    RecordStore m_store;
-    WorkerControls m_controls;
-    std::shared_ptr<WindowBridge> m_bridge;
-    std::shared_ptr<platform::StopSignal> m_acquireStop;
-    std::thread m_acquireThread;
-    std::thread m_loadThread;
-    std::thread m_exportThread;
-    std::unique_ptr<struct LoadRun> m_loadRun;
-    std::unique_ptr<struct ExportRun> m_exportRun;
-    std::unique_ptr<struct AcquireRun> m_acquireRun;
-    std::unique_ptr<struct DeepAcquireRun> m_deepAcquireRun;
-
-    std::string m_outputFolder;
-    int32_t m_exportTotal = 0;
 
     // Pictures held for the window's life.
     QImage m_mainBg1;

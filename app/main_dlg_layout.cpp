@@ -39,7 +39,7 @@ void drawTextAt(QPainter& p, int x, int y, const QString& text) {
 } // namespace
 
 void CMainDlg::setUpWindow() {
-    setWindowTitle(QStringLiteral("Quillmet Fennaro"));
+    setWindowTitle(QString::fromUtf8(kProductName));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFixedSize(kWidth, kHeight);
     // The surface is painted whole every time; nothing needs erasing.
@@ -111,7 +111,7 @@ void CMainDlg::setUpControls() {
     m_list->SetDeletedTest([this](const void* record, int listKind) {
         if (record == nullptr)
             return false;
-        if (m_store.deep.loaded) {
+        if (store().deep.loaded) {
             // A row holding anything deleted carries the mark.
             if (listKind == 1)
                 return static_cast<const deep::DeepContact*>(record)->deleted != nullptr;
@@ -152,7 +152,7 @@ QImage CMainDlg::composeSurface() {
     QImage canvas(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::white);
     QPainter p(&canvas);
-    if (m_screen == 1 && !m_mainBg1.isNull())
+    if (screen() == 1 && !m_mainBg1.isNull())
         paintConnectScreen(p);
     else if (!m_mainBg2.isNull())
         p.drawImage(0, 0, m_mainBg2);
@@ -164,14 +164,14 @@ void CMainDlg::paintConnectScreen(QPainter& p) {
     if (m_step1.isNull())
         return;
     p.drawImage(1, 74, m_step1);
-    if (m_loadState == -1) {
+    if (loadState() == -1) {
         if (!m_loadData.frames.empty()) {
             const size_t frame = static_cast<size_t>(m_activeGifFrame) % m_loadData.frames.size();
             p.drawImage(kAnimationRect, m_loadData.frames[frame]);
             if (!m_gifTimerRunning)
                 armGifTimer(80);
         }
-    } else if (m_loadState == 0) {
+    } else if (loadState() == 0) {
         if (!m_loadFail.isNull())
             p.drawImage(kAnimationRect, m_loadFail);
         paintFailureTexts(p);
@@ -202,7 +202,7 @@ void CMainDlg::paintEvent(QPaintEvent*) {
     // The picture buttons draw themselves over the pixels under them.
     for (skin::CImgButton* b : {m_minimize, m_close, m_menu, m_home, m_help, m_refresh})
         b->CaptureBackground(canvas, b->x(), b->y());
-    if (m_screen == 2)
+    if (screen() == 2)
         for (skin::CImgButton* b : {m_back, m_recover, m_pause, m_continue, m_stop})
             b->CaptureBackground(canvas, b->x(), b->y());
 }

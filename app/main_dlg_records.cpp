@@ -65,7 +65,7 @@ void CMainDlg::fillContactRows() {
     m_list->InsertColumn(1, QStringLiteral("Phone"), 170);
     m_list->InsertColumn(2, QStringLiteral("Company"), 180);
     m_list->InsertColumn(3, QStringLiteral("Email"), 150);
-    if (m_store.deep.loaded)
+    if (store().deep.loaded)
         appendRows(m_rows->contacts, [](void* record) {
             return isChecked(*static_cast<deep::DeepContact*>(record));
         });
@@ -89,7 +89,7 @@ void CMainDlg::fillMessageRows() {
     m_list->setGeometry(225, 32, 497, 576);
     m_list->InsertColumn(0, QStringLiteral("Name"), 220);
     m_list->InsertColumn(1, QStringLiteral("Phone"), 276);
-    if (m_store.deep.loaded)
+    if (store().deep.loaded)
         appendRows(m_rows->messages, [](void* record) {
             return isChecked(*static_cast<deep::DeepConversation*>(record));
         });
@@ -139,7 +139,7 @@ void CMainDlg::fillCallRows() {
 }
 
 void CMainDlg::showCallLogItem() {
-    const bool shown = m_store.deep.loaded && m_store.callLogCategory.count != 0;
+    const bool shown = store().deep.loaded && store().callLogCategory.count != 0;
     m_callLogItem->setHidden(!shown);
     if (!shown) {
         const QString bare = QString::fromUtf8(categoryWord(RecordCategory::CallLog));
@@ -158,26 +158,26 @@ void CMainDlg::onTreeItemCheck(QTreeWidgetItem* item, int state) {
     }
     const int32_t mark = state == 1 ? 1 : 0;
     if (item == m_contactsItem) {
-        setChecked(m_store.contactsCategory, state == 1);
-        for (ContactNode& companion : m_store.contactLists.companionContacts)
+        setChecked(store().contactsCategory, state == 1);
+        for (ContactNode& companion : store().contactLists.companionContacts)
             setChecked(companion, mark);
-        for (ContactNode& contact : m_store.contactLists.contacts)
+        for (ContactNode& contact : store().contactLists.contacts)
             setChecked(contact, mark);
-        for (ContactNode& contact : m_store.deletedContacts)
+        for (ContactNode& contact : store().deletedContacts)
             setChecked(contact, mark);
-        for (deep::DeepContact& contact : m_store.deep.contactRows)
+        for (deep::DeepContact& contact : store().deep.contactRows)
             setChecked(contact, mark);
     } else if (item == m_messageItem) {
-        setChecked(m_store.messageCategory, state == 1);
-        for (ThreadNode& thread : m_store.smsLists.threads)
+        setChecked(store().messageCategory, state == 1);
+        for (ThreadNode& thread : store().smsLists.threads)
             setChecked(thread, mark);
-        for (ThreadNode& sms : m_store.deletedSms)
+        for (ThreadNode& sms : store().deletedSms)
             setChecked(sms, mark);
-        for (deep::DeepConversation& conversation : m_store.deep.conversations)
+        for (deep::DeepConversation& conversation : store().deep.conversations)
             setChecked(conversation, mark);
     } else if (item == m_callLogItem) {
-        setChecked(m_store.callLogCategory, state == 1);
-        for (deep::CallRecord& call : m_store.deep.calls)
+        setChecked(store().callLogCategory, state == 1);
+        for (deep::CallRecord& call : store().deep.calls)
             setChecked(call, mark);
     }
 }
@@ -189,11 +189,11 @@ void CMainDlg::onListItemCheck(int row, int state) {
     // A row's data is its record: setting the mark through it is what
     // looking the record up among the live and deleted ones would find.
     const int32_t mark = state == 1 ? 1 : 0;
-    if (m_store.deep.loaded && m_currentCategory == m_contactsItem)
+    if (store().deep.loaded && m_currentCategory == m_contactsItem)
         setChecked(*static_cast<deep::DeepContact*>(data), mark);
-    else if (m_store.deep.loaded && m_currentCategory == m_messageItem)
+    else if (store().deep.loaded && m_currentCategory == m_messageItem)
         setChecked(*static_cast<deep::DeepConversation*>(data), mark);
-    else if (m_store.deep.loaded && m_currentCategory == m_callLogItem)
+    else if (store().deep.loaded && m_currentCategory == m_callLogItem)
         setChecked(*static_cast<deep::CallRecord*>(data), mark);
     else if (m_currentCategory == m_contactsItem)
         setChecked(*static_cast<ContactNode*>(data), mark);
@@ -219,14 +219,14 @@ void CMainDlg::onListClick(int) {
 }
 
 void CMainDlg::showContactOnBoard(const void* record) {
-    if (m_store.deep.loaded)
+    if (store().deep.loaded)
         m_contactBoard->showDeepContact(static_cast<const deep::DeepContact*>(record));
     else
         m_contactBoard->showContact(static_cast<const ContactNode*>(record));
 }
 
 void CMainDlg::showConversationOnBoard(const void* record) {
-    if (m_store.deep.loaded)
+    if (store().deep.loaded)
         m_messageBoard->showDeepConversation(static_cast<const deep::DeepConversation*>(record));
     else
         m_messageBoard->showConversation(static_cast<const ThreadNode*>(record));
@@ -239,11 +239,11 @@ void CMainDlg::showCallOnBoard(const void* record) {
 void CMainDlg::setCategoryChecked(QTreeWidgetItem* item, bool checked) {
     m_tree->SetCheckState(item, checked ? kTreeChecked : kTreeUnchecked);
     if (item == m_contactsItem)
-        setChecked(m_store.contactsCategory, checked);
+        setChecked(store().contactsCategory, checked);
     else if (item == m_messageItem)
-        setChecked(m_store.messageCategory, checked);
+        setChecked(store().messageCategory, checked);
     else if (item == m_callLogItem)
-        setChecked(m_store.callLogCategory, checked);
+        setChecked(store().callLogCategory, checked);
 }
 
 void CMainDlg::recomputeRootCheck() {
@@ -256,6 +256,17 @@ void CMainDlg::recomputeRootCheck() {
         }
     }
     m_tree->SetCheckState(m_rootItem, kTreeChecked);
+}
+
+void CMainDlg::takeLoadedViews() {
+    LoadedViews views = m_flow->takeLoadedViews();
+    m_contactIndex = std::move(views.contactIndex);
+    m_conversationIndex = std::move(views.conversationIndex);
+    m_rows = std::make_unique<RecordRows>(std::move(views.rows));
+    if (m_contactBoard != nullptr)
+        m_contactBoard->setIndex(m_contactIndex.get());
+    if (m_messageBoard != nullptr)
+        m_messageBoard->setIndex(m_conversationIndex.get());
 }
 
 } // namespace fennaro

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "update/product_info.h"
+#include "platform/product_identity.h"
 
 namespace fennaro {
 
@@ -31,7 +31,7 @@ std::string_view productVersion() {
 std::string versionText(std::string_view programName) {
     std::string text(programName);
     text.append(" ").append(productVersion()).append("\n");
-    text.append("Copyright (C) Quillmet. All rights reserved.\n");
+    text.append("Copyright (C) ").append(kMakerName).append(". All rights reserved.\n");
     return text;
 }
 

@@ -1,11 +1,12 @@
-// How worker threads reach the main window: every call is queued to the
-// window's thread. A "send" also waits until the window has handled it, as
+// How worker threads reach the main window's thread: every call is queued to
+// the object the bridge was made for (the recovery flow, which lives on the
+// window's thread). A "send" also waits until the window has handled it, as
 // the progress bar and the tree captions need; a "post" does not wait.
 //
-// The window closes the bridge before it goes: later calls are dropped,
-// calls already queued are skipped, and a worker waiting in a send is
-// released at once, so a closing window never waits on a worker that waits
-// on the window.
+// The flow closes the bridge before it or the window goes: later calls are
+// dropped, calls already queued are skipped, and a worker waiting in a send
+// is released at once, so a closing window never waits on a worker that
+// waits on the window.
 #pragma once
 
 #include <condition_variable>

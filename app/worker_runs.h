@@ -1,6 +1,7 @@
-// What each worker of the main window works on, and the listener through
-// which it reaches the window: every call goes through the window bridge, so
-// a worker never touches the window itself.
+// What each worker of the recovery flow works on, and the listener through
+// which it reaches the flow: every call goes through the bridge to the flow's
+// (the window's) thread, so a worker never touches the flow or the window
+// itself.
 #pragma once
 
 #include <functional>
@@ -99,6 +100,18 @@ struct LoadRun : LoadListener {
         bridge->post(done);
     }
 };
+
+// The loading worker's work on the copies run names: the recovery engine's
+// carving, then the live records.
+void runClassicLoading(LoadRun& run);
+
+// The deep loading worker's work: the live records from the copies' current
+// state, then what the deep engine recovers (and afterDeepLoad's records,
+// when set). Sets run.copyCheck from the copies checked against stamps, or
+// hashed anew when there are none. Any copies in the phone's layout will do:
+// those pulled by the deep acquisition or phone files picked by the user.
+void runDeepLoading(LoadRun& run, const LocalDbPaths& paths, const CopyStamps& stamps,
+                    const std::function<void(RecordStore&)>& afterDeepLoad);
 
 // One export run.
 struct ExportRun : ExportListener {

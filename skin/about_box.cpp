@@ -93,7 +93,7 @@ void CAboutBox::paintEvent(QPaintEvent*) {
         }
         p.setFont(PoolFontOr(0));
         p.setPen(Qt::white);
-        DrawElidedLine(p, QRect(38, 7, width() - 80, 16), QStringLiteral("Quillmet Fennaro"),
+        DrawElidedLine(p, QRect(38, 7, width() - 80, 16), QString::fromUtf8(fennaro::kProductName),
                        Qt::AlignLeft | Qt::AlignTop);
         p.setFont(PoolFontOr(512));
         p.setPen(FromColorRef(0x5A0000));

@@ -2,7 +2,7 @@
 // line and a link to the maker's home page.
 #pragma once
 
-#include "update/product_info.h"
+#include "platform/product_identity.h"
 
 #include "skin/hyper_link.h"
 #include "skin/img_button.h"

@@ -1,5 +1,6 @@
 #include "skin/msg_box.h"
 
+#include "platform/product_identity.h"
 #include "skin/image_path.h"
 #include "skin/skin_image.h"
 #include "skin/text_draw.h"
@@ -182,7 +183,7 @@ void CMsgBox::paintEvent(QPaintEvent*) {
         p.setFont(get_font(QStringLiteral("Arial"), 14, 400));
         p.setPen(Qt::white);
         DrawElidedLine(p, QRect(40, 7, width() - 80, QFontMetrics(p.font()).height()),
-                       QStringLiteral("Quillmet Fennaro"), Qt::AlignLeft | Qt::AlignTop);
+                       QString::fromUtf8(fennaro::kProductName), Qt::AlignLeft | Qt::AlignTop);
         p.setFont(get_font(QStringLiteral("Arial"), 16, 400));
         p.setPen(Qt::black);
         const QRect full(70, 0, width() - 80, height());

@@ -2,8 +2,8 @@
 // but a click always opens the product page, and it never turns visited.
 #pragma once
 
+#include "platform/product_identity.h"
 #include "skin/hyper_link.h"
-#include "update/product_info.h"
 
 namespace skin {
 

@@ -1,7 +1,7 @@
 #include "update/main_menu.h"
 
+#include "platform/product_identity.h"
 #include "skin/about_box.h"
-#include "update/product_info.h"
 
 #include <QAction>
 #include <QMenu>

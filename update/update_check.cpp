@@ -1,6 +1,6 @@
 #include "update/update_check.h"
 
-#include "update/product_info.h"
+#include "platform/product_identity.h"
 #include "update/update_reply.h"
 #include "update/update_settings.h"
 

@@ -1,7 +1,7 @@
 #include "update/update_prompt.h"
 
+#include "platform/product_identity.h"
 #include "skin/msg_box.h"
-#include "update/product_info.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #include "update/update_settings.h"
 
-#include "update/product_info.h"
+#include "platform/product_identity.h"
 
 namespace fennaro {
 

@@ -4,6 +4,7 @@
 
 #include "argument_order.h"
 #include "commands.h"
+#include "platform/product_identity.h"
 #include "program_info.h"
 
 namespace fennaro::cli {
@@ -70,7 +71,8 @@ int printUsage() {
 
 int main(int argc, char** argv) {
     using namespace fennaro::cli;
-    if (auto status = fennaro::handleInfoOption(argc, argv, "fennaro-recover", helpText()))
+    if (auto status =
+            fennaro::handleInfoOption(argc, argv, fennaro::kRecoverProgramName, helpText()))
         return *status;
     // Options may stand anywhere on the line; the commands get the operands
     // in their order, then the options.

@@ -4,20 +4,13 @@
 // Recover, and loads what the deep engine recovers together with the live
 // records of the databases' current state. The screens, progress, Pause and
 // Stop are the classic ones.
-#include <QProgressBar>
-#include <QTreeWidgetItem>
-
 #include "acquire/copy_manifest.h"
 #include "acquire/helper_commands.h"
-#include "app/main_dlg.h"
+#include "app/recovery_flow.h"
 #include "app/window_bridge.h"
 #include "app/worker_runs.h"
 #include "platform/file_ops.h"
 #include "platform/stop_signal.h"
-#include "skin/img_button.h"
-#include "skin/msg_box.h"
-#include "skin/my_hyper_link.h"
-#include "skin/tree_view_ex1.h"
 
 namespace fennaro {
 
@@ -67,23 +60,17 @@ std::vector<std::string> troubledCopies(const CopyCheck& check) {
 
 } // namespace
 
-QString CMainDlg::rootCaption() const {
-    return m_deepMode ? QStringLiteral("android phone (deep scan)")
-                      : QStringLiteral("android phone");
-}
-
-void CMainDlg::onDeepScanCommand() {
-    if (m_workerRunning && m_screen == 2) {
-        m_hooks.messageBox(skin::CMsgBox::kWarn, skin::CMsgBox::kOk, kDeepScanBusy, this);
+void RecoveryFlow::deepScanCommand() {
+    if (m_workerRunning && onDataScreen()) {
+        m_prompts.tell(Notice::Warn, QString::fromUtf8(kDeepScanBusy));
         return;
     }
-    if (m_hooks.messageBox(skin::CMsgBox::kInfo, skin::CMsgBox::kYes | skin::CMsgBox::kNo,
-                           kDeepScanQuestion, this) != skin::CMsgBox::IDC_YES)
+    if (!m_prompts.ask(Notice::Info, QString::fromUtf8(kDeepScanQuestion)))
         return;
     beginDeepScan();
 }
 
-void CMainDlg::offerDeepScanOnce() {
+void RecoveryFlow::offerDeepScanOnce() {
     if (m_deepMode || m_deepOffered)
         return;
     const bool smsMissing = !checkArrivedCopies(m_paths).sms;
@@ -92,12 +79,11 @@ void CMainDlg::offerDeepScanOnce() {
     if (!smsMissing && !nothingCarved)
         return;
     m_deepOffered = true;
-    if (m_hooks.messageBox(skin::CMsgBox::kInfo, skin::CMsgBox::kYes | skin::CMsgBox::kNo,
-                           kDeepScanOffer, this) == skin::CMsgBox::IDC_YES)
+    if (m_prompts.ask(Notice::Info, QString::fromUtf8(kDeepScanOffer)))
         beginDeepScan();
 }
 
-void CMainDlg::beginDeepScan() {
+void RecoveryFlow::beginDeepScan() {
     // A classic acquisition under way gives way; its result is not wanted.
     if (m_acquireThread.joinable()) {
         m_acquireStop->request();
@@ -106,13 +92,11 @@ void CMainDlg::beginDeepScan() {
     m_workerRunning = false;
     m_deepMode = true;
     m_deepOffered = true;
-    m_refresh->hide();
-    m_problemsLink->hide();
     resetToConnectScreen();
     startAcquisition();
 }
 
-void CMainDlg::startDeepAcquisition() {
+void RecoveryFlow::startDeepAcquisition() {
     m_deepAcquireRun = std::make_unique<DeepAcquireRun>();
     DeepAcquireRun& run = *m_deepAcquireRun;
     const int generation = m_acquisitionGeneration;
@@ -138,11 +122,11 @@ void CMainDlg::startDeepAcquisition() {
     }
 }
 
-void CMainDlg::onDeepAcquireDone(const DeepAcquireResult& result) {
+void RecoveryFlow::onDeepAcquireDone(const DeepAcquireResult& result) {
     if (m_acquireThread.joinable())
         m_acquireThread.join();
     m_workerRunning = false;
-    stopGifTimer();
+    emit acquisitionEnded();
     if (!result.anyArrived() || (result.contactsDb().outcome != CopyOutcome::Arrived &&
                                  result.smsDb().outcome != CopyOutcome::Arrived)) {
         showFailed();
@@ -160,34 +144,30 @@ void CMainDlg::onDeepAcquireDone(const DeepAcquireResult& result) {
                 QString::fromStdString(file.phonePath.empty() ? file.localPath : file.phonePath) +
                 QStringLiteral(": ") + QString::fromStdString(file.detail);
     if (!failures.isEmpty())
-        m_hooks.messageBox(skin::CMsgBox::kWarn, skin::CMsgBox::kOk,
-                           QStringLiteral("These files could not be read whole and were left "
-                                          "out:") +
-                               failures,
-                           this);
+        m_prompts.tell(Notice::Warn, QStringLiteral("These files could not be read whole and "
+                                                    "were left out:") +
+                                         failures);
     m_copyStamps = result.stamps;
     emit acquireFinished();
     enterLoading();
 }
 
-bool CMainDlg::refuseChangedCopies() {
+bool RecoveryFlow::refuseChangedCopies() {
     if (!m_deepMode || m_loadRun == nullptr || !m_loadRun->copyCheck ||
         m_loadRun->copyCheck->intact())
         return false;
     const CopyCheck check = *m_loadRun->copyCheck;
     // Nothing read from a changed copy may stand as what the phone held.
     resetToConnectScreen();
-    m_hooks.messageBox(skin::CMsgBox::kError, skin::CMsgBox::kOk,
-                       listing("These copies changed on this computer after they were "
-                               "pulled, so they are not used:",
-                               troubledCopies(check)),
-                       this);
+    m_prompts.tell(Notice::Error, listing("These copies changed on this computer after they "
+                                          "were pulled, so they are not used:",
+                                          troubledCopies(check)));
     showFailed();
     emit loadFinished();
     return true;
 }
 
-QString CMainDlg::copyCheckReport() const {
+QString RecoveryFlow::copyCheckReport() const {
     if (!m_deepMode)
         return {};
     const CopyCheck check = checkCopies(m_paths);
