@@ -14,6 +14,7 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 #include "sha256.h"
 
@@ -251,14 +252,100 @@ class FileHasher {
     std::thread m_thread;
 };
 
-// What libarchive's read callback needs.
-struct FeedClient {
-    HashingFeed* feed;
+// A gzip stream inflated here rather than by libarchive, whose gzip reader
+// does not check the CRC-32 and length each gzip member ends with: a damaged
+// byte in a stored block would pass into a copy unnoticed. zlib checks both.
+class GzipFeed {
+  public:
+    explicit GzipFeed(HashingFeed& raw) : m_raw(raw), m_out(new unsigned char[kBlockSize]) {
+        m_ready = inflateInit2(&m_stream, 15 + 16) == Z_OK;
+    }
+    ~GzipFeed() {
+        if (m_ready)
+            inflateEnd(&m_stream);
+    }
+    GzipFeed(const GzipFeed&) = delete;
+    GzipFeed& operator=(const GzipFeed&) = delete;
+
+    // The next inflated bytes; their count, 0 after the last gzip member,
+    // -1 when the stream is damaged, cut or could not be read (problem()).
+    ssize_t next(const void** buffer) {
+        m_stream.next_out = m_out.get();
+        m_stream.avail_out = unsigned(kBlockSize);
+        while (m_stream.avail_out == kBlockSize && !m_over) {
+            if (!m_ready)
+                return fail("zlib could not be started");
+            if (m_stream.avail_in == 0) {
+                const void* raw = nullptr;
+                const ssize_t got = m_raw.next(&raw);
+                if (got < 0)
+                    return fail(errno == ECANCELED ? "stopped" : std::strerror(errno));
+                if (got == 0) {
+                    if (m_inMember)
+                        return fail("truncated gzip input");
+                    m_over = true;
+                    break;
+                }
+                m_stream.next_in = static_cast<Bytef*>(const_cast<void*>(raw));
+                m_stream.avail_in = unsigned(got);
+            }
+            // After a member, another may follow; anything else (zeros that
+            // pad a tape block) ends the stream, as gzip itself takes it.
+            if (!m_inMember && m_members > 0 && m_stream.next_in[0] != 0x1f) {
+                m_over = true;
+                break;
+            }
+            m_inMember = true;
+            const int status = inflate(&m_stream, Z_NO_FLUSH);
+            if (status == Z_STREAM_END) {
+                m_inMember = false;
+                ++m_members;
+                inflateReset(&m_stream);
+            } else if (status != Z_OK && !(status == Z_BUF_ERROR && m_stream.avail_in == 0)) {
+                return fail(std::string("damaged gzip data: ") +
+                            (m_stream.msg ? m_stream.msg : "cannot be inflated"));
+            }
+        }
+        *buffer = m_out.get();
+        return ssize_t(kBlockSize - m_stream.avail_out);
+    }
+
+    const std::string& problem() const { return m_problem; }
+
+  private:
+    // Records what went wrong; -1.
+    ssize_t fail(const std::string& problem) {
+        m_problem = problem;
+        return -1;
+    }
+
+    HashingFeed& m_raw;
+    std::unique_ptr<unsigned char[]> m_out;
+    z_stream m_stream{};
+    bool m_ready = false;
+    bool m_inMember = false;
+    bool m_over = false;
+    size_t m_members = 0;
+    std::string m_problem;
 };
 
-// libarchive's read callback over a HashingFeed.
+// What libarchive's read callback needs: the raw feed, and the gzip layer
+// over it when the archive is gzip-compressed.
+struct FeedClient {
+    HashingFeed* feed;
+    GzipFeed* gzip;
+};
+
+// libarchive's read callback over a HashingFeed (through a GzipFeed).
 la_ssize_t feedRead(struct archive* archive, void* client, const void** buffer) {
-    const la_ssize_t got = static_cast<FeedClient*>(client)->feed->next(buffer);
+    FeedClient* feeds = static_cast<FeedClient*>(client);
+    if (feeds->gzip) {
+        const la_ssize_t got = feeds->gzip->next(buffer);
+        if (got < 0)
+            archive_set_error(archive, EINVAL, "%s", feeds->gzip->problem().c_str());
+        return got;
+    }
+    const la_ssize_t got = feeds->feed->next(buffer);
     if (got < 0)
         archive_set_error(archive, errno, "%s",
                           errno == ECANCELED ? "stopped" : std::strerror(errno));
@@ -405,11 +492,21 @@ bool visitMembers(struct archive* archive, const MemberVisitor& visit,
     }
 }
 
+// True when the file starts as gzip data does.
+bool looksLikeGzip(int fd) {
+    unsigned char start[2] = {};
+    return ::pread(fd, start, sizeof start, 0) == ssize_t(sizeof start) && start[0] == 0x1f &&
+           start[1] == 0x8b;
+}
+
 // Reads a tar, plain or compressed, in one pass through a hashing feed.
 void readStream(int fd, const MemberVisitor& visit, const ReadProgress& progress,
                 const std::atomic<bool>* stop, ArchiveReadResult& result) {
     HashingFeed feed(fd, result.size, progress, stop);
-    FeedClient client{&feed};
+    std::optional<GzipFeed> gzip;
+    if (looksLikeGzip(fd))
+        gzip.emplace(feed);
+    FeedClient client{&feed, gzip ? &*gzip : nullptr};
     ArchivePtr archive(archive_read_new());
     archive_read_support_filter_all(archive.get());
     archive_read_support_format_tar(archive.get());
@@ -424,6 +521,20 @@ void readStream(int fd, const MemberVisitor& visit, const ReadProgress& progress
     result.stopped = stopSet(stop);
     if (!whole || result.stopped)
         return;
+    // The tar ends before its gzip stream does: the check at the stream's
+    // end must still be read, or damage anywhere in it would pass unseen.
+    const void* rest = nullptr;
+    ssize_t got = 1;
+    while (gzip && got > 0)
+        got = gzip->next(&rest);
+    if (got < 0) {
+        result.stopped = stopSet(stop);
+        if (!result.stopped)
+            result.problem = gzip->problem() == "truncated gzip input"
+                                 ? "ends early"
+                                 : "is damaged: " + gzip->problem();
+        return;
+    }
     std::optional<std::string> digest = feed.finish();
     result.stopped = stopSet(stop);
     if (!digest) {

@@ -367,6 +367,12 @@ TEST_F(Extraction, DamagedArchivesAndEmptyExtractionsLeaveNoCopy) {
         flipped[i] = char(~flipped[i]);
     const std::string damaged = m_tmp.path() + "/damaged.tar.gz";
     test::writeFile(damaged, flipped);
+    // Noise is stored, not compressed: only the gzip's own check tells a
+    // flipped byte inside the messages database.
+    std::string stored = bytes;
+    stored[bytes.size() - 100000] = char(~stored[bytes.size() - 100000]);
+    const std::string unchecked = m_tmp.path() + "/flipped.tar.gz";
+    test::writeFile(unchecked, stored);
     const std::string encrypted = m_tmp.path() + "/encrypted.zip";
     test::writeTestArchive(encrypted, "zip", "none", modernPhone("Dump/"),
                            "zip:encryption=zipcrypt");
@@ -384,6 +390,7 @@ TEST_F(Extraction, DamagedArchivesAndEmptyExtractionsLeaveNoCopy) {
     } cases[] = {
         {cut, "ends inside Dump/" + kSmsUserDe + "mmssms.db"},
         {damaged, "is damaged"},
+        {unchecked, "is damaged: damaged gzip data: incorrect data check"},
         {encrypted, "encrypted zip member Dump/" + kContacts + "contacts2.db"},
         {noise, "not an archive this program reads"},
         {empty, "no contacts2.db or mmssms.db in " + empty},
