@@ -61,8 +61,7 @@ struct Descriptor {
 // cores work, and every byte is read from the disk once.
 class HashingFeed {
   public:
-    HashingFeed(int fd, uint64_t size, const ReadProgress& progress,
-                const std::atomic<bool>* stop)
+    HashingFeed(int fd, uint64_t size, const ReadProgress& progress, const std::atomic<bool>* stop)
         : m_fd(fd), m_size(size), m_progress(progress), m_stop(stop), m_blocks(kBlockCount) {
         for (Block& block : m_blocks)
             block.bytes.reset(new char[kBlockSize]);

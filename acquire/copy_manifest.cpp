@@ -116,7 +116,8 @@ std::string manifestText(const std::vector<ManifestEntry>& entries,
                          const ManifestProvenance& provenance) {
     std::string text;
     if (!provenance.sourceKind.empty())
-        text += "#source " + provenance.sourceKind + " " + escapedLine(provenance.sourcePath) + "\n";
+        text +=
+            "#source " + provenance.sourceKind + " " + escapedLine(provenance.sourcePath) + "\n";
     if (!provenance.sourceSha256.empty())
         text += "#source-sha256 " + provenance.sourceSha256 + "\n";
     for (const ManifestMember& member : provenance.members) {
@@ -154,8 +155,7 @@ std::optional<std::vector<ManifestEntry>> parseManifest(const std::string& text)
 ManifestProvenance parseProvenance(const std::string& text) {
     ManifestProvenance provenance;
     std::istringstream lines(text);
-    const auto after = [](const std::string& line, const std::string& keyword,
-                          std::string& rest) {
+    const auto after = [](const std::string& line, const std::string& keyword, std::string& rest) {
         if (line.compare(0, keyword.size(), keyword) != 0)
             return false;
         rest = line.substr(keyword.size());

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "local_copies.h"
 #include "file_ops.h"
+#include "local_copies.h"
 
 namespace fennaro {
 
@@ -34,8 +34,8 @@ struct ManifestEntry {
 
 // Where an extraction's copies came from.
 struct ManifestMember {
-    std::string fileName;   // the copy's plain name
-    std::string memberPath; // its path inside the extraction
+    std::string fileName;            // the copy's plain name
+    std::string memberPath;          // its path inside the extraction
     std::optional<int64_t> modified; // seconds since 1970, when known
 };
 struct ManifestProvenance {

@@ -32,8 +32,7 @@ bool isCandidateFileName(const std::string& name) {
 // True when name is a package a copied database lives in.
 bool isCandidatePackage(const std::string& name) {
     for (const PhoneDatabase& database : kCopiedDatabases) {
-        if (name == database.provider ||
-            (database.otherProvider && name == database.otherProvider))
+        if (name == database.provider || (database.otherProvider && name == database.otherProvider))
             return true;
     }
     return false;

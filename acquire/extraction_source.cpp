@@ -32,6 +32,9 @@ constexpr int kMostHardLinks = 40;
 // The most notes of one kind; a hostile archive could give thousands.
 constexpr size_t kMostNotes = 20;
 
+// The name every temporary file of a run starts with.
+constexpr const char* kTempPrefix = ".extraction-";
+
 // A file of the extraction read into a temporary file beside the copies,
 // waiting to be taken as a copy or dropped.
 struct HeldFile {
@@ -53,7 +56,7 @@ class TempFiles {
     }
     // Creates an owner-only temporary file in folder; its descriptor, or -1.
     int create(const std::string& folder, std::string& path) {
-        std::string pattern = folder + "/.extraction-XXXXXX";
+        std::string pattern = folder + "/" + kTempPrefix + "XXXXXX";
         const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd >= 0) {
             path = pattern;
@@ -125,7 +128,8 @@ bool writeAll(int fd, const char* data, size_t size) {
 // the contacts provider's files, the messages folder for the others, so a
 // copy is renamed into place within its file system.
 std::string holdingFolder(const Run& run, const PathParts& parts) {
-    const bool contacts = parts.size() >= 3 && parts[parts.size() - 3] == kContactsDatabase.provider;
+    const bool contacts =
+        parts.size() >= 3 && parts[parts.size() - 3] == kContactsDatabase.provider;
     return platform::parentFolder(contacts ? run.job.paths.localContactsDb
                                            : run.job.paths.localSmsDb);
 }
@@ -225,12 +229,12 @@ std::vector<std::optional<PathParts>> chooseFiles(const TreeLookup& lookup) {
             for (const std::string& candidate : candidateFolders(database)) {
                 const std::vector<std::string> family =
                     copyFamily(candidate + "/" + database.fileName);
-                const bool found = pass == 0 ? bool(resolvePhonePath(family[0], lookup))
-                                             : std::any_of(family.begin() + 1, family.end(),
-                                                           [&](const std::string& path) {
-                                                               return bool(resolvePhonePath(
-                                                                   path, lookup));
-                                                           });
+                const bool found =
+                    pass == 0 ? bool(resolvePhonePath(family[0], lookup))
+                              : std::any_of(family.begin() + 1, family.end(),
+                                            [&](const std::string& path) {
+                                                return bool(resolvePhonePath(path, lookup));
+                                            });
                 if (found) {
                     folder = candidate;
                     break;
@@ -453,8 +457,8 @@ void noteOtherUsersInFolder(Run& run, const FolderTree& tree, const PathParts& r
                 for (const char* package : {database.provider, database.otherProvider}) {
                     if (!package)
                         continue;
-                    const PathParts parts{"data", storage, user, package, "databases",
-                                          database.fileName};
+                    const PathParts parts{"data",  storage,     user,
+                                          package, "databases", database.fileName};
                     const auto other = otherUserDatabase(parts);
                     if (other && resolvePhonePath("/" + joinParts(parts), lookup)) {
                         PathParts where = root;
@@ -498,8 +502,8 @@ bool holdFolderFile(Run& run, const FolderTree& tree, const PathParts& parts, He
                 run.job.progress(done, total);
         }
     };
-    const bool whole = holdFile(run, holdingFolder(run, parts), uint64_t(status.st_size), feed,
-                                held);
+    const bool whole =
+        holdFile(run, holdingFolder(run, parts), uint64_t(status.st_size), feed, held);
     ::close(fd);
     return whole || !held.failure.empty();
 }
@@ -603,6 +607,19 @@ void writeManifests(const Run& run, ExtractionResult& result) {
     }
 }
 
+// Deletes the temporary files a run that was killed may have left in the
+// copy folders.
+void deleteStaleTempFiles(const LocalDbPaths& paths) {
+    for (const std::string& copy : {paths.localContactsDb, paths.localSmsDb}) {
+        std::error_code error;
+        const std::filesystem::path folder = platform::parentFolder(copy);
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            if (entry.path().filename().string().rfind(kTempPrefix, 0) == 0)
+                platform::deleteFile(entry.path().string());
+        }
+    }
+}
+
 // Marks every file not yet decided as failed for the same reason.
 void failAll(DeepAcquireResult& copies, const std::string& detail) {
     for (PulledFile& file : copies.files) {
@@ -633,6 +650,7 @@ ExtractionResult acquireFromExtraction(const ExtractionJob& job) {
     result.archive = S_ISREG(status.st_mode);
     deleteStaleCopies(job.paths);
     prepareCopyFolders(job.paths);
+    deleteStaleTempFiles(job.paths);
 
     Run run{job, {}, {}};
     for (PulledFile& file : result.copies.files)

@@ -93,8 +93,8 @@ std::vector<PathParts> FolderTree::phoneRoots() const {
         const int dataFd = ::openat(fd, "data", kFolderFlags);
         bool isRoot = false;
         if (dataFd >= 0) {
-            isRoot = existsIn(dataFd, "data") || existsIn(dataFd, "user") ||
-                     existsIn(dataFd, "user_de");
+            isRoot =
+                existsIn(dataFd, "data") || existsIn(dataFd, "user") || existsIn(dataFd, "user_de");
             ::close(dataFd);
         }
         if (isRoot)

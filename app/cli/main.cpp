@@ -37,7 +37,7 @@ constexpr const char* kCommandSummaries =
     "           messages also MMS and bugle_db's, --bugle FILE naming one not beside SMS_DB)\n"
     "  acquire  pull both databases off the phone into folders below the home folder\n"
     "           (--deep: with their journals, without changing the phone, and a manifest;\n"
-            "           --from: the same from a folder or archive of the phone's files)\n"
+    "           --from: the same from a folder or archive of the phone's files)\n"
     "  export   recover every record into OUT_FOLDER/Fennaro<time stamp>/ as text files\n"
     "           (--deep: as list --deep)\n"
     "  scan     print every deleted record of every table of any SQLite database as JSON\n"

@@ -12,9 +12,9 @@
 //     shown against the zip's SHA-256 alone, which it cannot beat.
 //
 // Usage: bench_extraction [MEGABYTES [FOLDER]]   (default 600, /tmp)
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -193,8 +193,7 @@ int main(int argc, char** argv) {
     if (megabytes == 0 || !writeExtraction(tgz, "pax", megabytes * mib) ||
         !writeExtraction(smallZip, "zip", megabytes * mib / 4) ||
         !writeExtraction(bigZip, "zip", megabytes * mib / 2)) {
-        std::fprintf(stderr, "bench_extraction: cannot write the archives in %s\n",
-                     folder.c_str());
+        std::fprintf(stderr, "bench_extraction: cannot write the archives in %s\n", folder.c_str());
         return 1;
     }
     const double tgzMiB = double(fs::file_size(tgz)) / double(mib);
@@ -217,8 +216,8 @@ int main(int argc, char** argv) {
     const double bigTaken = bestOf([&] { arrived = acquire(bigZip, home) && arrived; });
     std::printf("zip: %.0f MiB and %.0f MiB, the same databases last\n", smallMiB, bigMiB);
     std::printf("  databases read, small zip: %7.3f s\n", smallRead);
-    std::printf("  databases read, big zip:   %7.3f s  %.2fx the small one's (goal ~1)\n",
-                bigRead, bigRead / smallRead);
+    std::printf("  databases read, big zip:   %7.3f s  %.2fx the small one's (goal ~1)\n", bigRead,
+                bigRead / smallRead);
     std::printf("  big zip SHA-256 alone:     %7.3f s\n", bigHashed);
     std::printf("  big zip acquire --from:    %7.3f s  %.2fx its SHA-256\n", bigTaken,
                 bigTaken / bigHashed);

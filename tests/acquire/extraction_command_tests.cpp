@@ -59,9 +59,9 @@ std::vector<test::TestMember> membersOf(const std::string& folder, const std::st
     std::vector<test::TestMember> members;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file())
-            members.push_back(test::fileMember(
-                prefix + std::filesystem::relative(entry.path(), folder).string(),
-                test::readFile(entry.path().string())));
+            members.push_back(
+                test::fileMember(prefix + std::filesystem::relative(entry.path(), folder).string(),
+                                 test::readFile(entry.path().string())));
     }
     return members;
 }
@@ -76,7 +76,8 @@ TEST(ExtractionCommand, AnArchiveOfTheDemoPhoneGivesTheSameCopiesLinesAndReport)
     const std::string demo = FENNARO_DEMO_DIR;
     const std::string recover = FENNARO_RECOVER;
 
-    const CommandRun pulled = runWithHome(phoneHome, "'" + demo + "/fennaro-recover' acquire --deep");
+    const CommandRun pulled =
+        runWithHome(phoneHome, "'" + demo + "/fennaro-recover' acquire --deep");
     ASSERT_EQ(pulled.status, 0) << pulled.err;
 
     std::vector<test::TestMember> members = membersOf(demo + "/modern-phone", "Dump/");
@@ -92,9 +93,9 @@ TEST(ExtractionCommand, AnArchiveOfTheDemoPhoneGivesTheSameCopiesLinesAndReport)
     const auto report = [&](const std::string& home) {
         const std::string out = home + "/report";
         std::filesystem::create_directories(out);
-        const CommandRun run =
-            runWithHome(home, "'" + recover + "' report --deep '" + home + "/Quillmet/contacts2.db' '" +
-                                  home + "/quillmet-fennaro/mmssms.db' '" + out + "'");
+        const CommandRun run = runWithHome(home, "'" + recover + "' report --deep '" + home +
+                                                     "/Quillmet/contacts2.db' '" + home +
+                                                     "/quillmet-fennaro/mmssms.db' '" + out + "'");
         EXPECT_EQ(run.status, 0) << run.err;
         return std::make_pair(test::readFile(out + "/report.html"),
                               test::readFile(out + "/records.csv"));
@@ -122,7 +123,8 @@ TEST(ExtractionCommand, MissingDamagedAndSharedExtractionsAreReported) {
     CommandRun run = runWithHome(home, recover + "'" + tmp.path() + "/absent.zip'");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "fennaro-recover: " + tmp.path() + "/absent.zip: No such file or directory\n");
+    EXPECT_EQ(run.err,
+              "fennaro-recover: " + tmp.path() + "/absent.zip: No such file or directory\n");
 
     const std::string contacts = "Dump/data/data/com.android.providers.contacts/databases/";
     const std::string work = "Dump/data/user/10/com.android.providers.contacts/databases/";

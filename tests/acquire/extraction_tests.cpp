@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 
 #include "copy_manifest.h"
 #include "extraction_layout.h"
@@ -76,8 +77,8 @@ class Extraction : public ::testing::Test {
                                 size_t count = 8) {
         std::string words;
         for (size_t i = first; i < first + count; ++i)
-            words += std::string(words.empty() ? "" : " ") +
-                     outcomeWord(result.copies.files[i].outcome);
+            words +=
+                std::string(words.empty() ? "" : " ") + outcomeWord(result.copies.files[i].outcome);
         return words;
     }
 
@@ -102,8 +103,10 @@ class Extraction : public ::testing::Test {
     void expectModernPhone(const ExtractionResult& result, const std::string& prefix,
                            const PhoneFiles& files = {}) {
         ASSERT_TRUE(result.problem.empty()) << result.problem;
-        EXPECT_EQ(outcomes(result), "arrived arrived missing missing arrived missing arrived missing");
-        EXPECT_EQ(outcomes(result, 8), "arrived missing missing missing arrived missing missing missing");
+        EXPECT_EQ(outcomes(result),
+                  "arrived arrived missing missing arrived missing arrived missing");
+        EXPECT_EQ(outcomes(result, 8),
+                  "arrived missing missing missing arrived missing missing missing");
         EXPECT_TRUE(copyOf(result, 0) == files.contacts);
         EXPECT_TRUE(copyOf(result, 1) == files.contactsWal);
         EXPECT_TRUE(copyOf(result, 4) == files.sms);
@@ -132,7 +135,8 @@ TEST(ExtractionLayout, NamesRootsAndPackagesAreMatchedWhole) {
     EXPECT_TRUE(isCandidatePath(*nameParts(kSmsUserDe + "mmssms.db-journal")));
     EXPECT_FALSE(isCandidatePath(*nameParts(kGms + "icing_mmssms.db")));
     EXPECT_FALSE(isCandidatePath(*nameParts(kGms + "mmssms.db")));
-    EXPECT_FALSE(isCandidatePath(*nameParts("x.com.android.providers.contacts/databases/contacts2.db")));
+    EXPECT_FALSE(
+        isCandidatePath(*nameParts("x.com.android.providers.contacts/databases/contacts2.db")));
     EXPECT_FALSE(isCandidatePath(*nameParts(kContacts + "contacts2.db.bak")));
 
     // Links resolve inside the phone's root, however they are written.
@@ -169,12 +173,9 @@ TEST_F(Extraction, EveryArchiveFormatLeadingFolderAndAFolderGiveTheSameCopies) {
         std::string prefix;
         const char* options;
     } kinds[] = {
-        {"ustar", "none", "Dump/", ""},
-        {"gnutar", "gzip", "./fs/", ""},
-        {"pax", "xz", longFolder, ""},
-        {"pax", "zstd", "/", ""},
-        {"zip", "none", "Dump/", ""},
-        {"zip", "none", "fs/", "zip:zip64"},
+        {"ustar", "none", "Dump/", ""}, {"gnutar", "gzip", "./fs/", ""},
+        {"pax", "xz", longFolder, ""},  {"pax", "zstd", "/", ""},
+        {"zip", "none", "Dump/", ""},   {"zip", "none", "fs/", "zip:zip64"},
     };
     for (const auto& kind : kinds) {
         SCOPED_TRACE(std::string(kind.format) + " " + kind.filter + " " + kind.options);
@@ -279,7 +280,8 @@ TEST_F(Extraction, AnotherUsersDatabasesAreNamedAndNeverMixedIn) {
     for (const std::string& source : {archive, folder}) {
         SCOPED_TRACE(source);
         const ExtractionResult result = acquire(source);
-        EXPECT_EQ(outcomes(result), "arrived missing missing missing arrived missing missing missing");
+        EXPECT_EQ(outcomes(result),
+                  "arrived missing missing missing arrived missing missing missing");
         EXPECT_TRUE(copyOf(result, 0) == files.contacts);
         const std::string note = "user 10 has its own contacts2.db (" + work +
                                  "contacts2.db); only user 0's files are copied";
@@ -416,7 +418,8 @@ TEST_F(Extraction, AFileBiggerThanTheFreeSpaceOrAStopLeavesNothingPartial) {
     for (const std::string& source : {archive, folder}) {
         SCOPED_TRACE(source);
         ExtractionResult result = acquire(source, 8000);
-        EXPECT_EQ(outcomes(result), "arrived arrived missing missing failed missing arrived missing");
+        EXPECT_EQ(outcomes(result),
+                  "arrived arrived missing missing failed missing arrived missing");
         EXPECT_NE(result.copies.smsDb().detail.find("bytes free"), std::string::npos)
             << result.copies.smsDb().detail;
         EXPECT_FALSE(platform::fileExists(result.copies.smsDb().localPath));
@@ -434,5 +437,35 @@ TEST_F(Extraction, AFileBiggerThanTheFreeSpaceOrAStopLeavesNothingPartial) {
         EXPECT_GT(lastTotal, 0u);
         EXPECT_LE(lastDone, lastTotal);
         EXPECT_EQ(filesInCopyFolders(), std::vector<std::string>{});
+    }
+}
+
+TEST_F(Extraction, RandomDamageNeverCrashesNorLeavesACopyThatIsNotWhole) {
+    const std::vector<TestMember> members = modernPhone("Dump/");
+    std::mt19937 random(11);
+    for (const auto& [format, filter] : {std::pair<std::string, std::string>{"gnutar", "none"},
+                                         {"pax", "gzip"},
+                                         {"zip", "none"}}) {
+        const std::string archive = m_tmp.path() + "/phone." + format + "." + filter;
+        test::writeTestArchive(archive, format, filter, members);
+        const std::string bytes = test::readFile(archive);
+        for (int round = 0; round < 40; ++round) {
+            std::string damaged = bytes;
+            if (round % 4 == 0) {
+                damaged.resize(random() % bytes.size());
+            } else {
+                for (int flips = 1 + int(random() % 8); flips > 0; --flips)
+                    damaged[random() % damaged.size()] = char(random());
+            }
+            const std::string path = m_tmp.path() + "/damaged";
+            test::writeFile(path, damaged);
+            SCOPED_TRACE(format + " " + filter + " round " + std::to_string(round));
+            const ExtractionResult result = acquire(path);
+            // Whatever arrived is listed with the bytes it has; nothing else stands there.
+            EXPECT_TRUE(checkCopies(localDbPaths(m_home)).intact());
+            if (!result.problem.empty()) {
+                EXPECT_EQ(filesInCopyFolders(), std::vector<std::string>{});
+            }
+        }
     }
 }

@@ -22,9 +22,8 @@ TestMember hardLinkMember(const std::string& name, const std::string& target) {
     return {name, {}, target, TestMember::Kind::HardLink};
 }
 
-void writeTestArchive(const std::string& path, const std::string& format,
-                      const std::string& filter, const std::vector<TestMember>& members,
-                      const std::string& options) {
+void writeTestArchive(const std::string& path, const std::string& format, const std::string& filter,
+                      const std::vector<TestMember>& members, const std::string& options) {
     struct archive* archive = archive_write_new();
     ASSERT_EQ(archive_write_set_format_by_name(archive, format.c_str()), ARCHIVE_OK);
     if (filter != "none") {
@@ -63,7 +62,8 @@ void writeTestArchive(const std::string& path, const std::string& format,
             archive_entry_set_perm(entry, 0755);
             break;
         }
-        ASSERT_EQ(archive_write_header(archive, entry), ARCHIVE_OK) << archive_error_string(archive);
+        ASSERT_EQ(archive_write_header(archive, entry), ARCHIVE_OK)
+            << archive_error_string(archive);
         if (member.kind == TestMember::Kind::File && !member.bytes.empty()) {
             ASSERT_EQ(archive_write_data(archive, member.bytes.data(), member.bytes.size()),
                       la_ssize_t(member.bytes.size()));

@@ -26,9 +26,8 @@ TestMember hardLinkMember(const std::string& name, const std::string& target);
 // Writes members, in their order, to an archive at path. format: "ustar",
 // "gnutar", "pax" or "zip"; filter: "none", "gzip", "xz" or "zstd"; options
 // are libarchive's writer options ("zip:zip64", "zip:encryption=zipcrypt").
-void writeTestArchive(const std::string& path, const std::string& format,
-                      const std::string& filter, const std::vector<TestMember>& members,
-                      const std::string& options = "");
+void writeTestArchive(const std::string& path, const std::string& format, const std::string& filter,
+                      const std::vector<TestMember>& members, const std::string& options = "");
 
 // Lays members out below folder: files, folders and symbolic links (hard
 // links are made to the member they name, below folder).
