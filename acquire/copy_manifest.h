@@ -5,14 +5,25 @@
 // verifies that folder's copies. It is written once the copies have been
 // pulled and checked, and read again before the copies are used, so that a
 // copy changed on this computer is reported instead of silently used.
+//
+// Copies taken from a file-system extraction rather than from the phone also
+// carry where they came from, on lines that start with '#' (which
+// sha256sum -c passes over):
+//     #source archive PATH          or   #source folder PATH
+//     #source-sha256 HASH           (the archive file's own hash)
+//     #member NAME SECONDS PATH     (the copy NAME was the extraction's PATH,
+//                                    last modified at SECONDS since 1970, or -)
+//     #note TEXT                    (what was seen and left out)
+// PATH and TEXT escape a backslash as \\ and a line break as \n.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "local_copies.h"
 #include "file_ops.h"
+#include "local_copies.h"
 
 namespace fennaro {
 
@@ -21,16 +32,39 @@ struct ManifestEntry {
     std::string sha256;   // 64 lower-case hexadecimal digits
 };
 
-// The manifest text for entries, one "HASH  NAME" line each.
-std::string manifestText(const std::vector<ManifestEntry>& entries);
+// Where an extraction's copies came from.
+struct ManifestMember {
+    std::string fileName;            // the copy's plain name
+    std::string memberPath;          // its path inside the extraction
+    std::optional<int64_t> modified; // seconds since 1970, when known
+};
+struct ManifestProvenance {
+    std::string sourceKind; // "archive" or "folder"; empty for a phone's copies
+    std::string sourcePath;
+    std::string sourceSha256; // an archive's own hash
+    std::vector<ManifestMember> members;
+    std::vector<std::string> notes;
+    bool empty() const { return sourceKind.empty() && members.empty() && notes.empty(); }
+};
+
+// The manifest text for entries, one "HASH  NAME" line each, after the
+// provenance lines when there are some.
+std::string manifestText(const std::vector<ManifestEntry>& entries,
+                         const ManifestProvenance& provenance = {});
+
+// The provenance lines of a manifest text (empty for a phone's copies);
+// lines it does not know are passed over.
+ManifestProvenance parseProvenance(const std::string& text);
 
 // The entries of a manifest text; nothing when any line is not a hash, two
-// blanks (or a blank and '*') and a plain file name without '/'.
+// blanks (or a blank and '*') and a plain file name without '/', or one of
+// the provenance lines starting with '#'.
 std::optional<std::vector<ManifestEntry>> parseManifest(const std::string& text);
 
 // Writes folder/manifest.sha256 with entries, replacing an older one whole;
 // false when it cannot be written.
-bool writeManifest(const std::string& folder, const std::vector<ManifestEntry>& entries);
+bool writeManifest(const std::string& folder, const std::vector<ManifestEntry>& entries,
+                   const ManifestProvenance& provenance = {});
 
 // What checking the copies against their manifests found. Paths are local.
 struct CopyCheck {

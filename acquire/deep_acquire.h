@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct PulledFile {
     std::string detail; // for a failed file: what went wrong
     uint64_t size = 0;  // the size of an arrived copy
     std::string sha256; // the hash of an arrived copy, as in its manifest
+    // When it was last modified where it was taken from (seconds since
+    // 1970), when that is known: a file-system extraction tells it.
+    std::optional<int64_t> modified;
 };
 
 struct DeepAcquireResult {

@@ -1,34 +1,38 @@
-// SHA-256 (FIPS 180-4), for the hash manifest written beside pulled copies.
+// SHA-256 for the hash manifests written beside the copies and for the
+// extraction files they were taken from, worked out by OpenSSL's libcrypto
+// (its assembly uses the processor's SHA extensions where there are some).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+typedef struct evp_md_ctx_st EVP_MD_CTX;
 
 namespace fennaro::platform {
 
 class Sha256 {
   public:
     Sha256();
+    ~Sha256();
+    Sha256(Sha256&&) noexcept;
+    Sha256& operator=(Sha256&&) noexcept;
 
     // Feeds the next bytes of the message.
     void update(const void* data, size_t size);
     void update(std::string_view bytes) { update(bytes.data(), bytes.size()); }
 
-    // Pads the message and returns its digest; the object must not be fed
-    // afterwards.
+    // Returns the message's digest; the object must not be fed afterwards.
     std::array<uint8_t, 32> finish();
 
   private:
-    // Runs the compression function over one 64-byte block.
-    void compress(const uint8_t* block);
-
-    std::array<uint32_t, 8> m_state;
-    std::array<uint8_t, 64> m_block{};
-    size_t m_blockUsed = 0;
-    uint64_t m_totalBytes = 0;
+    struct ContextFree {
+        void operator()(EVP_MD_CTX* context) const;
+    };
+    std::unique_ptr<EVP_MD_CTX, ContextFree> m_context;
 };
 
 // The digest as 64 lower-case hexadecimal digits, as sha256sum prints it.

@@ -20,11 +20,16 @@ namespace {
 // The largest manifest read: a few lines of hashes and names.
 constexpr size_t kMaxManifestBytes = 64 * 1024;
 
-// Returns the hash the manifest beside path records for it, or "".
-std::string manifestHash(const std::string& path) {
+// Returns the text of the manifest beside path, or "".
+std::string manifestBeside(const std::string& path) {
     std::string text;
     if (!platform::readSmallFile(manifestPathBeside(path), text, kMaxManifestBytes))
         return {};
+    return text;
+}
+
+// Returns the hash a manifest text records for the file at path, or "".
+std::string manifestHash(const std::string& text, const std::string& path) {
     const auto entries = parseManifest(text);
     if (!entries)
         return {};
@@ -34,6 +39,43 @@ std::string manifestHash(const std::string& path) {
             return entry.sha256;
     }
     return {};
+}
+
+// Fills in where a copy taken from an extraction came from, as its
+// manifest tells; nothing for a copy pulled off the phone.
+void describeProvenance(CopySummary& copy, const std::string& manifest) {
+    const ManifestProvenance provenance = parseProvenance(manifest);
+    if (provenance.empty())
+        return;
+    copy.notes = provenance.notes;
+    const std::string name = platform::baseName(copy.path);
+    for (const ManifestMember& member : provenance.members) {
+        if (member.fileName != name)
+            continue;
+        const bool archive = provenance.sourceKind == "archive";
+        copy.provenance = archive ? "from " + platform::baseName(provenance.sourcePath)
+                                  : "from folder " + provenance.sourcePath;
+        if (archive && !provenance.sourceSha256.empty())
+            copy.provenance += " (SHA-256 " + provenance.sourceSha256 + ")";
+        copy.provenance += (archive ? ", member " : ", file ") + member.memberPath;
+        if (member.modified)
+            copy.provenance += ", modified " + localTimeText(*member.modified);
+    }
+}
+
+// Leaves each note on the first copy that carries it.
+void keepNotesOnce(std::vector<CopySummary>& copies) {
+    std::vector<std::string> told;
+    for (CopySummary& copy : copies) {
+        std::vector<std::string> fresh;
+        for (const std::string& note : copy.notes) {
+            if (std::find(told.begin(), told.end(), note) == told.end()) {
+                told.push_back(note);
+                fresh.push_back(note);
+            }
+        }
+        copy.notes = std::move(fresh);
+    }
 }
 
 // Describes one file: size, hash, time written.
@@ -51,7 +93,9 @@ CopySummary summarizeFile(const std::string& path) {
     std::string hash;
     if (platform::sha256OfFile(path, hash))
         copy.sha256 = hash;
-    const std::string recorded = manifestHash(path);
+    const std::string manifest = manifestBeside(path);
+    const std::string recorded = manifestHash(manifest, path);
+    describeProvenance(copy, manifest);
     copy.fromManifest = !recorded.empty() && recorded == copy.sha256;
     copy.changedSincePull = !recorded.empty() && recorded != copy.sha256;
     return copy;
@@ -182,6 +226,7 @@ std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databas
                 copies.push_back(std::move(copy));
         }
     }
+    keepNotesOnce(copies);
     return copies;
 }
 
@@ -195,6 +240,7 @@ std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases) {
             copies.push_back(std::move(copy));
         }
     }
+    keepNotesOnce(copies);
     return copies;
 }
 

@@ -34,6 +34,13 @@ struct CopySummary {
     // A database not every phone has (the call log, the messaging app's
     // store): its absence is told, not warned of.
     bool optional = false;
+    // Where a copy taken from a file-system extraction came from: "from
+    // dump.zip (SHA-256 ...), member Dump/data/..., modified ..."; empty for
+    // a copy pulled off the phone.
+    std::string provenance;
+    // What its acquisition saw and left out (another user's databases ...),
+    // each told once in a report.
+    std::vector<std::string> notes;
 };
 
 // One field of a contact.

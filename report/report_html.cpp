@@ -71,6 +71,13 @@ void appendCopies(std::string& html, const ReportData& data) {
             cell(html, copy.fromManifest ? "as in the manifest" : "computed now");
         cell(html, copy.pulledAt);
         html += "</tr>\n";
+        // A copy taken from an extraction says where from on a row of its own.
+        if (!copy.provenance.empty())
+            html += "<tr class=\"provenance\"><td colspan=\"5\">" + htmlEscape(copy.provenance) +
+                    "</td></tr>\n";
+        for (const std::string& note : copy.notes)
+            html += "<tr class=\"note\"><td colspan=\"5\" class=\"warn\">" + htmlEscape(note) +
+                    "</td></tr>\n";
     }
     html += "</table>\n";
 }
