@@ -154,6 +154,9 @@ class CMainDlg : public QDialog {
     skin::CImgButton* addButton(int id, const QString& image, int x, int y, int frames);
     void paintConnectScreen(QPainter& p);
     void paintFailureTexts(QPainter& p);
+    // Replaces the failure picture's caption, which speaks of the phone,
+    // when phone files failed.
+    void paintFilesFailureCaption(QPainter& p);
     // Shows the phone files link under the connect screen's help text, or
     // beside the failure screen's advice.
     void placeFilesLink();

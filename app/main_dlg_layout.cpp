@@ -26,10 +26,10 @@ constexpr const char* kFailureHeadline = "Cannot load data from Android Phone, p
 // The connect screen's way to phone files instead of the phone.
 constexpr const char* kFilesLinkLabel = "Open phone files instead (a folder or an archive)\u2026";
 // Where the link sits: centred under the help text at the bottom of the
-// connecting picture; on the failure screen, above Refresh, clear of the
-// advice.
+// connecting picture; on the failure screen, on the headline's line, on the
+// right, clear of the advice below.
 constexpr int kFilesLinkTop = 572;
-constexpr int kFilesLinkFailedTop = 588;
+constexpr int kFilesLinkFailedTop = 568;
 constexpr int kFilesLinkFailedRight = 954;
 constexpr const char* kFailureLines[] = {
     "1. Be sure you've installed the drive of your device",
@@ -192,6 +192,8 @@ void CMainDlg::paintConnectScreen(QPainter& p) {
     } else if (loadState() == 0) {
         if (!m_loadFail.isNull())
             p.drawImage(kAnimationRect, m_loadFail);
+        if (!m_flow->failureText().isEmpty())
+            paintFilesFailureCaption(p);
         paintFailureTexts(p);
     }
 }
@@ -209,6 +211,25 @@ void CMainDlg::placeFilesLink() {
     m_filesLink->show();
 }
 
+void CMainDlg::paintFilesFailureCaption(QPainter& p) {
+    // The failure picture's caption speaks of the phone and its cable: for
+    // phone files it is painted over, in the picture's own background.
+    const QRect caption(kAnimationRect.left() + 10, kAnimationRect.top() + 266,
+                        kAnimationRect.width() - 20, 54);
+    p.save();
+    if (!m_loadFail.isNull())
+        p.fillRect(caption, m_loadFail.pixelColor(20, 280));
+    p.setFont(skin::get_font(QStringLiteral("Arial"), 18, 700));
+    p.setPen(QColor(189, 58, 6));
+    p.drawText(caption.adjusted(0, 4, 0, -26), Qt::AlignCenter,
+               QStringLiteral("The phone's files could not be opened"));
+    p.setFont(skin::get_font(QStringLiteral("Arial"), 13, 400));
+    p.setPen(QColor(90, 100, 110));
+    p.drawText(caption.adjusted(0, 30, 0, 0), Qt::AlignCenter,
+               QStringLiteral("What is wrong with them is said below; Refresh reads them again."));
+    p.restore();
+}
+
 void CMainDlg::paintFailureTexts(QPainter& p) {
     p.save();
     p.setFont(skin::PoolFontOr(512));
@@ -218,7 +239,11 @@ void CMainDlg::paintFailureTexts(QPainter& p) {
         // Phone files that could not be opened: what is wrong with them,
         // the headline first, then the reason wrapped below it.
         const qsizetype lineEnd = problem.indexOf(QLatin1Char('\n'));
-        drawTextAt(p, 100, 570, problem.left(lineEnd));
+        // A long name is shortened in its middle rather than run under the
+        // link beside it.
+        const int room = m_filesLink->x() - 100 - 16;
+        drawTextAt(p, 100, 570,
+                   QFontMetrics(p.font()).elidedText(problem.left(lineEnd), Qt::ElideMiddle, room));
         p.setFont(skin::PoolFontOr(256));
         p.setPen(QColor(10, 0, 0));
         p.drawText(QRect(120, 590, 480, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
