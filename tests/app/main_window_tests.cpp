@@ -942,6 +942,24 @@ class MainWindowTests : public QObject {
         QCOMPARE(w.rootItem()->text(0), QString("phone files: modern-phone (deep scan)"));
         QCOMPARE(counts(), phone);
 
+        // Another user's databases beside the owner's are told of once
+        // read, and left out of what is loaded.
+        namespace fs = std::filesystem;
+        const fs::path shared = (rig.outputRoot() + "/shared").toStdString();
+        fs::copy(folder.toStdString(), shared, fs::copy_options::recursive);
+        const fs::path work = shared / "data/user/10/com.android.providers.contacts/databases";
+        fs::create_directories(work);
+        fs::copy_file(fs::path(original.fileName().toStdString()), work / "contacts2.db");
+        rig.menuChoices = {fennaro::ID_MENU_OPEN_FILES};
+        rig.pickedPhoneFiles = QString::fromStdString(shared.string());
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+        QVERIFY2(rig.asked.last().text.startsWith("Seen in the phone's files and left out:\nuser "
+                                                  "10 has its own contacts2.db"),
+                 qPrintable(rig.asked.last().text));
+        QCOMPARE(w.rootItem()->text(0), QString("phone files: shared (deep scan)"));
+        QCOMPARE(counts(), phone);
+
         // The same files in a tar.gz.
         const QString archive = rig.outputRoot() + "/modern-phone.tar.gz";
         QProcess tar;
