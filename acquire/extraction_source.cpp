@@ -9,13 +9,13 @@
 #include <map>
 #include <set>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "copy_manifest.h"
 #include "extraction_layout.h"
 #include "file_ops.h"
 #include "folder_tree.h"
+#include "held_files.h"
 #include "phone_layout.h"
 #include "sha256.h"
 
@@ -32,58 +32,10 @@ constexpr int kMostHardLinks = 40;
 // The most notes of one kind; a hostile archive could give thousands.
 constexpr size_t kMostNotes = 20;
 
-// The name every temporary file of a run starts with.
-constexpr const char* kTempPrefix = ".extraction-";
-
-// A file of the extraction read into a temporary file beside the copies,
-// waiting to be taken as a copy or dropped.
-struct HeldFile {
-    std::string memberPath; // its path inside the extraction, as stored
-    std::string tempPath;   // empty when it could not be held
-    uint64_t size = 0;
-    std::string sha256;
-    std::optional<int64_t> modified;
-    std::string failure; // why it could not be held
-};
-
-// The temporary files of one run: whatever is not taken as a copy is
-// deleted when the run ends, however it ends.
-class TempFiles {
-  public:
-    ~TempFiles() {
-        for (const std::string& path : m_paths)
-            platform::deleteFile(path);
-    }
-    // Creates an owner-only temporary file in folder; its descriptor, or -1.
-    int create(const std::string& folder, std::string& path) {
-        std::string pattern = folder + "/" + kTempPrefix + "XXXXXX";
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd >= 0) {
-            path = pattern;
-            m_paths.insert(path);
-        }
-        return fd;
-    }
-    // Deletes a temporary file now.
-    void drop(const std::string& path) {
-        platform::deleteFile(path);
-        m_paths.erase(path);
-    }
-    // The file at path has become a copy: it is no longer deleted.
-    void taken(const std::string& path) { m_paths.erase(path); }
-
-  private:
-    std::set<std::string> m_paths;
-};
-
-// Hands a source's bytes to consume chunk by chunk; false when they could not
-// all be given (consume ended it, the source failed or a stop came).
-using ByteFeed = std::function<bool(const std::function<bool(const char*, size_t)>& consume)>;
-
 // One run's fixed inputs and shared state.
 struct Run {
     const ExtractionJob& job;
-    TempFiles temps;
+    HeldFiles held;
     std::vector<std::string> notes;
 };
 
@@ -100,30 +52,6 @@ void addNote(Run& run, const std::string& note) {
         run.notes.push_back(note);
 }
 
-// The bytes the copy folder can still take.
-uint64_t freeBytes(const Run& run, const std::string& folder) {
-    if (run.job.freeSpace)
-        return *run.job.freeSpace;
-    struct statvfs status {};
-    if (::statvfs(folder.c_str(), &status) != 0)
-        return UINT64_MAX; // a write will tell
-    return uint64_t(status.f_bavail) * uint64_t(status.f_frsize);
-}
-
-// Writes size bytes to fd; false on failure (errno tells).
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        size -= size_t(done);
-    }
-    return true;
-}
-
 // The copy folder a candidate's bytes are held in: the contacts folder for
 // the contacts provider's files, the messages folder for the others, so a
 // copy is renamed into place within its file system.
@@ -132,88 +60,6 @@ std::string holdingFolder(const Run& run, const PathParts& parts) {
         parts.size() >= 3 && parts[parts.size() - 3] == kContactsDatabase.provider;
     return platform::parentFolder(contacts ? run.job.paths.localContactsDb
                                            : run.job.paths.localSmsDb);
-}
-
-// Reads a file of size bytes (as its source says) into a temporary file of
-// folder while hashing it. False only when the source failed or a stop came
-// (nothing is held then); a file that cannot be held for want of room or a
-// failed write is true, with held.failure saying why.
-bool holdFile(Run& run, const std::string& folder, uint64_t size, const ByteFeed& feed,
-              HeldFile& held) {
-    const uint64_t room = freeBytes(run, folder);
-    const auto tooBig = [&](uint64_t bytes) {
-        held.failure = std::to_string(bytes) + " bytes, more than the " + std::to_string(room) +
-                       " bytes free in " + folder;
-    };
-    if (size > room) {
-        tooBig(size);
-        return true;
-    }
-    std::string path;
-    const int fd = run.temps.create(folder, path);
-    if (fd < 0) {
-        held.failure = std::string("the copy could not be written: ") + std::strerror(errno);
-        return true;
-    }
-    platform::Sha256 hash;
-    uint64_t written = 0;
-    std::string writeFailure;
-    const bool whole = feed([&](const char* data, size_t count) {
-        if (written + count > room) {
-            tooBig(written + count);
-            writeFailure = held.failure;
-            return false;
-        }
-        if (!writeAll(fd, data, count)) {
-            writeFailure = std::string("the copy could not be written: ") + std::strerror(errno);
-            return false;
-        }
-        hash.update(data, count);
-        written += count;
-        return !stopRequested(run);
-    });
-    if (::close(fd) != 0 && writeFailure.empty() && whole)
-        writeFailure = std::string("the copy could not be written: ") + std::strerror(errno);
-    if (!writeFailure.empty()) {
-        run.temps.drop(path);
-        held.failure = writeFailure;
-        return true;
-    }
-    if (!whole || stopRequested(run)) {
-        run.temps.drop(path);
-        return false;
-    }
-    held.tempPath = path;
-    held.size = written;
-    held.sha256 = platform::toHex(hash.finish());
-    return true;
-}
-
-// Makes a held file the copy at localPath and records it in file.
-void takeHeld(Run& run, const HeldFile& held, PulledFile& file) {
-    file.phonePath = held.memberPath;
-    if (!held.failure.empty() || held.tempPath.empty()) {
-        file.outcome = CopyOutcome::Failed;
-        file.detail = held.failure.empty() ? "not read" : held.failure;
-        return;
-    }
-    if (::rename(held.tempPath.c_str(), file.localPath.c_str()) != 0) {
-        file.outcome = CopyOutcome::Failed;
-        file.detail = std::string("the copy could not be written: ") + std::strerror(errno);
-        return;
-    }
-    run.temps.taken(held.tempPath);
-    // The manifest must not list a copy a power cut could still take away.
-    if (!platform::syncFile(file.localPath)) {
-        platform::deleteFile(file.localPath);
-        file.outcome = CopyOutcome::Failed;
-        file.detail = "the copy could not be written to the disk";
-        return;
-    }
-    file.outcome = CopyOutcome::Arrived;
-    file.modified = held.modified;
-    file.size = held.size;
-    file.sha256 = held.sha256;
 }
 
 // For each of the sixteen files, the parts below the phone's root of the
@@ -336,8 +182,7 @@ bool visitMember(Run& run, ArchiveIndex& index, const ArchiveMember& member, Mem
         return true;
     if (auto old = index.files.find(key); old != index.files.end()) {
         // A later member of the same name replaces the earlier, as unpacking would.
-        if (!old->second.tempPath.empty())
-            run.temps.drop(old->second.tempPath);
+        run.held.drop(old->second);
         index.files.erase(old);
     }
     HeldFile held;
@@ -353,7 +198,7 @@ bool visitMember(Run& run, ArchiveIndex& index, const ArchiveMember& member, Mem
     const ByteFeed feed = [&](const std::function<bool(const char*, size_t)>& consume) {
         return data.read(consume);
     };
-    if (!holdFile(run, holdingFolder(run, *parts), member.size, feed, held))
+    if (!run.held.hold(holdingFolder(run, *parts), member.size, feed, held))
         return false;
     index.files[key] = std::move(held);
     indexPlace(index, *parts);
@@ -435,7 +280,7 @@ void acquireFromArchive(Run& run, ExtractionResult& result) {
         std::string missing;
         const std::string key = keyBelow(*phoneRoot, *chosen[i]);
         if (const HeldFile* held = heldBehind(index, key, missing)) {
-            takeHeld(run, *held, file);
+            run.held.take(*held, file);
         } else {
             file.outcome = CopyOutcome::Failed;
             file.phonePath = key;
@@ -503,7 +348,7 @@ bool holdFolderFile(Run& run, const FolderTree& tree, const PathParts& parts, He
         }
     };
     const bool whole =
-        holdFile(run, holdingFolder(run, parts), uint64_t(status.st_size), feed, held);
+        run.held.hold(holdingFolder(run, parts), uint64_t(status.st_size), feed, held);
     ::close(fd);
     return whole || !held.failure.empty();
 }
@@ -563,7 +408,7 @@ void acquireFromFolder(Run& run, ExtractionResult& result) {
             result.stopped = true;
             return;
         }
-        takeHeld(run, held, file);
+        run.held.take(held, file);
     }
 }
 
@@ -607,19 +452,6 @@ void writeManifests(const Run& run, ExtractionResult& result) {
     }
 }
 
-// Deletes the temporary files a run that was killed may have left in the
-// copy folders.
-void deleteStaleTempFiles(const LocalDbPaths& paths) {
-    for (const std::string& copy : {paths.localContactsDb, paths.localSmsDb}) {
-        std::error_code error;
-        const std::filesystem::path folder = platform::parentFolder(copy);
-        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-            if (entry.path().filename().string().rfind(kTempPrefix, 0) == 0)
-                platform::deleteFile(entry.path().string());
-        }
-    }
-}
-
 // Marks every file not yet decided as failed for the same reason.
 void failAll(DeepAcquireResult& copies, const std::string& detail) {
     for (PulledFile& file : copies.files) {
@@ -650,9 +482,9 @@ ExtractionResult acquireFromExtraction(const ExtractionJob& job) {
     result.archive = S_ISREG(status.st_mode);
     deleteStaleCopies(job.paths);
     prepareCopyFolders(job.paths);
-    deleteStaleTempFiles(job.paths);
+    deleteStaleHeldFiles(job.paths);
 
-    Run run{job, {}, {}};
+    Run run{job, HeldFiles(job.freeSpace, job.stop), {}};
     for (PulledFile& file : result.copies.files)
         file.outcome = CopyOutcome::Missing;
     if (result.archive)

@@ -138,6 +138,16 @@ TEST(ExtractionCommand, MissingDamagedAndSharedExtractionsAreReported) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "fennaro-recover: note: user 10 has its own contacts2.db (" + work +
                            "contacts2.db); only user 0's files are copied\n");
+    // The report tells it too, once.
+    std::filesystem::create_directories(home + "/report");
+    run = runWithHome(home, "'" + std::string(FENNARO_RECOVER) + "' report --deep '" + home +
+                                "/Quillmet/contacts2.db' '" + home +
+                                "/quillmet-fennaro/mmssms.db' '" + home + "/report'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string page = test::readFile(home + "/report/report.html");
+    const std::string note = "user 10 has its own contacts2.db";
+    EXPECT_NE(page.find(note), std::string::npos);
+    EXPECT_EQ(page.find(note), page.rfind(note));
 
     const std::string cut = tmp.path() + "/cut.tar";
     test::writeFile(cut, test::readFile(shared).substr(0, 8000));

@@ -339,7 +339,10 @@ TEST_F(Extraction, HostileNamesAndLinksNeverReadOrWriteOutsideTheExtraction) {
     test::writeTestFolder(m_tmp.path() + "/host-contacts",
                           {fileMember("databases/contacts2.db", "SECRET of the host")});
     test::writeTestFolder(folder, links);
-    for (const std::string& source : {linksArchive, folder}) {
+    // And as a zip, whose links are members with a link's mode.
+    const std::string linksZip = m_tmp.path() + "/links.zip";
+    test::writeTestArchive(linksZip, "zip", "none", links);
+    for (const std::string& source : {linksArchive, folder, linksZip}) {
         SCOPED_TRACE(source);
         result = acquire(source);
         EXPECT_EQ(outcomes(result, 4, 1), "arrived");
