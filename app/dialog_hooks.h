@@ -19,6 +19,10 @@ struct DialogHooks {
     // Asks for an existing folder; the title is the current folder. Returns
     // nothing when the user cancelled.
     std::function<std::optional<QString>(QWidget* owner, const QString& title)> pickFolder;
+    // Asks for a phone's files: an archive of them or a folder holding
+    // them; start is the folder the picker opens in. Returns the path, or
+    // nothing when the user cancelled.
+    std::function<std::optional<QString>(QWidget* owner, const QString& start)> pickPhoneFiles;
     // Opens a web page in the default browser.
     std::function<void(const QUrl& url)> openUrl;
     // Pops the main menu up below the menu button and returns the chosen
@@ -26,7 +30,8 @@ struct DialogHooks {
     std::function<int(QWidget* window)> trackMenu;
 };
 
-// The hooks of the real program: the skinned message box, QFileDialog and
+// The hooks of the real program: the skinned message box, QFileDialog (for
+// phone files after a choice between an archive and a folder) and
 // QDesktopServices. Missing hooks of a given set are filled with these.
 DialogHooks withDefaultHooks(DialogHooks hooks);
 

@@ -77,6 +77,7 @@ FlowPrompts CMainDlg::prompts() {
                                   this) == skin::CMsgBox::IDC_YES;
     };
     prompts.pickFolder = [this] { return m_hooks.pickFolder(this, QDir::currentPath()); };
+    prompts.pickPhoneFiles = [this] { return m_hooks.pickPhoneFiles(this, QDir::homePath()); };
     return prompts;
 }
 
@@ -89,6 +90,7 @@ void CMainDlg::connectFlow() {
     connect(flow, &RecoveryFlow::progressChanged, this, &CMainDlg::setProgress);
     connect(flow, &RecoveryFlow::categoryCaptionChanged, this, &CMainDlg::setCategoryCaption);
     connect(flow, &RecoveryFlow::pauseAndStopOffered, this, &CMainDlg::showPauseAndStop);
+    connect(flow, &RecoveryFlow::stopOffered, this, [this] { m_stop->show(); });
     connect(flow, &RecoveryFlow::loadingEnded, this, &CMainDlg::hideLoadingControls);
     connect(flow, &RecoveryFlow::loadFinished, this, &CMainDlg::onLoadFinished);
     connect(flow, &RecoveryFlow::exportStarted, this, &CMainDlg::showExportRunning);
@@ -166,14 +168,10 @@ void CMainDlg::onCommand(int id) {
     }
 }
 
-QString CMainDlg::rootCaption() const {
-    return m_flow->deepMode() ? QStringLiteral("android phone (deep scan)")
-                              : QStringLiteral("android phone");
-}
-
 void CMainDlg::showFailureScreen() {
     m_refresh->show();
     m_problemsLink->show();
+    placeFilesLink();
     update();
 }
 
@@ -185,6 +183,7 @@ void CMainDlg::stopGifTimer() {
 }
 
 void CMainDlg::showLoadingScreen() {
+    m_filesLink->hide();
     m_tree->show();
     update();
     m_progress->setValue(0);
@@ -250,9 +249,9 @@ void CMainDlg::resetToConnectScreen() {
     m_callLogItem->setHidden(true);
     for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem, m_callLogItem})
         m_tree->SetCheckState(item, 0x1000);
-    m_rootItem->setText(0, rootCaption());
+    m_rootItem->setText(0, m_flow->rootCaption());
     // The tree is narrow; the whole caption shows when the pointer rests on it.
-    m_rootItem->setToolTip(0, rootCaption());
+    m_rootItem->setToolTip(0, m_flow->rootCaption());
     m_tree->setCurrentItem(m_rootItem);
     m_list->hide();
     m_tree->hide();
@@ -261,6 +260,7 @@ void CMainDlg::resetToConnectScreen() {
     // A deep scan started from the failure screen leaves it.
     m_refresh->hide();
     m_problemsLink->hide();
+    placeFilesLink();
     m_progress->setValue(0);
     m_gifTimerRunning = false;
     m_gifTimer.stop();
@@ -284,6 +284,7 @@ void CMainDlg::onRefresh() {
     m_gifTimerRunning = false;
     m_gifTimer.stop();
     m_flow->refresh();
+    placeFilesLink();
     update();
 }
 
@@ -332,6 +333,7 @@ void CMainDlg::showMainMenu() {
         return code;
     };
     actions.deepScan = [this] { m_flow->deepScanCommand(); };
+    actions.openPhoneFiles = [this] { m_flow->openPhoneFilesCommand(); };
     actions.report = [this] { m_flow->report(); };
     runMainMenuCommand(this, m_hooks.trackMenu(this), actions);
 }

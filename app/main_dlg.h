@@ -28,6 +28,7 @@ class CTreeViewEx1;
 class CListViewCheck1;
 class CAnimateImg;
 class CMyHyperLink;
+class CHyperLink;
 } // namespace skin
 
 namespace fennaro {
@@ -95,6 +96,9 @@ class CMainDlg : public QDialog {
     bool workerRunning() const { return m_flow->workerRunning(); }
     // Whether the data comes from a deep scan (and Back and Refresh repeat it).
     bool deepMode() const { return m_flow->deepMode(); }
+    // What is wrong with phone files the failure screen shows; empty for the
+    // phone's own failure.
+    const QString& failureText() const { return m_flow->failureText(); }
     bool gifTimerRunning() const { return m_gifTimerRunning; }
     const RecordStore& store() const { return m_flow->store(); }
     RecordStore& store() { return m_flow->store(); }
@@ -116,6 +120,8 @@ class CMainDlg : public QDialog {
     QProgressBar* progressBar() const { return m_progress; }
     skin::CAnimateImg* stripAnimation() const { return m_animate; }
     skin::CMyHyperLink* problemsLink() const { return m_problemsLink; }
+    // The connect screen's way to open phone files instead of the phone.
+    skin::CHyperLink* filesLink() const { return m_filesLink; }
     // The contact board also shows the call log's calls.
     CContactInfoBoard* contactBoard() const { return m_contactBoard; }
     CMsgInfoBoard* messageBoard() const { return m_messageBoard; }
@@ -148,6 +154,12 @@ class CMainDlg : public QDialog {
     skin::CImgButton* addButton(int id, const QString& image, int x, int y, int frames);
     void paintConnectScreen(QPainter& p);
     void paintFailureTexts(QPainter& p);
+    // Replaces the failure picture's caption, which speaks of the phone,
+    // when phone files failed.
+    void paintFilesFailureCaption(QPainter& p);
+    // Shows the phone files link under the connect screen's help text, or
+    // beside the failure screen's advice.
+    void placeFilesLink();
     void onGifTimer();
     void armGifTimer(int ms);
 
@@ -160,7 +172,6 @@ class CMainDlg : public QDialog {
     void onUpdateTimer();
     UpdateActions updateActions();
     void showMainMenu();
-    QString rootCaption() const;
     void showFailureScreen();
     void stopGifTimer();
     void showLoadingScreen();
@@ -243,6 +254,7 @@ class CMainDlg : public QDialog {
     QProgressBar* m_progress = nullptr;
     skin::CAnimateImg* m_animate = nullptr;
     skin::CMyHyperLink* m_problemsLink = nullptr;
+    skin::CHyperLink* m_filesLink = nullptr;
     CContactInfoBoard* m_contactBoard = nullptr;
     CMsgInfoBoard* m_messageBoard = nullptr;
     std::unique_ptr<ContactDataIndex> m_contactIndex;

@@ -9,6 +9,7 @@
 #include "app/main_dlg.h"
 #include "skin/animate_img.h"
 #include "skin/font_pool.h"
+#include "skin/hyper_link.h"
 #include "skin/image_path.h"
 #include "skin/img_button.h"
 #include "skin/list_view_check1.h"
@@ -22,6 +23,14 @@ namespace {
 
 // The failure screen's advice, below the failure picture.
 constexpr const char* kFailureHeadline = "Cannot load data from Android Phone, please : ";
+// The connect screen's way to phone files instead of the phone.
+constexpr const char* kFilesLinkLabel = "Open phone files instead (a folder or an archive)\u2026";
+// Where the link sits: centred under the help text at the bottom of the
+// connecting picture; on the failure screen, on the headline's line, on the
+// right, clear of the advice below.
+constexpr int kFilesLinkTop = 572;
+constexpr int kFilesLinkFailedTop = 568;
+constexpr int kFilesLinkFailedRight = 954;
 constexpr const char* kFailureLines[] = {
     "1. Be sure you've installed the drive of your device",
     "2. Make sure device enables USB Debugging(Setting >> Applications >> Development >> USB "
@@ -67,6 +76,15 @@ void CMainDlg::setUpControls() {
     m_problemsLink->setGeometry(470, 630, linkMetrics.horizontalAdvance("Have Problems?") + 2,
                                 linkMetrics.height());
     m_problemsLink->hide();
+
+    m_filesLink =
+        new skin::CHyperLink(this, skin::CHyperLink::kCommandButton | skin::CHyperLink::kNoToolTip);
+    m_filesLink->SetLinkFont(skin::get_font(QStringLiteral("Arial"), 16, 400));
+    m_filesLink->SetLabel(QString::fromUtf8(kFilesLinkLabel));
+    m_filesLink->resize(m_filesLink->IdealSize());
+    connect(m_filesLink, &skin::CHyperLink::commandClicked, this,
+            [this] { m_flow->openPhoneFilesCommand(); });
+    placeFilesLink();
 
     m_contactsImage = skin::LoadSkinImage(QStringLiteral("contacts.png"));
     m_messageImage = skin::LoadSkinImage(QStringLiteral("message.png"));
@@ -174,14 +192,65 @@ void CMainDlg::paintConnectScreen(QPainter& p) {
     } else if (loadState() == 0) {
         if (!m_loadFail.isNull())
             p.drawImage(kAnimationRect, m_loadFail);
+        if (!m_flow->failureText().isEmpty())
+            paintFilesFailureCaption(p);
         paintFailureTexts(p);
     }
+}
+
+void CMainDlg::placeFilesLink() {
+    if (m_flow->onDataScreen()) {
+        m_filesLink->hide();
+        return;
+    }
+    const int width = m_filesLink->width();
+    if (loadState() == 0)
+        m_filesLink->move(kFilesLinkFailedRight - width, kFilesLinkFailedTop);
+    else
+        m_filesLink->move(kAnimationRect.center().x() - width / 2, kFilesLinkTop);
+    m_filesLink->show();
+}
+
+void CMainDlg::paintFilesFailureCaption(QPainter& p) {
+    // The failure picture's caption speaks of the phone and its cable: for
+    // phone files it is painted over, in the picture's own background.
+    const QRect caption(kAnimationRect.left() + 10, kAnimationRect.top() + 266,
+                        kAnimationRect.width() - 20, 54);
+    p.save();
+    if (!m_loadFail.isNull())
+        p.fillRect(caption, m_loadFail.pixelColor(20, 280));
+    p.setFont(skin::get_font(QStringLiteral("Arial"), 18, 700));
+    p.setPen(QColor(189, 58, 6));
+    p.drawText(caption.adjusted(0, 4, 0, -26), Qt::AlignCenter,
+               QStringLiteral("The phone's files could not be opened"));
+    p.setFont(skin::get_font(QStringLiteral("Arial"), 13, 400));
+    p.setPen(QColor(90, 100, 110));
+    p.drawText(caption.adjusted(0, 30, 0, 0), Qt::AlignCenter,
+               QStringLiteral("What is wrong with them is said below; Refresh reads them again."));
+    p.restore();
 }
 
 void CMainDlg::paintFailureTexts(QPainter& p) {
     p.save();
     p.setFont(skin::PoolFontOr(512));
     p.setPen(QColor(189, 58, 6));
+    const QString problem = m_flow->failureText();
+    if (!problem.isEmpty()) {
+        // Phone files that could not be opened: what is wrong with them,
+        // the headline first, then the reason wrapped below it.
+        const qsizetype lineEnd = problem.indexOf(QLatin1Char('\n'));
+        // A long name is shortened in its middle rather than run under the
+        // link beside it.
+        const int room = m_filesLink->x() - 100 - 16;
+        drawTextAt(p, 100, 570,
+                   QFontMetrics(p.font()).elidedText(problem.left(lineEnd), Qt::ElideMiddle, room));
+        p.setFont(skin::PoolFontOr(256));
+        p.setPen(QColor(10, 0, 0));
+        p.drawText(QRect(120, 590, 480, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                   lineEnd < 0 ? QString() : problem.mid(lineEnd + 1));
+        p.restore();
+        return;
+    }
     drawTextAt(p, 100, 570, QString::fromUtf8(kFailureHeadline));
     p.setFont(skin::PoolFontOr(256));
     p.setPen(QColor(10, 0, 0));

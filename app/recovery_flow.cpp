@@ -56,7 +56,10 @@ void RecoveryFlow::startAcquisition() {
     join(m_acquireThread);
     ++m_acquisitionGeneration;
     m_acquireStop = std::make_shared<platform::StopSignal>();
-    if (m_deepMode)
+    m_failureText.clear();
+    if (m_phoneFiles)
+        startExtraction();
+    else if (m_deepMode)
         startDeepAcquisition();
     else
         startClassicAcquisition();
@@ -85,6 +88,16 @@ void RecoveryFlow::startClassicAcquisition() {
         showFailed();
         failedToStartWorker();
     }
+}
+
+void RecoveryFlow::endAcquisition() {
+    if (m_acquireStop)
+        m_acquireStop->request();
+    if (m_extractionRun)
+        m_extractionRun->stop = true;
+    join(m_acquireThread);
+    m_workerRunning = false;
+    m_readingFiles = false;
 }
 
 void RecoveryFlow::showFailed() {
@@ -196,15 +209,16 @@ void RecoveryFlow::refresh() {
 }
 
 bool RecoveryFlow::pause() {
-    // Only loading and export pause; the acquisition runs on the connect screen.
-    if (!m_workerRunning || !onDataScreen())
+    // Only loading and export pause; the acquisition runs on the connect
+    // screen, and the reading of phone files cannot wait.
+    if (!m_workerRunning || !onDataScreen() || m_readingFiles)
         return false;
     m_controls.runEvent.reset();
     return true;
 }
 
 bool RecoveryFlow::resume() {
-    if (!m_workerRunning || !onDataScreen())
+    if (!m_workerRunning || !onDataScreen() || m_readingFiles)
         return false;
     m_controls.runEvent.set();
     return true;
@@ -215,6 +229,9 @@ void RecoveryFlow::stop() {
     // record.
     m_controls.stopRequested = true;
     m_controls.runEvent.set();
+    // Phone files being read are given up, and what was copied taken back.
+    if (m_readingFiles && m_extractionRun)
+        m_extractionRun->stop = true;
 }
 
 void RecoveryFlow::stopWorkers() {
@@ -223,6 +240,8 @@ void RecoveryFlow::stopWorkers() {
     m_bridge->close();
     if (m_acquireStop)
         m_acquireStop->request();
+    if (m_extractionRun)
+        m_extractionRun->stop = true;
     m_controls.stopRequested = true;
     m_controls.runEvent.set();
     joinWorkers();

@@ -23,6 +23,7 @@
 #include "acquire/acquire_worker.h"
 #include "acquire/copy_manifest.h"
 #include "acquire/deep_acquire.h"
+#include "acquire/extraction_source.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
 #include "records/record_store.h"
@@ -33,6 +34,7 @@ namespace fennaro {
 class WindowBridge;
 struct AcquireRun;
 struct DeepAcquireRun;
+struct ExtractionRun;
 struct LoadRun;
 struct ExportRun;
 namespace platform {
@@ -69,6 +71,9 @@ struct FlowPrompts {
     std::function<bool(Notice kind, const QString& text)> ask;
     // Asks for an existing folder; nothing when the user cancelled.
     std::function<std::optional<QString>()> pickFolder;
+    // Asks for a phone's files: an archive of them or a folder holding them;
+    // nothing when the user cancelled.
+    std::function<std::optional<QString>()> pickPhoneFiles;
 };
 
 // What the record views need of a loaded store, made on the loading worker.
@@ -77,6 +82,10 @@ struct LoadedViews {
     std::unique_ptr<ConversationIndex> conversationIndex;
     RecordRows rows;
 };
+
+// Names the files of a deep acquisition that did not arrive whole, one to a
+// line below a headline; empty when every file arrived or was not there.
+QString leftOutFiles(const DeepAcquireResult& result);
 
 class RecoveryFlow : public QObject {
     Q_OBJECT
@@ -111,6 +120,11 @@ class RecoveryFlow : public QObject {
     void report();
     // The menu's Deep Scan: asks, then pulls and loads the copies deeply.
     void deepScanCommand();
+    // The menu's and the connect screen's Open phone files: asks for a folder
+    // or an archive of the phone's files, asks to go on, then reads them on a
+    // worker (on the loading screen, with progress and Stop) and loads the
+    // copies as a deep scan's.
+    void openPhoneFilesCommand();
 
     // Closing: stopWorkers() ends and joins every worker (the window then
     // drops its views of the store); shutDown() empties the store, deletes
@@ -127,6 +141,14 @@ class RecoveryFlow : public QObject {
     bool onDataScreen() const { return m_stage == Stage::Loading || m_stage == Stage::Data; }
     bool workerRunning() const { return m_workerRunning; }
     bool deepMode() const { return m_deepMode; }
+    // Whether the copies come from phone files rather than the phone.
+    bool openingPhoneFiles() const { return m_phoneFiles.has_value(); }
+    // What the tree's root reads: the phone, or the phone files' name.
+    QString rootCaption() const;
+    // Why the phone files could not be opened, for the failure screen: a
+    // headline, then on the next line what is wrong. Empty when the failure
+    // is the phone's (the screen then gives its advice).
+    const QString& failureText() const { return m_failureText; }
     RecordStore& store() { return m_store; }
     const RecordStore& store() const { return m_store; }
     const LocalDbPaths& localCopies() const { return m_paths; }
@@ -147,6 +169,8 @@ class RecoveryFlow : public QObject {
     void progressChanged(int32_t percent);
     void categoryCaptionChanged(RecordCategory category, const std::string& caption, int32_t count);
     void pauseAndStopOffered();
+    // Phone files are read: Stop alone is offered (the reading cannot pause).
+    void stopOffered();
     // The loading worker ended (its progress and buttons go).
     void loadingEnded();
     // The export runs, could not start, or ended.
@@ -183,6 +207,16 @@ class RecoveryFlow : public QObject {
     // Returns whether it did.
     bool refuseChangedCopies();
     QString copyCheckReport() const;
+    // Ends the acquisition or the reading of phone files under way, if any,
+    // and waits for its worker; its result is not wanted.
+    void endAcquisition();
+
+    // Phone files (recovery_flow_files.cpp).
+    void beginPhoneFiles(const QString& source);
+    void startExtraction();
+    void onExtractionDone(const ExtractionResult& result);
+    // After a stop: the phone is looked for again, as when the window opened.
+    void returnToThePhone();
 
     // Recover (recovery_flow_output.cpp).
     void onExportDone(int32_t unwrittenRecords);
@@ -200,6 +234,12 @@ class RecoveryFlow : public QObject {
     // The copies' stamps once the last deep acquisition wrote their
     // manifests: what the loading's check compares.
     CopyStamps m_copyStamps;
+    // The folder or archive of phone files that stands in for the phone, as
+    // long as Back and Refresh are to read it again.
+    std::optional<std::string> m_phoneFiles;
+    // Phone files are being read (the loading screen shows, without Pause).
+    bool m_readingFiles = false;
+    QString m_failureText;
     LocalDbPaths m_paths;
 
     RecordStore m_store;
@@ -213,6 +253,7 @@ class RecoveryFlow : public QObject {
     std::unique_ptr<ExportRun> m_exportRun;
     std::unique_ptr<AcquireRun> m_acquireRun;
     std::unique_ptr<DeepAcquireRun> m_deepAcquireRun;
+    std::unique_ptr<ExtractionRun> m_extractionRun;
 
     std::string m_outputFolder;
     int32_t m_exportTotal = 0;

@@ -60,6 +60,19 @@ std::vector<std::string> troubledCopies(const CopyCheck& check) {
 
 } // namespace
 
+QString leftOutFiles(const DeepAcquireResult& result) {
+    QString failures;
+    for (const PulledFile& file : result.files)
+        if (file.outcome == CopyOutcome::Failed)
+            failures +=
+                QStringLiteral("\n") +
+                QString::fromStdString(file.phonePath.empty() ? file.localPath : file.phonePath) +
+                QStringLiteral(": ") + QString::fromStdString(file.detail);
+    if (failures.isEmpty())
+        return {};
+    return QStringLiteral("These files could not be read whole and were left out:") + failures;
+}
+
 void RecoveryFlow::deepScanCommand() {
     if (m_workerRunning && onDataScreen()) {
         m_prompts.tell(Notice::Warn, QString::fromUtf8(kDeepScanBusy));
@@ -85,11 +98,9 @@ void RecoveryFlow::offerDeepScanOnce() {
 
 void RecoveryFlow::beginDeepScan() {
     // A classic acquisition under way gives way; its result is not wanted.
-    if (m_acquireThread.joinable()) {
-        m_acquireStop->request();
-        m_acquireThread.join();
-    }
-    m_workerRunning = false;
+    endAcquisition();
+    // The phone again, not the phone files opened last.
+    m_phoneFiles.reset();
     m_deepMode = true;
     m_deepOffered = true;
     resetToConnectScreen();
@@ -136,17 +147,9 @@ void RecoveryFlow::onDeepAcquireDone(const DeepAcquireResult& result) {
     }
     // Say which files did not arrive whole: what is loaded must not look
     // complete when it is not.
-    QString failures;
-    for (const PulledFile& file : result.files)
-        if (file.outcome == CopyOutcome::Failed)
-            failures +=
-                QStringLiteral("\n") +
-                QString::fromStdString(file.phonePath.empty() ? file.localPath : file.phonePath) +
-                QStringLiteral(": ") + QString::fromStdString(file.detail);
+    const QString failures = leftOutFiles(result);
     if (!failures.isEmpty())
-        m_prompts.tell(Notice::Warn, QStringLiteral("These files could not be read whole and "
-                                                    "were left out:") +
-                                         failures);
+        m_prompts.tell(Notice::Warn, failures);
     m_copyStamps = result.stamps;
     emit acquireFinished();
     enterLoading();

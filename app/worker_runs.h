@@ -4,6 +4,8 @@
 // itself.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "acquire/acquire_worker.h"
 #include "acquire/copy_manifest.h"
 #include "acquire/deep_acquire.h"
+#include "acquire/extraction_source.h"
 #include "app/window_bridge.h"
 #include "export/record_export.h"
 #include "records/contact_fields.h"
@@ -41,6 +44,38 @@ struct DeepAcquireRun : DeepAcquireListener {
     // Queues the result to the window.
     void deepAcquireDone(const DeepAcquireResult& result) override {
         bridge->post([this, result] { done(result); });
+    }
+};
+
+// One reading of phone files (a folder or an archive): the job, its stop
+// flag, and how its progress and result reach the flow.
+struct ExtractionRun {
+    std::shared_ptr<WindowBridge> bridge;
+    std::function<void(int32_t)> progress;
+    std::function<void(ExtractionResult)> done;
+    ExtractionJob job;
+    std::atomic<bool> stop{false};
+    // The percent last queued, so the window is told only of a change (the
+    // reader reports every chunk). Touched on the worker only.
+    int32_t lastPercent = -1;
+
+    // Reads the extraction on the calling thread (the worker), queueing the
+    // percent read whenever it grows, then the result.
+    void run() {
+        job.stop = &stop;
+        job.progress = [this](uint64_t read, uint64_t total) {
+            if (total == 0)
+                return;
+            const auto percent = int32_t(std::min<uint64_t>(read, total) * 100 / total);
+            if (percent == lastPercent)
+                return;
+            lastPercent = percent;
+            bridge->post([tell = progress, percent] { tell(percent); });
+        };
+        ExtractionResult result = acquireFromExtraction(job);
+        // The calls carry copies of the callbacks: a call still queued when
+        // the flow has made a new run must not reach into this one.
+        bridge->post([finish = done, result = std::move(result)] { finish(result); });
     }
 };
 

@@ -13,7 +13,7 @@ MainMenuActions::MainMenuActions() : showAbout(showAboutBox) {}
 
 void fillMainMenu(QMenu& menu) {
     for (const MainMenuEntry& entry : kMainMenuEntries) {
-        QAction* action = menu.addAction(QString::fromLatin1(entry.text));
+        QAction* action = menu.addAction(QString::fromUtf8(entry.text));
         action->setData(entry.command);
     }
 }
@@ -56,6 +56,10 @@ int runMainMenuCommand(QWidget* window, int command, const MainMenuActions& acti
     case ID_MENU_DEEP_SCAN:
         if (actions.deepScan)
             actions.deepScan();
+        return 0;
+    case ID_MENU_OPEN_FILES:
+        if (actions.openPhoneFiles)
+            actions.openPhoneFiles();
         return 0;
     case ID_MENU_REPORT:
         if (actions.report)

@@ -1,5 +1,6 @@
 // The main menu behind the window's menu button: Home, About, Help, Update,
-// Deep Scan, Report and Exit, built on each use and popped up below the button.
+// Deep Scan, Open phone files, Report and Exit, built on each use and popped
+// up below the button.
 #pragma once
 
 #include "update/update_prompt.h"
@@ -21,17 +22,19 @@ inline constexpr int ID_MENU_UPDATE = 32777;
 inline constexpr int ID_MENU_EXIT = 105;
 inline constexpr int ID_MENU_DEEP_SCAN = 32779;
 inline constexpr int ID_MENU_REPORT = 32781;
+inline constexpr int ID_MENU_OPEN_FILES = 32783;
 
 struct MainMenuEntry {
-    const char* text;
+    const char* text; // UTF-8
     int command;
 };
 
 // The entries, top to bottom.
 inline constexpr MainMenuEntry kMainMenuEntries[] = {
-    {"Home", ID_MENU_HOME},     {"About", ID_MENU_ABOUT},         {"Help", ID_MENU_HELP},
-    {"Update", ID_MENU_UPDATE}, {"Deep Scan", ID_MENU_DEEP_SCAN}, {"Report", ID_MENU_REPORT},
-    {"Exit", ID_MENU_EXIT},
+    {"Home", ID_MENU_HOME},           {"About", ID_MENU_ABOUT},
+    {"Help", ID_MENU_HELP},           {"Update", ID_MENU_UPDATE},
+    {"Deep Scan", ID_MENU_DEEP_SCAN}, {"Open phone files…", ID_MENU_OPEN_FILES},
+    {"Report", ID_MENU_REPORT},       {"Exit", ID_MENU_EXIT},
 };
 
 // The window's client point at which the menu's top-left corner opens.
@@ -49,6 +52,9 @@ struct MainMenuActions {
     std::function<int(int)> closeWindow;
     // Starts a deep scan of the phone (the window asks first); empty: nothing.
     std::function<void()> deepScan;
+    // Opens a folder or an archive of the phone's files as the phone (the
+    // window asks which, then asks to go on); empty: nothing.
+    std::function<void()> openPhoneFiles;
     // Writes the report of the loaded records into a folder the user picks;
     // empty: nothing.
     std::function<void()> report;
@@ -74,7 +80,8 @@ int showAboutBox(QWidget* owner);
 
 // Carries out one command: Home and Help open the home and support pages,
 // About shows the About box, Update goes to the new version as a Yes to the
-// update question does, Deep Scan hands over to the window's deep scan, Exit
+// update question does, Deep Scan and Open phone files hand over to the
+// window's deep scan and its opening of phone files, Exit
 // runs the close operation with exit code 0.
 // Returns the About box's result for About, the close operation's result for
 // Exit, else 0 (also for an unknown command).

@@ -881,6 +881,184 @@ class MainWindowTests : public QObject {
             QCOMPARE(call.checked, 1);
     }
 
+    // Phone files stand in for the phone: the modern demo phone's files, as a
+    // folder and as a tar.gz, load exactly what a Deep Scan of the phone
+    // loads, under the files' name; Back reads them again; Report names the
+    // archive the copies came from.
+    void phoneFilesLoadAsTheDeepScanOfThePhone() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), QStringLiteral(FENNARO_DEMO_BIN));
+        QVERIFY(runDeepScan(rig, w));
+        const auto counts = [&w] {
+            const fennaro::RecordStore& store = w.store();
+            return QStringList{w.tree()->GetItemText(w.contactsItem()),
+                               w.tree()->GetItemText(w.messageItem()),
+                               QString::number(store.deep.messages.size()),
+                               QString::number(store.contactLists.contacts.size())};
+        };
+        const QStringList phone = counts();
+        QVERIFY(w.store().deep.loaded && !w.store().deep.messages.empty());
+        QVERIFY(!w.filesLink()->isVisible());
+
+        // Cancelled, then not confirmed: nothing changes.
+        const QString folder = QStringLiteral(FENNARO_DEMO_BIN "/modern-phone");
+        rig.menuChoices = {fennaro::ID_MENU_OPEN_FILES};
+        rig.pickedPhoneFiles.reset();
+        const qsizetype boxes = rig.asked.size();
+        w.onCommand(CMainDlg::IDC_MENU);
+        QCOMPARE(rig.asked.size(), boxes);
+        rig.menuChoices = {fennaro::ID_MENU_OPEN_FILES};
+        rig.pickedPhoneFiles = folder;
+        rig.answers = {skin::CMsgBox::IDC_NO};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QCOMPARE(rig.asked.last().text, QString("Open the phone's files in modern-phone? They are "
+                                                "only read: nothing in them is changed."));
+        QCOMPARE(w.screen(), 2);
+        QCOMPARE(w.rootItem()->text(0), QString("android phone (deep scan)"));
+
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        rig.menuChoices = {fennaro::ID_MENU_OPEN_FILES};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QCOMPARE(w.rootItem()->text(0), QString("phone files: modern-phone (deep scan)"));
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(w.screen(), 2);
+        QVERIFY(w.deepMode());
+        QCOMPARE(counts(), phone);
+        // The copy is the phone's file, and its manifest says where it came from.
+        const fennaro::LocalDbPaths copies = w.localCopies();
+        QFile original(folder + "/data/data/com.android.providers.contacts/databases/contacts2.db");
+        QFile copy(QString::fromStdString(copies.localContactsDb));
+        QVERIFY(original.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), original.readAll());
+        QFile manifest(QString::fromStdString(
+            fennaro::platform::parentFolder(copies.localContactsDb) + "/manifest.sha256"));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        QVERIFY(manifest.readAll().contains("#source folder " + folder.toUtf8()));
+
+        // Back reads the same files again.
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        w.onCommand(CMainDlg::IDC_BACK);
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(w.rootItem()->text(0), QString("phone files: modern-phone (deep scan)"));
+        QCOMPARE(counts(), phone);
+
+        // Another user's databases beside the owner's are told of once
+        // read, and left out of what is loaded.
+        namespace fs = std::filesystem;
+        const fs::path shared = (rig.outputRoot() + "/shared").toStdString();
+        fs::copy(folder.toStdString(), shared, fs::copy_options::recursive);
+        const fs::path work = shared / "data/user/10/com.android.providers.contacts/databases";
+        fs::create_directories(work);
+        fs::copy_file(fs::path(original.fileName().toStdString()), work / "contacts2.db");
+        rig.menuChoices = {fennaro::ID_MENU_OPEN_FILES};
+        rig.pickedPhoneFiles = QString::fromStdString(shared.string());
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+        QVERIFY2(rig.asked.last().text.startsWith("Seen in the phone's files and left out:\nuser "
+                                                  "10 has its own contacts2.db"),
+                 qPrintable(rig.asked.last().text));
+        QCOMPARE(w.rootItem()->text(0), QString("phone files: shared (deep scan)"));
+        QCOMPARE(counts(), phone);
+
+        // The same files in a tar.gz.
+        const QString archive = rig.outputRoot() + "/modern-phone.tar.gz";
+        QProcess tar;
+        tar.start("tar", {"-czf", archive, "-C", QStringLiteral(FENNARO_DEMO_BIN), "modern-phone"});
+        if (!tar.waitForFinished(30000) || tar.exitCode() != 0)
+            QSKIP("no tar to pack the demo phone");
+        rig.menuChoices = {fennaro::ID_MENU_OPEN_FILES};
+        rig.pickedPhoneFiles = archive;
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+        QCOMPARE(w.rootItem()->text(0), QString("phone files: modern-phone.tar.gz (deep scan)"));
+        QCOMPARE(counts(), phone);
+        const QString reportFolder = rig.outputRoot() + "/report";
+        QDir().mkpath(reportFolder);
+        rig.pickedFolder = reportFolder;
+        rig.menuChoices = {fennaro::ID_MENU_REPORT};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QFile page(reportFolder + "/report.html");
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(page.readAll().contains("from modern-phone.tar.gz (SHA-256 "));
+    }
+
+    // Phone files opened from the connect screen's link: a source that
+    // gives nothing shows the failure screen with what is wrong with it (and
+    // Refresh reads it again); Stop while an archive is read takes every copy
+    // back and looks for the phone again.
+    void phoneFilesThatFailOrAreStopped() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        CMainDlg& w = rig.open(std::chrono::milliseconds(60000));
+        QVERIFY(w.filesLink()->isVisible());
+        const auto clickLink = [&w] {
+            QTest::mouseClick(w.filesLink(), Qt::LeftButton, {},
+                              w.filesLink()->LabelRect().center());
+        };
+        QSignalSpy acquired(&w, &CMainDlg::acquireFinished);
+        rig.pickedPhoneFiles = rig.outputRoot() + "/absent.zip";
+        clickLink();
+        QVERIFY(acquired.wait(20000));
+        QCOMPARE(w.screen(), 1);
+        QCOMPARE(w.loadState(), 0);
+        QVERIFY(shown(w, CMainDlg::IDC_REFRESH));
+        QVERIFY(w.filesLink()->isVisible());
+        QCOMPARE(w.rootItem()->text(0), QString("phone files: absent.zip (deep scan)"));
+        QCOMPARE(w.failureText(), QString("Cannot open the phone's files in absent.zip:\n"
+                                          "No such file or directory"));
+
+        // A folder without the phone's databases; Refresh reads it again.
+        const QString empty = rig.outputRoot() + "/empty";
+        QDir().mkpath(empty + "/data/data");
+        rig.pickedPhoneFiles = empty;
+        clickLink();
+        QVERIFY(acquired.wait(20000));
+        QCOMPARE(w.loadState(), 0);
+        const QString noDatabases = "Cannot open the phone's files in empty:\n"
+                                    "no contacts2.db or mmssms.db in " +
+                                    empty;
+        QCOMPARE(w.failureText(), noDatabases);
+        w.onCommand(CMainDlg::IDC_REFRESH);
+        QVERIFY(acquired.wait(20000));
+        QCOMPARE(w.loadState(), 0);
+        QCOMPARE(w.failureText(), noDatabases);
+        QVERIFY(!w.workerRunning());
+
+        // A large archive is read on the loading screen: Stop alone is
+        // offered; once the progress bar moved, Stop ends the reading.
+        const QString filler = rig.outputRoot() + "/big/filler.bin";
+        QDir().mkpath(rig.outputRoot() + "/big");
+        QFile fill(filler);
+        QVERIFY(fill.open(QIODevice::WriteOnly) && fill.resize(qint64(96) << 20));
+        fill.close();
+        const QString archive = rig.outputRoot() + "/big.tar";
+        QProcess tar;
+        tar.start("tar", {"-cf", archive, "-C", rig.outputRoot() + "/big", "filler.bin", "-C",
+                          QStringLiteral(FENNARO_DEMO_BIN), "modern-phone"});
+        if (!tar.waitForFinished(60000) || tar.exitCode() != 0)
+            QSKIP("no tar to pack the demo phone");
+        QFile::remove(filler);
+        rig.pickedPhoneFiles = archive;
+        QSignalSpy progress(w.progressBar(), &QProgressBar::valueChanged);
+        clickLink();
+        QCOMPARE(w.screen(), 2);
+        QVERIFY(shown(w, CMainDlg::IDC_STOP));
+        QVERIFY(!shown(w, CMainDlg::IDC_PAUSE));
+        QVERIFY(!w.filesLink()->isVisible());
+        QVERIFY(waitUntil([&] { return w.progressBar()->value() > 0 || !w.workerRunning(); }));
+        w.onCommand(CMainDlg::IDC_PAUSE);
+        QVERIFY(!shown(w, CMainDlg::IDC_CONTINUE));
+        w.onCommand(CMainDlg::IDC_STOP);
+        QVERIFY(acquired.wait(20000));
+        QVERIFY(progress.count() > 0);
+        QCOMPARE(w.screen(), 1);
+        QCOMPARE(w.loadState(), -1);
+        QVERIFY(!w.deepMode());
+        QCOMPARE(w.rootItem()->text(0), QString("android phone"));
+        QVERIFY(w.filesLink()->isVisible());
+        QVERIFY(!fennaro::platform::fileExists(w.localCopies().localContactsDb));
+        QVERIFY(!fennaro::platform::fileExists(w.localCopies().localSmsDb));
+    }
+
     // Copies that are not databases, or cut short, end in empty categories
     // or in what could be read, never in a crash.
     void brokenCopies() {

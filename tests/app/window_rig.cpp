@@ -43,6 +43,7 @@ fennaro::CMainDlg& WindowRig::open(std::chrono::milliseconds acquireDelay,
         return answers.isEmpty() ? skin::CMsgBox::IDC_YES : answers.takeFirst();
     };
     hooks.pickFolder = [this](QWidget*, const QString&) { return pickedFolder; };
+    hooks.pickPhoneFiles = [this](QWidget*, const QString&) { return pickedPhoneFiles; };
     hooks.openUrl = [this](const QUrl& url) { openedUrls.append(url.toString()); };
     hooks.trackMenu = [this](QWidget*) {
         return menuChoices.isEmpty() ? 0 : menuChoices.takeFirst();

@@ -52,6 +52,9 @@ class WindowRig {
     QList<int> answers;
     // The folder the picker returns next; nothing means "cancelled".
     std::optional<QString> pickedFolder;
+    // The phone files (a folder or an archive) the picker returns next;
+    // nothing means "cancelled".
+    std::optional<QString> pickedPhoneFiles;
     // Every message box shown, in order.
     QList<AskedBox> asked;
     // Every web page opened.

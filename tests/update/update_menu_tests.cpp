@@ -138,7 +138,8 @@ class UpdateMenuTests : public QObject {
         for (const QAction* action : menu.actions())
             entries << QStringLiteral("%1=%2").arg(action->text()).arg(action->data().toInt());
         QCOMPARE(entries, (QStringList{"Home=32771", "About=104", "Help=32775", "Update=32777",
-                                       "Deep Scan=32779", "Report=32781", "Exit=105"}));
+                                       "Deep Scan=32779", "Open phone files\u2026=32783",
+                                       "Report=32781", "Exit=105"}));
     }
 
     void menuOpensAtTheButtonAndReturnsTheChoice() {

@@ -77,6 +77,7 @@ class Tour {
             return (flags & skin::CMsgBox::kYes) ? skin::CMsgBox::IDC_YES : skin::CMsgBox::IDC_OK;
         };
         h.pickFolder = [this](QWidget*, const QString&) { return std::optional(m_outDir); };
+        h.pickPhoneFiles = [this](QWidget*, const QString&) { return std::optional(m_phoneFiles); };
         h.openUrl = [](const QUrl&) {};
         h.trackMenu = [this](QWidget*) { return std::exchange(m_menuChoice, 0); };
         return h;
@@ -178,7 +179,26 @@ class Tour {
             clickRow(list, 0);
             shoot(w, "deep-scan-calls");
         }
-        w.onCommand(fennaro::CMainDlg::IDC_CLOSE);
+        return openPhoneFiles(w) && (w.onCommand(fennaro::CMainDlg::IDC_CLOSE), true);
+    }
+
+    // The modern demo phone's files packed as an archive, opened from the
+    // menu in place of the phone.
+    bool openPhoneFiles(fennaro::CMainDlg& w) {
+        m_phoneFiles = m_demoBin + QStringLiteral("/modern-phone.tar.gz");
+        m_menuChoice = fennaro::ID_MENU_OPEN_FILES;
+        w.onCommand(fennaro::CMainDlg::IDC_MENU);
+        if (!waitFor(
+                [&] {
+                    return w.rootItem()->text(0).startsWith("phone files") && w.screen() == 2 &&
+                           !w.workerRunning();
+                },
+                60000))
+            return fail("the phone files did not load");
+        w.tree()->setCurrentItem(w.messageItem());
+        settle();
+        clickRow(w.recordList(), 0);
+        shoot(w, "phone-files-data");
         return true;
     }
 
@@ -196,6 +216,15 @@ class Tour {
             return fail("the failure screen did not show");
         settle();
         shoot(w, "failed");
+        // Phone files that are not there: what is wrong shows instead of the
+        // phone's advice.
+        m_phoneFiles = m_demoBin + QStringLiteral("/no-such-phone.zip");
+        m_menuChoice = fennaro::ID_MENU_OPEN_FILES;
+        w.onCommand(fennaro::CMainDlg::IDC_MENU);
+        if (!waitFor([&] { return w.loadState() == 0 && !w.failureText().isEmpty(); }, 20000))
+            return fail("the phone files' failure did not show");
+        settle();
+        shoot(w, "phone-files-failed");
         w.onCommand(fennaro::CMainDlg::IDC_CLOSE);
         return true;
     }
@@ -209,6 +238,8 @@ class Tour {
     QString m_outDir;
     QString m_shotDir;
     int m_shots = 0;
+    // The phone files the picker answers.
+    QString m_phoneFiles;
     // The main menu entry the tour picks next (0: none).
     int m_menuChoice = 0;
 };
