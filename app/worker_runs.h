@@ -16,7 +16,7 @@
 #include "export/record_export.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
-#include "records/record_loader.h"
+#include "phone/record_loader.h"
 #include "views/record_rows.h"
 
 namespace fennaro {

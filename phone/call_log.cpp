@@ -1,4 +1,4 @@
-#include "call_log.h"
+#include "phone/call_log.h"
 
 #include <sqlite3.h>
 
@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "phone/table_columns.h"
 #include "contact_fields.h"
+#include "phone/conversation_join.h"
 #include "date_line.h"
 #include "deep_conversations.h"
 #include "readonly_db.h"
@@ -16,10 +18,7 @@ namespace fennaro::deep {
 
 namespace {
 
-// The columns a call is made of, in the order kColumnNames names them.
-enum Column { Id, Number, Date, Duration, Type, Name, ColumnCount };
-constexpr std::array<std::string_view, ColumnCount> kColumnNames = {"_id",      "number", "date",
-                                                                    "duration", "type",   "name"};
+using namespace phone;
 
 // Returns the value of an integer column; absent for NULL.
 std::optional<int64_t> optionalInt(sqlite3_stmt* stmt, int column) {
@@ -48,24 +47,24 @@ void readCallRows(sqlite3* db, const char* file, std::vector<CallRecord>& calls)
         return;
     }
     // Where each wanted column sits in this version's table; -1 when absent.
-    std::array<int, ColumnCount> at;
+    std::array<int, CallColumnCount> at;
     at.fill(-1);
     for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
         const char* name = sqlite3_column_name(stmt, i);
-        for (size_t c = 0; c < kColumnNames.size(); ++c) {
-            if (name && kColumnNames[c] == name && at[c] < 0)
+        for (size_t c = 0; c < kCallColumns.size(); ++c) {
+            if (name && std::string_view(kCallColumns.begin()[c]) == name && at[c] < 0)
                 at[c] = i;
         }
     }
     // A damaged page ends the list where it is, as for the other records.
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         CallRecord call;
-        call.id = optionalInt(stmt, at[Id]);
-        call.number = textOf(stmt, at[Number]);
-        call.cachedName = textOf(stmt, at[Name]);
-        call.date = optionalInt(stmt, at[Date]);
-        call.duration = optionalInt(stmt, at[Duration]);
-        call.type = optionalInt(stmt, at[Type]);
+        call.id = optionalInt(stmt, at[CallId]);
+        call.number = textOf(stmt, at[CallNumber]);
+        call.cachedName = textOf(stmt, at[CallName]);
+        call.date = optionalInt(stmt, at[CallDate]);
+        call.duration = optionalInt(stmt, at[CallDuration]);
+        call.type = optionalInt(stmt, at[CallType]);
         call.file = file;
         calls.push_back(std::move(call));
     }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "call_records.h"
-#include "phone_databases.h"
+#include "phone/phone_databases.h"
 #include "record_nodes.h"
 
 namespace fennaro::deep {

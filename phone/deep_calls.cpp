@@ -1,15 +1,15 @@
-#include "deep_calls.h"
+#include "phone/deep_calls.h"
 
 #include <map>
 #include <set>
 #include <utility>
 
-#include "call_log.h"
-#include "database_state.h"
-#include "deep_load.h"
-#include "mapped_file.h"
-#include "recovered_values.h"
-#include "scan_selection.h"
+#include "phone/table_columns.h"
+#include "phone/call_log.h"
+#include "phone/deep_load.h"
+#include "phone/recovered_values.h"
+#include "phone/scan_rules.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 
@@ -51,28 +51,29 @@ void scanDeletedCalls(const std::string& path, const char* file, const char* kno
     if (path.empty() || !pathExists(path))
         return;
     std::string error;
-    const std::unique_ptr<DatabaseState> state = openDatabaseState(path, &error);
+    const OpenDatabase state = openDatabase(path, &error);
     if (!state)
         return;
-    enum Column { Id, Number, Date, Duration, Type, Name };
-    const TableSelection columns{{"_id", "number", "date", "duration", "type", "name"}};
+    using namespace phone;
+    const TableSelection columns{columnNames(kCallColumns)};
     TableSelection callsTable = columns;
     callsTable.knownLayout = knownLayout ? knownLayout : "";
     // Version 8 of calllog.db rebuilds the table through calls_old, dropped
     // afterwards with the rows of the old layout in it.
-    scanSelected(*state, {{"calls", callsTable}, {"calls_old", columns}},
+    phone::scanSelected(*state, {{"calls", callsTable}, {"calls_old", columns}},
                  {[&](size_t records) { calls.reserve(calls.size() + records); },
                   [&](RecoveredRecord& record) {
                       if (record.table != "calls" && record.table != "calls_old")
                           return;
                       CallRecord call;
                       call.deleted = true;
-                      call.id = record.rowid ? record.rowid : numberOf(knownValue(record, Id));
-                      call.number = textOf(knownValue(record, Number));
-                      call.cachedName = textOf(knownValue(record, Name));
-                      call.date = numberOf(knownValue(record, Date));
-                      call.duration = numberOf(knownValue(record, Duration));
-                      call.type = numberOf(knownValue(record, Type));
+                      call.id =
+                          record.rowid ? record.rowid : numberOf(knownValue(record, CallId));
+                      call.number = textOf(knownValue(record, CallNumber));
+                      call.cachedName = textOf(knownValue(record, CallName));
+                      call.date = numberOf(knownValue(record, CallDate));
+                      call.duration = numberOf(knownValue(record, CallDuration));
+                      call.type = numberOf(knownValue(record, CallType));
                       call.file = file;
                       call.evidence = evidenceWords(record);
                       call.place = placeOf(record, path);

@@ -1,12 +1,12 @@
-#include "deep_load.h"
+#include "phone/deep_load.h"
 
 #include <cstdlib>
 #include <filesystem>
 
-#include "deep_records.h"
-#include "deep_scan.h"
-#include "mapped_file.h"
-#include "record_loader.h"
+#include "phone/deep_records.h"
+#include "phone/deep_text.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "phone/record_loader.h"
 
 namespace fennaro::deep {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "phone_databases.h"
+#include "phone/phone_databases.h"
 #include "record_store.h"
 
 namespace fennaro::deep {

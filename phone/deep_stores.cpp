@@ -1,11 +1,11 @@
-#include "deep_stores.h"
+#include "phone/deep_stores.h"
 
-#include "deep_load.h"
-#include "deep_records.h"
-#include "live_rows.h"
-#include "message_merge.h"
+#include "phone/deep_load.h"
+#include "phone/deep_records.h"
+#include "phone/deep_text.h"
+#include "phone/message_merge.h"
 #include "recovered_text.h"
-#include "store_messages.h"
+#include "phone/store_messages.h"
 
 namespace fennaro::deep {
 

@@ -1,36 +1,14 @@
-// The deleted messages of the phone's other stores, from the deep engine:
-// MMS texts of mmssms.db (pdu, part and addr rows joined where they
-// survive) and the messages of the messaging app's bugle_db (parts joined
-// to their messages, senders and conversations, live or deleted). They come
-// as DeletedMessage records of store Mms or Bugle, deleted = true.
+// The deleted messages of the phone's other stores (MMS of mmssms.db, the
+// messaging app's bugle_db) as recovered-record text, beside the readers of
+// each store (mms_deleted.h, bugle_deleted.h).
 #pragma once
 
 #include <string>
-#include <vector>
 
-#include "deleted_records.h"
+#include "phone/bugle_deleted.h"
+#include "phone/mms_deleted.h"
 
 namespace fennaro::deep {
-
-// The deleted MMS of an mmssms.db (with its -wal and -journal): each
-// deleted pdu with its deleted text parts (joined by a line break in seq
-// order) and addresses; deleted text parts of a live pdu as a message of
-// that pdu; text parts whose pdu is gone as a message of unknown date and
-// direction (id = the part's mid). A pdu whose cell lost its _id gets it
-// back where the order of the known ids and dates proves it (its evidence
-// then says so). Text the words index alone kept comes as a part too. The
-// deleted pdus come first in id order, then the parts of pdus not among
-// them (those with no pdu id first), then pdus left without an id. Empty
-// when unreadable.
-std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb);
-
-// The deleted messages of a bugle_db (with its -wal): each deleted message
-// row with its deleted text parts, each deleted text part of a live message,
-// and text parts whose message is gone (dated by the part's timestamp,
-// direction unknown). Senders and conversations come from the live rows or
-// from deleted ones. The deleted messages come first in id order, then
-// the parts of messages not among them (those with no message id first).
-std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb);
 
 // The deleted MMS and bugle_db messages as recovered-record text lines
 // (sender TAB address TAB body CR LF, as deepSmsText writes the deleted

@@ -1,20 +1,15 @@
-// deepContactsText and deepSmsText: the deep engine's deleted contacts and
-// messages in the recovered-record text the classic engine writes, so the
-// record list, the boards and the export read them unchanged.
+#include "phone/deep_text.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 
-#include "database_state.h"
-#include "deep_scan.h"
-#include "live_rows.h"
+#include "phone/scan_rules.h"
+#include "platform/side_task.h"
 #include "recovered_text.h"
-#include "scan_selection.h"
-#include "schema_reader.h"
-#include "side_task.h"
-#include "table_rows.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 
@@ -69,12 +64,11 @@ const Value& at(const std::vector<Value>& values, int column) {
 // them: (raw_contact_id, data1) as text, data1 cut at its first zero byte.
 std::vector<LiveContactRow> liveContactRows(const std::string& contactsDb) {
     std::string error;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &error);
+    const OpenDatabase state = openDatabase(contactsDb, &error);
     if (!state)
         return {};
-    const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
     std::vector<LiveContactRow> rows;
-    forEachLiveRow(*state, schema, "data", {"raw_contact_id", "data1"},
+    forEachLiveRow(*state, "data", {"raw_contact_id", "data1"},
                    [&](std::vector<Value>& row) {
                        std::string value =
                            row[1].kind == Value::Kind::Integer || row[1].kind == Value::Kind::Real
@@ -92,44 +86,18 @@ std::vector<LiveContactRow> liveContactRows(const std::string& contactsDb) {
 class LiveContactNames {
   public:
     // Reads from state, which must outlive this.
-    explicit LiveContactNames(const DatabaseState& state) : m_state(state) {
-        const SchemaInfo schema =
-            readSchema(*m_state.current, m_state.usableSize, m_state.textEncoding);
-        forEachLiveRow(m_state, schema, "mimetypes", {"_id", "mimetype"},
-                       [&](std::vector<Value>& row) {
-                           if (row[0].kind == Value::Kind::Integer)
-                               mimeTypes.emplace(row[0].integer, textOf(row[1]));
-                       });
-        for (const TableInfo& table : schema.tables) {
-            if (table.name != "raw_contacts")
-                continue;
-            for (size_t i = 0; i < table.columns.size(); ++i) {
-                if (table.columns[i].name == "display_name") {
-                    m_rawContacts = table;
-                    m_displayName = {int(i)};
-                    m_rows.emplace(*m_state.current, table.rootPage, m_state.usableSize);
-                }
-            }
-        }
+    explicit LiveContactNames(const DatabaseState& state)
+        : m_rawContacts(state, "raw_contacts", {"display_name"}) {
+        forEachLiveRow(state, "mimetypes", {"_id", "mimetype"}, [&](std::vector<Value>& row) {
+            if (row[0].kind == Value::Kind::Integer)
+                mimeTypes.emplace(row[0].integer, textOf(row[1]));
+        });
     }
 
     // The live display name of raw contact id, or "" when it has none.
     // Quickest when asked in order of id.
     std::string displayName(int64_t id) {
-        ByteView leaf;
-        LeafCell cell;
-        if (!m_rows || !m_rows->find(id, &leaf, &cell))
-            return {};
-        const uint8_t* bytes = leaf.data + cell.payloadOffset;
-        size_t have = size_t(cell.localSize);
-        if (cell.payloadSize > cell.localSize) {
-            have = readPayload(leaf, cell.payloadOffset, cell.payloadSize, m_state.usableSize,
-                               m_state.current.get(), &m_payload);
-            bytes = reinterpret_cast<const uint8_t*>(m_payload.data());
-        }
-        if (!pickColumns(m_rawContacts, bytes, have, id, m_state.textEncoding, m_displayName,
-                         &m_values) ||
-            !m_values[0].hasContent())
+        if (!m_rawContacts.find(id, &m_values) || !m_values[0].hasContent())
             return {};
         return textOf(m_values[0]);
     }
@@ -137,11 +105,7 @@ class LiveContactNames {
     std::unordered_map<int64_t, std::string> mimeTypes;
 
   private:
-    const DatabaseState& m_state;
-    TableInfo m_rawContacts;
-    std::vector<int> m_displayName;       // the column, when the table has it
-    std::optional<TableRowFinder> m_rows; // of raw_contacts, when it has the column
-    std::string m_payload;
+    LiveRowFinder m_rawContacts; // display_name, when the table has it
     std::vector<Value> m_values;
 };
 
@@ -246,10 +210,10 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
     std::vector<LiveContactRow> live;
     SideTask liveReads([&] { live = liveContactRows(contactsDb); });
     std::string why;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &why);
+    const OpenDatabase state = openDatabase(smsDb, &why);
     std::vector<CarvedSms> carved;
     if (state) {
-        const ScanReport report = scanSelected(
+        const ScanReport report = phone::scanSelected(
             *state, {{"sms", {{"address", "person", "body"}}}},
             {[&](size_t records) { carved.reserve(records); },
              [&](RecoveredRecord& record) {
@@ -271,7 +235,7 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // The deleted data rows grouped by raw contact, named from deleted rows
     // or else the live ones; one opening of the database serves both.
     std::string why;
-    std::unique_ptr<DatabaseState> state = openDatabaseState(contactsDb, &why);
+    const OpenDatabase state = openDatabase(contactsDb, &why);
     if (error)
         *error = why;
     if (!state)
@@ -314,7 +278,7 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // Names and mime types are only of use with their rowid, which is what
     // the data rows refer to them by.
     const ScanReport report =
-        scanSelected(*state,
+        phone::scanSelected(*state,
                      {{"data", {{"raw_contact_id", "mimetype_id", "data1", "data4"}}},
                       {"raw_contacts", {{"display_name"}, true}},
                       {"mimetypes", {{"mimetype"}, true}}},

@@ -1,4 +1,4 @@
-#include "message_merge.h"
+#include "phone/message_merge.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <string>
 #include <tuple>
 
-#include "phone_match.h"
+#include "phone/phone_match.h"
 
 namespace fennaro {
 

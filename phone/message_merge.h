@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "deleted_records.h"
-#include "store_messages.h"
+#include "phone/store_messages.h"
 
 namespace fennaro {
 

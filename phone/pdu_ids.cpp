@@ -1,4 +1,4 @@
-#include "pdu_ids.h"
+#include "phone/pdu_ids.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,6 @@
-#include "phone_databases.h"
+#include "phone/phone_databases.h"
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <system_error>
@@ -20,6 +22,12 @@ std::string siblingFile(const std::string& beside, const char* name) {
 
 PhoneDatabases phoneDatabasesBeside(const std::string& contactsDb, const std::string& smsDb) {
     return {contactsDb, smsDb, siblingFile(contactsDb, "calllog.db"), siblingFile(smsDb, "bugle_db")};
+}
+
+bool pathExists(const std::string& path) {
+    // Looks at the directory entry only.
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
 }
 
 } // namespace fennaro

@@ -19,4 +19,7 @@ struct PhoneDatabases {
 // left empty when no such file exists).
 PhoneDatabases phoneDatabasesBeside(const std::string& contactsDb, const std::string& smsDb);
 
+// True when something (of any kind) exists at path; nothing is opened.
+bool pathExists(const std::string& path);
+
 } // namespace fennaro

@@ -1,4 +1,4 @@
-#include "phone_match.h"
+#include "phone/phone_match.h"
 
 namespace fennaro {
 

@@ -1,10 +1,10 @@
-#include "record_loader.h"
+#include "phone/record_loader.h"
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 
-#include "record_reader.h"
+#include "phone/record_reader.h"
 #include "sqlite_parse.h"
 
 namespace fennaro {

@@ -1,4 +1,4 @@
-#include "record_reader.h"
+#include "phone/record_reader.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "recovered_values.h"
+#include "phone/recovered_values.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "deep_scan.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 #include "deleted_records.h"
 
 namespace fennaro::deep {

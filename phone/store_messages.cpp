@@ -1,4 +1,4 @@
-#include "store_messages.h"
+#include "phone/store_messages.h"
 
 #include <sqlite3.h>
 
@@ -11,8 +11,9 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "phone/table_columns.h"
 #include "readonly_db.h"
-#include "store_parties.h"
+#include "phone/store_parties.h"
 
 namespace fennaro {
 
@@ -106,15 +107,13 @@ std::vector<deep::DeletedMessage> readLiveMms(const std::string& smsDb) {
     // Each MMS's addresses by type, in _id order.
     std::unordered_map<int64_t, std::vector<std::pair<int64_t, std::string>>> addresses;
     {
-        Query addr(db.handle, "addr", {"msg_id", "type", "address"}, "ORDER BY _id");
+        Query addr(db.handle, "addr", phone::kAddrColumns, "ORDER BY _id");
         while (addr.next()) {
             if (addr.number(0))
                 addresses[*addr.number(0)].emplace_back(addr.number(1).value_or(0), addr.text(2));
         }
     }
-    Query pdu(db.handle, "pdu",
-              {"_id", "thread_id", "date", "date_sent", "msg_box", "read", "m_type"},
-              "ORDER BY _id");
+    Query pdu(db.handle, "pdu", phone::kPduColumns, "ORDER BY _id");
     while (pdu.next()) {
         const std::optional<int64_t> kind = pdu.number(6);
         // Delivery reports (134) and read reports (136) are no messages.
@@ -157,13 +156,13 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
                                  {rows.text(2), rows.text(3), rows.text(4)});
     }
     {
-        Query rows(db.handle, "conversation_participants", {"conversation_id", "participant_id"},
+        Query rows(db.handle, "conversation_participants", phone::kBugleMemberColumns,
                    "ORDER BY _id");
         while (rows.next())
             joins.addMember(rows.number(0), rows.number(1));
     }
     {
-        Query rows(db.handle, "conversations", {"_id", "sms_thread_id"});
+        Query rows(db.handle, "conversations", phone::kBugleConversationColumns);
         while (rows.next())
             joins.addThread(rows.number(0), rows.number(1));
     }
@@ -175,10 +174,7 @@ std::vector<deep::DeletedMessage> readLiveBugle(const std::string& bugleDb) {
                 deep::appendPartText(bodies[*parts.number(0)], parts.text(2));
         }
     }
-    Query rows(db.handle, "messages",
-               {"_id", "conversation_id", "sender_id", "received_timestamp", "sent_timestamp",
-                "read", "sms_message_uri"},
-               "ORDER BY _id");
+    Query rows(db.handle, "messages", phone::kBugleMessageColumns, "ORDER BY _id");
     while (rows.next()) {
         deep::DeletedMessage message;
         message.store = deep::MessageStore::Bugle;

@@ -1,4 +1,4 @@
-#include "store_parties.h"
+#include "phone/store_parties.h"
 
 #include <algorithm>
 #include <cctype>

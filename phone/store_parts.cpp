@@ -1,12 +1,12 @@
-#include "store_parts.h"
+#include "phone/store_parts.h"
 
 #include <algorithm>
 #include <cctype>
 #include <set>
 #include <tuple>
 
-#include "message_merge.h"
-#include "recovered_values.h"
+#include "phone/message_merge.h"
+#include "phone/recovered_values.h"
 
 namespace fennaro::deep {
 

@@ -1,8 +1,8 @@
-#include "btree_page.h"
+#include "sqlite_recovery/btree_page.h"
 
 #include <algorithm>
 
-#include "record_format.h"
+#include "sqlite_recovery/record_format.h"
 
 namespace fennaro::deep {
 

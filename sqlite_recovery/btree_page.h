@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_view.h"
-#include "page_snapshot.h"
+#include "sqlite_recovery/byte_view.h"
+#include "sqlite_recovery/page_snapshot.h"
 
 namespace fennaro::deep {
 

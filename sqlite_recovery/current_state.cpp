@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "database_state.h"
-#include "deep_scan.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

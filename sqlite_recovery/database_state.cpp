@@ -1,4 +1,6 @@
-#include "database_state.h"
+#include "sqlite_recovery/database_state.h"
+
+#include "sqlite_recovery/sqlite_recovery.h"
 
 #include <algorithm>
 
@@ -94,6 +96,14 @@ bool changedWhileRead(const DatabaseState& state, std::string* which) {
         }
     }
     return false;
+}
+
+void DatabaseCloser::operator()(DatabaseState* state) const {
+    delete state;
+}
+
+OpenDatabase openDatabase(const std::string& path, std::string* error) {
+    return OpenDatabase(openDatabaseState(path, error).release());
 }
 
 } // namespace fennaro::deep

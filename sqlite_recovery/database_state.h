@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "page_snapshot.h"
+#include "sqlite_recovery/page_snapshot.h"
 
 namespace fennaro::deep {
 

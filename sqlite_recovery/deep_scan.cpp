@@ -1,22 +1,23 @@
-#include "deep_scan.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 #include <algorithm>
 #include <map>
 #include <unordered_set>
 
-#include "btree_page.h"
-#include "database_state.h"
-#include "dropped_tables.h"
-#include "fts_remnants.h"
-#include "index_remnants.h"
-#include "page_carver.h"
-#include "page_history.h"
-#include "partial_rows.h"
-#include "record_collector.h"
-#include "scan_selection.h"
-#include "side_task.h"
-#include "table_rows.h"
-#include "value_sanity.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/derived_rows.h"
+#include "sqlite_recovery/dropped_tables.h"
+#include "sqlite_recovery/fts_remnants.h"
+#include "sqlite_recovery/index_remnants.h"
+#include "sqlite_recovery/live_tables.h"
+#include "sqlite_recovery/page_carver.h"
+#include "sqlite_recovery/page_history.h"
+#include "sqlite_recovery/partial_rows.h"
+#include "sqlite_recovery/record_collector.h"
+#include "platform/side_task.h"
+#include "sqlite_recovery/table_rows.h"
+#include "sqlite_recovery/value_sanity.h"
 
 namespace fennaro::deep {
 
@@ -37,28 +38,6 @@ RecordSource sourceOf(FileKind file) {
     return file == FileKind::Main  ? RecordSource::Main
            : file == FileKind::Wal ? RecordSource::Wal
                                    : RecordSource::Journal;
-}
-
-// Drops the snippet rows that may tell of a message still there. A
-// conversation the provider deleted lost all its messages first, so the
-// snippet of a deleted thread is a deleted message's text. An older version
-// of a thread that is still live proves nothing, and neither does a snippet
-// whose thread is not known (its row lost its rowid with its first bytes):
-// those are left out.
-void dropLiveSnippets(const DatabaseState& state, const TableInfo& threads, const TableInfo& table,
-                      std::vector<RecoveredRecord>* rows) {
-    int threadColumn = -1;
-    for (size_t i = 0; i < table.columns.size(); ++i) {
-        if (table.columns[i].name == "thread_id")
-            threadColumn = int(i);
-    }
-    std::erase_if(*rows, [&](const RecoveredRecord& r) {
-        if (threadColumn < 0)
-            return true;
-        const Value& thread = r.values[size_t(threadColumn)];
-        return thread.kind != Value::Kind::Integer ||
-               tableHasRowid(*state.current, threads.rootPage, state.usableSize, thread.integer);
-    });
 }
 
 // Where the page numbers a free-list trunk lists end: what follows is
@@ -357,8 +336,8 @@ const char* evidenceName(RecordEvidence evidence) {
     return "cell";
 }
 
-ScanReport scanDatabase(const std::string& dbPath) {
-    return scanSelected(dbPath, {});
+ScanReport scanDatabase(const std::string& dbPath, const ScanRules* rules) {
+    return scanSelected(dbPath, {}, rules);
 }
 
 namespace {
@@ -385,7 +364,7 @@ void addKnownLayout(const std::string& name, const std::string& createSql,
 // the main file when that is damaged), then the carving of what selection
 // picks, kept in the report or handed to visit.
 ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
-                     const RecordVisitor* visit) {
+                     const RecordVisitor* visit, const ScanRules& rules) {
     ScanReport report;
     report.ok = true;
     report.files = state.paths;
@@ -412,9 +391,9 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
         TableColumns names{table.name, {}};
         auto chosen = selection.find(table.name);
         choice.wanted = selection.empty() || chosen != selection.end();
-        // A scan of messages also reads the deleted conversations, whose
-        // snippets tell of messages gone; their rows are not reported.
-        if (table.name == "threads" && !choice.wanted && selection.count("sms")) {
+        // A table a rule reads for the rows of a selected one is read, its
+        // rows not reported.
+        if (!choice.wanted && readForRule(rules, table.name, selection)) {
             choice.wanted = true;
             continue;
         }
@@ -476,6 +455,7 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
                    tableHasRowid(*state.current, table->rootPage, state.usableSize, *r.rowid);
         });
     };
+    const CurrentTables live(state, current);
     DeepScan scan(state, schema.tables, schema.otherRoots, std::move(choices));
     if (visit) {
         std::map<std::string, std::vector<std::string>> wantedColumns;
@@ -483,77 +463,35 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
             wantedColumns[table] = choice.columns;
         std::vector<RecoveredRecord> partials =
             indexRemnants(state, wanted, &wantedColumns, true);
-        for (RecoveredRecord& r : ftsRemnants(state, current, {}))
+        for (RecoveredRecord& r : ftsRemnants(state, current, {}, rules))
             partials.push_back(std::move(r));
         dropLive(&partials);
         mergePartialRows(&partials);
         PartialRows rows(std::move(partials), selection, report.schema, tableColumns);
-        // Threads read only for their snippets, and the messages' texts to
-        // tell which snippets a carved message already gives.
-        const bool threadsForSnippets = !selection.empty() && selection.count("sms") &&
-                                        !selection.count("threads");
-        std::vector<RecoveredRecord> threadRows;
-        std::vector<size_t> messageTexts; // hashes of the messages' bodies
-        const std::hash<std::string_view> hashText;
-        size_t bodyAt = SIZE_MAX; // the body's place among the reported columns
-        for (const TableColumns& t : report.schema) {
-            for (size_t i = 0; t.table == "sms" && i < t.columns.size(); ++i) {
-                if (t.columns[i] == "body")
-                    bodyAt = i;
-            }
-        }
+        // The rules that run here, each with the rows of its source
+        // table, and the texts of its target's carved rows.
+        VisitedRules ruled(rules, selection, report.schema);
         const RecordVisitor passing{visit->expect, [&](RecoveredRecord& record) {
-                                        if (threadsForSnippets && record.table == "threads") {
-                                            threadRows.push_back(record);
+                                        if (ruled.takes(record))
                                             return;
-                                        }
                                         rows.see(record);
-                                        if (threadsForSnippets && record.table == "sms" &&
-                                            bodyAt < record.values.size())
-                                            messageTexts.push_back(
-                                                hashText(record.values[bodyAt].bytes));
+                                        ruled.note(record);
                                         visit->visit(record);
                                     }};
         scan.run(&passing);
         for (RecoveredRecord& record : rows.remaining())
             visit->visit(record);
-        const auto threads = std::find_if(current.begin(), current.end(),
-                                          [](const TableInfo& t) { return t.name == "threads"; });
-        const auto sms = std::find_if(current.begin(), current.end(),
-                                      [](const TableInfo& t) { return t.name == "sms"; });
-        if (threadsForSnippets && threads != current.end() && sms != current.end()) {
-            std::vector<RecoveredRecord> snippets = snippetRemnants(threadRows, *threads, *sms);
-            dropLiveSnippets(state, *threads, *sms, &snippets);
-            PartialRows remnants(std::move(snippets), selection, report.schema, tableColumns);
-            std::sort(messageTexts.begin(), messageTexts.end());
-            for (RecoveredRecord& record : remnants.remaining()) {
-                const bool known = std::any_of(
-                    record.values.begin(), record.values.end(), [&](const Value& v) {
-                        return v.kind == Value::Kind::Text &&
-                               std::binary_search(messageTexts.begin(), messageTexts.end(),
-                                                  hashText(v.bytes));
-                    });
-                if (!known)
-                    visit->visit(record);
-            }
-        }
+        ruled.finish(current, live, selection, report.schema, tableColumns, *visit);
     } else {
         report.records = scan.run(nullptr);
         std::vector<RecoveredRecord> partials = indexRemnants(state, wanted);
-        for (RecoveredRecord& r : ftsRemnants(state, current, report.records))
+        for (RecoveredRecord& r : ftsRemnants(state, current, report.records, rules))
             partials.push_back(std::move(r));
-        for (const TableInfo& table : current) {
-            if (table.name != "sms")
-                continue;
-            for (RecoveredRecord& r : smsFromWordsContent(report.records, table))
-                partials.push_back(std::move(r));
-            for (const TableInfo& threads : current) {
-                if (threads.name != "threads")
+        for (const TableColumns& table : live.tables()) {
+            for (const DerivedRows& rule : rules.derived) {
+                if (rule.target != table.table || !rule.derive)
                     continue;
-                std::vector<RecoveredRecord> snippets =
-                    snippetRemnants(report.records, threads, table);
-                dropLiveSnippets(state, threads, table, &snippets);
-                for (RecoveredRecord& r : snippets)
+                for (RecoveredRecord& r : rule.derive(report.records, table, live))
                     partials.push_back(std::move(r));
             }
         }
@@ -580,7 +518,8 @@ ScanReport scanState(const DatabaseState& state, const ScanSelection& selection,
 
 } // namespace
 
-ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection) {
+ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selection,
+                        const ScanRules* rules) {
     // Opens the files, then scans them.
     std::string error;
     std::unique_ptr<DatabaseState> state = openDatabaseState(dbPath, &error);
@@ -589,12 +528,12 @@ ScanReport scanSelected(const std::string& dbPath, const ScanSelection& selectio
         report.error = error;
         return report;
     }
-    return scanState(*state, selection, nullptr);
+    return scanState(*state, selection, nullptr, rules ? *rules : ScanRules{});
 }
 
 ScanReport scanSelected(const DatabaseState& state, const ScanSelection& selection,
-                        const RecordVisitor& visitor) {
-    return scanState(state, selection, &visitor);
+                        const RecordVisitor& visitor, const ScanRules* rules) {
+    return scanState(state, selection, &visitor, rules ? *rules : ScanRules{});
 }
 
 } // namespace fennaro::deep

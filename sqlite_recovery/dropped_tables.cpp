@@ -1,14 +1,14 @@
-#include "dropped_tables.h"
+#include "sqlite_recovery/dropped_tables.h"
 
 #include <algorithm>
 #include <map>
 #include <optional>
 
-#include "btree_page.h"
-#include "page_carver.h"
-#include "page_history.h"
-#include "schema_reader.h"
-#include "table_rows.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/page_carver.h"
+#include "sqlite_recovery/page_history.h"
+#include "sqlite_recovery/schema_reader.h"
+#include "sqlite_recovery/table_rows.h"
 
 namespace fennaro::deep {
 

@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "database_state.h"
-#include "table_schema.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "database_state.h"
-#include "deep_scan.h"
-#include "index_schema.h"
-#include "table_schema.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "sqlite_recovery/index_schema.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 
@@ -33,26 +33,14 @@ std::vector<FtsTableInfo> ftsTables(const std::vector<SchemaEntry>& entries);
 // single full-text table, as no page says whose it was) and from
 // carvedFtsRows: rows of <t>_segdir, <t>_segments and <t>_content the table
 // carving recovered (others are ignored).
-//  - A table named words with an index_text and a source_id column (the
-//    messages' index): a partial row of sms, _id = the document's
-//    source_id (its <t>_content row's, or the term indexed for it), else
-//    the docid; body = its index_text words.
-//  - search_index (the contacts' index, docid = contact id): a partial row
-//    of data for each name, number or e-mail address among its words:
-//    raw_contact_id = docid, data1 = the word.
-//  - Any other: a row of the full-text table itself, rowid = docid, each
-//    column its words.
+// A document the rules' ftsDocument takes becomes what it makes of it;
+// any other a row of the full-text table itself, rowid = docid, each
+// column its words.
 // evidence is Fts; known marks the columns filled. tables is the current
 // schema, as readSchema gives it.
 std::vector<RecoveredRecord> ftsRemnants(const DatabaseState& state,
                                          const std::vector<TableInfo>& tables,
-                                         const std::vector<RecoveredRecord>& carvedFtsRows);
-
-// The messages that carved rows of words_content (docid, c0_id,
-// c1index_text, c2source_id, c3table_to_use) stand for: a partial row of
-// sms each (_id = source_id, body = index_text), evidence Fts. Records of
-// other tables are ignored; smsTable is the current schema's sms table.
-std::vector<RecoveredRecord> smsFromWordsContent(const std::vector<RecoveredRecord>& carved,
-                                                 const TableInfo& smsTable);
+                                         const std::vector<RecoveredRecord>& carvedFtsRows,
+                                         const ScanRules& rules = {});
 
 } // namespace fennaro::deep

@@ -1,4 +1,4 @@
-#include "fts_segments.h"
+#include "sqlite_recovery/fts_segments.h"
 
 namespace fennaro::deep {
 

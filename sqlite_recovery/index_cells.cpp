@@ -1,12 +1,12 @@
-#include "index_cells.h"
+#include "sqlite_recovery/index_cells.h"
 
 #include <algorithm>
 #include <optional>
 #include <string>
 
-#include "btree_page.h"
-#include "record_format.h"
-#include "table_rows.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/table_rows.h"
 
 namespace fennaro::deep {
 

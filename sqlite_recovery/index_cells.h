@@ -9,10 +9,10 @@
 #include <set>
 #include <vector>
 
-#include "byte_view.h"
-#include "page_snapshot.h"
-#include "record_value.h"
-#include "table_schema.h"
+#include "sqlite_recovery/byte_view.h"
+#include "sqlite_recovery/page_snapshot.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 

@@ -1,4 +1,4 @@
-#include "index_remnants.h"
+#include "sqlite_recovery/index_remnants.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,11 +7,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "btree_page.h"
-#include "index_cells.h"
-#include "index_schema.h"
-#include "page_history.h"
-#include "table_rows.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/index_cells.h"
+#include "sqlite_recovery/index_schema.h"
+#include "sqlite_recovery/page_history.h"
+#include "sqlite_recovery/table_rows.h"
 
 namespace fennaro::deep {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "database_state.h"
-#include "deep_scan.h"
-#include "table_schema.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 

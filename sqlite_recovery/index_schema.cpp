@@ -1,10 +1,10 @@
-#include "index_schema.h"
+#include "sqlite_recovery/index_schema.h"
 
 #include <cstdlib>
 
-#include "schema_reader.h"
-#include "sql_tokens.h"
-#include "table_rows.h"
+#include "sqlite_recovery/schema_reader.h"
+#include "sqlite_recovery/sql_tokens.h"
+#include "sqlite_recovery/table_rows.h"
 
 namespace fennaro::deep {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "page_snapshot.h"
-#include "table_schema.h"
+#include "sqlite_recovery/page_snapshot.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 

@@ -7,15 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "database_state.h"
-#include "schema_reader.h"
-#include "table_rows.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/schema_reader.h"
+#include "sqlite_recovery/table_rows.h"
 
 namespace fennaro::deep {
-
-// The live data rows of a contacts database as the message lines name
-// senders with: (raw_contact_id, data1) as text.
-std::vector<std::pair<std::string, std::string>> liveContactNumbers(const std::string& contactsDb);
 
 // Calls onRow(values) for every live row of table `name` of a database's
 // current state, values holding the columns asked for in that order; a

@@ -1,4 +1,4 @@
-#include "mapped_file.h"
+#include "sqlite_recovery/mapped_file.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,10 +1,10 @@
-#include "page_carver.h"
+#include "sqlite_recovery/page_carver.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "table_shape.h"
-#include "value_sanity.h"
+#include "sqlite_recovery/table_shape.h"
+#include "sqlite_recovery/value_sanity.h"
 
 namespace fennaro::deep {
 

@@ -1,8 +1,8 @@
-#include "page_history.h"
+#include "sqlite_recovery/page_history.h"
 
 #include <algorithm>
 
-#include "btree_page.h"
+#include "sqlite_recovery/btree_page.h"
 
 namespace fennaro::deep {
 

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "page_snapshot.h"
-#include "schema_reader.h"
+#include "sqlite_recovery/page_snapshot.h"
+#include "sqlite_recovery/schema_reader.h"
 
 namespace fennaro::deep {
 

@@ -1,4 +1,4 @@
-#include "page_snapshot.h"
+#include "sqlite_recovery/page_snapshot.h"
 
 #include <algorithm>
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "byte_view.h"
-#include "mapped_file.h"
-#include "rollback_journal.h"
-#include "wal_log.h"
+#include "sqlite_recovery/byte_view.h"
+#include "sqlite_recovery/mapped_file.h"
+#include "sqlite_recovery/rollback_journal.h"
+#include "sqlite_recovery/wal_log.h"
 
 namespace fennaro::deep {
 

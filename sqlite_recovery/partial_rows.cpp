@@ -1,11 +1,11 @@
-#include "partial_rows.h"
+#include "sqlite_recovery/partial_rows.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
 
-#include "value_sanity.h"
+#include "sqlite_recovery/value_sanity.h"
 
 namespace fennaro::deep {
 
@@ -95,52 +95,6 @@ bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, boo
             return false;
     }
     return true;
-}
-
-std::vector<RecoveredRecord> snippetRemnants(const std::vector<RecoveredRecord>& carved,
-                                             const TableInfo& threads, const TableInfo& sms) {
-    // Columns by name, as both tables' layouts differ between releases.
-    auto column = [](const TableInfo& table, const char* name) {
-        for (size_t i = 0; i < table.columns.size(); ++i) {
-            if (table.columns[i].name == name)
-                return int(i);
-        }
-        return -1;
-    };
-    const int snippet = column(threads, "snippet"), date = column(threads, "date");
-    const int threadId = column(sms, "thread_id"), smsDate = column(sms, "date"),
-              body = column(sms, "body");
-    std::vector<RecoveredRecord> out;
-    if (snippet < 0 || threadId < 0 || body < 0)
-        return out;
-    for (const RecoveredRecord& r : carved) {
-        if (r.table != threads.name || size_t(snippet) >= r.values.size() ||
-            r.values[size_t(snippet)].kind != Value::Kind::Text ||
-            r.values[size_t(snippet)].bytes.empty() || !knows(r, size_t(snippet)))
-            continue;
-        RecoveredRecord message;
-        message.table = sms.name;
-        message.source = r.source;
-        message.page = r.page;
-        message.offset = r.offset;
-        message.frame = r.frame;
-        message.evidence = RecordEvidence::Remnant;
-        message.values.assign(sms.columns.size(), Value::null());
-        message.known.assign(sms.columns.size(), false);
-        message.values[size_t(body)] = r.values[size_t(snippet)];
-        message.known[size_t(body)] = true;
-        if (r.rowid) {
-            message.values[size_t(threadId)] = Value::ofInteger(*r.rowid);
-            message.known[size_t(threadId)] = true;
-        }
-        if (date >= 0 && smsDate >= 0 && size_t(date) < r.values.size() && knows(r, size_t(date)) &&
-            r.values[size_t(date)].kind == Value::Kind::Integer) {
-            message.values[size_t(smsDate)] = r.values[size_t(date)];
-            message.known[size_t(smsDate)] = true;
-        }
-        out.push_back(std::move(message));
-    }
-    return out;
 }
 
 void mergePartialRows(std::vector<RecoveredRecord>* partials) {

@@ -9,26 +9,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "deep_scan.h"
-#include "table_schema.h"
-#include "scan_selection.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 
 // Whether the values a partial row knows are ones its columns could hold:
 // an INTEGER column an integer, a TEXT column a text not mostly control bytes (in
-// a UTF-8 database), a REAL within what the column holds, a time a phone
+// a UTF-8 database), a REAL within what the column holds, a time a device
 // could have written, a rowid above 0 and below 2^40. An index entry read
 // from freed bytes that fails this was read at the wrong place.
 bool plausiblePartialRow(const RecoveredRecord& row, const TableInfo& table, bool utf8Texts);
-
-// The messages a deleted conversation's row still tells of: its snippet is
-// the text of its last message, its date that message's date. Each carved
-// record of threads (values in threads' column order) with a snippet gives
-// a partial row of sms (thread_id, date, body), evidence Remnant, at the
-// conversation row's place.
-std::vector<RecoveredRecord> snippetRemnants(const std::vector<RecoveredRecord>& carved,
-                                             const TableInfo& threads, const TableInfo& sms);
 
 // Joins partial rows of the same table and rowid whose known values agree:
 // the known columns of both, the first one's place and evidence.

@@ -1,12 +1,12 @@
-#include "record_collector.h"
+#include "sqlite_recovery/record_collector.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "btree_page.h"
-#include "side_task.h"
-#include "table_rows.h"
-#include "value_sanity.h"
+#include "sqlite_recovery/btree_page.h"
+#include "platform/side_task.h"
+#include "sqlite_recovery/table_rows.h"
+#include "sqlite_recovery/value_sanity.h"
 
 namespace fennaro::deep {
 

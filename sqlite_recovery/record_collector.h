@@ -10,10 +10,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "btree_page.h"
-#include "byte_arena.h"
-#include "record_sink.h"
-#include "schema_reader.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/byte_arena.h"
+#include "sqlite_recovery/record_sink.h"
+#include "sqlite_recovery/schema_reader.h"
 
 namespace fennaro::deep {
 

@@ -1,9 +1,9 @@
-#include "record_format.h"
+#include "sqlite_recovery/record_format.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "byte_view.h"
+#include "sqlite_recovery/byte_view.h"
 
 namespace fennaro::deep {
 

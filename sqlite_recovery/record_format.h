@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "record_value.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "deep_scan.h"
-#include "page_snapshot.h"
-#include "record_format.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "sqlite_recovery/page_snapshot.h"
+#include "sqlite_recovery/record_format.h"
 
 namespace fennaro::deep {
 

@@ -1,11 +1,11 @@
-#include "rollback_journal.h"
+#include "sqlite_recovery/rollback_journal.h"
 
 #include <algorithm>
 #include <string>
 #include <unordered_set>
 
-#include "byte_view.h"
-#include "wal_log.h"
+#include "sqlite_recovery/byte_view.h"
+#include "sqlite_recovery/wal_log.h"
 
 namespace fennaro::deep {
 

@@ -1,6 +1,6 @@
-#include "schema_reader.h"
+#include "sqlite_recovery/schema_reader.h"
 
-#include "table_rows.h"
+#include "sqlite_recovery/table_rows.h"
 
 namespace fennaro::deep {
 

@@ -1,4 +1,4 @@
-#include "sql_tokens.h"
+#include "sqlite_recovery/sql_tokens.h"
 
 #include <cctype>
 

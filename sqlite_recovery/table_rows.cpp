@@ -1,4 +1,4 @@
-#include "table_rows.h"
+#include "sqlite_recovery/table_rows.h"
 
 #include <algorithm>
 

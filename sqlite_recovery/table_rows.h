@@ -1,5 +1,5 @@
 // The rows of one table b-tree of a snapshot, decoded: the walk behind the
-// schema reader, the live-row checks and the live contact rows.
+// schema reader, the live-row checks and the callers' live rows.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "btree_page.h"
-#include "record_format.h"
-#include "table_schema.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 

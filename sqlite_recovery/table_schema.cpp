@@ -1,11 +1,11 @@
-#include "table_schema.h"
+#include "sqlite_recovery/table_schema.h"
 
 #include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
-#include "sql_tokens.h"
+#include "sqlite_recovery/sql_tokens.h"
 
 namespace fennaro::deep {
 

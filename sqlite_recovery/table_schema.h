@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "record_value.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

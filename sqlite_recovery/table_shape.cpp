@@ -1,4 +1,4 @@
-#include "table_shape.h"
+#include "sqlite_recovery/table_shape.h"
 
 namespace fennaro::deep {
 

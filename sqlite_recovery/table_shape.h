@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "record_format.h"
-#include "table_schema.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 

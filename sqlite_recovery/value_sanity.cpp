@@ -1,12 +1,12 @@
-#include "value_sanity.h"
+#include "sqlite_recovery/value_sanity.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include "btree_page.h"
-#include "table_rows.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/table_rows.h"
 
 namespace fennaro::deep {
 
@@ -57,7 +57,7 @@ bool mostlyControl(const uint8_t* p, size_t n) {
     // Control bytes other than tab and line ends. A short text is junk when
     // they make a quarter of it; a longer one when it holds a NUL and some
     // other control byte (looked for only behind a NUL, which memchr finds
-    // fast): a message may hold one odd byte, a record header read as text
+    // fast): a real text may hold one odd byte, a record header read as text
     // holds several.
     auto controls = [&](size_t upTo) {
         size_t count = 0;
@@ -72,7 +72,7 @@ bool mostlyControl(const uint8_t* p, size_t n) {
 
 bool isTimeColumn(std::string_view name) {
     // By name: the schemas this program reads name their times so.
-    // "times_contacted" is a count, not a time.
+    // A count named times_... is no time.
     auto has = [&](std::string_view part) { return name.find(part) != std::string_view::npos; };
     return name == "date" || name == "time" || name.starts_with("date_") ||
            name.ends_with("_date") || has("_date_") || name.ends_with("_time") ||

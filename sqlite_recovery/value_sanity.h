@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "page_snapshot.h"
-#include "record_format.h"
-#include "table_schema.h"
+#include "sqlite_recovery/page_snapshot.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {
 
@@ -22,10 +22,10 @@ namespace fennaro::deep {
 bool mostlyControl(const uint8_t* p, size_t n);
 
 // Whether a column holds dates or times (date, date_sent, timestamp,
-// last_time_contacted...), in seconds or milliseconds since 1970.
+// last_time_used...), in seconds or milliseconds since 1970.
 bool isTimeColumn(std::string_view name);
 
-// Whether a stored time is one a phone could have written: 0 or -1 (unset),
+// Whether a stored time is one a device could have written: 0 or -1 (unset),
 // or a moment from 1990 to 2100 in seconds or in milliseconds.
 bool plausibleTime(int64_t value);
 

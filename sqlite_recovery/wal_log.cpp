@@ -1,6 +1,6 @@
-#include "wal_log.h"
+#include "sqlite_recovery/wal_log.h"
 
-#include "byte_view.h"
+#include "sqlite_recovery/byte_view.h"
 
 namespace fennaro::deep {
 

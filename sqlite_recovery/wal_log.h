@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "mapped_file.h"
+#include "sqlite_recovery/mapped_file.h"
 
 namespace fennaro::deep {
 

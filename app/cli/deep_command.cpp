@@ -6,11 +6,12 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "deep_load.h"
-#include "deep_scan.h"
-#include "deep_stores.h"
+#include "phone/deep_load.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "phone/deep_stores.h"
+#include "phone/deep_text.h"
 #include "input_checks.h"
-#include "phone_databases.h"
+#include "phone/phone_databases.h"
 
 namespace fennaro::cli {
 

@@ -18,7 +18,9 @@
 #include <string>
 
 #include "bench_jobs.h"
-#include "deep_scan.h"
+#include "phone/deep_text.h"
+#include "phone/scan_rules.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone_generator.h"
 #include "sqlite_parse.h"
 
@@ -45,7 +47,7 @@ int runJob(const std::string& job, const std::string& contacts, const std::strin
         privateKiB = statusField("RssAnon:");
     } else if (job == "scan-contacts" || job == "scan-sms") {
         const fennaro::deep::ScanReport report =
-            fennaro::deep::scanDatabase(job == "scan-contacts" ? contacts : sms);
+            fennaro::phone::scanDatabase(job == "scan-contacts" ? contacts : sms);
         bytes = double(report.records.size());
         privateKiB = statusField("RssAnon:");
     } else {

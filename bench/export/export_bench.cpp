@@ -22,7 +22,7 @@
 #include "bench_phone.h"
 #include "content_generator.h"
 #include "record_export.h"
-#include "record_loader.h"
+#include "phone/record_loader.h"
 #include "testdata.h"
 
 using namespace benchphone;

@@ -18,7 +18,7 @@
 #include "contact_fields.h"
 #include "content_generator.h"
 #include "readonly_db.h"
-#include "record_loader.h"
+#include "phone/record_loader.h"
 #include "row_texts.h"
 #include "testdata.h"
 

@@ -4,8 +4,8 @@
 // contact's rows grouped and labelled as a live contact's.
 #include <gtest/gtest.h>
 
-#include "deep_conversations.h"
-#include "deep_records.h"
+#include "phone/conversation_join.h"
+#include "phone/deep_records.h"
 #include "deep_test_support.h"
 
 namespace fennaro::deep {

@@ -13,7 +13,9 @@
 
 #include <sqlite3.h>
 
-#include "deep_scan.h"
+#include "phone/deep_text.h"
+#include "phone/scan_rules.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace deeptest {
 

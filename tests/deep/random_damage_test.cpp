@@ -12,7 +12,7 @@ namespace {
 
 using fennaro::deep::deepContactsText;
 using fennaro::deep::deepSmsText;
-using fennaro::deep::scanDatabase;
+using fennaro::phone::scanDatabase;
 using fennaro::deep::writeCurrentState;
 
 // The undamaged files one scenario leaves: name suffix -> bytes.

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "check_marks.h"
+#include "phone/conversation_join.h"
 #include "export_test_util.h"
 #include "record_export.h"
 

@@ -1,4 +1,4 @@
-#include "deep_stores.h"
+#include "phone/mms_deleted.h"
 
 #include <algorithm>
 #include <map>
@@ -6,14 +6,13 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "database_state.h"
-#include "live_rows.h"
-#include "pdu_ids.h"
-#include "phone_match.h"
-#include "recovered_values.h"
-#include "scan_selection.h"
-#include "schema_reader.h"
-#include "store_parts.h"
+#include "phone/table_columns.h"
+#include "phone/pdu_ids.h"
+#include "phone/phone_match.h"
+#include "phone/recovered_values.h"
+#include "phone/scan_rules.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "phone/store_parts.h"
 
 namespace fennaro::deep {
 
@@ -96,13 +95,11 @@ DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>&
 std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
     std::vector<DeletedMessage> messages;
     std::string error;
-    const std::unique_ptr<DatabaseState> state = openDatabaseState(smsDb, &error);
+    const OpenDatabase state = openDatabase(smsDb, &error);
     if (!state)
         return messages;
-    const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
     std::map<int64_t, PduRow> livePdus;
-    forEachLiveRow(*state, schema, "pdu",
-                   {"_id", "thread_id", "date", "date_sent", "msg_box", "read", "m_type"},
+    forEachLiveRow(*state, "pdu", phone::kPduColumns,
                    [&](std::vector<Value>& row) {
                        const auto id = numberOf(row[0].isNull() ? nullptr : &row[0]);
                        if (!id)
@@ -126,7 +123,7 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
         if (owner && seenAddresses.emplace(*owner, type.value_or(0), address).second)
             addresses[*owner].emplace_back(type.value_or(0), std::move(address));
     };
-    forEachLiveRow(*state, schema, "addr", {"msg_id", "type", "address"},
+    forEachLiveRow(*state, "addr", phone::kAddrColumns,
                    [&](std::vector<Value>& row) {
                        addAddress(numberOf(row[0].isNull() ? nullptr : &row[0]),
                                   numberOf(row[1].isNull() ? nullptr : &row[1]),
@@ -136,10 +133,10 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
     std::map<int64_t, PduRow> deletedPdus;
     std::vector<PduRow> loosePdus;
     std::vector<TextPart> parts;
-    scanSelected(*state,
-                 {{"pdu", {{"_id", "thread_id", "date", "date_sent", "msg_box", "read", "m_type"}}},
+    phone::scanSelected(*state,
+                 {{"pdu", {phone::columnNames(phone::kPduColumns)}},
                   {"part", {{"_id", "mid", "seq", "ct", "text"}}},
-                  {"addr", {{"msg_id", "type", "address"}}}},
+                  {"addr", {phone::columnNames(phone::kAddrColumns)}}},
                  {nullptr, [&](RecoveredRecord& record) {
                       const auto value = [&](size_t i) { return knownValue(record, i); };
                       if (record.table == "pdu") {
@@ -179,7 +176,7 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
                   }});
 
     std::optional<int64_t> lastPduId;
-    forEachLiveRow(*state, schema, "sqlite_sequence", {"name", "seq"},
+    forEachLiveRow(*state, "sqlite_sequence", {"name", "seq"},
                    [&](std::vector<Value>& row) {
                        if (textOf(row[0].isNull() ? nullptr : &row[0]) == "pdu")
                            lastPduId = numberOf(row[1].isNull() ? nullptr : &row[1]);

@@ -1,4 +1,4 @@
-#include "deep_stores.h"
+#include "phone/bugle_deleted.h"
 
 #include <algorithm>
 #include <map>
@@ -6,12 +6,11 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "database_state.h"
-#include "live_rows.h"
-#include "recovered_values.h"
-#include "scan_selection.h"
-#include "schema_reader.h"
-#include "store_parts.h"
+#include "phone/table_columns.h"
+#include "phone/recovered_values.h"
+#include "phone/scan_rules.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "phone/store_parts.h"
 
 namespace fennaro::deep {
 
@@ -61,30 +60,27 @@ DeletedMessage messageOf(std::optional<int64_t> id, const BugleRow& row,
 std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
     std::vector<DeletedMessage> messages;
     std::string error;
-    const std::unique_ptr<DatabaseState> state = openDatabaseState(bugleDb, &error);
+    const OpenDatabase state = openDatabase(bugleDb, &error);
     if (!state)
         return messages;
-    const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
     const auto number = [](const Value& v) { return numberOf(v.isNull() ? nullptr : &v); };
     const auto text = [](const Value& v) { return textOf(v.isNull() ? nullptr : &v); };
     // Live rows first: the first row of an id filed stays.
     BugleConversations joins;
     forEachLiveRow(
-        *state, schema, "participants",
+        *state, "participants",
         {"_id", "sub_id", "display_destination", "normalized_destination"},
         [&](std::vector<Value>& row) {
             joins.addParticipant(number(row[0]), number(row[1]), {text(row[2]), text(row[3])});
         });
     forEachLiveRow(
-        *state, schema, "conversations", {"_id", "sms_thread_id"},
+        *state, "conversations", phone::kBugleConversationColumns,
         [&](std::vector<Value>& row) { joins.addThread(number(row[0]), number(row[1])); });
     forEachLiveRow(
-        *state, schema, "conversation_participants", {"conversation_id", "participant_id"},
+        *state, "conversation_participants", phone::kBugleMemberColumns,
         [&](std::vector<Value>& row) { joins.addMember(number(row[0]), number(row[1])); });
     std::map<int64_t, BugleRow> liveMessages;
-    forEachLiveRow(*state, schema, "messages",
-                   {"_id", "conversation_id", "sender_id", "received_timestamp", "sent_timestamp",
-                    "read", "sms_message_uri"},
+    forEachLiveRow(*state, "messages", phone::kBugleMessageColumns,
                    [&](std::vector<Value>& row) {
                        if (const auto id = number(row[0])) {
                            BugleRow& live = liveMessages[*id];
@@ -100,16 +96,14 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
 
     std::map<int64_t, BugleRow> deletedMessages;
     std::vector<TextPart> parts;
-    scanSelected(
+    phone::scanSelected(
         *state,
-        {{"messages",
-          {{"_id", "conversation_id", "sender_id", "received_timestamp", "sent_timestamp", "read",
-            "sms_message_uri"}}},
+        {{"messages", {phone::columnNames(phone::kBugleMessageColumns)}},
          {"parts", {{"_id", "message_id", "content_type", "text", "timestamp", "conversation_id"}}},
          {"participants",
           {{"_id", "sub_id", "display_destination", "normalized_destination"}, true}},
-         {"conversations", {{"_id", "sms_thread_id"}, true}},
-         {"conversation_participants", {{"conversation_id", "participant_id"}}}},
+         {"conversations", {phone::columnNames(phone::kBugleConversationColumns), true}},
+         {"conversation_participants", {phone::columnNames(phone::kBugleMemberColumns)}}},
         {nullptr, [&](RecoveredRecord& record) {
              const auto value = [&](size_t i) { return knownValue(record, i); };
              const auto rowId = [&] { return record.rowid ? record.rowid : numberOf(value(0)); };
