@@ -14,9 +14,9 @@
 #include "acquire/deep_acquire.h"
 #include "app/window_bridge.h"
 #include "export/record_export.h"
+#include "phone/record_loader.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
-#include "phone/record_loader.h"
 #include "views/record_rows.h"
 
 namespace fennaro {

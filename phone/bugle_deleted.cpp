@@ -6,11 +6,11 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "phone/table_columns.h"
 #include "phone/recovered_values.h"
 #include "phone/scan_rules.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone/store_parts.h"
+#include "phone/table_columns.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 
@@ -68,8 +68,7 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
     // Live rows first: the first row of an id filed stays.
     BugleConversations joins;
     forEachLiveRow(
-        *state, "participants",
-        {"_id", "sub_id", "display_destination", "normalized_destination"},
+        *state, "participants", {"_id", "sub_id", "display_destination", "normalized_destination"},
         [&](std::vector<Value>& row) {
             joins.addParticipant(number(row[0]), number(row[1]), {text(row[2]), text(row[3])});
         });
@@ -80,19 +79,18 @@ std::vector<DeletedMessage> readDeletedBugle(const std::string& bugleDb) {
         *state, "conversation_participants", phone::kBugleMemberColumns,
         [&](std::vector<Value>& row) { joins.addMember(number(row[0]), number(row[1])); });
     std::map<int64_t, BugleRow> liveMessages;
-    forEachLiveRow(*state, "messages", phone::kBugleMessageColumns,
-                   [&](std::vector<Value>& row) {
-                       if (const auto id = number(row[0])) {
-                           BugleRow& live = liveMessages[*id];
-                           live.conversation = number(row[1]);
-                           live.sender = number(row[2]);
-                           live.received = number(row[3]);
-                           live.sent = number(row[4]);
-                           live.read = number(row[5]);
-                           live.uri = text(row[6]);
-                           live.live = true;
-                       }
-                   });
+    forEachLiveRow(*state, "messages", phone::kBugleMessageColumns, [&](std::vector<Value>& row) {
+        if (const auto id = number(row[0])) {
+            BugleRow& live = liveMessages[*id];
+            live.conversation = number(row[1]);
+            live.sender = number(row[2]);
+            live.received = number(row[3]);
+            live.sent = number(row[4]);
+            live.read = number(row[5]);
+            live.uri = text(row[6]);
+            live.live = true;
+        }
+    });
 
     std::map<int64_t, BugleRow> deletedMessages;
     std::vector<TextPart> parts;

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "phone/table_columns.h"
 #include "contact_fields.h"
-#include "phone/conversation_join.h"
 #include "date_line.h"
 #include "deep_conversations.h"
+#include "phone/conversation_join.h"
+#include "phone/table_columns.h"
 #include "readonly_db.h"
 
 namespace fennaro::deep {

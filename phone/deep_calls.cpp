@@ -4,11 +4,11 @@
 #include <set>
 #include <utility>
 
-#include "phone/table_columns.h"
 #include "phone/call_log.h"
 #include "phone/deep_load.h"
 #include "phone/recovered_values.h"
 #include "phone/scan_rules.h"
+#include "phone/table_columns.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
@@ -61,24 +61,24 @@ void scanDeletedCalls(const std::string& path, const char* file, const char* kno
     // Version 8 of calllog.db rebuilds the table through calls_old, dropped
     // afterwards with the rows of the old layout in it.
     phone::scanSelected(*state, {{"calls", callsTable}, {"calls_old", columns}},
-                 {[&](size_t records) { calls.reserve(calls.size() + records); },
-                  [&](RecoveredRecord& record) {
-                      if (record.table != "calls" && record.table != "calls_old")
-                          return;
-                      CallRecord call;
-                      call.deleted = true;
-                      call.id =
-                          record.rowid ? record.rowid : numberOf(knownValue(record, CallId));
-                      call.number = textOf(knownValue(record, CallNumber));
-                      call.cachedName = textOf(knownValue(record, CallName));
-                      call.date = numberOf(knownValue(record, CallDate));
-                      call.duration = numberOf(knownValue(record, CallDuration));
-                      call.type = numberOf(knownValue(record, CallType));
-                      call.file = file;
-                      call.evidence = evidenceWords(record);
-                      call.place = placeOf(record, path);
-                      calls.push_back(std::move(call));
-                  }});
+                        {[&](size_t records) { calls.reserve(calls.size() + records); },
+                         [&](RecoveredRecord& record) {
+                             if (record.table != "calls" && record.table != "calls_old")
+                                 return;
+                             CallRecord call;
+                             call.deleted = true;
+                             call.id =
+                                 record.rowid ? record.rowid : numberOf(knownValue(record, CallId));
+                             call.number = textOf(knownValue(record, CallNumber));
+                             call.cachedName = textOf(knownValue(record, CallName));
+                             call.date = numberOf(knownValue(record, CallDate));
+                             call.duration = numberOf(knownValue(record, CallDuration));
+                             call.type = numberOf(knownValue(record, CallType));
+                             call.file = file;
+                             call.evidence = evidenceWords(record);
+                             call.place = placeOf(record, path);
+                             calls.push_back(std::move(call));
+                         }});
 }
 
 // Returns whether two calls read from different files, or one without its

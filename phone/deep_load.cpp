@@ -5,8 +5,8 @@
 
 #include "phone/deep_records.h"
 #include "phone/deep_text.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone/record_loader.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

@@ -16,8 +16,8 @@
 #include "phone/phone_databases.h"
 #include "phone/recovered_values.h"
 #include "phone/scan_rules.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone/store_messages.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

@@ -10,8 +10,8 @@
 
 #include "deleted_records.h"
 #include "phone/contacts_deleted.h"
-#include "phone/sms_deleted.h"
 #include "phone/phone_databases.h"
+#include "phone/sms_deleted.h"
 #include "record_store.h"
 
 namespace fennaro::deep {

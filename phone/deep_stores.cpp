@@ -4,8 +4,8 @@
 #include "phone/deep_records.h"
 #include "phone/deep_text.h"
 #include "phone/message_merge.h"
-#include "recovered_text.h"
 #include "phone/store_messages.h"
+#include "recovered_text.h"
 
 namespace fennaro::deep {
 

@@ -279,10 +279,10 @@ std::string deepContactsText(const std::string& contactsDb, const std::string& /
     // the data rows refer to them by.
     const ScanReport report =
         phone::scanSelected(*state,
-                     {{"data", {{"raw_contact_id", "mimetype_id", "data1", "data4"}}},
-                      {"raw_contacts", {{"display_name"}, true}},
-                      {"mimetypes", {{"mimetype"}, true}}},
-                     {[&](size_t records) { rows.reserve(records); }, takeRecord});
+                            {{"data", {{"raw_contact_id", "mimetype_id", "data1", "data4"}}},
+                             {"raw_contacts", {{"display_name"}, true}},
+                             {"mimetypes", {{"mimetype"}, true}}},
+                            {[&](size_t records) { rows.reserve(records); }, takeRecord});
     if (error)
         *error = report.error;
     if (!report.ok || columnsOf(report, "data").empty())

@@ -94,8 +94,8 @@ bool isMmsPart(const FtsDocument& doc) {
 // body: the index dropped an older document of a message that is still
 // there (re-indexed under a new docid), not a deleted one. A body from
 // the index is compared as the tokenizer would index the live one.
-bool liveMessage(const deep::LiveTables& live, const TableColumns& sms, int64_t id,
-                 int bodyColumn, const std::string& body, bool exact) {
+bool liveMessage(const deep::LiveTables& live, const TableColumns& sms, int64_t id, int bodyColumn,
+                 const std::string& body, bool exact) {
     Value value;
     if (!live.liveValue(sms.table, id, bodyColumn, &value) || value.kind != Value::Kind::Text)
         return false;
@@ -221,8 +221,7 @@ std::vector<RecoveredRecord> smsFromWordsContent(const std::vector<RecoveredReco
 }
 
 std::vector<RecoveredRecord> snippetRemnants(const std::vector<RecoveredRecord>& carved,
-                                             const TableColumns& threads,
-                                             const TableColumns& sms) {
+                                             const TableColumns& threads, const TableColumns& sms) {
     // Columns by name, as both tables' layouts differ between releases.
     auto column = [](const TableColumns& table, const char* name) {
         for (size_t i = 0; i < table.columns.size(); ++i) {

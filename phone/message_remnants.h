@@ -27,8 +27,9 @@ bool messageFromIndex(const deep::FtsDocument& document, const deep::LiveTables&
 // sms each (_id = source_id, body = index_text), evidence Fts. Records of
 // other tables and MMS text parts are ignored; sms holds the current
 // schema's sms columns.
-std::vector<deep::RecoveredRecord> smsFromWordsContent(
-    const std::vector<deep::RecoveredRecord>& carved, const deep::TableColumns& sms);
+std::vector<deep::RecoveredRecord>
+smsFromWordsContent(const std::vector<deep::RecoveredRecord>& carved,
+                    const deep::TableColumns& sms);
 
 // The messages a deleted conversation's row still tells of: its snippet is
 // the text of its last message, its date that message's date. Each carved

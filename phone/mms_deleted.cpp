@@ -6,13 +6,13 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "phone/table_columns.h"
 #include "phone/pdu_ids.h"
 #include "phone/phone_match.h"
 #include "phone/recovered_values.h"
 #include "phone/scan_rules.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone/store_parts.h"
+#include "phone/table_columns.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 
@@ -99,23 +99,20 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
     if (!state)
         return messages;
     std::map<int64_t, PduRow> livePdus;
-    forEachLiveRow(*state, "pdu", phone::kPduColumns,
-                   [&](std::vector<Value>& row) {
-                       const auto id = numberOf(row[0].isNull() ? nullptr : &row[0]);
-                       if (!id)
-                           return;
-                       PduRow& pdu = livePdus[*id];
-                       const auto number = [&](size_t i) {
-                           return numberOf(row[i].isNull() ? nullptr : &row[i]);
-                       };
-                       pdu.thread = number(1);
-                       pdu.date = number(2);
-                       pdu.dateSent = number(3);
-                       pdu.box = number(4);
-                       pdu.read = number(5);
-                       pdu.kind = number(6);
-                       pdu.live = true;
-                   });
+    forEachLiveRow(*state, "pdu", phone::kPduColumns, [&](std::vector<Value>& row) {
+        const auto id = numberOf(row[0].isNull() ? nullptr : &row[0]);
+        if (!id)
+            return;
+        PduRow& pdu = livePdus[*id];
+        const auto number = [&](size_t i) { return numberOf(row[i].isNull() ? nullptr : &row[i]); };
+        pdu.thread = number(1);
+        pdu.date = number(2);
+        pdu.dateSent = number(3);
+        pdu.box = number(4);
+        pdu.read = number(5);
+        pdu.kind = number(6);
+        pdu.live = true;
+    });
     std::unordered_map<int64_t, std::vector<std::pair<int64_t, std::string>>> addresses;
     std::set<std::tuple<int64_t, int64_t, std::string>> seenAddresses;
     const auto addAddress = [&](std::optional<int64_t> owner, std::optional<int64_t> type,
@@ -123,64 +120,63 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
         if (owner && seenAddresses.emplace(*owner, type.value_or(0), address).second)
             addresses[*owner].emplace_back(type.value_or(0), std::move(address));
     };
-    forEachLiveRow(*state, "addr", phone::kAddrColumns,
-                   [&](std::vector<Value>& row) {
-                       addAddress(numberOf(row[0].isNull() ? nullptr : &row[0]),
-                                  numberOf(row[1].isNull() ? nullptr : &row[1]),
-                                  textOf(row[2].isNull() ? nullptr : &row[2]));
-                   });
+    forEachLiveRow(*state, "addr", phone::kAddrColumns, [&](std::vector<Value>& row) {
+        addAddress(numberOf(row[0].isNull() ? nullptr : &row[0]),
+                   numberOf(row[1].isNull() ? nullptr : &row[1]),
+                   textOf(row[2].isNull() ? nullptr : &row[2]));
+    });
 
     std::map<int64_t, PduRow> deletedPdus;
     std::vector<PduRow> loosePdus;
     std::vector<TextPart> parts;
     phone::scanSelected(*state,
-                 {{"pdu", {phone::columnNames(phone::kPduColumns)}},
-                  {"part", {{"_id", "mid", "seq", "ct", "text"}}},
-                  {"addr", {phone::columnNames(phone::kAddrColumns)}}},
-                 {nullptr, [&](RecoveredRecord& record) {
-                      const auto value = [&](size_t i) { return knownValue(record, i); };
-                      if (record.table == "pdu") {
-                          const auto id = record.rowid ? record.rowid : numberOf(value(0));
-                          if (id && deletedPdus.count(*id))
-                              return;
-                          // A pdu whose cell lost its first bytes lost its _id
-                          // with them: no part or address joins it, but its
-                          // date and box still tell of a deleted MMS.
-                          PduRow pdu;
-                          pdu.thread = numberOf(value(1));
-                          pdu.date = numberOf(value(2));
-                          pdu.dateSent = numberOf(value(3));
-                          pdu.box = numberOf(value(4));
-                          pdu.read = numberOf(value(5));
-                          pdu.kind = numberOf(value(6));
-                          pdu.evidence = evidenceWords(record);
-                          pdu.place = placeOf(record, smsDb);
-                          if (id)
-                              deletedPdus[*id] = std::move(pdu);
-                          else
-                              loosePdus.push_back(std::move(pdu));
-                      } else if (record.table == "part") {
-                          TextPart part;
-                          part.text = textOf(value(4));
-                          if (!isTextPart(value(3), part.text))
-                              return;
-                          part.id = record.rowid ? record.rowid : numberOf(value(0));
-                          part.owner = numberOf(value(1));
-                          part.order = numberOf(value(2));
-                          part.evidence = evidenceWords(record);
-                          part.place = placeOf(record, smsDb);
-                          parts.push_back(std::move(part));
-                      } else if (record.table == "addr") {
-                          addAddress(numberOf(value(0)), numberOf(value(1)), textOf(value(2)));
-                      }
-                  }});
+                        {{"pdu", {phone::columnNames(phone::kPduColumns)}},
+                         {"part", {{"_id", "mid", "seq", "ct", "text"}}},
+                         {"addr", {phone::columnNames(phone::kAddrColumns)}}},
+                        {nullptr, [&](RecoveredRecord& record) {
+                             const auto value = [&](size_t i) { return knownValue(record, i); };
+                             if (record.table == "pdu") {
+                                 const auto id = record.rowid ? record.rowid : numberOf(value(0));
+                                 if (id && deletedPdus.count(*id))
+                                     return;
+                                 // A pdu whose cell lost its first bytes lost its _id
+                                 // with them: no part or address joins it, but its
+                                 // date and box still tell of a deleted MMS.
+                                 PduRow pdu;
+                                 pdu.thread = numberOf(value(1));
+                                 pdu.date = numberOf(value(2));
+                                 pdu.dateSent = numberOf(value(3));
+                                 pdu.box = numberOf(value(4));
+                                 pdu.read = numberOf(value(5));
+                                 pdu.kind = numberOf(value(6));
+                                 pdu.evidence = evidenceWords(record);
+                                 pdu.place = placeOf(record, smsDb);
+                                 if (id)
+                                     deletedPdus[*id] = std::move(pdu);
+                                 else
+                                     loosePdus.push_back(std::move(pdu));
+                             } else if (record.table == "part") {
+                                 TextPart part;
+                                 part.text = textOf(value(4));
+                                 if (!isTextPart(value(3), part.text))
+                                     return;
+                                 part.id = record.rowid ? record.rowid : numberOf(value(0));
+                                 part.owner = numberOf(value(1));
+                                 part.order = numberOf(value(2));
+                                 part.evidence = evidenceWords(record);
+                                 part.place = placeOf(record, smsDb);
+                                 parts.push_back(std::move(part));
+                             } else if (record.table == "addr") {
+                                 addAddress(numberOf(value(0)), numberOf(value(1)),
+                                            textOf(value(2)));
+                             }
+                         }});
 
     std::optional<int64_t> lastPduId;
-    forEachLiveRow(*state, "sqlite_sequence", {"name", "seq"},
-                   [&](std::vector<Value>& row) {
-                       if (textOf(row[0].isNull() ? nullptr : &row[0]) == "pdu")
-                           lastPduId = numberOf(row[1].isNull() ? nullptr : &row[1]);
-                   });
+    forEachLiveRow(*state, "sqlite_sequence", {"name", "seq"}, [&](std::vector<Value>& row) {
+        if (textOf(row[0].isNull() ? nullptr : &row[0]) == "pdu")
+            lastPduId = numberOf(row[1].isNull() ? nullptr : &row[1]);
+    });
     // The other parties of each thread, as its MMS with known ids hold them.
     std::map<int64_t, std::vector<std::string>> threadParties;
     for (const auto* pdus : {&livePdus, &deletedPdus}) {

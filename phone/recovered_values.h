@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "deleted_records.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "phone/store_parties.h"
 #include "phone/table_columns.h"
 #include "readonly_db.h"
-#include "phone/store_parties.h"
 
 namespace fennaro {
 

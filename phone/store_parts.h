@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "deleted_records.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone/store_parties.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

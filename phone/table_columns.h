@@ -11,8 +11,8 @@ namespace fennaro::phone {
 
 // calls (calllog.db, or contacts2.db before Android 7), by CallColumn.
 enum CallColumn { CallId, CallNumber, CallDate, CallDuration, CallType, CallName, CallColumnCount };
-inline constexpr std::initializer_list<const char*> kCallColumns = {
-    "_id", "number", "date", "duration", "type", "name"};
+inline constexpr std::initializer_list<const char*> kCallColumns = {"_id",      "number", "date",
+                                                                    "duration", "type",   "name"};
 
 // pdu of mmssms.db: an MMS's id, conversation, dates, box, read flag and kind.
 inline constexpr std::initializer_list<const char*> kPduColumns = {
@@ -23,8 +23,8 @@ inline constexpr std::initializer_list<const char*> kAddrColumns = {"msg_id", "t
 
 // messages of the messaging app's bugle_db.
 inline constexpr std::initializer_list<const char*> kBugleMessageColumns = {
-    "_id",          "conversation_id", "sender_id",      "received_timestamp",
-    "sent_timestamp", "read",          "sms_message_uri"};
+    "_id",  "conversation_id", "sender_id", "received_timestamp", "sent_timestamp",
+    "read", "sms_message_uri"};
 
 // conversations of bugle_db: a conversation with its telephony thread.
 inline constexpr std::initializer_list<const char*> kBugleConversationColumns = {"_id",

@@ -4,6 +4,7 @@
 #include <map>
 #include <unordered_set>
 
+#include "platform/side_task.h"
 #include "sqlite_recovery/btree_page.h"
 #include "sqlite_recovery/database_state.h"
 #include "sqlite_recovery/derived_rows.h"
@@ -15,7 +16,6 @@
 #include "sqlite_recovery/page_history.h"
 #include "sqlite_recovery/partial_rows.h"
 #include "sqlite_recovery/record_collector.h"
-#include "platform/side_task.h"
 #include "sqlite_recovery/table_rows.h"
 #include "sqlite_recovery/value_sanity.h"
 

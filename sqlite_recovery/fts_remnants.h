@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "sqlite_recovery/database_state.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "sqlite_recovery/index_schema.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 #include "sqlite_recovery/table_schema.h"
 
 namespace fennaro::deep {

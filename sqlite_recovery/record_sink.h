@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "sqlite_recovery/page_snapshot.h"
 #include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
 

@@ -241,8 +241,7 @@ struct DerivedRows {
     // The partial rows (values in target's column order) the carved records
     // tell of; target holds target's columns.
     std::function<std::vector<RecoveredRecord>(const std::vector<RecoveredRecord>& carved,
-                                               const TableColumns& target,
-                                               const LiveTables& live)>
+                                               const TableColumns& target, const LiveTables& live)>
         derive;
 };
 

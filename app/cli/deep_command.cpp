@@ -6,12 +6,12 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "input_checks.h"
 #include "phone/deep_load.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone/deep_stores.h"
 #include "phone/deep_text.h"
-#include "input_checks.h"
 #include "phone/phone_databases.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::cli {
 

@@ -20,9 +20,9 @@
 #include "bench_jobs.h"
 #include "phone/deep_text.h"
 #include "phone/scan_rules.h"
-#include "sqlite_recovery/sqlite_recovery.h"
 #include "phone_generator.h"
 #include "sqlite_parse.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <functional>
 #include <string>
 
+#include "modern_phone.h"
 #include "phone/deep_load.h"
 #include "phone/deep_records.h"
 #include "phone/deep_stores.h"
-#include "modern_phone.h"
 #include "phone/store_messages.h"
 
 namespace {

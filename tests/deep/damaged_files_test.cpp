@@ -6,15 +6,15 @@
 
 #include <filesystem>
 
-#include "sqlite_recovery/database_state.h"
 #include "deep_test_support.h"
+#include "sqlite_recovery/database_state.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
 namespace deeptest {
 namespace {
 
-using fennaro::phone::scanDatabase;
 using fennaro::deep::writeCurrentState;
+using fennaro::phone::scanDatabase;
 
 constexpr size_t kPageSize = 1024;
 constexpr size_t kFrameSize = 24 + kPageSize;

@@ -9,11 +9,11 @@
 #include <map>
 #include <set>
 
-#include "sqlite_recovery/database_state.h"
 #include "deep_test_support.h"
+#include "phone/message_remnants.h"
+#include "sqlite_recovery/database_state.h"
 #include "sqlite_recovery/fts_remnants.h"
 #include "sqlite_recovery/fts_segments.h"
-#include "phone/message_remnants.h"
 #include "sqlite_recovery/schema_reader.h"
 
 namespace deeptest {
@@ -257,8 +257,8 @@ TEST(FtsSegments, CarvedWordsContentRowsBecomeMessages) {
                       Value::ofInteger(40), Value::ofInteger(1)};
     RecoveredRecord other = content;
     other.table = "sms";
-    const std::vector<RecoveredRecord> out =
-        fennaro::phone::smsFromWordsContent({content, other}, {sms.name, {"_id", "address", "body"}});
+    const std::vector<RecoveredRecord> out = fennaro::phone::smsFromWordsContent(
+        {content, other}, {sms.name, {"_id", "address", "body"}});
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(*out[0].rowid, 40);
     EXPECT_EQ(out[0].evidence, RecordEvidence::Fts);

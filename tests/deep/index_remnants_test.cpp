@@ -10,8 +10,8 @@
 #include <set>
 #include <tuple>
 
-#include "sqlite_recovery/database_state.h"
 #include "deep_test_support.h"
+#include "sqlite_recovery/database_state.h"
 #include "sqlite_recovery/index_cells.h"
 #include "sqlite_recovery/index_remnants.h"
 #include "sqlite_recovery/index_schema.h"

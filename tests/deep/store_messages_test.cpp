@@ -17,8 +17,8 @@
 #include "phone/deep_records.h"
 #include "phone/deep_stores.h"
 #include "phone/message_merge.h"
-#include "record_store.h"
 #include "phone/store_messages.h"
+#include "record_store.h"
 #include "store_phone.h"
 #include "tests/support/temp_files.h"
 

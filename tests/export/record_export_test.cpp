@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "check_marks.h"
-#include "phone/conversation_join.h"
 #include "export_test_util.h"
+#include "phone/conversation_join.h"
 #include "record_export.h"
 
 namespace fennaro {
