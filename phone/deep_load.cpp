@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "phone/contacts_text.h"
 #include "phone/deep_records.h"
-#include "phone/deep_text.h"
 #include "phone/record_loader.h"
+#include "phone/sms_text.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {

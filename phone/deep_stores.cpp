@@ -2,8 +2,8 @@
 
 #include "phone/deep_load.h"
 #include "phone/deep_records.h"
-#include "phone/deep_text.h"
 #include "phone/message_merge.h"
+#include "phone/sms_text.h"
 #include "phone/store_messages.h"
 #include "recovered_text.h"
 

@@ -7,10 +7,11 @@
 
 #include "commands.h"
 #include "input_checks.h"
+#include "phone/contacts_text.h"
 #include "phone/deep_load.h"
 #include "phone/deep_stores.h"
-#include "phone/deep_text.h"
 #include "phone/phone_databases.h"
+#include "phone/sms_text.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::cli {

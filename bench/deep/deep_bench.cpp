@@ -18,8 +18,9 @@
 #include <string>
 
 #include "bench_jobs.h"
-#include "phone/deep_text.h"
+#include "phone/contacts_text.h"
 #include "phone/scan_rules.h"
+#include "phone/sms_text.h"
 #include "phone_generator.h"
 #include "sqlite_parse.h"
 #include "sqlite_recovery/sqlite_recovery.h"

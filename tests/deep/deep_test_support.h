@@ -13,8 +13,9 @@
 
 #include <sqlite3.h>
 
-#include "phone/deep_text.h"
+#include "phone/contacts_text.h"
 #include "phone/scan_rules.h"
+#include "phone/sms_text.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
 namespace deeptest {

@@ -1,4 +1,4 @@
-#include "phone/deep_text.h"
+#include "phone/contacts_text.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "phone/scan_rules.h"
-#include "platform/side_task.h"
+#include "phone/value_text.h"
 #include "recovered_text.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
@@ -16,34 +16,6 @@ namespace fennaro::deep {
 namespace {
 
 const char kItemPrefix[] = "vnd.android.cursor.item/";
-
-// A value as a text column reads it: texts and blobs as their bytes, numbers
-// in decimal, NULL as nothing.
-std::string textOf(const Value& v) {
-    switch (v.kind) {
-    case Value::Kind::Integer:
-        return std::to_string(v.integer);
-    case Value::Kind::Real: {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.15g", v.real);
-        return text;
-    }
-    case Value::Kind::Null:
-        return "";
-    default:
-        return v.bytes;
-    }
-}
-
-// Value `column` of a row as text, taking a text's or blob's bytes over.
-std::string takeText(std::vector<Value>& values, int column) {
-    if (column < 0 || size_t(column) >= values.size())
-        return {};
-    Value& v = values[size_t(column)];
-    if (v.kind == Value::Kind::Text || v.kind == Value::Kind::Blob)
-        return std::move(v.bytes);
-    return textOf(v);
-}
 
 // The column names of a table of a report, or empty.
 std::vector<std::string> columnsOf(const ScanReport& report, const std::string& table) {
@@ -58,26 +30,6 @@ std::vector<std::string> columnsOf(const ScanReport& report, const std::string& 
 const Value& at(const std::vector<Value>& values, int column) {
     static const Value kNull;
     return column >= 0 && size_t(column) < values.size() ? values[size_t(column)] : kNull;
-}
-
-// The live data rows of a contacts database as the message lines need
-// them: (raw_contact_id, data1) as text, data1 cut at its first zero byte.
-std::vector<LiveContactRow> liveContactRows(const std::string& contactsDb) {
-    std::string error;
-    const OpenDatabase state = openDatabase(contactsDb, &error);
-    if (!state)
-        return {};
-    std::vector<LiveContactRow> rows;
-    forEachLiveRow(*state, "data", {"raw_contact_id", "data1"},
-                   [&](std::vector<Value>& row) {
-                       std::string value =
-                           row[1].kind == Value::Kind::Integer || row[1].kind == Value::Kind::Real
-                               ? textOf(row[1])
-                               : std::move(row[1].bytes);
-                       value.resize(std::min(value.size(), value.find('\0')));
-                       rows.emplace_back(textOf(row[0]), std::move(value));
-                   });
-    return rows;
 }
 
 // What the live contacts tell about deleted rows: the mime type of each
@@ -178,57 +130,6 @@ void appendContact(std::string& text, const std::vector<const DeletedValue*>& ro
 }
 
 } // namespace
-
-namespace {
-
-// What a message line's body starts with when the body did not come from
-// the message's own row: "[index] ", "[words] " (the full-text index's
-// words), "[snippet] " (its conversation's last-message text); else "".
-std::string evidenceMark(RecordEvidence evidence) {
-    switch (evidence) {
-    case RecordEvidence::Index:
-        return "[index] ";
-    case RecordEvidence::Fts:
-        return "[words] ";
-    case RecordEvidence::Remnant:
-        return "[snippet] ";
-    default:
-        return {};
-    }
-}
-
-} // namespace
-
-std::vector<std::pair<std::string, std::string>> liveContactNumbers(const std::string& contactsDb) {
-    return liveContactRows(contactsDb);
-}
-
-std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
-                        std::string* error) {
-    // Every deleted row of table sms, named through the live contacts, which
-    // are read beside the scan.
-    std::vector<LiveContactRow> live;
-    SideTask liveReads([&] { live = liveContactRows(contactsDb); });
-    std::string why;
-    const OpenDatabase state = openDatabase(smsDb, &why);
-    std::vector<CarvedSms> carved;
-    if (state) {
-        const ScanReport report = phone::scanSelected(
-            *state, {{"sms", {{"address", "person", "body"}}}},
-            {[&](size_t records) { carved.reserve(records); },
-             [&](RecoveredRecord& record) {
-                 carved.emplace_back(takeText(record.values, 0), takeText(record.values, 1),
-                                     evidenceMark(record.evidence) + takeText(record.values, 2));
-             }});
-        why = report.error;
-    }
-    liveReads.join();
-    if (error)
-        *error = why;
-    if (carved.empty())
-        return {};
-    return buildSmsText(carved, live);
-}
 
 std::string deepContactsText(const std::string& contactsDb, const std::string& /*smsDb*/,
                              std::string* error) {
