@@ -4,10 +4,10 @@
 
 #include <system_error>
 
-#include "deep/deep_load.h"
-#include "deep/deep_records.h"
+#include "phone/deep_load.h"
+#include "phone/deep_records.h"
 #include "records/call_log_display.h"
-#include "records/phone_databases.h"
+#include "phone/phone_databases.h"
 
 namespace fennaro {
 

@@ -18,9 +18,9 @@
 #include "acquire/extraction_source.h"
 #include "app/window_bridge.h"
 #include "export/record_export.h"
+#include "phone/record_loader.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
-#include "records/record_loader.h"
 #include "views/record_rows.h"
 
 namespace fennaro {

@@ -13,7 +13,6 @@
 
 #include "call_records.h"
 #include "deleted_records.h"
-#include "phone_match.h"
 #include "record_nodes.h"
 
 namespace fennaro::deep {
@@ -56,33 +55,6 @@ struct DeepConversation {
     uint8_t checked = 1;
 };
 
-// Finds the live contact of a phone number among the live contacts' numbers.
-class LiveNumberNames {
-  public:
-    // Files every live Phone row's number under its contact.
-    explicit LiveNumberNames(const ContactLists& contacts);
-    // Returns the live contact whose number is the same phone number as
-    // address, or null.
-    const ContactNode* contactOf(std::string_view address) const;
-
-  private:
-    PhoneNumberIndex m_numbers;
-    std::vector<const ContactNode*> m_contacts;
-};
-
-// Returns every conversation: those holding deleted messages first, then
-// the others, each group in the live list's order (conversations of deleted
-// messages only after the live ones, in the order their messages were found).
-// The deleted messages get their date lines here (deleted must then not
-// change: the conversations point into it).
-// others are the messages of the other stores (live and deleted MMS, the
-// messaging app's own messages); they join conversations as deleted SMS do,
-// and count in deletedCount only when deleted.
-std::vector<DeepConversation> assembleConversations(const ContactLists& contacts,
-                                                    const SmsLists& sms,
-                                                    std::vector<DeletedMessage>& deleted,
-                                                    std::vector<DeletedMessage>* others = nullptr);
-
 // A contact as deep mode lists it: a live one (with the deleted fields of
 // its raw contact, if any) or a deleted one.
 struct DeepContact {
@@ -94,12 +66,6 @@ struct DeepContact {
 
 // Returns whether the contact's raw contact is still live.
 bool joinsLiveContact(const DeletedContact& contact, const ContactLists& lists);
-
-// Returns the deleted contacts with the live contacts they join: every live
-// contact in list order, each with its deleted fields, then the deleted
-// contacts whose raw contact is gone.
-std::vector<DeepContact> assembleContacts(const ContactLists& lists,
-                                          const std::vector<DeletedContact>& deleted);
 
 // Deep mode's records: what the deep engine recovered and the rows made of
 // it with the live records. The rows point into the vectors here and into
@@ -122,10 +88,6 @@ struct DeepRecordSet {
     std::vector<DeepContact> contactRows;
     std::vector<DeepConversation> conversations;
 };
-
-// Makes the rows of a set whose contacts and messages are read, with the
-// live lists they join, and marks the set loaded.
-void assembleDeepRecords(DeepRecordSet& set, const ContactLists& contacts, const SmsLists& sms);
 
 // Returns the name shown for a deleted contact: its own name, else its
 // live contact's display name, else its first phone number, else "No Name".

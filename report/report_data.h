@@ -12,7 +12,7 @@
 
 #include "call_records.h"
 #include "deleted_records.h"
-#include "phone_databases.h"
+#include "phone/phone_databases.h"
 #include "record_store.h"
 
 namespace fennaro::report {

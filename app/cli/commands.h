@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "phone_databases.h"
+#include "phone/phone_databases.h"
 
 namespace fennaro {
 struct RecordStore;

@@ -6,11 +6,13 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "deep_load.h"
-#include "deep_scan.h"
-#include "deep_stores.h"
 #include "input_checks.h"
-#include "phone_databases.h"
+#include "phone/contacts_text.h"
+#include "phone/deep_load.h"
+#include "phone/deep_stores.h"
+#include "phone/phone_databases.h"
+#include "phone/sms_text.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::cli {
 

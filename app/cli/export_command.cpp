@@ -17,12 +17,12 @@
 #include <sys/stat.h>
 
 #include "commands.h"
-#include "deep_load.h"
 #include "input_checks.h"
 #include "interrupt_guard.h"
+#include "phone/deep_load.h"
+#include "phone/record_loader.h"
 #include "progress_line.h"
 #include "record_export.h"
-#include "record_loader.h"
 
 namespace fennaro::cli {
 

@@ -6,7 +6,7 @@
 
 #include "commands.h"
 #include "input_checks.h"
-#include "record_loader.h"
+#include "phone/record_loader.h"
 #include "report_files.h"
 
 namespace fennaro::cli {

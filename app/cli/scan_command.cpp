@@ -9,7 +9,8 @@
 #include <json/json.h>
 
 #include "commands.h"
-#include "deep_scan.h"
+#include "phone/scan_rules.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 #include "utf8_text.h"
 
 namespace fennaro::cli {
@@ -69,7 +70,7 @@ const std::vector<std::string>& columnsOf(const deep::ScanReport& report,
 int runScanCommand(const Args& args) {
     if (args.size() != 1)
         return printUsage();
-    const deep::ScanReport report = deep::scanDatabase(args[0]);
+    const deep::ScanReport report = phone::scanDatabase(args[0]);
     if (!report.ok) {
         std::fprintf(stderr, "fennaro-recover: %s\n", report.error.c_str());
         return 1;

@@ -18,9 +18,12 @@
 #include <string>
 
 #include "bench_jobs.h"
-#include "deep_scan.h"
+#include "phone/contacts_text.h"
+#include "phone/scan_rules.h"
+#include "phone/sms_text.h"
 #include "phone_generator.h"
 #include "sqlite_parse.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace {
 
@@ -45,7 +48,7 @@ int runJob(const std::string& job, const std::string& contacts, const std::strin
         privateKiB = statusField("RssAnon:");
     } else if (job == "scan-contacts" || job == "scan-sms") {
         const fennaro::deep::ScanReport report =
-            fennaro::deep::scanDatabase(job == "scan-contacts" ? contacts : sms);
+            fennaro::phone::scanDatabase(job == "scan-contacts" ? contacts : sms);
         bytes = double(report.records.size());
         privateKiB = statusField("RssAnon:");
     } else {

@@ -21,8 +21,8 @@
 
 #include "bench_phone.h"
 #include "content_generator.h"
+#include "phone/record_loader.h"
 #include "record_export.h"
-#include "record_loader.h"
 #include "testdata.h"
 
 using namespace benchphone;

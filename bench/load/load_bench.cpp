@@ -17,8 +17,8 @@
 #include "bench_phone.h"
 #include "contact_fields.h"
 #include "content_generator.h"
+#include "phone/record_loader.h"
 #include "readonly_db.h"
-#include "record_loader.h"
 #include "row_texts.h"
 #include "testdata.h"
 

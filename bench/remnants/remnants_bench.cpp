@@ -14,11 +14,12 @@
 #include <set>
 #include <string>
 
-#include "database_state.h"
-#include "deep_scan.h"
-#include "index_remnants.h"
+#include "phone/scan_rules.h"
 #include "phone_generator.h"
-#include "schema_reader.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/index_remnants.h"
+#include "sqlite_recovery/schema_reader.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace {
 
@@ -44,7 +45,8 @@ struct Run {
 Run measure(const std::string& path) {
     Run run;
     for (int round = 0; round < 3; ++round) {
-        run.scanSeconds = std::min(run.scanSeconds, timed([&] { scanDatabase(path); }));
+        run.scanSeconds =
+            std::min(run.scanSeconds, timed([&] { fennaro::phone::scanDatabase(path); }));
         run.indexSeconds =
             std::min(run.indexSeconds, timed([&] {
                          std::string error;

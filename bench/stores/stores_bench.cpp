@@ -11,11 +11,11 @@
 #include <functional>
 #include <string>
 
-#include "deep_load.h"
-#include "deep_records.h"
-#include "deep_stores.h"
 #include "modern_phone.h"
-#include "store_messages.h"
+#include "phone/deep_load.h"
+#include "phone/deep_records.h"
+#include "phone/deep_stores.h"
+#include "phone/store_messages.h"
 
 namespace {
 

@@ -27,10 +27,10 @@
 
 #include "app/main_dlg.h"
 #include "bench_phone.h"
-#include "deep/deep_load.h"
+#include "phone/deep_load.h"
+#include "phone/record_loader.h"
+#include "phone/record_reader.h"
 #include "records/conversation_index.h"
-#include "records/record_loader.h"
-#include "records/record_reader.h"
 #include "skin/image_path.h"
 #include "skin/list_view_check1.h"
 #include "skin/msg_box.h"

@@ -4,8 +4,8 @@
 // deleted one, no call comes twice, the live calls are what SQLite reads
 // from the current state, and nothing in the phone's folder changes.
 #include "call_phone.h"
-#include "deep_calls.h"
-#include "record_reader.h"
+#include "phone/deep_calls.h"
+#include "phone/record_reader.h"
 #include "scan_output.h"
 #include "tests/support/temp_files.h"
 

@@ -6,15 +6,15 @@
 
 #include <filesystem>
 
-#include "database_state.h"
 #include "deep_test_support.h"
-#include "scan_selection.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace deeptest {
 namespace {
 
-using fennaro::deep::scanDatabase;
 using fennaro::deep::writeCurrentState;
+using fennaro::phone::scanDatabase;
 
 constexpr size_t kPageSize = 1024;
 constexpr size_t kFrameSize = 24 + kPageSize;
@@ -187,7 +187,7 @@ TEST_F(DamagedFiles, FileShortenedWhileItIsReadIsNamedNotFatal) {
         ASSERT_TRUE(state) << error;
         std::filesystem::resize_file(victim, std::filesystem::file_size(victim) / 3);
         const fennaro::deep::RecordVisitor visitor{nullptr, [](fennaro::deep::RecoveredRecord&) {}};
-        const ScanReport report = fennaro::deep::scanSelected(*state, {}, visitor);
+        const ScanReport report = fennaro::phone::scanSelected(*state, {}, visitor);
         EXPECT_FALSE(report.ok) << victim;
         EXPECT_EQ(report.error, victim + " changed while it was read");
     }

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "call_phone.h"
-#include "deep_calls.h"
-#include "record_reader.h"
+#include "phone/deep_calls.h"
+#include "phone/record_reader.h"
 #include "tests/support/temp_files.h"
 
 namespace fennaro::deep {

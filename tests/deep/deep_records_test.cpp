@@ -4,9 +4,9 @@
 // contact's rows grouped and labelled as a live contact's.
 #include <gtest/gtest.h>
 
-#include "deep_conversations.h"
-#include "deep_records.h"
 #include "deep_test_support.h"
+#include "phone/conversation_join.h"
+#include "phone/deep_records.h"
 
 namespace fennaro::deep {
 namespace {

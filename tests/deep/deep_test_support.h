@@ -13,7 +13,10 @@
 
 #include <sqlite3.h>
 
-#include "deep_scan.h"
+#include "phone/contacts_text.h"
+#include "phone/scan_rules.h"
+#include "phone/sms_text.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace deeptest {
 

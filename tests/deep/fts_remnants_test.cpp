@@ -9,11 +9,12 @@
 #include <map>
 #include <set>
 
-#include "database_state.h"
 #include "deep_test_support.h"
-#include "fts_remnants.h"
-#include "fts_segments.h"
-#include "schema_reader.h"
+#include "phone/message_remnants.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/fts_remnants.h"
+#include "sqlite_recovery/fts_segments.h"
+#include "sqlite_recovery/schema_reader.h"
 
 namespace deeptest {
 namespace {
@@ -44,7 +45,7 @@ std::vector<RecoveredRecord> scanFts(const std::string& path,
     if (!state)
         return {};
     const SchemaInfo schema = readSchema(*state->current, state->usableSize, state->textEncoding);
-    return ftsRemnants(*state, schema.tables, carved);
+    return ftsRemnants(*state, schema.tables, carved, fennaro::phone::phoneScanRules());
 }
 
 // The message bodies the tests write: words, punctuation, and Chinese
@@ -256,7 +257,8 @@ TEST(FtsSegments, CarvedWordsContentRowsBecomeMessages) {
                       Value::ofInteger(40), Value::ofInteger(1)};
     RecoveredRecord other = content;
     other.table = "sms";
-    const std::vector<RecoveredRecord> out = smsFromWordsContent({content, other}, sms);
+    const std::vector<RecoveredRecord> out = fennaro::phone::smsFromWordsContent(
+        {content, other}, {sms.name, {"_id", "address", "body"}});
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(*out[0].rowid, 40);
     EXPECT_EQ(out[0].evidence, RecordEvidence::Fts);

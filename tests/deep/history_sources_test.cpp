@@ -12,7 +12,7 @@ namespace deeptest {
 namespace {
 
 using fennaro::deep::RecordSource;
-using fennaro::deep::scanDatabase;
+using fennaro::phone::scanDatabase;
 
 class HistorySources : public ::testing::TestWithParam<bool> {
   protected:

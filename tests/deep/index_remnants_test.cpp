@@ -10,12 +10,12 @@
 #include <set>
 #include <tuple>
 
-#include "database_state.h"
 #include "deep_test_support.h"
-#include "index_cells.h"
-#include "index_remnants.h"
-#include "index_schema.h"
-#include "schema_reader.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/index_cells.h"
+#include "sqlite_recovery/index_remnants.h"
+#include "sqlite_recovery/index_schema.h"
+#include "sqlite_recovery/schema_reader.h"
 
 namespace deeptest {
 namespace {

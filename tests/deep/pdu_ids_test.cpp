@@ -2,7 +2,7 @@
 // ids and dates prove them.
 #include <gtest/gtest.h>
 
-#include "deep/pdu_ids.h"
+#include "phone/pdu_ids.h"
 
 namespace {
 

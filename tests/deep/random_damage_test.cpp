@@ -12,8 +12,8 @@ namespace {
 
 using fennaro::deep::deepContactsText;
 using fennaro::deep::deepSmsText;
-using fennaro::deep::scanDatabase;
 using fennaro::deep::writeCurrentState;
+using fennaro::phone::scanDatabase;
 
 // The undamaged files one scenario leaves: name suffix -> bytes.
 using FileSet = std::map<std::string, std::string>;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "record_format.h"
+#include "sqlite_recovery/record_format.h"
 
 namespace deeptest {
 namespace {

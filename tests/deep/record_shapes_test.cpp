@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "deep_test_support.h"
-#include "table_schema.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace deeptest {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 using fennaro::deep::Affinity;
 using fennaro::deep::parseCreateTable;
 using fennaro::deep::ParsedTable;
-using fennaro::deep::scanDatabase;
+using fennaro::phone::scanDatabase;
 
 // Deletes the rows of `rows` whose id satisfies pick; returns them.
 template <typename Pick>

@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "deep_test_support.h"
-#include "scan_selection.h"
-#include "value_sanity.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+#include "sqlite_recovery/value_sanity.h"
 
 namespace deeptest {
 namespace {
 
 using fennaro::deep::RecordEvidence;
-using fennaro::deep::scanDatabase;
+using fennaro::phone::scanDatabase;
 
 // A table dropped whole (secure_delete off, no auto_vacuum: its pages go to
 // the free list) comes back under its own name, marked dropped, with its

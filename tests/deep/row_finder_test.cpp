@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <random>
 
-#include "btree_page.h"
-#include "database_state.h"
 #include "deep_test_support.h"
+#include "sqlite_recovery/btree_page.h"
+#include "sqlite_recovery/database_state.h"
 
 namespace deeptest {
 namespace {

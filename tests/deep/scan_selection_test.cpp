@@ -3,9 +3,9 @@
 // rowid only gets exactly the rowid records a full scan reports of it.
 #include <gtest/gtest.h>
 
-#include "database_state.h"
 #include "deep_test_support.h"
-#include "scan_selection.h"
+#include "sqlite_recovery/database_state.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace deeptest {
 namespace {

@@ -13,12 +13,12 @@
 #include <set>
 #include <sqlite3.h>
 
-#include "deep_load.h"
-#include "deep_records.h"
-#include "deep_stores.h"
-#include "message_merge.h"
+#include "phone/deep_load.h"
+#include "phone/deep_records.h"
+#include "phone/deep_stores.h"
+#include "phone/message_merge.h"
+#include "phone/store_messages.h"
 #include "record_store.h"
-#include "store_messages.h"
 #include "store_phone.h"
 #include "tests/support/temp_files.h"
 

@@ -13,8 +13,8 @@
 #include "contact_fields.h"
 #include "export_paths.h"
 #include "export_test_util.h"
-#include "record_loader.h"
-#include "record_reader.h"
+#include "phone/record_loader.h"
+#include "phone/record_reader.h"
 #include "testdata.h"
 #include "utf8_text.h"
 

@@ -10,6 +10,7 @@
 
 #include "check_marks.h"
 #include "export_test_util.h"
+#include "phone/conversation_join.h"
 #include "record_export.h"
 
 namespace fennaro {

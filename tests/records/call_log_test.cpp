@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "call_log.h"
-#include "record_reader.h"
+#include "phone/call_log.h"
+#include "phone/record_reader.h"
 #include "test_db.h"
 
 namespace fennaro::test {

@@ -8,8 +8,8 @@
 #include <map>
 
 #include "contact_fields.h"
-#include "record_loader.h"
-#include "record_reader.h"
+#include "phone/record_loader.h"
+#include "phone/record_reader.h"
 #include "row_texts.h"
 #include "test_db.h"
 #include "testdata.h"

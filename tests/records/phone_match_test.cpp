@@ -2,7 +2,7 @@
 // of pairs that must match and pairs that must not, checked both ways round.
 #include <gtest/gtest.h>
 
-#include "records/phone_match.h"
+#include "phone/phone_match.h"
 
 namespace fennaro {
 namespace {

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "record_loader.h"
+#include "phone/record_loader.h"
 #include "test_db.h"
 
 namespace fennaro {

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "date_line.h"
-#include "record_reader.h"
+#include "phone/record_reader.h"
 #include "test_db.h"
 
 namespace fennaro {

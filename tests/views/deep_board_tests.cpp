@@ -6,7 +6,7 @@
 #include "board_test_support.h"
 #include "skin_test_pictures.h"
 
-#include "records/deep_conversations.h"
+#include "phone/conversation_join.h"
 #include "skin/bubble_frame.h"
 #include "skin/font_pool.h"
 #include "skin/image_path.h"

@@ -17,7 +17,10 @@
 
 #include <sqlite3.h>
 
-#include "deep_scan.h"
+#include "phone/contacts_text.h"
+#include "phone/scan_rules.h"
+#include "phone/sms_text.h"
+#include "sqlite_recovery/sqlite_recovery.h"
 
 namespace {
 
@@ -151,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     putFile(db + "-wal", p + mainSize, walSize);
     putFile(db + "-journal", p + mainSize + walSize, left - mainSize - walSize);
 
-    const fennaro::deep::ScanReport report = fennaro::deep::scanDatabase(db);
+    const fennaro::deep::ScanReport report = fennaro::phone::scanDatabase(db);
     volatile size_t records = report.records.size();
     (void)records;
     fennaro::deep::writeCurrentState(db, g_dir + "/current.db");

@@ -14,7 +14,7 @@
 
 #include <sqlite3.h>
 
-#include "fts_segments.h"
+#include "sqlite_recovery/fts_segments.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include <sqlite3.h>
 
-#include "index_cells.h"
+#include "sqlite_recovery/index_cells.h"
 
 namespace {
 

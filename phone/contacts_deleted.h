@@ -1,0 +1,20 @@
+// The deleted contacts of contacts2.db, from the recovery engine, as
+// structured records (deleted_records.h): their data rows classified and
+// labelled as a live contact's are.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "deleted_records.h"
+#include "record_nodes.h"
+
+namespace fennaro::deep {
+
+// The deleted contacts of a contacts2.db, grouped by raw contact, in raw
+// contact order (loose rows last). liveMimeTypes names the mime type ids the
+// live database still holds; deleted mime types the scan finds add to them.
+std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
+                                                const std::vector<MimeTypeNode>& liveMimeTypes);
+
+} // namespace fennaro::deep

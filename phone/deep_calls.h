@@ -1,0 +1,25 @@
+// The call log in deep mode: the deleted calls the deep engine finds in
+// calllog.db and contacts2.db (the dropped calls table of a phone upgraded
+// from Android 6 included), and the live ones of the databases' current
+// states.
+#pragma once
+
+#include <vector>
+
+#include "call_records.h"
+#include "phone/phone_databases.h"
+#include "record_nodes.h"
+
+namespace fennaro::deep {
+
+// The call log as deep mode lists it: with withDeleted, the deleted calls
+// first, then the live ones of the current state (-wal and -journal
+// applied), each group newest first. Deleted calls are named and dated as
+// the live ones are, and each is reported once: not when it is live (the
+// same row of the same file, or the migrated copy in calllog.db of a row of
+// contacts2.db's dropped table), and from calllog.db when deleted in both.
+// Databases that are absent or cannot be read give no calls.
+std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
+                                    bool withDeleted);
+
+} // namespace fennaro::deep

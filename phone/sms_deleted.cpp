@@ -1,0 +1,37 @@
+#include "phone/sms_deleted.h"
+
+#include "phone/recovered_values.h"
+#include "phone/scan_rules.h"
+#include "sqlite_recovery/sqlite_recovery.h"
+
+namespace fennaro::deep {
+
+std::vector<DeletedMessage> readDeletedMessages(const std::string& smsDb) {
+    std::vector<DeletedMessage> messages;
+    std::string error;
+    const OpenDatabase state = openDatabase(smsDb, &error);
+    if (!state)
+        return messages;
+    enum Column { Id, Thread, Address, Date, DateSent, Type, Read, Body };
+    phone::scanSelected(
+        *state,
+        {{"sms", {{"_id", "thread_id", "address", "date", "date_sent", "type", "read", "body"}}}},
+        {[&](size_t records) { messages.reserve(records); },
+         [&](RecoveredRecord& record) {
+             DeletedMessage message;
+             message.id = record.rowid ? record.rowid : numberOf(knownValue(record, Id));
+             message.threadId = numberOf(knownValue(record, Thread));
+             message.address = textOf(knownValue(record, Address));
+             message.date = numberOf(knownValue(record, Date));
+             message.dateSent = numberOf(knownValue(record, DateSent));
+             message.type = numberOf(knownValue(record, Type));
+             message.read = numberOf(knownValue(record, Read));
+             message.body = textOf(knownValue(record, Body));
+             message.evidence = evidenceWords(record);
+             message.place = placeOf(record, smsDb);
+             messages.push_back(std::move(message));
+         }});
+    return messages;
+}
+
+} // namespace fennaro::deep
