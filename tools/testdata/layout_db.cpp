@@ -518,15 +518,15 @@ std::vector<int64_t> addProviderContacts(LayoutWriter& w, RandomSource& rng, int
     for (size_t i = 0; i < ids.size(); ++i) {
         const std::string first = names[i].substr(0, names[i].find(' '));
         const std::string last = names[i].substr(names[i].find(' ') + 1);
-        rows.push_back({integer(ids[i]), integer(7), text(names[i]), text(first), text(last),
-                        null()});
+        rows.push_back(
+            {integer(ids[i]), integer(7), text(names[i]), text(first), text(last), null()});
         numbers.push_back(phoneNumber(rng));
         rows.push_back({integer(ids[i]), integer(5), text(numbers.back()),
                         text(std::to_string(rng.between(1, 3))), null(),
                         e164Of(numbers.back()).empty() ? null() : text(e164Of(numbers.back()))});
         if (rng.chance(0.4))
-            rows.push_back({integer(ids[i]), integer(1), text(emailAddress(rng)), text("1"),
-                            null(), null()});
+            rows.push_back(
+                {integer(ids[i]), integer(1), text(emailAddress(rng)), text("1"), null(), null()});
     }
     const std::vector<int64_t> data = w.insert(
         "data", {"raw_contact_id", "mimetype_id", "data1", "data2", "data3", "data4"}, rows);
@@ -547,8 +547,7 @@ std::vector<int64_t> addProviderContacts(LayoutWriter& w, RandomSource& rng, int
     }
     w.insert("phone_lookup", {"data_id", "raw_contact_id", "normalized_number", "min_match"},
              phones);
-    w.insert("name_lookup", {"data_id", "raw_contact_id", "normalized_name", "name_type"},
-             lookups);
+    w.insert("name_lookup", {"data_id", "raw_contact_id", "normalized_name", "name_type"}, lookups);
     return phoneIds;
 }
 
@@ -625,16 +624,16 @@ void alteredSms(LayoutWriter& w, RandomSource& rng) {
            " locked INTEGER DEFAULT 0, error_code INTEGER DEFAULT 0, seen INTEGER DEFAULT 0)");
     w.noteSchema();
     const std::vector<std::string> oldColumns = {
-        "thread_id", "address",  "person", "date",   "date_sent", "protocol", "read", "status",
-        "type",      "reply_path_present", "body", "service_center", "locked", "error_code",
-        "seen"};
+        "thread_id", "address",        "person", "date",       "date_sent",
+        "protocol",  "read",           "status", "type",       "reply_path_present",
+        "body",      "service_center", "locked", "error_code", "seen"};
     // A message as the provider writes it: received ones with their service
     // centre and sender's contact, sent ones with NULL protocol.
     auto message = [&](bool upgraded) {
         const bool received = rng.chance(0.6);
         const int64_t date = dateMs(rng);
-        const int words = static_cast<int>(rng.chance(0.3) ? rng.between(20, 60)
-                                                           : rng.between(1, 6));
+        const int words =
+            static_cast<int>(rng.chance(0.3) ? rng.between(20, 60) : rng.between(1, 6));
         SqlRow row = {integer(rng.between(1, 12)),
                       text(phoneNumber(rng)),
                       received && rng.chance(0.5) ? integer(rng.between(1, 300)) : null(),
