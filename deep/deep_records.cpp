@@ -14,6 +14,7 @@
 #include "deep_stores.h"
 #include "message_merge.h"
 #include "phone_databases.h"
+#include "recovered_text.h"
 #include "recovered_values.h"
 #include "scan_selection.h"
 #include "store_messages.h"
@@ -114,6 +115,12 @@ std::vector<DeletedMessage> readDeletedMessages(const std::string& smsDb) {
              message.type = numberOf(knownValue(record, Type));
              message.read = numberOf(knownValue(record, Read));
              message.body = textOf(knownValue(record, Body));
+             // Zeroed bytes read as a row (a blob of zeros for its address,
+             // nothing else) tell of no message: a row needs a date, or an
+             // address or body that shows something before a zero byte.
+             if (!message.date && utf8ToAnsi(message.address).empty() &&
+                 utf8ToAnsi(message.body).empty())
+                 return;
              message.evidence = evidenceWords(record);
              message.place = placeOf(record, smsDb);
              messages.push_back(std::move(message));
