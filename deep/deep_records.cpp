@@ -116,9 +116,10 @@ std::vector<DeletedMessage> readDeletedMessages(const std::string& smsDb) {
              message.read = numberOf(knownValue(record, Read));
              message.body = textOf(knownValue(record, Body));
              // Zeroed bytes read as a row (a blob of zeros for its address,
-             // nothing else) tell of no message: a row needs a date, or an
-             // address or body that shows something before a zero byte.
-             if (!message.date && utf8ToAnsi(message.address).empty() &&
+             // nothing else) tell of no message: a row needs a date, a
+             // conversation, or an address or body that shows something
+             // before a zero byte.
+             if (!message.date && !message.threadId && utf8ToAnsi(message.address).empty() &&
                  utf8ToAnsi(message.body).empty())
                  return;
              message.evidence = evidenceWords(record);
