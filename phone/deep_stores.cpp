@@ -36,13 +36,18 @@ std::string deepStoresText(const std::string& contactsDb, const std::string& sms
     std::vector<CarvedSms> carved;
     for (const std::vector<DeletedMessage>* list : {&mms, &bugle}) {
         for (const DeletedMessage& message : *list) {
-            // A pdu that kept neither text nor address has no line to give.
-            if (!message.deleted || (message.body.empty() && message.address.empty()))
+            // A message that kept neither text nor a party has no line to
+            // give (a line shows a value up to its first zero byte); an MMS
+            // that kept its parties but no text says so.
+            const bool noText = utf8ToAnsi(message.body).empty();
+            if (!message.deleted || (noText && utf8ToAnsi(message.address).empty()))
                 continue;
             const std::string mark = message.evidence.rfind("words", 0) == 0   ? "[words] "
                                      : message.evidence.rfind("index", 0) == 0 ? "[index] "
                                                                                : "";
-            carved.emplace_back(message.address, std::string(), mark + message.body);
+            const bool mms = message.store == MessageStore::Mms;
+            carved.emplace_back(message.address, std::string(),
+                                noText && mms ? std::string(kMmsWithoutText) : mark + message.body);
         }
     }
     if (carved.empty())

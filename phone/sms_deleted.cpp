@@ -2,6 +2,7 @@
 
 #include "phone/recovered_values.h"
 #include "phone/scan_rules.h"
+#include "recovered_text.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
 namespace fennaro::deep {
@@ -27,6 +28,13 @@ std::vector<DeletedMessage> readDeletedMessages(const std::string& smsDb) {
              message.type = numberOf(knownValue(record, Type));
              message.read = numberOf(knownValue(record, Read));
              message.body = textOf(knownValue(record, Body));
+             // Zeroed bytes read as a row (a blob of zeros for its address,
+             // nothing else) tell of no message: a row needs a date, a
+             // conversation, or an address or body that shows something
+             // before a zero byte.
+             if (!message.date && !message.threadId && utf8ToAnsi(message.address).empty() &&
+                 utf8ToAnsi(message.body).empty())
+                 return;
              message.evidence = evidenceWords(record);
              message.place = placeOf(record, smsDb);
              messages.push_back(std::move(message));

@@ -70,8 +70,15 @@ std::string deepSmsText(const std::string& contactsDb, const std::string& smsDb,
             *state, {{"sms", {{"address", "person", "body"}}}},
             {[&](size_t records) { carved.reserve(records); },
              [&](RecoveredRecord& record) {
-                 carved.emplace_back(takeText(record.values, 0), takeText(record.values, 1),
-                                     evidenceMark(record.evidence) + takeText(record.values, 2));
+                 std::string address = takeText(record.values, 0);
+                 std::string body = takeText(record.values, 2);
+                 // A line shows a value up to its first zero byte: a record
+                 // whose address and body show nothing (zeroed bytes read as
+                 // a record, a blob of zeros for its address) gives no line.
+                 if (utf8ToAnsi(address).empty() && utf8ToAnsi(body).empty())
+                     return;
+                 carved.emplace_back(std::move(address), takeText(record.values, 1),
+                                     evidenceMark(record.evidence) + body);
              }});
         why = report.error;
     }

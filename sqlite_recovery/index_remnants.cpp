@@ -244,11 +244,52 @@ class IndexRemnantScan {
         }
         if (fitting.size() == 1)
             return fitting[0];
+        if (fitting.size() > 1) {
+            const int agreeing = agreeingIndex(view, page, fitting);
+            if (agreeing >= 0)
+                return agreeing;
+        }
         for (int hint : hints) {
             if (hint >= 0 && std::find(fitting.begin(), fitting.end(), hint) != fitting.end())
                 return hint;
         }
         return -1;
+    }
+
+    // Of several indexes whose records a page's cells read as, the one whose
+    // table's current rows hold the values of more of the listed entries
+    // than any other's: an older page of an index still lists mostly live
+    // rows' entries, while a page number says nothing about a page from
+    // another WAL generation (auto_vacuum moves pages between them). -1 when
+    // no index has the most.
+    int agreeingIndex(ByteView view, uint32_t page, const std::vector<int>& fitting) const {
+        int best = -1;
+        size_t bestCount = 0, runnerUp = 0;
+        std::vector<IndexEntry> entries;
+        std::string buffer;
+        std::vector<Value> picked;
+        for (int i : fitting) {
+            const IndexInfo& index = m_indexes[size_t(i)];
+            const TableInfo& table = m_tables[size_t(index.table)];
+            TableRowFinder finder(m_current, table.rootPage, m_state.usableSize);
+            entries.clear();
+            wholeIndexEntries(view, page, m_state.usableSize, m_shapes[size_t(i)], nullptr,
+                              &entries);
+            size_t agreeing = 0;
+            for (const IndexEntry& entry : entries) {
+                if (entry.place == EntryPlace::Listed &&
+                    liveRow(finder, table, index, entry, buffer, picked))
+                    ++agreeing;
+            }
+            if (agreeing > bestCount) {
+                runnerUp = bestCount;
+                bestCount = agreeing;
+                best = i;
+            } else if (agreeing > runnerUp) {
+                runnerUp = agreeing;
+            }
+        }
+        return bestCount > runnerUp ? best : -1;
     }
 
     // Adds a page version when it is an index page of one of the indexes.

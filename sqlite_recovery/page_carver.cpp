@@ -62,6 +62,34 @@ size_t pastStalePointers(ByteView page, const BtreeHeader& header, size_t gapEnd
     return at;
 }
 
+// The one table whose leading columns (fewer than all, at least half of
+// them) a record fits as exactly as fitsExactly asks of a full row: a row
+// written before its table grew by ALTER TABLE ADD COLUMN. -1 when none or
+// more than one does.
+int leadingColumnsTable(const std::vector<TableInfo>& tables, const RecordShape& shape) {
+    int found = -1;
+    const size_t n = shape.types.size();
+    for (size_t t = 0; t < tables.size(); ++t) {
+        const TableInfo& table = tables[t];
+        if (n >= table.columns.size() || 2 * n < table.columns.size() ||
+            shapeScore(table, shape) < 0)
+            continue;
+        bool exact = true;
+        for (size_t i = 0; i < n && exact; ++i) {
+            const Affinity affinity = table.columns[i].affinity;
+            const bool numeric = affinity == Affinity::Integer || affinity == Affinity::Real ||
+                                 affinity == Affinity::Numeric;
+            exact = !(numeric && shape.types[i] >= 13 && (shape.types[i] & 1));
+        }
+        if (!exact)
+            continue;
+        if (found >= 0)
+            return -1;
+        found = int(t);
+    }
+    return found;
+}
+
 } // namespace
 
 PageCarver::PageCarver(const std::vector<TableInfo>& tables, uint32_t usableSize, RecordSink& sink,
@@ -172,10 +200,43 @@ void PageCarver::scanFreeBytes(ByteView page, size_t from, size_t to, const Vers
     const auto best = std::max_element(votes.begin(), votes.end());
     const int table = best == votes.end() || *best == 0 ? -1 : int(best - votes.begin());
     // A table chosen by votes is a guess, not the page's owner: it may not
-    // take records shorter than itself.
-    m_ownerKnown = false;
-    scanRegion(page, from, to, table, version);
+    // take records shorter than itself. Only where no cell fits any table at
+    // full width, and most of the whole cells there are rows of one table's
+    // older, shorter layout, was the page a leaf of that table before it
+    // grew, and is read as its own.
+    const int older = table < 0 ? olderLayoutOwner(page, from, to) : -1;
+    m_ownerKnown = older >= 0;
+    scanRegion(page, from, to, table < 0 ? older : table, version);
     m_ownerKnown = true;
+}
+
+int PageCarver::olderLayoutOwner(ByteView page, size_t from, size_t to) {
+    // Cells whose payload size, rowid and header add up, given to the one
+    // table whose leading columns they fit; two at least, and most of them.
+    std::vector<size_t> votes(m_tables.size(), 0);
+    size_t cells = 0;
+    RecordShape& shape = m_scratch;
+    for (size_t at = from; at + 4 <= to;) {
+        LeafCell cell;
+        if (page.u8(at) < 2 || !parseLeafCell(page, at, to, m_usable, &cell) ||
+            cell.payloadSize < 2 || cell.rowid < 0 ||
+            !parseRecordHeader(page.data + cell.payloadOffset,
+                               std::min<size_t>(cell.localSize, to - cell.payloadOffset),
+                               m_maxColumns, &shape, cell.payloadSize) ||
+            shape.payloadSize() != cell.payloadSize || cell.end > to) {
+            ++at;
+            continue;
+        }
+        ++cells;
+        const int t = leadingColumnsTable(m_tables, shape);
+        if (t >= 0)
+            ++votes[size_t(t)];
+        at = cell.end;
+    }
+    const auto best = std::max_element(votes.begin(), votes.end());
+    if (best == votes.end() || *best < 2 || 2 * *best <= cells)
+        return -1;
+    return int(best - votes.begin());
 }
 
 void PageCarver::carveFreeBytesOf(ByteView page, size_t from, size_t to, int table,
@@ -250,6 +311,21 @@ int PageCarver::attributeLeaf(ByteView page, const BtreeHeader& header,
         if (count > bestCount) {
             best = int(t);
             bestCount = count;
+        }
+    }
+    if (2 * bestCount > shapes.size())
+        return best;
+    // A leaf freed before a table grew by ALTER TABLE ADD COLUMN lists rows
+    // shorter than the table, which fit no table at full width: the page
+    // goes to a table most of its cells fit the leading columns of.
+    best = -1;
+    bestCount = 0;
+    std::vector<size_t> counts(m_tables.size(), 0);
+    for (const RecordShape& shape : shapes) {
+        const int t = leadingColumnsTable(m_tables, shape);
+        if (t >= 0 && ++counts[size_t(t)] > bestCount) {
+            best = t;
+            bestCount = counts[size_t(t)];
         }
     }
     return 2 * bestCount > shapes.size() ? best : -1;

@@ -36,7 +36,8 @@ class PageCarver {
 
     // Looks for cells in bytes [from, to) of a page that is not a b-tree
     // page (a free-list trunk past its page list, a free page): whole cells,
-    // and freed cells of the table most of the whole ones belong to.
+    // and freed cells of the table most of the whole ones belong to (or are
+    // rows of in its older, shorter layout).
     void scanFreeBytes(ByteView page, size_t from, size_t to, const VersionInfo& version);
 
     // Looks for cells of table in bytes [from, to) of a page that table's
@@ -47,7 +48,8 @@ class PageCarver {
 
     // The table a leaf's listed cells belong to: the first of candidates
     // that most of them fit, else the table most of them fit exactly (and
-    // no other table too), else -1.
+    // no other table too), else the one most of them fit the leading
+    // columns of (rows written before the table grew), else -1.
     // A page on the free list goes to a dropped table it fits before any
     // look-alike live table.
     int attributeLeaf(ByteView page, const BtreeHeader& header, const std::vector<int>& candidates,
@@ -65,6 +67,9 @@ class PageCarver {
     size_t carveCells(ByteView page, size_t start, size_t end, int table, DamagedGuess firstGuess,
                       const VersionInfo& version, size_t limit = SIZE_MAX);
     void scanRegion(ByteView page, size_t from, size_t to, int table, const VersionInfo& version);
+    // The table most whole cells in bytes [from, to) are rows of, in its
+    // layout before ALTER TABLE ADD COLUMN (two at least), or -1.
+    int olderLayoutOwner(ByteView page, size_t from, size_t to);
     bool tryWholeCell(ByteView page, size_t at, size_t limit, int table, Evidence evidence,
                       Located* found);
     bool locateDamaged(ByteView page, size_t start, size_t end, int table, DamagedGuess guess,

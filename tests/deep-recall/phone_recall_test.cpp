@@ -5,11 +5,14 @@
 #include "recall_support.h"
 
 #include "modern_phone.h"
+#include "store_phone.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 using namespace testdata;
 using namespace deep_recall_test;
@@ -89,3 +92,60 @@ INSTANTIATE_TEST_SUITE_P(
                       modernPhoneSpec(PhoneKind::Truncate), modernPhoneSpec(PhoneKind::Upgraded),
                       modernPhoneSpec(PhoneKind::Classic), busyPhone(PhoneKind::Wal)),
     [](const auto& info) { return specName(info.param); });
+
+namespace {
+
+// The fields of each line of a recovered-record text: name, address and
+// body (which may hold tabs of its own).
+std::vector<std::vector<std::string>> textLines(const std::string& text) {
+    std::vector<std::vector<std::string>> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        std::vector<std::string>& fields = lines.emplace_back();
+        size_t from = start;
+        for (size_t tab; fields.size() < 2 && (tab = text.find('\t', from)) < end; from = tab + 1)
+            fields.push_back(text.substr(from, tab - from));
+        fields.push_back(text.substr(from, end - from));
+    }
+    return lines;
+}
+
+// Whether a field of a line shows a value ("N/A" says nothing was found).
+bool shows(const std::string& field) {
+    return !field.empty() && field != "N/A";
+}
+
+} // namespace
+
+// The deleted-message lines of the large phone (whose zeroed pages hold
+// bytes that parse as sms rows of a blob of zeros and nothing else) and of
+// a phone with MMS: each line shows an address or a text, and an MMS that
+// kept its parties but no text says so.
+TEST(DeepMessageLines, EachShowsAPartyOrATextAndAnMmsWithoutTextSaysSo) {
+    ScratchDir large("phone-large-lines");
+    const ModernPhoneTruth truth =
+        generateModernPhone(large.path(), modernPhoneSpec(PhoneKind::Large, 3));
+    ScratchDir mms("phone-mms-lines");
+    const StorePhoneTruth store = generateStorePhone(StoreKind::Mms, mms.path(), 5, 4096);
+    const std::string noContacts = (std::filesystem::path(mms.path()) / "contacts2.db").string();
+    std::ofstream{noContacts};
+    size_t withoutText = 0;
+    for (const auto& [contacts, sms] :
+         {std::pair{truth.contacts.path, truth.sms.path}, std::pair{noContacts, store.smsDb}}) {
+        SCOPED_TRACE(sms);
+        const testdata::ProgramRun run = runRecover({"deep", "sms", contacts, sms});
+        ASSERT_EQ(run.status, 0);
+        for (const std::vector<std::string>& fields : textLines(run.out)) {
+            // A body's own line breaks continue it on lines of their own.
+            if (fields.size() < 3)
+                continue;
+            EXPECT_TRUE(shows(fields[1]) || shows(fields[2]))
+                << "a line with nothing: " << fields[0] << "|" << fields[1] << "|" << fields[2];
+            if (fields[2] == "(MMS without text)") {
+                ++withoutText;
+                EXPECT_TRUE(shows(fields[1])) << "an MMS without text and without its parties";
+            }
+        }
+    }
+    EXPECT_GT(withoutText, 0u) << "the MMS phone's picture-only MMS are not shown";
+}

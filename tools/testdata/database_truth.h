@@ -68,6 +68,9 @@ struct DeletedRow {
     // one per deletion of its rowid; empty when no replay recorded them.
     std::vector<CellPlace> cells;
     bool dropped = false; // its table was dropped (it is no longer in the schema)
+    // An index entry of one of its versions (key columns and rowid, 8 bytes or
+    // more) lies in one of the files; only where the writer knew the indexes.
+    bool indexSurvives = false;
 };
 
 // One row of the current state.

@@ -1,10 +1,13 @@
 #include "layout_db.h"
 
+#include "android_schema.h"
 #include "layout_content.h"
 #include "layout_writer.h"
+#include "phone_numbers.h"
 #include "sqlite_util.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace testdata {
 
@@ -34,6 +37,8 @@ const std::vector<std::pair<Layout, const char*>> kNames = {
     {Layout::SecureDelete, "secure-delete"},
     {Layout::Churn, "churn"},
     {Layout::SparseRows, "sparse-rows"},
+    {Layout::StaleIndex, "stale-index"},
+    {Layout::AlteredSms, "altered-sms"},
 };
 
 using namespace layout;
@@ -61,6 +66,11 @@ FileSettings settingsOf(const LayoutSpec& spec) {
         break;
     case Layout::WalRestarted:
         s.journal = JournalMode::Wal;
+        break;
+    case Layout::StaleIndex:
+        s.journal = JournalMode::Wal;
+        s.secureDelete = true;
+        s.autoVacuum = true;
         break;
     case Layout::JournalPersist:
         s.journal = JournalMode::Persist;
@@ -490,6 +500,184 @@ void sparseRows(LayoutWriter& w, RandomSource& rng) {
     w.remove("data", someOf(ids, 0.25, rng));
 }
 
+// Adds `people` contacts to the provider's own tables (raw contact, name,
+// number, sometimes an e-mail, with their phone and name lookup rows), one
+// transaction a table, as a sync writes them. Returns the phone data rows'
+// ids.
+std::vector<int64_t> addProviderContacts(LayoutWriter& w, RandomSource& rng, int people) {
+    std::vector<SqlRow> contacts;
+    std::vector<std::string> names;
+    for (int i = 0; i < people; ++i) {
+        names.push_back(personName(rng));
+        contacts.push_back({text(names.back()), text(names.back()), text(names.back())});
+    }
+    const std::vector<int64_t> ids =
+        w.insert("raw_contacts", {"display_name", "sort_key", "sort_key_alt"}, contacts);
+    std::vector<SqlRow> rows;
+    std::vector<std::string> numbers;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const std::string first = names[i].substr(0, names[i].find(' '));
+        const std::string last = names[i].substr(names[i].find(' ') + 1);
+        rows.push_back(
+            {integer(ids[i]), integer(7), text(names[i]), text(first), text(last), null()});
+        numbers.push_back(phoneNumber(rng));
+        rows.push_back({integer(ids[i]), integer(5), text(numbers.back()),
+                        text(std::to_string(rng.between(1, 3))), null(),
+                        e164Of(numbers.back()).empty() ? null() : text(e164Of(numbers.back()))});
+        if (rng.chance(0.4))
+            rows.push_back(
+                {integer(ids[i]), integer(1), text(emailAddress(rng)), text("1"), null(), null()});
+    }
+    const std::vector<int64_t> data = w.insert(
+        "data", {"raw_contact_id", "mimetype_id", "data1", "data2", "data3", "data4"}, rows);
+    std::vector<SqlRow> phones, lookups;
+    std::vector<int64_t> phoneIds;
+    for (size_t i = 0, n = 0; i < rows.size(); ++i) {
+        if (rows[i][1].integer == 7) {
+            std::string key;
+            for (char c : rows[i][2].bytes)
+                key += c == ' ' ? c : char(std::toupper(static_cast<unsigned char>(c)));
+            lookups.push_back({integer(data[i]), rows[i][0], text(key), integer(0)});
+        } else if (rows[i][1].integer == 5) {
+            const std::string& number = numbers[n++];
+            phones.push_back({integer(data[i]), rows[i][0], text(digitsOf(number, true)),
+                              text(minMatchOf(number))});
+            phoneIds.push_back(data[i]);
+        }
+    }
+    w.insert("phone_lookup", {"data_id", "raw_contact_id", "normalized_number", "min_match"},
+             phones);
+    w.insert("name_lookup", {"data_id", "raw_contact_id", "normalized_name", "name_type"}, lookups);
+    return phoneIds;
+}
+
+// The contacts provider's own tables and indexes in WAL with secure_delete
+// and auto_vacuum on, as a phone keeps them, the log restarted by a
+// checkpoint. Contacts added one at a time write the index pages their
+// entries go to (which hold the entries of older rows) and the tables' last
+// leaves; then numbers are deleted (the data row with its lookup rows), their
+// cells zeroed; a checkpoint; then a shorter log of edits and deletions is
+// written over the first frames. The old generation's later frames keep
+// index pages from before the deletions while no page image anywhere keeps
+// the rows' own cells.
+void staleIndex(LayoutWriter& w, RandomSource& rng) {
+    registerAndroidCollations(w.db());
+    w.exec(contactsSchemaSql(Generation::Modern));
+    w.noteSchema();
+    std::vector<SqlRow> mimetypes;
+    for (const std::string& type : initialMimetypes(Generation::Modern))
+        mimetypes.push_back({text(type)});
+    w.insert("mimetypes", {"mimetype"}, mimetypes);
+    std::vector<int64_t> numbers = addProviderContacts(w, rng, 70);
+    w.startJournaling();
+    for (int i = 0; i < 8; ++i) {
+        const std::vector<int64_t> added = addProviderContacts(w, rng, 1);
+        numbers.insert(numbers.end(), added.begin(), added.end());
+    }
+    // Deletes a number as the provider does: its lookup rows, then the data row.
+    auto removeNumber = [&](int64_t id) {
+        const std::string at = std::to_string(id);
+        w.removeBySql("DELETE FROM phone_lookup WHERE data_id = " + at +
+                      "; DELETE FROM data WHERE _id = " + at);
+    };
+    const std::vector<int64_t> gone = someOf(numbers, 0.2, rng);
+    const auto later = gone.begin() + long(gone.size() * 3 / 4);
+    for (auto it = gone.begin(); it != later; ++it)
+        removeNumber(*it);
+    // Whole contacts deleted, enough to free pages: auto_vacuum moves the
+    // file's last pages into the holes, so the pages of the older frames
+    // hold other trees' pages in the newer state, or lie past its end.
+    std::vector<int64_t> people;
+    {
+        Statement st(w.db(), "SELECT _id FROM raw_contacts");
+        while (st.step())
+            people.push_back(st.columnInt(0));
+    }
+    std::vector<int64_t> leaving = someOf(people, 0.3, rng);
+    std::sort(leaving.begin(), leaving.end());
+    for (size_t at = 0; at < leaving.size(); at += 4) {
+        std::string ids;
+        for (size_t i = at; i < std::min(leaving.size(), at + 4); ++i)
+            ids += (ids.empty() ? "" : ",") + std::to_string(leaving[i]);
+        w.removeBySql("DELETE FROM phone_lookup WHERE raw_contact_id IN (" + ids +
+                      "); DELETE FROM name_lookup WHERE raw_contact_id IN (" + ids +
+                      "); DELETE FROM data WHERE raw_contact_id IN (" + ids +
+                      "); DELETE FROM raw_contacts WHERE _id IN (" + ids + ")");
+    }
+    w.checkpoint();
+    for (int64_t id : someOf(numbers, 0.02, rng))
+        w.exec("UPDATE data SET data1 = '" + phoneNumber(rng) +
+               "' WHERE _id = " + std::to_string(id));
+    for (auto it = later; it != gone.end(); ++it)
+        removeNumber(*it);
+}
+
+// The sms table of a 4.x phone (17 columns, no AUTOINCREMENT) with messages
+// of every length, grown to the newer layout by ALTER TABLE ADD COLUMN as an
+// upgrade does; old messages deleted before and after the upgrade (their
+// cells keep the shorter record), newer ones too, with secure_delete off.
+void alteredSms(LayoutWriter& w, RandomSource& rng) {
+    w.exec("CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT,"
+           " person INTEGER, date INTEGER, date_sent INTEGER DEFAULT 0, protocol INTEGER,"
+           " read INTEGER DEFAULT 0, status INTEGER DEFAULT -1, type INTEGER,"
+           " reply_path_present INTEGER, subject TEXT, body TEXT, service_center TEXT,"
+           " locked INTEGER DEFAULT 0, error_code INTEGER DEFAULT 0, seen INTEGER DEFAULT 0)");
+    w.noteSchema();
+    const std::vector<std::string> oldColumns = {
+        "thread_id", "address",        "person", "date",       "date_sent",
+        "protocol",  "read",           "status", "type",       "reply_path_present",
+        "body",      "service_center", "locked", "error_code", "seen"};
+    // A message as the provider writes it: received ones with their service
+    // centre and sender's contact, sent ones with NULL protocol.
+    auto message = [&](bool upgraded) {
+        const bool received = rng.chance(0.6);
+        const int64_t date = dateMs(rng);
+        const int words =
+            static_cast<int>(rng.chance(0.3) ? rng.between(20, 60) : rng.between(1, 6));
+        SqlRow row = {integer(rng.between(1, 12)),
+                      text(phoneNumber(rng)),
+                      received && rng.chance(0.5) ? integer(rng.between(1, 300)) : null(),
+                      integer(date),
+                      integer(received ? date / 1000 * 1000 - 4000 : 0),
+                      received ? integer(0) : null(),
+                      integer(1),
+                      integer(-1),
+                      integer(received ? 1 : 2),
+                      received ? integer(0) : null(),
+                      text(rng.chance(0.8) ? latinBody(rng, words) : chineseBody(rng, words * 2)),
+                      received ? text("+3161000" + std::to_string(rng.between(1000, 9999)))
+                               : null(),
+                      integer(0),
+                      integer(0),
+                      integer(1)};
+        if (upgraded) {
+            row.push_back(integer(rng.chance(0.7) ? 1 : -1));
+            row.push_back(text("com.android.mms"));
+        }
+        return row;
+    };
+    std::vector<SqlRow> rows;
+    for (int i = 0; i < 150; ++i)
+        rows.push_back(message(false));
+    std::vector<int64_t> old = w.insert("sms", oldColumns, rows);
+    w.startJournaling();
+    rng.shuffle(old);
+    const auto before = old.begin() + long(old.size() / 10);
+    w.remove("sms", std::vector<int64_t>(old.begin(), before), 2);
+    w.exec("ALTER TABLE sms ADD COLUMN sub_id INTEGER DEFAULT -1;"
+           "ALTER TABLE sms ADD COLUMN creator TEXT");
+    w.noteSchema();
+    std::vector<std::string> newColumns = oldColumns;
+    newColumns.push_back("sub_id");
+    newColumns.push_back("creator");
+    rows.clear();
+    for (int i = 0; i < 60; ++i)
+        rows.push_back(message(true));
+    std::vector<int64_t> fresh = w.insert("sms", newColumns, rows);
+    w.remove("sms", std::vector<int64_t>(before, before + long(old.size() / 5)));
+    w.remove("sms", someOf(fresh, 0.2, rng), 2);
+}
+
 // Writes the history of `spec` through `w`.
 void writeHistory(LayoutWriter& w, RandomSource& rng, const LayoutSpec& spec) {
     switch (spec.layout) {
@@ -536,6 +724,10 @@ void writeHistory(LayoutWriter& w, RandomSource& rng, const LayoutSpec& spec) {
         return churn(w, rng);
     case Layout::SparseRows:
         return sparseRows(w, rng);
+    case Layout::StaleIndex:
+        return staleIndex(w, rng);
+    case Layout::AlteredSms:
+        return alteredSms(w, rng);
     }
 }
 

@@ -41,6 +41,8 @@ enum class Layout {
     SecureDelete,    // short rows deleted with secure_delete on: nothing left
     Churn,           // deletions, then new and updated rows reusing the freed space, then more
     SparseRows,      // wide data-like rows, most columns NULL (long headers of zero types)
+    StaleIndex,      // indexed data rows, WAL restarted: some entries left only in old frames
+    AlteredSms,      // the 4.x sms table grown by ALTER TABLE ADD COLUMN, old short rows deleted
 };
 
 // Every layout, in declaration order.

@@ -1,5 +1,6 @@
 #include "layout_writer.h"
 
+#include "index_survival.h"
 #include "sqlite_util.h"
 
 #include <algorithm>
@@ -180,11 +181,13 @@ DatabaseTruth LayoutWriter::finish() {
               [](const DeletedRow& a, const DeletedRow& b) {
                   return std::tie(a.table, a.rowid) < std::tie(b.table, b.rowid);
               });
+    const std::vector<IndexShape> indexes = readIndexShapes(m_db);
     sqlite3* db = m_db;
     m_db = nullptr;
     closeAsPhone(db, m_path);
     truth.path = m_path;
     classifyByReplay(truth, m_replay->goneCells());
+    findIndexSurvivors(truth, indexes);
     return truth;
 }
 

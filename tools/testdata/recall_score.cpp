@@ -362,6 +362,10 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
                 continue;
             ++c->countable;
             c->foundAny += foundAny[i] ? 1 : 0;
+            if (!row.survives && row.indexSurvives) {
+                ++c->indexOnly;
+                c->indexOnlyFound += foundAny[i] ? 1 : 0;
+            }
             if (!row.survives) {
                 c->foundBeyond += found[i] ? 1 : 0;
                 continue;
@@ -376,6 +380,10 @@ RecallScore scoreScan(const DatabaseTruth& truth, const ScanOutput& scan) {
     }
     for (size_t i = 0; i < truth.deleted.size(); ++i) {
         const DeletedRow& row = truth.deleted[i];
+        if (row.countable && !row.survives && row.indexSurvives && !foundAny[i] &&
+            examples["missed index entry"]++ < kExamplesPerFault)
+            score.problems.push_back("missed index entry: " + row.table + " rowid " +
+                                     std::to_string(row.rowid));
         if (row.countable && row.survives && !found[i] && examples["missed"]++ < kExamplesPerFault)
             score.problems.push_back("missed: " + row.table + " rowid " +
                                      std::to_string(row.rowid) + " (" + survivalName(row.survival) +
@@ -406,9 +414,13 @@ std::string describeScore(const RecallScore& s) {
         " without rowid of no deleted row, " + std::to_string(s.junk) + " junk, " +
         std::to_string(s.partialReported) + " partial by nature (" +
         std::to_string(s.partialMatched) + " matching a deleted row)\n";
-    for (const auto& [table, c] : s.tables)
+    for (const auto& [table, c] : s.tables) {
         out += "  " + table + ": " + ratio(c.found, c.surviving) + " of " +
-               std::to_string(c.deleted) + " deleted\n";
+               std::to_string(c.deleted) + " deleted";
+        if (c.indexOnly)
+            out += ", cell gone but an index entry left: " + ratio(c.indexOnlyFound, c.indexOnly);
+        out += "\n";
+    }
     for (const std::string& p : s.problems)
         out += "  " + p + "\n";
     return out;

@@ -24,6 +24,10 @@ struct RecallCounts {
     // Rows with a readable value that any record matched, those rebuilt from an
     // index, the full-text index or a remnant included, surviving or not.
     size_t foundAny = 0;
+    // Rows with a readable value whose cell is gone while an entry of one of
+    // their indexes survives, and of those the ones any record matched.
+    size_t indexOnly = 0;
+    size_t indexOnlyFound = 0;
 
     // found / surviving; 1 when nothing survives.
     double recall() const { return surviving ? double(found) / double(surviving) : 1.0; }

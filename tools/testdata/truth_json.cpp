@@ -80,6 +80,8 @@ Json::Value truthToJson(const DatabaseTruth& truth) {
         row["countable"] = r.countable;
         row["survives"] = r.survives;
         row["wholeRecord"] = r.wholeRecord;
+        if (r.indexSurvives)
+            row["indexSurvives"] = true;
         row["survival"] = survivalName(r.survival);
         if (r.dropped)
             row["dropped"] = true;
