@@ -1,6 +1,8 @@
 // The escaping of texts for the page and the table: whatever bytes a record
 // holds, what is written is valid UTF-8 that cannot be taken for markup or
 // for the table's own commas, quotes and line ends.
+#include <algorithm>
+
 #include "report_files.h"
 #include "utf8_text.h"
 
@@ -29,31 +31,49 @@ std::string cleanText(std::string_view text) {
 
 } // namespace
 
-std::string htmlEscape(std::string_view text) {
-    const std::string clean = cleanText(text);
-    std::string escaped;
-    escaped.reserve(clean.size() + clean.size() / 8);
-    for (const char c : clean) {
-        switch (c) {
+void appendHtmlEscaped(std::string& out, std::string_view text) {
+    // Plain ASCII (most numbers, dates and many texts) needs no cleaning.
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) {
+        return c != '\0' && static_cast<unsigned char>(c) < 0x80;
+    });
+    std::string cleaned;
+    if (!ascii) {
+        cleaned = cleanText(text);
+        text = cleaned;
+    }
+    size_t plainFrom = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        std::string_view reference;
+        switch (text[i]) {
         case '&':
-            escaped += "&amp;";
+            reference = "&amp;";
             break;
         case '<':
-            escaped += "&lt;";
+            reference = "&lt;";
             break;
         case '>':
-            escaped += "&gt;";
+            reference = "&gt;";
             break;
         case '"':
-            escaped += "&quot;";
+            reference = "&quot;";
             break;
         case '\'':
-            escaped += "&#39;";
+            reference = "&#39;";
             break;
         default:
-            escaped += c;
+            continue;
         }
+        out.append(text.substr(plainFrom, i - plainFrom));
+        out.append(reference);
+        plainFrom = i + 1;
     }
+    out.append(text.substr(plainFrom));
+}
+
+std::string htmlEscape(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size() + text.size() / 8);
+    appendHtmlEscaped(escaped, text);
     return escaped;
 }
 
