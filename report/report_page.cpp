@@ -12,69 +12,43 @@ namespace fennaro::report {
 namespace {
 
 // The pages' own style: readable tables, deleted records in red with the
-// trash mark, message texts with their line breaks kept.
-constexpr std::string_view kStyle = R"(
-body { font-family: sans-serif; margin: 2em; color: #222; }
-h1 { font-size: 1.6em; } h2 { margin-top: 1.8em; border-bottom: 1px solid #ccc; }
-nav { margin-bottom: 1em; } nav a { margin-right: 1em; }
-table { border-collapse: collapse; margin: 0.5em 0 1em; }
-th, td { border: 1px solid #ccc; padding: 3px 8px; text-align: left; vertical-align: top; }
-th { background: #f0f0f0; }
-td.num { text-align: right; font-variant-numeric: tabular-nums; }
-td.hash { font-family: monospace; font-size: 0.85em; }
-td.text { white-space: pre-wrap; max-width: 40em; overflow-wrap: anywhere; }
-tr.deleted td { color: #b00000; }
-tr.deleted td:first-child { border-left: 4px solid #d00000; }
-#conversations td:nth-child(3), #conversations td:nth-child(4) { text-align: right; }
-.mark { font-weight: bold; }
-.warn { color: #b00000; font-weight: bold; }
-.zone, .pager { color: #555; }
-input.filter { display: block; margin-top: 0.5em; width: 20em; }
-)";
+// trash mark, message texts with their line breaks kept. Every page carries
+// it, so it is kept short.
+constexpr std::string_view kStyle =
+    "body{font-family:sans-serif;margin:2em;color:#222}h1{font-size:1.6em}"
+    "h2{margin-top:1.8em;border-bottom:1px solid #ccc}nav a{margin-right:1em}"
+    "table{border-collapse:collapse;margin:.5em 0 1em}"
+    "th,td{border:1px solid #ccc;padding:3px 8px;text-align:left;vertical-align:top}"
+    "th{background:#f0f0f0}td.num{text-align:right;font-variant-numeric:tabular-nums}"
+    "td.hash{font-family:monospace;font-size:.85em}"
+    "td.text{white-space:pre-wrap;max-width:40em;overflow-wrap:anywhere}"
+    "tr.deleted td{color:#b00000}tr.deleted td:first-child{border-left:4px solid #d00000}"
+    "#conversations td:nth-child(3),#conversations td:nth-child(4){text-align:right}"
+    ".mark,.warn{font-weight:bold}.warn{color:#b00000}.zone,.pager{color:#555}"
+    "input.filter{display:block;margin-top:.5em;width:20em}";
 
-// The filter: a box above each table (but the case details) that hides
-// the rows whose text does not hold what is typed, case aside; the page's
-// address may carry "#find=TEXT" to open it filtered. It reads only the
-// page's own text and builds nothing from it.
-constexpr std::string_view kScript = R"(
-(function () {
-  'use strict';
-  var boxes = [];
-  function apply(box) {
-    var word = box.value.toLowerCase();
-    var rows = box.rowsOf.rows;
-    for (var i = 0; i < rows.length; i++) {
-      var row = rows[i];
-      if (row.cells.length === 0 || row.cells[0].tagName === 'TH') continue;
-      row.hidden = word !== '' && row.textContent.toLowerCase().indexOf(word) < 0;
-    }
-  }
-  var tables = document.querySelectorAll('table:not(.plain)');
-  for (var i = 0; i < tables.length; i++) {
-    var box = document.createElement('input');
-    box.type = 'search';
-    box.className = 'filter';
-    box.placeholder = 'Filter the rows';
-    box.setAttribute('aria-label', 'Filter the rows of the table below');
-    box.rowsOf = tables[i];
-    box.addEventListener('input', function () { apply(this); });
-    tables[i].parentNode.insertBefore(box, tables[i]);
-    boxes.push(box);
-  }
-  function fromAddress() {
-    var hash = window.location.hash;
-    if (hash.indexOf('#find=') !== 0) return;
-    var text = hash.slice(6);
-    try { text = decodeURIComponent(text); } catch (e) { }
-    for (var j = 0; j < boxes.length; j++) {
-      boxes[j].value = text;
-      apply(boxes[j]);
-    }
-  }
-  window.addEventListener('hashchange', fromAddress);
-  fromAddress();
-})();
-)";
+// The filter: a box above each table (but the case details) that hides the
+// rows whose text does not hold what is typed, case aside; the page's
+// address may carry "#find=TEXT" (URL-encoded) to open it filtered. It reads
+// only the page's own text and builds no markup from it. Every page carries
+// it, so it is kept short.
+constexpr std::string_view kScript =
+    "(function(){'use strict';var boxes=[];"
+    "function apply(box){var word=box.value.toLowerCase(),rows=box.rowsOf.rows;"
+    "for(var i=0;i<rows.length;i++){var row=rows[i];"
+    "if(row.cells.length===0||row.cells[0].tagName==='TH')continue;"
+    "row.hidden=word!==''&&row.textContent.toLowerCase().indexOf(word)<0;}}"
+    "var tables=document.querySelectorAll('table:not(.plain)');"
+    "for(var i=0;i<tables.length;i++){var box=document.createElement('input');"
+    "box.type='search';box.className='filter';box.placeholder='Filter the rows';"
+    "box.setAttribute('aria-label','Filter the rows of the table below');"
+    "box.rowsOf=tables[i];box.addEventListener('input',function(){apply(this);});"
+    "tables[i].parentNode.insertBefore(box,tables[i]);boxes.push(box);}"
+    "function fromAddress(){var hash=window.location.hash;"
+    "if(hash.indexOf('#find=')!==0)return;var text=hash.slice(6);"
+    "try{text=decodeURIComponent(text);}catch(e){}"
+    "for(var j=0;j<boxes.length;j++){boxes[j].value=text;apply(boxes[j]);}}"
+    "window.addEventListener('hashchange',fromAddress);fromAddress();})();";
 
 // Appends the bar of links to the report's pages.
 void appendNavigation(std::string& html, const PageSet& set, std::string_view root) {

@@ -1,8 +1,6 @@
 // The escaping of texts for the page and the table: whatever bytes a record
 // holds, what is written is valid UTF-8 that cannot be taken for markup or
 // for the table's own commas, quotes and line ends.
-#include <algorithm>
-
 #include "report_files.h"
 #include "utf8_text.h"
 
@@ -29,22 +27,44 @@ std::string cleanText(std::string_view text) {
     return shown;
 }
 
-} // namespace
-
-void appendHtmlEscaped(std::string& out, std::string_view text) {
-    // Plain ASCII (most numbers, dates and many texts) needs no cleaning.
-    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) {
-        return c != '\0' && static_cast<unsigned char>(c) < 0x80;
-    });
-    std::string cleaned;
-    if (!ascii) {
-        cleaned = cleanText(text);
-        text = cleaned;
+// Returns the length of the valid UTF-8 sequence that starts at text[at]
+// with a byte above 0x7F, or 0 when none does there.
+size_t sequenceLength(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // overlong
+        high = lead == 0xED ? 0x9F : 0xBF; // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;  // overlong
+        high = lead == 0xF4 ? 0x8F : 0xBF; // above U+10FFFF
+    } else {
+        return 0;
     }
+    if (text.size() - at < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+// Appends text escaped when it is valid UTF-8 without a NUL, in one pass;
+// otherwise leaves out as it was and returns false.
+bool appendEscapedIfClean(std::string& out, std::string_view text) {
+    const size_t before = out.size();
     size_t plainFrom = 0;
     for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
         std::string_view reference;
-        switch (text[i]) {
+        switch (c) {
         case '&':
             reference = "&amp;";
             break;
@@ -60,7 +80,18 @@ void appendHtmlEscaped(std::string& out, std::string_view text) {
         case '\'':
             reference = "&#39;";
             break;
+        case '\0':
+            out.resize(before);
+            return false;
         default:
+            if (c >= 0x80) {
+                const size_t length = sequenceLength(text, i);
+                if (length == 0) {
+                    out.resize(before);
+                    return false;
+                }
+                i += length - 1;
+            }
             continue;
         }
         out.append(text.substr(plainFrom, i - plainFrom));
@@ -68,6 +99,16 @@ void appendHtmlEscaped(std::string& out, std::string_view text) {
         plainFrom = i + 1;
     }
     out.append(text.substr(plainFrom));
+    return true;
+}
+
+} // namespace
+
+void appendHtmlEscaped(std::string& out, std::string_view text) {
+    if (appendEscapedIfClean(out, text))
+        return;
+    const std::string clean = cleanText(text);
+    appendEscapedIfClean(out, clean);
 }
 
 std::string htmlEscape(std::string_view text) {

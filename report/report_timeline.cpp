@@ -80,14 +80,18 @@ std::vector<Event> datedEvents(const ReportData& data, size_t& undated) {
 }
 
 // Returns the first line of a text, cut at a character's end when long.
-std::string firstLine(const std::string& text) {
-    size_t end = std::min(text.find_first_of("\r\n"), text.size());
-    if (end <= kFirstLineBytes)
-        return text.substr(0, end);
+std::string_view firstLine(const std::string& text, bool* cut) {
+    const size_t limit = std::min(text.size(), kFirstLineBytes + 1);
+    size_t end = 0;
+    while (end < limit && text[end] != '\r' && text[end] != '\n')
+        ++end;
+    *cut = end > kFirstLineBytes;
+    if (!*cut)
+        return std::string_view(text).substr(0, end);
     end = kFirstLineBytes;
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         --end;
-    return text.substr(0, end) + "\xE2\x80\xA6";
+    return std::string_view(text).substr(0, end);
 }
 
 // Appends the state cell: live, or the deleted mark with the evidence.
@@ -105,21 +109,31 @@ void appendState(std::string& html, bool deleted, const std::string& evidence) {
     html += "</td>";
 }
 
-// Appends one event's row.
-void appendEvent(std::string& html, const ReportData& data, const Event& event) {
+// Appends one event's row; links holds each conversation's page.
+void appendEvent(std::string& html, const ReportData& data, const std::vector<std::string>& links,
+                 const Event& event) {
     const bool deleted = event.message ? event.message->deleted : event.call->deleted;
     html += deleted ? "<tr class=\"deleted\">" : "<tr>";
     cell(html, *event.dateLine);
     if (event.message) {
         const MessageRow& message = *event.message;
-        cell(html, message.direction.empty() ? message.kind
-                                             : message.kind + " " + message.direction);
+        html += "<td>";
+        appendHtmlEscaped(html, message.kind);
+        if (!message.direction.empty()) {
+            html += ' ';
+            appendHtmlEscaped(html, message.direction);
+        }
+        html += "</td>";
         cell(html, message.address);
         const std::string& name = data.conversations[event.conversation].name;
         html += "<td>";
-        appendLink(html, conversationPage(event.conversation), name.empty() ? "(no name)" : name);
+        appendLink(html, links[event.conversation], name.empty() ? "(no name)" : name);
+        html += "</td><td class=\"text\">";
+        bool cut = false;
+        appendHtmlEscaped(html, firstLine(message.text, &cut));
+        if (cut)
+            html += "\xE2\x80\xA6";
         html += "</td>";
-        cell(html, firstLine(message.text), "text");
         appendState(html, deleted, message.evidence);
     } else {
         const CallRow& call = *event.call;
@@ -133,12 +147,12 @@ void appendEvent(std::string& html, const ReportData& data, const Event& event) 
 }
 
 // Appends the events [from, to) as a table.
-void appendEvents(std::string& html, const ReportData& data, const std::vector<Event>& events,
-                  size_t from, size_t to) {
+void appendEvents(std::string& html, const ReportData& data, const std::vector<std::string>& links,
+                  const std::vector<Event>& events, size_t from, size_t to) {
     html += "<table id=\"timeline\"><tr><th>Date</th><th>Event</th><th>Number</th>"
             "<th>Name</th><th>Text or duration</th><th>State</th></tr>\n";
     for (size_t i = from; i < to; ++i)
-        appendEvent(html, data, events[i]);
+        appendEvent(html, data, links, events[i]);
     html += "</table>\n";
 }
 
@@ -167,7 +181,7 @@ std::vector<MonthPage> monthPages(const std::vector<Event>& events, size_t perPa
     while (start < events.size()) {
         const std::string_view month = monthOf(*events[start].dateLine);
         size_t end = start;
-        while (end < events.size() && monthOf(*events[end].dateLine) == month)
+        while (end < events.size() && events[end].month == events[start].month)
             ++end;
         const size_t parts = partCount(end - start, perPage);
         for (size_t part = 0; part < parts; ++part) {
@@ -213,12 +227,16 @@ bool makeTimelinePages(const PageSet& set, const PageSink& sink) {
     const size_t perPage = set.options.rowsPerPage;
     size_t undated = 0;
     const std::vector<Event> events = datedEvents(data, undated);
+    std::vector<std::string> links;
+    links.reserve(data.conversations.size());
+    for (size_t c = 0; c < data.conversations.size(); ++c)
+        links.push_back(conversationPage(c));
     std::string html;
     beginPage(html, set, "Timeline", "");
     html += "<p>" + std::to_string(events.size()) + " dated events, newest first.</p>\n";
     appendUndated(html, undated);
     if (events.size() <= perPage) {
-        appendEvents(html, data, events, 0, events.size());
+        appendEvents(html, data, links, events, 0, events.size());
         endPage(html);
         return sink("timeline.html", html);
     }
@@ -238,7 +256,7 @@ bool makeTimelinePages(const PageSet& set, const PageSink& sink) {
         const std::string previous = i > 0 ? pages[i - 1].name() : std::string();
         const std::string next = i + 1 < pages.size() ? pages[i + 1].name() : std::string();
         appendPager(html, i, pages.size(), previous, next);
-        appendEvents(html, data, events, page.from, page.to);
+        appendEvents(html, data, links, events, page.from, page.to);
         appendPager(html, i, pages.size(), previous, next);
         endPage(html);
         if (!sink(page.name(), html))

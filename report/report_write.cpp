@@ -1,12 +1,17 @@
 // Writing the report's files: every page and records.csv go to temporary
-// names first, reach the disk together, and only then take their own names,
-// so a report that cannot be written whole leaves the folder as it was.
+// names first (the conversations' pages into a folder of their own) and only
+// take their own names when all could be written, so a report that cannot
+// be written whole leaves the folder as it was. Like an export, the files
+// are left to the system to put on the disk: forcing tens of thousands of
+// pages there would wait for every other writer of the disk too.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <thread>
 
 #include "report_files.h"
 
@@ -35,36 +40,32 @@ bool writeWhole(const std::string& path, const std::string& text) {
     return ::close(fd) == 0 && written == text.size();
 }
 
-// Makes folder/name unless it is there; returns "" or what went wrong.
-std::string ensureFolder(const std::string& folder, const std::string& name) {
-    const std::string path = folder + "/" + name;
-    if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST)
-        return {};
-    return path + ": " + std::strerror(errno);
-}
-
-// Flushes the file system holding folder to the disk; false on failure.
-bool syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::syncfs(fd) == 0;
-    return ::close(fd) == 0 && synced;
-}
-
 } // namespace
 
 std::string writeReportFiles(const std::string& folder, const ReportData& data,
                              const ReportOptions& options) {
+    namespace fs = std::filesystem;
+    // The pages of conversations/ are written into a folder of their own
+    // that takes the place of the earlier report's at the end, with no
+    // page of it left behind.
+    const fs::path staged = fs::path(folder) / ".conversations.new";
+    const fs::path subfolder = fs::path(folder) / "conversations";
+    const fs::path replaced = fs::path(folder) / ".conversations.old";
+    std::error_code error;
+    fs::remove_all(staged, error);
+    if (::mkdir(staged.c_str(), 0700) != 0)
+        return staged.string() + ": " + std::strerror(errno);
+
     std::vector<std::string> pending;
     std::string problem;
-    bool subfolderMade = false;
     const auto stage = [&](const std::string& name, const std::string& text) {
-        if (!subfolderMade && name.find('/') != std::string::npos) {
-            problem = ensureFolder(folder, name.substr(0, name.find('/')));
-            if (!problem.empty())
-                return false;
-            subfolderMade = true;
+        constexpr std::string_view kInSubfolder = "conversations/";
+        if (name.starts_with(kInSubfolder)) {
+            const fs::path path = staged / name.substr(kInSubfolder.size());
+            if (writeWhole(path.string(), text))
+                return true;
+            problem = (subfolder / path.filename()).string() + ": cannot be written";
+            return false;
         }
         const std::string path = folder + "/" + name;
         if (!writeWhole(path + std::string(kPending), text)) {
@@ -75,11 +76,30 @@ std::string writeReportFiles(const std::string& folder, const ReportData& data,
         pending.push_back(path);
         return true;
     };
-    bool written = makeReportPages(data, options, stage) && stage("records.csv", reportCsv(data));
-    if (written && !syncFolder(folder)) {
-        problem = folder + ": the report's files could not be flushed to the disk";
+    // The table is made and written beside the pages, on another core.
+    const std::string table = folder + "/records.csv";
+    bool tableWritten = false;
+    std::jthread tableWriter(
+        [&] { tableWritten = writeWhole(table + std::string(kPending), reportCsv(data)); });
+    bool written = makeReportPages(data, options, stage);
+    tableWriter.join();
+    pending.push_back(table);
+    if (written && !tableWritten) {
+        problem = table + ": cannot be written";
         written = false;
     }
+    if (written) {
+        fs::remove_all(replaced, error);
+        const bool hadOne = fs::exists(subfolder, error);
+        if ((hadOne && ::rename(subfolder.c_str(), replaced.c_str()) != 0) ||
+            ::rename(staged.c_str(), subfolder.c_str()) != 0) {
+            problem = subfolder.string() + ": " + std::strerror(errno);
+            written = false;
+            if (hadOne)
+                ::rename(replaced.c_str(), subfolder.c_str());
+        }
+    }
+    fs::remove_all(written ? replaced : staged, error);
     for (const std::string& path : pending) {
         const std::string temporary = path + std::string(kPending);
         if (written && ::rename(temporary.c_str(), path.c_str()) == 0)

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <thread>
 
 #include "commands.h"
 #include "input_checks.h"
@@ -87,6 +88,17 @@ int runReportCommand(const Args& words) {
     const PhoneDatabases dbs = phoneDatabasesOf(contactsDb, smsDb, flags.stores);
     flags.options.rowsPerPage = rowsPerPage();
 
+    // The copies are hashed on another core while the records load: both
+    // only read the files.
+    const bool utc = flags.options.utc;
+    std::vector<report::CopySummary> copies;
+    std::jthread hashing([&] {
+        // Deep mode also names the call log and the messaging app's store
+        // when they lie beside the two databases or the command line names
+        // them.
+        copies = flags.deep ? report::summarizePhoneCopies(dbs, utc)
+                            : report::summarizeCopies({contactsDb, smsDb}, utc);
+    });
     RecordStore store;
     report::ReportData data;
     if (flags.deep) {
@@ -96,13 +108,10 @@ int runReportCommand(const Args& words) {
         loadAfterAcquisition(store, contactsDb, smsDb);
         data = report::buildClassicReport(store);
     }
-    const bool utc = flags.options.utc;
     if (utc)
         report::useUtcDates(data);
-    // Deep mode also names the call log and the messaging app's store when
-    // they lie beside the two databases or the command line names them.
-    data.copies = flags.deep ? report::summarizePhoneCopies(dbs, utc)
-                             : report::summarizeCopies({contactsDb, smsDb}, utc);
+    hashing.join();
+    data.copies = std::move(copies);
     const std::string problem = report::writeReportFiles(folder, data, flags.options);
     if (!problem.empty()) {
         reportPathProblem(folder, problem);
