@@ -24,6 +24,7 @@ constexpr std::string_view kStyle =
     "td.text{white-space:pre-wrap;max-width:40em;overflow-wrap:anywhere}"
     "tr.deleted td{color:#b00000}tr.deleted td:first-child{border-left:4px solid #d00000}"
     "#conversations td:nth-child(3),#conversations td:nth-child(4){text-align:right}"
+    "#messages td:first-child,#timeline td:first-child,#calls td:first-child{white-space:nowrap}"
     ".mark,.warn{font-weight:bold}.warn{color:#b00000}.zone,.pager{color:#555}"
     "input.filter{display:block;margin-top:.5em;width:20em}";
 
