@@ -36,7 +36,7 @@ void appendCalls(std::string& html, const ReportData& data, size_t from, size_t 
 bool makeCallPages(const PageSet& set, const PageSink& sink) {
     if (!set.hasCalls)
         return true;
-    const size_t perPage = set.options.rowsPerPage;
+    const size_t perPage = set.rowsPerPage;
     const size_t total = set.data.calls.size();
     const size_t parts = partCount(total, perPage);
     std::string html;

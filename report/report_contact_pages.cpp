@@ -35,7 +35,7 @@ void appendContacts(std::string& html, const ReportData& data, size_t from, size
 } // namespace
 
 bool makeContactPages(const PageSet& set, const PageSink& sink) {
-    const size_t perPage = set.options.rowsPerPage;
+    const size_t perPage = set.rowsPerPage;
     const size_t total = set.data.contacts.size();
     const size_t parts = partCount(total, perPage);
     std::string html;

@@ -15,22 +15,28 @@ std::string sibling(size_t index, size_t part) {
     return conversationPage(index, part).substr(sizeof "conversations/" - 1);
 }
 
-// Appends the messages [from, to) of a conversation.
+// Appends the messages [from, to) of a conversation. A conversation may
+// hold hundreds of thousands of rows: they leave out the end tags a
+// browser does not need.
 void appendMessages(std::string& html, const ConversationEntry& conversation, size_t from,
                     size_t to) {
     html += "<table id=\"messages\" class=\"messages\"><tr><th>Date</th><th>Direction</th>"
             "<th>Number</th><th>Text</th><th>State</th><th>Evidence</th><th>Place</th></tr>\n";
     for (size_t i = from; i < to; ++i) {
         const MessageRow& message = conversation.messages[i];
-        html += message.deleted ? "<tr class=\"deleted\">" : "<tr>";
-        cell(html, shownDate(message.dateLine, message.deleted));
-        cell(html, message.direction);
-        cell(html, message.address);
-        cell(html, message.text, "text");
-        html += message.deleted ? "<td>" + std::string(kDeletedMark) + "</td>" : "<td>live</td>";
-        cell(html, message.evidence);
-        cell(html, placeText(message.place, message.files));
-        html += "</tr>\n";
+        html += message.deleted ? "<tr class=\"deleted\"><td>" : "<tr><td>";
+        appendHtmlEscaped(html, shownDate(message.dateLine, message.deleted));
+        html += "<td>";
+        appendHtmlEscaped(html, message.direction);
+        html += "<td>";
+        appendHtmlEscaped(html, message.address);
+        html += "<td>";
+        appendHtmlEscaped(html, message.text);
+        html += message.deleted ? "<td>" + std::string(kDeletedMark) + "<td>" : "<td>live<td>";
+        appendHtmlEscaped(html, message.evidence);
+        html += "<td>";
+        appendHtmlEscaped(html, placeText(message.place, message.files));
+        html += '\n';
     }
     html += "</table>\n";
 }
@@ -61,7 +67,7 @@ std::string titleOf(const ConversationEntry& conversation) {
 } // namespace
 
 bool makeConversationPages(const PageSet& set, const PageSink& sink) {
-    const size_t perPage = set.options.rowsPerPage;
+    const size_t perPage = set.rowsPerPage;
     const std::vector<ConversationEntry>& conversations = set.data.conversations;
     std::string html;
     for (size_t index = 0; index < conversations.size(); ++index) {

@@ -78,6 +78,14 @@ std::string zoneStatement(bool utc, int64_t atSeconds);
 // every row ends with CR LF.
 std::string reportCsv(const ReportData& data);
 
+// Receives the table piece by piece (whole rows); false stops it.
+using CsvDrain = std::function<bool(const std::string& piece)>;
+
+// Makes the same table as reportCsv and hands it to drain in pieces of
+// about a mebibyte, so that a large table needs no memory of its size.
+// Returns false when drain refused a piece.
+bool streamCsv(const ReportData& data, const CsvDrain& drain);
+
 // Writes the pages and folder/records.csv: all of them or, when one cannot
 // be written, none (the files of an earlier report stay as they were).
 // Returns "" on success, else what went wrong.

@@ -80,7 +80,7 @@ void appendCase(std::string& html, const ReportOptions& options) {
 // Appends the list of the report's other pages.
 void appendPageList(std::string& html, const PageSet& set) {
     const ReportData& data = set.data;
-    const size_t perPage = set.options.rowsPerPage;
+    const size_t perPage = set.rowsPerPage;
     html += "<h2>Pages</h2>\n<ul id=\"pages\">\n<li>";
     appendLink(html, "contacts.html", "Contacts");
     html += " (" + std::to_string(data.contacts.size()) + ", " +
@@ -157,7 +157,7 @@ void appendIndexRows(std::string& html, const ReportData& data, size_t from, siz
 // Appends one page of the conversations' index with the links to its
 // neighbours.
 void appendIndexPart(std::string& html, const PageSet& set, size_t part) {
-    const size_t perPage = set.options.rowsPerPage;
+    const size_t perPage = set.rowsPerPage;
     const size_t total = set.data.conversations.size();
     const size_t parts = partCount(total, perPage);
     html += "<h2 id=\"conversations-index\">Conversations</h2>\n";
@@ -197,7 +197,7 @@ bool makeEntryPages(const PageSet& set, const PageSink& sink) {
     if (!sink("report.html", html))
         return false;
     // The rest of a long index, in pages of its own.
-    const size_t parts = partCount(data.conversations.size(), set.options.rowsPerPage);
+    const size_t parts = partCount(data.conversations.size(), set.rowsPerPage);
     for (size_t part = 1; part < parts; ++part) {
         html.clear();
         beginPage(html, set, "Conversations, page " + std::to_string(part + 1), "");

@@ -21,7 +21,8 @@ constexpr std::string_view kStyle =
     "th,td{border:1px solid #ccc;padding:3px 8px;text-align:left;vertical-align:top}"
     "th{background:#f0f0f0}td.num{text-align:right;font-variant-numeric:tabular-nums}"
     "td.hash{font-family:monospace;font-size:.85em}"
-    "td.text{white-space:pre-wrap;max-width:40em;overflow-wrap:anywhere}"
+    "td.text,#messages td:nth-child(4),#timeline td:nth-child(5)"
+    "{white-space:pre-wrap;max-width:40em;overflow-wrap:anywhere}"
     "tr.deleted td{color:#b00000}tr.deleted td:first-child{border-left:4px solid #d00000}"
     "#conversations td:nth-child(3),#conversations td:nth-child(4){text-align:right}"
     "#messages td:first-child,#timeline td:first-child,#calls td:first-child{white-space:nowrap}"
@@ -71,7 +72,8 @@ void appendNavigation(std::string& html, const PageSet& set, std::string_view ro
 } // namespace
 
 PageSet pageSetOf(const ReportData& data, const ReportOptions& options) {
-    PageSet set{data, options, {}, data.deep && !data.calls.empty()};
+    PageSet set{data, options, {}, data.deep && !data.calls.empty(),
+                options.rowsPerPage == 0 ? kRowsPerPage : options.rowsPerPage};
     set.zoneLine = htmlEscape(zoneStatement(options.utc, data.madeAtSeconds));
     return set;
 }
@@ -166,10 +168,7 @@ std::string_view shownDate(const std::string& dateLine, bool deleted) {
 }
 
 bool makeReportPages(const ReportData& data, const ReportOptions& options, const PageSink& sink) {
-    ReportOptions checked = options;
-    if (checked.rowsPerPage == 0)
-        checked.rowsPerPage = kRowsPerPage;
-    const PageSet set = pageSetOf(data, checked);
+    const PageSet set = pageSetOf(data, options);
     return makeEntryPages(set, sink) && makeContactPages(set, sink) &&
            makeConversationPages(set, sink) && makeCallPages(set, sink) &&
            makeTimelinePages(set, sink);

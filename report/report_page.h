@@ -24,6 +24,8 @@ struct PageSet {
     std::string zoneLine;
     // Whether there is a calls page.
     bool hasCalls = false;
+    // The rows a page holds at most (never 0).
+    size_t rowsPerPage = kRowsPerPage;
 };
 
 // Returns the pages' common parts for a report.

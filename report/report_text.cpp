@@ -1,6 +1,9 @@
 // The escaping of texts for the page and the table: whatever bytes a record
 // holds, what is written is valid UTF-8 that cannot be taken for markup or
 // for the table's own commas, quotes and line ends.
+#include <algorithm>
+#include <array>
+
 #include "report_files.h"
 #include "utf8_text.h"
 
@@ -26,6 +29,17 @@ std::string cleanText(std::string_view text) {
     }
     return shown;
 }
+
+// The bytes that stand for themselves in a page: ASCII but NUL and the five
+// that markup gives a meaning.
+constexpr std::array<bool, 256> kPlainAscii = [] {
+    std::array<bool, 256> plain{};
+    for (size_t c = 1; c < 0x80; ++c)
+        plain[c] = true;
+    for (const char c : {'&', '<', '>', '"', '\''})
+        plain[static_cast<unsigned char>(c)] = false;
+    return plain;
+}();
 
 // Returns the length of the valid UTF-8 sequence that starts at text[at]
 // with a byte above 0x7F, or 0 when none does there.
@@ -62,6 +76,10 @@ bool appendEscapedIfClean(std::string& out, std::string_view text) {
     const size_t before = out.size();
     size_t plainFrom = 0;
     for (size_t i = 0; i < text.size(); ++i) {
+        while (i < text.size() && kPlainAscii[static_cast<unsigned char>(text[i])])
+            ++i;
+        if (i == text.size())
+            break;
         const unsigned char c = static_cast<unsigned char>(text[i]);
         std::string_view reference;
         switch (c) {
@@ -102,6 +120,24 @@ bool appendEscapedIfClean(std::string& out, std::string_view text) {
     return true;
 }
 
+// Appends text when it is valid UTF-8 without a NUL; otherwise leaves out as
+// it was and returns false.
+bool appendIfClean(std::string& out, std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == 0)
+            return false;
+        if (c >= 0x80) {
+            const size_t length = sequenceLength(text, i);
+            if (length == 0)
+                return false;
+            i += length - 1;
+        }
+    }
+    out.append(text);
+    return true;
+}
+
 } // namespace
 
 void appendHtmlEscaped(std::string& out, std::string_view text) {
@@ -119,8 +155,13 @@ std::string htmlEscape(std::string_view text) {
 }
 
 std::string csvField(std::string_view text) {
-    std::string clean = cleanText(text);
-    if (clean.find_first_of(",\"\r\n") == std::string::npos)
+    std::string clean;
+    if (!appendIfClean(clean, text))
+        clean = cleanText(text);
+    const bool plain = std::none_of(clean.begin(), clean.end(), [](char c) {
+        return c == ',' || c == '"' || c == '\r' || c == '\n';
+    });
+    if (plain)
         return clean;
     std::string quoted = "\"";
     for (const char c : clean) {

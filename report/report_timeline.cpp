@@ -97,7 +97,7 @@ std::string_view firstLine(const std::string& text, bool* cut) {
 // Appends the state cell: live, or the deleted mark with the evidence.
 void appendState(std::string& html, bool deleted, const std::string& evidence) {
     if (!deleted) {
-        html += "<td>live</td>";
+        html += "<td>live";
         return;
     }
     html += "<td>";
@@ -106,44 +106,48 @@ void appendState(std::string& html, bool deleted, const std::string& evidence) {
         html += ", ";
         appendHtmlEscaped(html, evidence);
     }
-    html += "</td>";
 }
 
-// Appends one event's row; links holds each conversation's page.
+// Appends one event's row; links holds each conversation's page. The
+// timeline holds every message of the phone: its rows leave out the end
+// tags a browser does not need.
 void appendEvent(std::string& html, const ReportData& data, const std::vector<std::string>& links,
                  const Event& event) {
     const bool deleted = event.message ? event.message->deleted : event.call->deleted;
-    html += deleted ? "<tr class=\"deleted\">" : "<tr>";
-    cell(html, *event.dateLine);
+    html += deleted ? "<tr class=\"deleted\"><td>" : "<tr><td>";
+    appendHtmlEscaped(html, *event.dateLine);
+    html += "<td>";
     if (event.message) {
         const MessageRow& message = *event.message;
-        html += "<td>";
         appendHtmlEscaped(html, message.kind);
         if (!message.direction.empty()) {
             html += ' ';
             appendHtmlEscaped(html, message.direction);
         }
-        html += "</td>";
-        cell(html, message.address);
+        html += "<td>";
+        appendHtmlEscaped(html, message.address);
         const std::string& name = data.conversations[event.conversation].name;
         html += "<td>";
         appendLink(html, links[event.conversation], name.empty() ? "(no name)" : name);
-        html += "</td><td class=\"text\">";
+        html += "<td>";
         bool cut = false;
         appendHtmlEscaped(html, firstLine(message.text, &cut));
         if (cut)
             html += "\xE2\x80\xA6";
-        html += "</td>";
         appendState(html, deleted, message.evidence);
     } else {
         const CallRow& call = *event.call;
-        cell(html, call.type.empty() ? std::string("Call") : "Call, " + call.type);
-        cell(html, call.number);
-        cell(html, call.name);
-        cell(html, call.duration ? std::to_string(*call.duration) + " s" : std::string(), "num");
+        appendHtmlEscaped(html, call.type.empty() ? std::string("Call") : "Call, " + call.type);
+        html += "<td>";
+        appendHtmlEscaped(html, call.number);
+        html += "<td>";
+        appendHtmlEscaped(html, call.name);
+        html += "<td>";
+        if (call.duration)
+            html += std::to_string(*call.duration) + " s";
         appendState(html, deleted, call.evidence);
     }
-    html += "</tr>\n";
+    html += '\n';
 }
 
 // Appends the events [from, to) as a table.
@@ -224,7 +228,7 @@ void appendMonths(std::string& html, const std::vector<MonthPage>& pages,
 
 bool makeTimelinePages(const PageSet& set, const PageSink& sink) {
     const ReportData& data = set.data;
-    const size_t perPage = set.options.rowsPerPage;
+    const size_t perPage = set.rowsPerPage;
     size_t undated = 0;
     const std::vector<Event> events = datedEvents(data, undated);
     std::vector<std::string> links;

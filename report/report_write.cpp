@@ -11,9 +11,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
-#include "report_files.h"
+#include "report_page.h"
 
 namespace fennaro::report {
 
@@ -22,22 +23,43 @@ namespace {
 // The ending of a file's temporary name while the report is written.
 constexpr std::string_view kPending = ".new";
 
-// Writes text into a new file at path, owner-only; false on failure.
-bool writeWhole(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                          0600);
-    if (fd < 0)
-        return false;
+// Opens a new file at path for writing, owner-only; -1 on failure.
+int createFile(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+}
+
+// Writes all of text to fd; false on failure.
+bool writeAll(int fd, const std::string& text) {
     size_t written = 0;
     while (written < text.size()) {
         const ssize_t put = ::write(fd, text.data() + written, text.size() - written);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            break;
+            return false;
         written += size_t(put);
     }
-    return ::close(fd) == 0 && written == text.size();
+    return true;
+}
+
+// Writes text into a new file at path; false on failure.
+bool writeWhole(const std::string& path, const std::string& text) {
+    const int fd = createFile(path);
+    if (fd < 0)
+        return false;
+    const bool written = writeAll(fd, text);
+    return ::close(fd) == 0 && written;
+}
+
+// Writes the report's table into a new file at path as it is made; false on
+// failure.
+bool writeTable(const std::string& path, const ReportData& data) {
+    const int fd = createFile(path);
+    if (fd < 0)
+        return false;
+    const bool written =
+        streamCsv(data, [fd](const std::string& piece) { return writeAll(fd, piece); });
+    return ::close(fd) == 0 && written;
 }
 
 } // namespace
@@ -58,36 +80,46 @@ std::string writeReportFiles(const std::string& folder, const ReportData& data,
 
     std::vector<std::string> pending;
     std::string problem;
-    const auto stage = [&](const std::string& name, const std::string& text) {
+    // Two threads stage pages: the lists they share are taken in turn.
+    std::mutex staging;
+    const auto fail = [&](const std::string& what) {
+        const std::lock_guard lock(staging);
+        if (problem.empty())
+            problem = what;
+        return false;
+    };
+    const PageSink stage = [&](const std::string& name, const std::string& text) {
         constexpr std::string_view kInSubfolder = "conversations/";
         if (name.starts_with(kInSubfolder)) {
             const fs::path path = staged / name.substr(kInSubfolder.size());
             if (writeWhole(path.string(), text))
                 return true;
-            problem = (subfolder / path.filename()).string() + ": cannot be written";
-            return false;
+            return fail((subfolder / path.filename()).string() + ": cannot be written");
         }
         const std::string path = folder + "/" + name;
-        if (!writeWhole(path + std::string(kPending), text)) {
-            problem = path + ": cannot be written";
-            ::unlink((path + std::string(kPending)).c_str());
-            return false;
+        {
+            const std::lock_guard lock(staging);
+            pending.push_back(path);
         }
-        pending.push_back(path);
+        if (!writeWhole(path + std::string(kPending), text))
+            return fail(path + ": cannot be written");
         return true;
     };
-    // The table is made and written beside the pages, on another core.
+    // The table and the timeline are made and written beside the other
+    // pages, on another core.
+    const PageSet set = pageSetOf(data, options);
     const std::string table = folder + "/records.csv";
-    bool tableWritten = false;
-    std::jthread tableWriter(
-        [&] { tableWritten = writeWhole(table + std::string(kPending), reportCsv(data)); });
-    bool written = makeReportPages(data, options, stage);
-    tableWriter.join();
     pending.push_back(table);
-    if (written && !tableWritten) {
-        problem = table + ": cannot be written";
-        written = false;
-    }
+    bool besideWritten = false;
+    std::jthread besideWriter([&] {
+        besideWritten = writeTable(table + std::string(kPending), data)
+                            ? makeTimelinePages(set, stage)
+                            : fail(table + ": cannot be written");
+    });
+    bool written = makeEntryPages(set, stage) && makeContactPages(set, stage) &&
+                   makeConversationPages(set, stage) && makeCallPages(set, stage);
+    besideWriter.join();
+    written = written && besideWritten;
     if (written) {
         fs::remove_all(replaced, error);
         const bool hadOne = fs::exists(subfolder, error);
