@@ -42,8 +42,8 @@ bool makeCallPages(const PageSet& set, const PageSink& sink) {
     std::string html;
     for (size_t part = 0; part < parts; ++part) {
         html.clear();
-        beginPage(html, set,
-                  parts > 1 ? "Call log, page " + std::to_string(part + 1) : "Call log", "");
+        beginPage(html, set, parts > 1 ? "Call log, page " + std::to_string(part + 1) : "Call log",
+                  "");
         const std::string previous = part > 0 ? partName("calls", part - 1) : std::string();
         const std::string next = part + 1 < parts ? partName("calls", part + 1) : std::string();
         appendPager(html, part, parts, previous, next);

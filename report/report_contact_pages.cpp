@@ -10,7 +10,7 @@ namespace {
 
 // Appends the contacts [from, to), one row per field, deleted ones marked.
 void appendContacts(std::string& html, const ReportData& data, size_t from, size_t to) {
-    html += "<table id=\"contacts\"><tr><th>Name</th><th>Field</th>"
+    html += "<table id=\"contacts\" class=\"grouped\"><tr><th>Name</th><th>Field</th>"
             "<th>Value</th><th>State</th><th>Evidence</th><th>Place</th></tr>\n";
     for (size_t c = from; c < to; ++c) {
         const ContactEntry& contact = data.contacts[c];
@@ -41,8 +41,8 @@ bool makeContactPages(const PageSet& set, const PageSink& sink) {
     std::string html;
     for (size_t part = 0; part < parts; ++part) {
         html.clear();
-        beginPage(html, set,
-                  parts > 1 ? "Contacts, page " + std::to_string(part + 1) : "Contacts", "");
+        beginPage(html, set, parts > 1 ? "Contacts, page " + std::to_string(part + 1) : "Contacts",
+                  "");
         const std::string previous = part > 0 ? partName("contacts", part - 1) : std::string();
         const std::string next = part + 1 < parts ? partName("contacts", part + 1) : std::string();
         appendPager(html, part, parts, previous, next);

@@ -77,8 +77,8 @@ bool makeConversationPages(const PageSet& set, const PageSink& sink) {
         const std::string title = titleOf(conversation);
         for (size_t part = 0; part < parts; ++part) {
             html.clear();
-            beginPage(html, set,
-                      parts > 1 ? title + ", page " + std::to_string(part + 1) : title, "../");
+            beginPage(html, set, parts > 1 ? title + ", page " + std::to_string(part + 1) : title,
+                      "../");
             html += "<p id=\"conversation\" data-deleted=\"" +
                     std::to_string(conversation.deletedCount) + "\">";
             if (conversation.deletedCount != 0)

@@ -95,8 +95,7 @@ void appendPageList(std::string& html, const PageSet& set) {
     appendLink(html, "timeline.html", "Timeline");
     html += ": every dated event, newest first</li>\n<li>";
     appendLink(html, "#conversations-index", "Conversations");
-    html += " (" + std::to_string(data.conversations.size()) +
-            ", one page each, below)</li>\n<li>";
+    html += " (" + std::to_string(data.conversations.size()) + ", one page each, below)</li>\n<li>";
     appendLink(html, "records.csv", "records.csv");
     html += ": every record in one table, for spreadsheet programs</li>\n</ul>\n";
 }
@@ -132,8 +131,8 @@ void appendDayCell(std::string& html, const MessageRow* message) {
         appendHtmlEscaped(html, std::string_view(message->dateLine).substr(0, 10));
 }
 
-// Appends the rows [from, to) of the conversations' index; root leads to
-// the report's folder.
+// Appends the rows [from, to) of the conversations' index, each without the
+// end tags a browser does not need: the index of a large phone stays small.
 void appendIndexRows(std::string& html, const ReportData& data, size_t from, size_t to) {
     html += "<table id=\"conversations\"><tr><th>Name</th><th>Number</th><th>Live</th>"
             "<th>Deleted</th><th>First</th><th>Last</th></tr>\n";
@@ -165,8 +164,9 @@ void appendIndexPart(std::string& html, const PageSet& set, size_t part) {
         html += "<p>No conversations.</p>\n";
         return;
     }
-    const auto name = [](size_t p) { return p == 0 ? std::string("report.html")
-                                                   : partName("conversations", p); };
+    const auto name = [](size_t p) {
+        return p == 0 ? std::string("report.html") : partName("conversations", p);
+    };
     const std::string previous = part > 0 ? name(part - 1) : std::string();
     const std::string next = part + 1 < parts ? name(part + 1) : std::string();
     appendPager(html, part, parts, previous, next);

@@ -30,16 +30,23 @@ constexpr std::string_view kStyle =
     "input.filter{display:block;margin-top:.5em;width:20em}";
 
 // The filter: a box above each table (but the case details) that hides the
-// rows whose text does not hold what is typed, case aside; the page's
+// rows whose text does not hold what is typed, case aside (in a table of
+// groups, a contact's rows, a row whose first cell is empty belongs to the
+// row above it: a group's rows show with its first one, and its first one
+// with each of them); the page's
 // address may carry "#find=TEXT" (URL-encoded) to open it filtered. It reads
 // only the page's own text and builds no markup from it. Every page carries
 // it, so it is kept short.
 constexpr std::string_view kScript =
     "(function(){'use strict';var boxes=[];"
-    "function apply(box){var word=box.value.toLowerCase(),rows=box.rowsOf.rows;"
+    "function apply(box){var word=box.value.toLowerCase(),rows=box.rowsOf.rows,"
+    "grouped=box.rowsOf.classList.contains('grouped'),head=null,headShown=false;"
     "for(var i=0;i<rows.length;i++){var row=rows[i];"
     "if(row.cells.length===0||row.cells[0].tagName==='TH')continue;"
-    "row.hidden=word!==''&&row.textContent.toLowerCase().indexOf(word)<0;}}"
+    "var shown=word===''||row.textContent.toLowerCase().indexOf(word)>=0;"
+    "if(grouped&&row.cells[0].textContent!==''){head=row;headShown=shown;}"
+    "else if(grouped&&head){if(shown)head.hidden=false;shown=shown||headShown;}"
+    "row.hidden=!shown;}}"
     "var tables=document.querySelectorAll('table:not(.plain)');"
     "for(var i=0;i<tables.length;i++){var box=document.createElement('input');"
     "box.type='search';box.className='filter';box.placeholder='Filter the rows';"
@@ -72,7 +79,10 @@ void appendNavigation(std::string& html, const PageSet& set, std::string_view ro
 } // namespace
 
 PageSet pageSetOf(const ReportData& data, const ReportOptions& options) {
-    PageSet set{data, options, {}, data.deep && !data.calls.empty(),
+    PageSet set{data,
+                options,
+                {},
+                data.deep && !data.calls.empty(),
                 options.rowsPerPage == 0 ? kRowsPerPage : options.rowsPerPage};
     set.zoneLine = htmlEscape(zoneStatement(options.utc, data.madeAtSeconds));
     return set;

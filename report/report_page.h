@@ -67,8 +67,7 @@ void cell(std::string& html, std::string_view text, std::string_view cls = {});
 // files, when given, names the databases that hold the record (a message of
 // the phone's other stores) in the file's place, and stands alone for a
 // live one.
-std::string placeText(const std::optional<deep::RecordPlace>& place,
-                      const std::string& files = {});
+std::string placeText(const std::optional<deep::RecordPlace>& place, const std::string& files = {});
 
 // Returns a message's date as a page shows it: its date line, "(no date)"
 // for a deleted one without one.

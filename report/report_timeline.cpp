@@ -42,8 +42,8 @@ std::string_view monthOf(const std::string& dateLine) {
 // Returns a month ("2026-11") as year * 12 + month - 1.
 int monthNumber(std::string_view month) {
     const auto digit = [&](size_t i) { return month[i] - '0'; };
-    return (digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3)) * 12 +
-           digit(5) * 10 + digit(6) - 1;
+    return (digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3)) * 12 + digit(5) * 10 +
+           digit(6) - 1;
 }
 
 // Returns the events with a date, newest first (by month as the pages write
@@ -254,8 +254,8 @@ bool makeTimelinePages(const PageSet& set, const PageSink& sink) {
         html.clear();
         std::string title = "Timeline, " + page.month;
         if (page.parts > 1)
-            title += ", page " + std::to_string(page.part + 1) + " of " +
-                     std::to_string(page.parts);
+            title +=
+                ", page " + std::to_string(page.part + 1) + " of " + std::to_string(page.parts);
         beginPage(html, set, title, "");
         const std::string previous = i > 0 ? pages[i - 1].name() : std::string();
         const std::string next = i + 1 < pages.size() ? pages[i + 1].name() : std::string();

@@ -96,7 +96,8 @@ std::string zoneStatement(bool utc, int64_t atSeconds) {
     const std::tm summer = localAt(std::mktime(&july));
     if (winter.tm_gmtoff != summer.tm_gmtoff) {
         const std::tm& other = winter.tm_gmtoff == now.tm_gmtoff ? summer : winter;
-        text += now.tm_isdst > 0 ? "; dates outside summer time are in " : "; dates in summer time are in ";
+        text += now.tm_isdst > 0 ? "; dates outside summer time are in "
+                                 : "; dates in summer time are in ";
         text += offsetText(other.tm_gmtoff);
     }
     return text + ".";

@@ -162,8 +162,8 @@ int main(int argc, char** argv) {
                 kContacts, kMessages, kThreads, deep ? ", deep" : "");
     std::printf("report: %zu pages, %.1f MB, largest %.2f MB (%s), entry page %.2f MB, "
                 "records.csv %.1f MB; kept in %s\n",
-                sizes.pages, sizes.pageBytes / 1e6, sizes.largest / 1e6,
-                sizes.largestPage.c_str(), sizes.entry / 1e6, sizes.csv / 1e6, kept.c_str());
+                sizes.pages, sizes.pageBytes / 1e6, sizes.largest / 1e6, sizes.largestPage.c_str(),
+                sizes.entry / 1e6, sizes.csv / 1e6, kept.c_str());
     std::printf("export: %8.3f s wall, %8.3f s processor\n", exportTime.wall, exportTime.cpu);
     std::printf("report: %8.3f s wall, %8.3f s processor\n", reportTime.wall, reportTime.cpu);
     std::printf("ratio report/export: %.2f wall, %.2f processor (goal <= 2)\n",

@@ -345,7 +345,7 @@ def check_split(program, phone, work):
     for page, dom in doms.items():
         for table in ("contacts", "conversations", "messages", "timeline", "calls"):
             # A contact takes a row per field; its first row has its name.
-            rows = [cells for _, cells in dom.rows.get(table, [])[1:]
+            rows = [cells for _, cells in dom.rows.get(table, [])
                     if table != "contacts" or cells[0]]
             if len(rows) > 1:
                 fail("%s: %d rows in %s" % (page, len(rows), table))
@@ -361,7 +361,7 @@ def check_filter(out, work):
     for fragment, kept in (("#find=LIVE%20Hello", ["live hello"]),
                            ("#find=%2B86189", ["<script>"]), ("#find=", None)):
         dom = load(page, work, fragment)
-        rows = dom.rows["timeline"][1:]
+        rows = dom.rows["timeline"]
         shown = [cells for hidden, cells in rows if not hidden]
         if kept is None:
             if len(shown) != len(rows) or not rows:
@@ -370,6 +370,12 @@ def check_filter(out, work):
         if len(shown) != len(kept) or not all(
                 word in cells[4] for word, cells in zip(kept, shown)) or len(rows) <= len(kept):
             fail("%s shows %r of %r" % (fragment, shown, rows))
+    # A contact's rows go with its name, and its name with each of them.
+    for fragment in ("#find=ann%20%3Cb", "#find=ann.example"):
+        dom = load(os.path.join(out, "contacts.html"), work, fragment)
+        shown = [cells[:2] for hidden, cells in dom.rows["contacts"] if not hidden]
+        if shown != [["Ann <b>Lee</b>", "Mobile"], ["", "Website"]]:
+            fail("contacts.html%s shows %r" % (fragment, shown))
 
 
 def check_case_and_zone(program, phone, work):
