@@ -77,6 +77,11 @@ void appendCase(std::string& html, const ReportOptions& options) {
     html += "</table>\n";
 }
 
+// Returns "1 page" or "N pages".
+std::string pagesText(size_t pages) {
+    return std::to_string(pages) + (pages == 1 ? " page" : " pages");
+}
+
 // Appends the list of the report's other pages.
 void appendPageList(std::string& html, const PageSet& set) {
     const ReportData& data = set.data;
@@ -84,12 +89,12 @@ void appendPageList(std::string& html, const PageSet& set) {
     html += "<h2>Pages</h2>\n<ul id=\"pages\">\n<li>";
     appendLink(html, "contacts.html", "Contacts");
     html += " (" + std::to_string(data.contacts.size()) + ", " +
-            std::to_string(partCount(data.contacts.size(), perPage)) + " pages)</li>\n";
+            pagesText(partCount(data.contacts.size(), perPage)) + ")</li>\n";
     if (set.hasCalls) {
         html += "<li>";
         appendLink(html, "calls.html", "Calls");
         html += " (" + std::to_string(data.calls.size()) + ", " +
-                std::to_string(partCount(data.calls.size(), perPage)) + " pages)</li>\n";
+                pagesText(partCount(data.calls.size(), perPage)) + ")</li>\n";
     }
     html += "<li>";
     appendLink(html, "timeline.html", "Timeline");
