@@ -46,9 +46,21 @@ void appendFields(std::string& csv, std::initializer_list<std::string_view> fiel
 
 } // namespace
 
-std::string reportCsv(const ReportData& data) {
+bool streamCsv(const ReportData& data, const CsvDrain& drain) {
+    // The table goes out in pieces of about this size.
+    constexpr size_t kPiece = size_t{1} << 20;
     std::string csv(kUtf8Bom);
+    csv.reserve(kPiece + 64 * 1024);
     csv.append(kCsvHeader).append("\r\n");
+    // Hands a whole piece on; false when the drain refused it.
+    const auto rowEnd = [&] {
+        csv += "\r\n";
+        if (csv.size() < kPiece)
+            return true;
+        const bool taken = drain(csv);
+        csv.clear();
+        return taken;
+    };
     for (const ContactEntry& contact : data.contacts) {
         const FieldRow none;
         const size_t rows = contact.fields.empty() ? 1 : contact.fields.size();
@@ -58,7 +70,8 @@ std::string reportCsv(const ReportData& data) {
             appendFields(csv, {"contact", deleted ? "1" : "0", field.evidence, contact.name,
                                contact.number, "", "", "", field.value});
             appendPlace(csv, field.place);
-            csv += "\r\n";
+            if (!rowEnd())
+                return false;
         }
     }
     for (const ConversationEntry& conversation : data.conversations) {
@@ -68,7 +81,8 @@ std::string reportCsv(const ReportData& data) {
                                conversation.name, message.address, message.dateLine, dateMs,
                                message.direction, message.text});
             appendPlace(csv, message.place, message.files);
-            csv += "\r\n";
+            if (!rowEnd())
+                return false;
         }
     }
     // A call's direction is its type in lower case; its text the seconds
@@ -82,9 +96,19 @@ std::string reportCsv(const ReportData& data) {
         appendFields(csv, {"call", call.deleted ? "1" : "0", call.evidence, call.name, call.number,
                            call.dateLine, dateMs, direction, seconds});
         appendPlace(csv, call.place);
-        csv += "\r\n";
+        if (!rowEnd())
+            return false;
     }
-    return csv;
+    return csv.empty() || drain(csv);
+}
+
+std::string reportCsv(const ReportData& data) {
+    std::string whole;
+    streamCsv(data, [&](const std::string& piece) {
+        whole += piece;
+        return true;
+    });
+    return whole;
 }
 
 } // namespace fennaro::report

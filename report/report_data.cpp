@@ -79,7 +79,7 @@ void keepNotesOnce(std::vector<CopySummary>& copies) {
 }
 
 // Describes one file: size, hash, time written.
-CopySummary summarizeFile(const std::string& path) {
+CopySummary summarizeFile(const std::string& path, bool utc) {
     CopySummary copy;
     copy.path = path;
     const std::optional<uint64_t> size = platform::fileSize(path);
@@ -89,7 +89,7 @@ CopySummary summarizeFile(const std::string& path) {
     copy.size = *size;
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0)
-        copy.pulledAt = localTimeText(info.st_mtime);
+        copy.pulledAt = timeText(info.st_mtime, utc);
     std::string hash;
     if (platform::sha256OfFile(path, hash))
         copy.sha256 = hash;
@@ -194,9 +194,10 @@ std::vector<std::string_view> tabFields(std::string_view line) {
     }
 }
 
-// Returns the time now as the report's local time.
-std::string nowText() {
-    return localTimeText(std::time(nullptr));
+// Notes the time now as the report's time of making, in local time.
+void noteMadeAt(ReportData& data) {
+    data.madeAtSeconds = static_cast<int64_t>(std::time(nullptr));
+    data.madeAt = localTimeText(data.madeAtSeconds);
 }
 
 } // namespace
@@ -216,11 +217,23 @@ std::string localTimeText(int64_t secondsSince1970) {
     return text;
 }
 
-std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databases) {
+std::string timeText(int64_t secondsSince1970, bool utc) {
+    if (!utc)
+        return localTimeText(secondsSince1970);
+    const std::time_t time = static_cast<std::time_t>(secondsSince1970);
+    std::tm inUtc{};
+    if (!gmtime_r(&time, &inUtc))
+        return {};
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &inUtc);
+    return text;
+}
+
+std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databases, bool utc) {
     std::vector<CopySummary> copies;
     for (const std::string& database : databases) {
         for (const std::string& path : copyFamily(database)) {
-            CopySummary copy = summarizeFile(path);
+            CopySummary copy = summarizeFile(path, utc);
             // The database is always named; a side file only when it is there.
             if (copy.present || path == database)
                 copies.push_back(std::move(copy));
@@ -230,12 +243,12 @@ std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databas
     return copies;
 }
 
-std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases) {
-    std::vector<CopySummary> copies = summarizeCopies({databases.contactsDb, databases.smsDb});
+std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases, bool utc) {
+    std::vector<CopySummary> copies = summarizeCopies({databases.contactsDb, databases.smsDb}, utc);
     for (const std::string& optional : {databases.callLogDb, databases.bugleDb}) {
         if (optional.empty())
             continue;
-        for (CopySummary& copy : summarizeCopies(std::vector<std::string>{optional})) {
+        for (CopySummary& copy : summarizeCopies(std::vector<std::string>{optional}, utc)) {
             copy.optional = true;
             copies.push_back(std::move(copy));
         }
@@ -247,7 +260,7 @@ std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases) {
 ReportData buildDeepReport(const RecordStore& store) {
     ReportData data;
     data.deep = true;
-    data.madeAt = nowText();
+    noteMadeAt(data);
     const ContactLists& lists = store.contactLists;
     const ContactDataIndex index(lists);
     for (const deep::DeepContact& contact : store.deep.contactRows) {
@@ -295,6 +308,10 @@ ReportData buildDeepReport(const RecordStore& store) {
                 // A live one's place is its database alone.
                 if (deleted.deleted)
                     row.place = deleted.place;
+                if (deleted.store == deep::MessageStore::Mms)
+                    row.kind = "MMS";
+                else if (deleted.store == deep::MessageStore::Bugle)
+                    row.kind = "app message";
                 if (deleted.store != deep::MessageStore::Sms || !deleted.sources.empty() ||
                     !deleted.deleted)
                     row.files = deep::sourceFiles(deleted);
@@ -311,7 +328,7 @@ ReportData buildDeepReport(const RecordStore& store) {
 
 ReportData buildClassicReport(const RecordStore& store) {
     ReportData data;
-    data.madeAt = nowText();
+    noteMadeAt(data);
     const ContactLists& lists = store.contactLists;
     const ContactDataIndex index(lists);
     for (const ContactNode& contact : lists.contacts)

@@ -79,6 +79,8 @@ struct MessageRow {
     // the databases that hold it ("mmssms.db + bugle_db"); empty for an SMS
     // of mmssms.db alone.
     std::string files;
+    // "SMS", "MMS" or "app message" (one of the messaging app's store).
+    std::string kind = "SMS";
 };
 
 struct ConversationEntry {
@@ -120,8 +122,9 @@ struct ReportCounts {
 struct ReportData {
     // Made from the deep engine's records (else the classic engine's).
     bool deep = false;
-    // Local time the report was made.
+    // Local time the report was made, and the same in seconds since 1970.
     std::string madeAt;
+    int64_t madeAtSeconds = 0;
     std::vector<CopySummary> copies;
     ReportCounts counts;
     std::vector<ContactEntry> contacts;
@@ -132,13 +135,14 @@ struct ReportData {
 
 // Describes each database and the side files beside it that exist: size,
 // SHA-256 (the manifest's when the acquisition wrote one and it still
-// holds), and when it was pulled.
-std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databases);
+// holds), and when it was pulled (in UTC when utc is set, else local time).
+std::vector<CopySummary> summarizeCopies(const std::vector<std::string>& databases,
+                                         bool utc = false);
 
 // The same for a phone's databases: the two classic ones always, the call
 // log and the messaging app's store when their paths are set (marked
 // optional, so a missing one is told without a warning).
-std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases);
+std::vector<CopySummary> summarizePhoneCopies(const PhoneDatabases& databases, bool utc = false);
 
 // Adds the calls to a report, in their order, with their counts.
 void addCalls(ReportData& data, const std::vector<deep::CallRecord>& calls);
@@ -153,5 +157,9 @@ ReportData buildClassicReport(const RecordStore& store);
 
 // Returns a local time as "YYYY-MM-DD hh:mm:ss".
 std::string localTimeText(int64_t secondsSince1970);
+
+// Returns a time as "YYYY-MM-DD hh:mm:ss" in UTC when utc is set, else in
+// local time.
+std::string timeText(int64_t secondsSince1970, bool utc);
 
 } // namespace fennaro::report

@@ -1,55 +1,15 @@
-// report.html: one page with its style inside and no script, so it opens the
-// same in any browser, on any machine, without fetching anything.
-#include "file_ops.h"
-#include "report_files.h"
+// report.html, the entry page: the case, the copies with their hashes, the
+// counts, links to every other page and the index of the conversations,
+// each row leading to the conversation's own page. The index is kept lean
+// (no closing tags a browser does not need) and goes on in further pages
+// past the page's rows, so the entry page opens at once on any phone.
+#include <algorithm>
+
+#include "report_page.h"
 
 namespace fennaro::report {
 
 namespace {
-
-// The page's own style: readable tables, deleted records in red with the
-// trash mark, message texts with their line breaks kept.
-constexpr std::string_view kStyle = R"(
-body { font-family: sans-serif; margin: 2em; color: #222; }
-h1 { font-size: 1.6em; } h2 { margin-top: 1.8em; border-bottom: 1px solid #ccc; }
-table { border-collapse: collapse; margin: 0.5em 0 1em; }
-th, td { border: 1px solid #ccc; padding: 3px 8px; text-align: left; vertical-align: top; }
-th { background: #f0f0f0; }
-td.num { text-align: right; font-variant-numeric: tabular-nums; }
-td.hash { font-family: monospace; font-size: 0.85em; }
-td.text { white-space: pre-wrap; max-width: 40em; overflow-wrap: anywhere; }
-tr.deleted td { color: #b00000; }
-tr.deleted td:first-child { border-left: 4px solid #d00000; }
-.mark { font-weight: bold; }
-.warn { color: #b00000; font-weight: bold; }
-section.conversation h3 { margin-bottom: 0.2em; }
-)";
-
-// The mark a deleted record carries: the trash can and the word.
-constexpr std::string_view kDeletedMark =
-    "<span class=\"mark\" title=\"deleted\">\xF0\x9F\x97\x91 deleted</span>";
-
-// Returns where a deleted record was found, in words; "" for a live one.
-// files, when given, names the databases that hold the record (a message of
-// the phone's other stores) in the file's place, and stands alone for a
-// live one.
-std::string placeText(const std::optional<deep::RecordPlace>& place,
-                      const std::string& files = {}) {
-    if (!place)
-        return files;
-    std::string text = (files.empty() ? platform::baseName(place->file) : files) + ", page " +
-                       std::to_string(place->page) + ", offset " + std::to_string(place->offset);
-    if (place->frame)
-        text += ", frame " + std::to_string(*place->frame);
-    return text;
-}
-
-// Appends one table cell holding escaped text.
-void cell(std::string& html, std::string_view text, std::string_view cls = {}) {
-    html += cls.empty() ? "<td>" : "<td class=\"" + std::string(cls) + "\">";
-    html += htmlEscape(text);
-    html += "</td>";
-}
 
 // Appends the copies the records were read from.
 void appendCopies(std::string& html, const ReportData& data) {
@@ -104,88 +64,137 @@ void appendCounts(std::string& html, const ReportData& data) {
     html += "</table>\n";
 }
 
-// Appends the contacts, one row per field, deleted ones marked.
-void appendContacts(std::string& html, const ReportData& data) {
-    html += "<h2>Contacts</h2>\n<table id=\"contacts\"><tr><th>Name</th><th>Field</th>"
-            "<th>Value</th><th>State</th><th>Evidence</th><th>Place</th></tr>\n";
-    for (const ContactEntry& contact : data.contacts) {
-        const FieldRow none;
-        const size_t rows = contact.fields.empty() ? 1 : contact.fields.size();
-        for (size_t i = 0; i < rows; ++i) {
-            const FieldRow& field = contact.fields.empty() ? none : contact.fields[i];
-            const bool deleted = contact.deleted || field.deleted;
-            html += deleted ? "<tr class=\"deleted\">" : "<tr>";
-            cell(html, i == 0 ? contact.name : std::string());
-            cell(html, field.label);
-            cell(html, field.value, "text");
-            html += deleted ? "<td>" + std::string(kDeletedMark) + "</td>" : "<td>live</td>";
-            cell(html, field.evidence);
-            cell(html, placeText(field.place));
-            html += "</tr>\n";
-        }
-    }
-    html += "</table>\n";
-}
-
-// Appends every conversation with its messages, deleted ones marked.
-void appendConversations(std::string& html, const ReportData& data) {
-    html += "<h2>Conversations</h2>\n";
-    for (const ConversationEntry& conversation : data.conversations) {
-        html += "<section class=\"conversation\" data-deleted=\"" +
-                std::to_string(conversation.deletedCount) + "\"><h3>";
-        if (conversation.deletedCount != 0)
-            html += std::string(kDeletedMark) + " ";
-        html += htmlEscape(conversation.name);
-        if (!conversation.address.empty() && conversation.address != conversation.name)
-            html += " (" + htmlEscape(conversation.address) + ")";
-        html += "</h3>\n<table class=\"messages\"><tr><th>Date</th><th>Direction</th>"
-                "<th>Number</th><th>Text</th><th>State</th><th>Evidence</th><th>Place</th></tr>\n";
-        for (const MessageRow& message : conversation.messages) {
-            html += message.deleted ? "<tr class=\"deleted\">" : "<tr>";
-            cell(html, message.dateLine.empty() && message.deleted ? std::string("(no date)")
-                                                                   : message.dateLine);
-            cell(html, message.direction);
-            cell(html, message.address);
-            cell(html, message.text, "text");
-            html +=
-                message.deleted ? "<td>" + std::string(kDeletedMark) + "</td>" : "<td>live</td>";
-            cell(html, message.evidence);
-            cell(html, placeText(message.place, message.files));
-            html += "</tr>\n";
-        }
-        html += "</table></section>\n";
-    }
-}
-
-// Appends the call log, one row per call, deleted ones marked.
-void appendCalls(std::string& html, const ReportData& data) {
-    html += "<h2>Call log</h2>\n<table id=\"calls\"><tr><th>Date</th><th>Type</th>"
-            "<th>Name</th><th>Number</th><th>Duration (s)</th><th>State</th><th>Evidence</th>"
-            "<th>Place</th></tr>\n";
-    for (const CallRow& call : data.calls) {
-        html += call.deleted ? "<tr class=\"deleted\">" : "<tr>";
-        cell(html, call.dateLine.empty() ? std::string("(no date)") : call.dateLine);
-        cell(html, call.type);
-        cell(html, call.name);
-        cell(html, call.number);
-        cell(html, call.duration ? std::to_string(*call.duration) : std::string(), "num");
-        html += call.deleted ? "<td>" + std::string(kDeletedMark) + "</td>"
-                             : "<td>live, " + htmlEscape(call.file) + "</td>";
-        cell(html, call.evidence);
-        cell(html, placeText(call.place));
+// Appends the case details that were given.
+void appendCase(std::string& html, const ReportOptions& options) {
+    if (options.caseText.empty() && options.examiner.empty() && options.notes.empty())
+        return;
+    html += "<table id=\"case\" class=\"plain\">\n";
+    const auto row = [&](std::string_view label, const std::string& value) {
+        if (value.empty())
+            return;
+        html += "<tr><th>";
+        html += label;
+        html += "</th>";
+        cell(html, value, "text");
         html += "</tr>\n";
+    };
+    row("Case", options.caseText);
+    row("Examiner", options.examiner);
+    row("Notes", options.notes);
+    html += "</table>\n";
+}
+
+// Returns "1 page" or "N pages".
+std::string pagesText(size_t pages) {
+    return std::to_string(pages) + (pages == 1 ? " page" : " pages");
+}
+
+// Appends the list of the report's other pages.
+void appendPageList(std::string& html, const PageSet& set) {
+    const ReportData& data = set.data;
+    const size_t perPage = set.rowsPerPage;
+    html += "<h2>Pages</h2>\n<ul id=\"pages\">\n<li>";
+    appendLink(html, "contacts.html", "Contacts");
+    html += " (" + std::to_string(data.contacts.size()) + ", " +
+            pagesText(partCount(data.contacts.size(), perPage)) + ")</li>\n";
+    if (set.hasCalls) {
+        html += "<li>";
+        appendLink(html, "calls.html", "Calls");
+        html += " (" + std::to_string(data.calls.size()) + ", " +
+                pagesText(partCount(data.calls.size(), perPage)) + ")</li>\n";
+    }
+    html += "<li>";
+    appendLink(html, "timeline.html", "Timeline");
+    html += ": every dated event, newest first</li>\n<li>";
+    appendLink(html, "#conversations-index", "Conversations");
+    html += " (" + std::to_string(data.conversations.size()) + ", one page each, below)</li>\n<li>";
+    appendLink(html, "records.csv", "records.csv");
+    html += ": every record in one table, for spreadsheet programs</li>\n</ul>\n";
+}
+
+// The figures of a conversation's row in the index.
+struct IndexFigures {
+    size_t live = 0;
+    size_t deleted = 0;
+    const MessageRow* first = nullptr;
+    const MessageRow* last = nullptr;
+};
+
+// Counts a conversation's live and deleted messages and finds its first and
+// last dated ones.
+IndexFigures figuresOf(const ConversationEntry& conversation) {
+    IndexFigures figures;
+    for (const MessageRow& message : conversation.messages) {
+        ++(message.deleted ? figures.deleted : figures.live);
+        if (!message.dateMs || message.dateLine.empty())
+            continue;
+        if (!figures.first || *message.dateMs < *figures.first->dateMs)
+            figures.first = &message;
+        if (!figures.last || *message.dateMs > *figures.last->dateMs)
+            figures.last = &message;
+    }
+    return figures;
+}
+
+// Appends the date part of a message's date line as a lean cell.
+void appendDayCell(std::string& html, const MessageRow* message) {
+    html += "<td>";
+    if (message)
+        appendHtmlEscaped(html, std::string_view(message->dateLine).substr(0, 10));
+}
+
+// Appends the rows [from, to) of the conversations' index, each without the
+// end tags a browser does not need: the index of a large phone stays small.
+void appendIndexRows(std::string& html, const ReportData& data, size_t from, size_t to) {
+    html += "<table id=\"conversations\"><tr><th>Name</th><th>Number</th><th>Live</th>"
+            "<th>Deleted</th><th>First</th><th>Last</th></tr>\n";
+    for (size_t i = from; i < to; ++i) {
+        const ConversationEntry& conversation = data.conversations[i];
+        const IndexFigures figures = figuresOf(conversation);
+        html += figures.deleted != 0 ? "<tr class=\"deleted\"><td>" : "<tr><td>";
+        appendLink(html, conversationPage(i),
+                   conversation.name.empty() ? std::string_view("(no name)") : conversation.name);
+        html += "<td>";
+        if (conversation.address != conversation.name)
+            appendHtmlEscaped(html, conversation.address);
+        html += "<td>" + std::to_string(figures.live) + "<td>" + std::to_string(figures.deleted);
+        appendDayCell(html, figures.first);
+        appendDayCell(html, figures.last);
+        html += '\n';
     }
     html += "</table>\n";
+}
+
+// Appends one page of the conversations' index with the links to its
+// neighbours.
+void appendIndexPart(std::string& html, const PageSet& set, size_t part) {
+    const size_t perPage = set.rowsPerPage;
+    const size_t total = set.data.conversations.size();
+    const size_t parts = partCount(total, perPage);
+    html += "<h2 id=\"conversations-index\">Conversations</h2>\n";
+    if (total == 0) {
+        html += "<p>No conversations.</p>\n";
+        return;
+    }
+    const auto name = [](size_t p) {
+        return p == 0 ? std::string("report.html") : partName("conversations", p);
+    };
+    const std::string previous = part > 0 ? name(part - 1) : std::string();
+    const std::string next = part + 1 < parts ? name(part + 1) : std::string();
+    appendPager(html, part, parts, previous, next);
+    const size_t from = part * perPage;
+    appendIndexRows(html, set.data, from, std::min(total, from + perPage));
+    appendPager(html, part, parts, previous, next);
 }
 
 } // namespace
 
-std::string reportHtml(const ReportData& data) {
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
-                       "<meta name=\"viewport\" content=\"width=device-width\">\n"
-                       "<title>Recovery report</title>\n<style>";
-    html += kStyle;
-    html += "</style></head>\n<body>\n<h1>Recovery report</h1>\n<p id=\"made\">Made ";
+bool makeEntryPages(const PageSet& set, const PageSink& sink) {
+    const ReportData& data = set.data;
+    std::string html;
+    beginPage(html, set, "Recovery report", "");
+    appendCase(html, set.options);
+    html += "<p id=\"made\">Made ";
     html += htmlEscape(data.madeAt);
     html += data.deep ? " from a deep scan: deleted records are the deep engine's, with where each "
                         "was found."
@@ -194,22 +203,22 @@ std::string reportHtml(const ReportData& data) {
     html += "</p>\n";
     appendCopies(html, data);
     appendCounts(html, data);
-    appendContacts(html, data);
-    appendConversations(html, data);
-    if (data.deep)
-        appendCalls(html, data);
-    html += "</body></html>\n";
-    return html;
-}
-
-std::string writeReportFiles(const std::string& folder, const ReportData& data) {
-    const std::string page = folder + "/report.html";
-    if (!platform::writeFileReplacing(page, reportHtml(data)))
-        return page + ": cannot be written";
-    const std::string table = folder + "/records.csv";
-    if (!platform::writeFileReplacing(table, reportCsv(data)))
-        return table + ": cannot be written";
-    return {};
+    appendPageList(html, set);
+    appendIndexPart(html, set, 0);
+    endPage(html);
+    if (!sink("report.html", html))
+        return false;
+    // The rest of a long index, in pages of its own.
+    const size_t parts = partCount(data.conversations.size(), set.rowsPerPage);
+    for (size_t part = 1; part < parts; ++part) {
+        html.clear();
+        beginPage(html, set, "Conversations, page " + std::to_string(part + 1), "");
+        appendIndexPart(html, set, part);
+        endPage(html);
+        if (!sink(partName("conversations", part), html))
+            return false;
+    }
+    return true;
 }
 
 } // namespace fennaro::report

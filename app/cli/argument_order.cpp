@@ -9,7 +9,8 @@ namespace fennaro::cli {
 namespace {
 
 // The options that take the next word as their value.
-constexpr std::array<std::string_view, 3> kValueOptions = {"--calllog", "--bugle", "--from"};
+constexpr std::array<std::string_view, 6> kValueOptions = {"--calllog", "--bugle",    "--from",
+                                                           "--case",    "--examiner", "--notes"};
 
 // Returns whether word is an option's name rather than an operand.
 bool isOption(const std::string& word) {

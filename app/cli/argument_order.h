@@ -19,8 +19,9 @@ struct OrderedWords {
 };
 
 // Splits the words after the program's name into options and operands. A word
-// that starts with "-" (other than "-" alone) is an option; --calllog, --bugle
-// and --from take the next word as their value, and "--name=value" is read
+// that starts with "-" (other than "-" alone) is an option; --calllog, --bugle,
+// --from, --case, --examiner and --notes take the next word as their value
+// (which may start with "-"), and "--name=value" is read
 // as "--name value". "--" ends the options: every later word is an operand,
 // and one that starts with "-" is given as "./-..." so that no command takes
 // it for an option (it names the same file).

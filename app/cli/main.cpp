@@ -25,7 +25,8 @@ constexpr const char* kCommandLines =
     "  fennaro-recover scan DB\n"
     "  fennaro-recover deep contacts CONTACTS_DB SMS_DB\n"
     "  fennaro-recover deep sms CONTACTS_DB SMS_DB [--bugle BUGLE_DB]\n"
-    "  fennaro-recover report [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
+    "  fennaro-recover report [--deep] [--utc] [--case TEXT] [--examiner NAME]\n"
+    "                         [--notes TEXT] CONTACTS_DB SMS_DB OUT_FOLDER\n"
     "  (with --deep, list, export and report also take --calllog CALLLOG_DB and\n"
     "  --bugle BUGLE_DB for a call log or messaging app store not beside the copies)\n"
     "  fennaro-recover --help | --version\n";
@@ -46,8 +47,10 @@ constexpr const char* kCommandSummaries =
     "  deep     print the deep engine's deleted contacts or messages, as carve does\n"
     "           (sms: also deleted MMS and bugle_db messages; --bugle names a bugle_db\n"
     "           that is not beside SMS_DB)\n"
-    "  report   write OUT_FOLDER/report.html and OUT_FOLDER/records.csv: every record,\n"
-    "           the deleted ones with their evidence and place, and the copies' hashes\n";
+    "  report   write OUT_FOLDER/report.html, the pages it links to and\n"
+    "           OUT_FOLDER/records.csv: every record, the deleted ones with their evidence\n"
+    "           and place, and the copies' hashes (--case, --examiner, --notes: shown at\n"
+    "           the top; --utc: dates in UTC rather than this computer's local time)\n";
 
 // Returns the --help text.
 std::string helpText() {
