@@ -6,7 +6,8 @@
 //   shape 2: (TEXT, INTEGER), UTF-8     shape 3: (BLOB, REAL, TEXT, INTEGER)
 // An input is one choice byte and a page image: bits 0-1 choose the shape,
 // bit 2 the page the image replaces (clear: the index's right-most leaf;
-// set: the first free-list trunk, where freed index leaves are looked for).
+// set: the first free-list trunk, whose unused bytes are carved for index
+// entries).
 // The image overwrites the page from its start; a shorter one leaves the
 // template's bytes after it, a longer one is cut at the page's end. The
 // database is written to a per-process scratch folder and scanned whole,
