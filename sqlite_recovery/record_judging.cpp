@@ -82,10 +82,22 @@ bool PageCarver::cutAtReusedTail(ByteView page, size_t limit, Located* found) {
         if (best != SIZE_MAX)
             return cutAt(best);
     }
+    // Such a P, kept whole on the page, leaves the rowid varint exactly the
+    // bytes up to P's body: those and no others carry the continuation bit.
+    // Looked at first, that spares parsing the cell at most places.
+    const bool localWhole = tableLeafLocalSize(0x7F, m_usable) == 0x7F;
+    auto rowidFits = [&](size_t x, size_t payload) {
+        const size_t width = end - x - 1 - payload;
+        for (size_t i = 1; i < width; ++i) {
+            if (page.data[x + i] < 0x80)
+                return false;
+        }
+        return width == 9 || page.data[x + width] < 0x80;
+    };
     for (size_t x = near; x + 4 <= end; ++x) {
         const size_t payload = page.data[x];
         if (payload >= 2 && payload < 0x80 && size_t(end - x - 2 - payload) <= 8 &&
-            cellEndingThere(x))
+            (!localWhole || rowidFits(x, payload)) && cellEndingThere(x))
             return cutAt(x);
     }
     return true;
