@@ -4,6 +4,7 @@
 #include "sqlite_recovery/page_carver.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "sqlite_recovery/located_record.h"
@@ -82,10 +83,55 @@ bool PageCarver::cutAtReusedTail(ByteView page, size_t limit, Located* found) {
         if (best != SIZE_MAX)
             return cutAt(best);
     }
-    for (size_t x = near; x + 4 <= end; ++x) {
+    // Such a P, kept whole on the page, leaves the rowid varint exactly the
+    // bytes up to P's body: those and no others carry the continuation bit.
+    // Looked at first, that spares parsing the cell at most places.
+    const bool localWhole = tableLeafLocalSize(0x7F, m_usable) == 0x7F;
+    auto rowidFits = [&](size_t x, size_t payload) {
+        const size_t width = end - x - 1 - payload;
+        for (size_t i = 1; i < width; ++i) {
+            if (page.data[x + i] < 0x80)
+                return false;
+        }
+        return width == 9 || page.data[x + width] < 0x80;
+    };
+    auto tailCellAt = [&](size_t x) {
         const size_t payload = page.data[x];
-        if (payload >= 2 && payload < 0x80 && size_t(end - x - 2 - payload) <= 8 &&
-            cellEndingThere(x))
+        if (localWhole && page.data[x + 1] < 0x80) {
+            // A one-byte rowid (text bytes mostly are one): P must reach
+            // the end exactly.
+            if (payload + x + 2 != end || payload >= 0x80)
+                return false;
+        } else if (!(payload >= 2 && payload < 0x80 && size_t(end - x - 2 - payload) <= 8 &&
+                     (!localWhole || rowidFits(x, payload)))) {
+            return false;
+        }
+        return cellEndingThere(x);
+    };
+    // Eight places at once: none of them needs a look when no byte there
+    // is the P that reaches the end from it and none behind it carries the
+    // continuation bit (so every rowid there takes one byte).
+    size_t x = near;
+    if (localWhole && std::endian::native == std::endian::little && end >= x + 12) {
+        const uint64_t ones = ~uint64_t(0) / 255, highs = ones * 0x80;
+        uint64_t reaching = 0; // byte i: end - 2 - (x + i), the P that reaches the end
+        for (size_t i = 0; i < 8; ++i)
+            reaching |= uint64_t(uint8_t(end - 2 - x - i)) << (8 * i);
+        for (; x + 12 <= end; x += 8, reaching -= ones * 8) {
+            uint64_t leads = 0, behind = 0;
+            std::memcpy(&leads, page.data + x, 8);
+            std::memcpy(&behind, page.data + x + 1, 8);
+            const uint64_t diff = leads ^ reaching;
+            if (((diff - ones) & ~diff & highs) == 0 && (behind & highs) == 0)
+                continue;
+            for (size_t i = 0; i < 8; ++i) {
+                if (tailCellAt(x + i))
+                    return cutAt(x + i);
+            }
+        }
+    }
+    for (; x + 4 <= end; ++x) {
+        if (tailCellAt(x))
             return cutAt(x);
     }
     return true;

@@ -2,9 +2,13 @@
 // phone (secure_delete off, rollback journal), as the ratio of their times
 // measured in the same run; then the deep engine on a phone of half the size,
 // to show that its time grows linearly with the files and that its memory
-// grows with what it recovers, not with the files.
+// grows with what it recovers, not with the files. Before those, the deep and
+// the classic engine on a phone of short messages with a third deleted alone
+// and in short runs, the shape where the deep engine's search for cells whose
+// header was overwritten costs most.
 //
-// usage: bench_deep [DATA_DIR [MESSAGES]]   (default: bench-data, 300000)
+// usage: bench_deep [DATA_DIR [MESSAGES [SHORT_MESSAGES]]]
+//        (default: bench-data, 300000, 480000)
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +26,7 @@
 #include "phone/scan_rules.h"
 #include "phone/sms_text.h"
 #include "phone_generator.h"
+#include "short_rows_phone.h"
 #include "sqlite_parse.h"
 #include "sqlite_recovery/sqlite_recovery.h"
 
@@ -109,6 +114,22 @@ void reportAgainstClassic(const char* label, double fileMiB, const Measure& clas
                 fileMiB / deep.seconds);
 }
 
+// Runs the message side of a phone through both engines, taking turns, and
+// prints the ratio of their best times.
+void reportShortRows(const std::string& dir) {
+    const std::string contacts = dir + "/contacts2.db", sms = dir + "/mmssms.db";
+    measure("bench_deep", "scan-sms", contacts, sms, 1);
+    Measure classic, deep;
+    for (int round = 0; round < kRounds; ++round) {
+        keepBest(classic, measure("bench_deep", "classic-sms", contacts, sms, 1));
+        keepBest(deep, measure("bench_deep", "deep-sms", contacts, sms, 1));
+    }
+    std::printf("short rows %7.1f MiB  classic %6.3f s  deep %6.3f s  ratio %4.2f  (%.0f and %.0f "
+                "bytes out)\n",
+                mib(sms), classic.seconds, deep.seconds, deep.seconds / classic.seconds,
+                classic.outputBytes, deep.outputBytes);
+}
+
 void reportGrowth(const char* label, double halfMiB, double fullMiB, const Measure& half,
                   const Measure& full) {
     const double sizeRatio = fullMiB / halfMiB;
@@ -128,8 +149,9 @@ int main(int argc, char** argv) {
         return runJob(argv[2], argv[3], argv[4]);
     const std::string data = argc > 1 ? argv[1] : "bench-data";
     const int messages = argc > 2 ? std::atoi(argv[2]) : 300000;
-    if (messages < 100) {
-        std::fprintf(stderr, "usage: bench_deep [DATA_DIR [MESSAGES]]\n");
+    const int shortMessages = argc > 3 ? std::atoi(argv[3]) : 480000;
+    if (messages < 100 || shortMessages < 100) {
+        std::fprintf(stderr, "usage: bench_deep [DATA_DIR [MESSAGES [SHORT_MESSAGES]]]\n");
         return 2;
     }
     const int contacts = messages / 12;
@@ -137,11 +159,16 @@ int main(int argc, char** argv) {
     const std::string half = data + "/deep-" + std::to_string(messages / 2);
     ensureClassicPhone(full, contacts, messages);
     ensureClassicPhone(half, contacts / 2, messages / 2);
+    const std::string shortRows = data + "/short-" + std::to_string(shortMessages);
+    benchdeep::ensureShortRowsPhone(shortRows, shortMessages);
 
     std::printf("classic phone (secure_delete off, rollback journal); best of %d runs, the "
                 "engines taking turns, fresh process per run, warm cache\n",
                 kRounds);
     std::printf("ratio = deep engine time / classic engine time (goal: at most 2)\n");
+    std::printf("short messages (2 to 50 words), a third deleted alone and in runs:\n");
+    reportShortRows(shortRows);
+    std::printf("today's bench phone:\n");
     const PhoneRuns f = runPhone(full);
     reportAgainstClassic("contacts", f.contactsMiB, f.classicContacts, f.deepContacts,
                          f.scanContacts);
