@@ -43,6 +43,11 @@ class CListViewCheck1 : public QTreeView {
     void SetListKind(int kind);
     // Returns the list kind.
     int ListKind() const { return listKind_; }
+    // Sets how the texts of rows appended without texts are made (see
+    // CheckListModel::CellSource).
+    void SetCellSource(CheckListModel::CellSource source) {
+        model_->SetCellSource(std::move(source));
+    }
     // Sets the test that tells deleted records apart.
     void SetDeletedTest(DeletedTest test) { deletedTest_ = std::move(test); }
     // Returns whether the row shows a deleted record.

@@ -17,6 +17,7 @@
 
 #include "app/main_dlg.h"
 #include "platform/program_paths.h"
+#include "records/timeline.h"
 #include "skin/font_pool.h"
 #include "skin/image_path.h"
 #include "skin/list_view_check1.h"
@@ -80,6 +81,9 @@ class Tour {
         h.pickPhoneFiles = [this](QWidget*, const QString&) { return std::optional(m_phoneFiles); };
         h.openUrl = [](const QUrl&) {};
         h.trackMenu = [this](QWidget*) { return std::exchange(m_menuChoice, 0); };
+        h.askCaseDetails = [](QWidget*, const fennaro::CaseDetails& start) {
+            return std::optional(start);
+        };
         return h;
     }
 
@@ -178,6 +182,23 @@ class Tour {
             settle();
             clickRow(list, 0);
             shoot(w, "deep-scan-calls");
+        }
+        // The timeline: every dated message and call, newest first, opened
+        // at the first deleted message.
+        if (!w.timelineItem()->isHidden()) {
+            w.tree()->setCurrentItem(w.timelineItem());
+            settle();
+            int row = 0;
+            for (int r = 0; r < list->GetItemCount(); ++r) {
+                const auto* event =
+                    static_cast<const fennaro::TimelineEvent*>(list->GetItemData(r));
+                if (event->deleted && event->conversation != nullptr) {
+                    row = r;
+                    break;
+                }
+            }
+            clickRow(list, row);
+            shoot(w, "timeline");
         }
         return openPhoneFiles(w) && (w.onCommand(fennaro::CMainDlg::IDC_CLOSE), true);
     }
