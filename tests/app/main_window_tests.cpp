@@ -570,9 +570,9 @@ class MainWindowTests : public QObject {
                             ->dateMs >= event->dateMs);
             QCOMPARE(list->IsRowDeleted(row), event->deleted);
             if (event->deleted && event->conversation != nullptr &&
-                (pick < 0 || event->entry > static_cast<const fennaro::TimelineEvent*>(
-                                                list->GetItemData(pick))
-                                                ->entry))
+                (pick < 0 ||
+                 event->entry >
+                     static_cast<const fennaro::TimelineEvent*>(list->GetItemData(pick))->entry))
                 pick = row;
         }
         QVERIFY(pick > 0);
@@ -586,7 +586,8 @@ class MainWindowTests : public QObject {
         QCOMPARE(items.size(), event.conversation->messages.size());
         const fennaro::CMsgInfoItem& item = items[event.entry];
         QVERIFY(item.deleted);
-        const int top = item.y - w.messageBoard()->scrollPosition() * fennaro::CMsgInfoBoard::kScrollUnit;
+        const int top =
+            item.y - w.messageBoard()->scrollPosition() * fennaro::CMsgInfoBoard::kScrollUnit;
         QVERIFY2(top >= 0 && top < w.messageBoard()->height(), qPrintable(QString::number(top)));
 
         // The row's box is its conversation's: every row of it follows, and
