@@ -74,11 +74,13 @@ void CMainDlg::fillTimelineRows() {
         m_contactBoard->hide();
     m_list->hide();
     m_list->setGeometry(225, 32, 497, 576);
-    m_list->InsertColumn(0, QStringLiteral("Date"), 170);
-    m_list->InsertColumn(1, QStringLiteral("Event"), 62);
+    // The columns leave room for the vertical scroll bar; the board beside
+    // the list shows a message's whole text.
+    m_list->InsertColumn(0, QStringLiteral("Date"), 166);
+    m_list->InsertColumn(1, QStringLiteral("Event"), 88);
     m_list->InsertColumn(2, QStringLiteral("Number"), 100);
-    m_list->InsertColumn(3, QStringLiteral("Name"), 80);
-    m_list->InsertColumn(4, QStringLiteral("Text"), 120);
+    m_list->InsertColumn(3, QStringLiteral("Name"), 66);
+    m_list->InsertColumn(4, QStringLiteral("Text"), 60);
     m_list->SetCellSource(timelineCell);
     std::vector<skin::ListRow> rows;
     rows.reserve(m_rows->timeline.size());
