@@ -81,6 +81,8 @@ void CMainDlg::fillTimelineRows() {
     m_list->InsertColumn(2, QStringLiteral("Number"), 100);
     m_list->InsertColumn(3, QStringLiteral("Name"), 66);
     m_list->InsertColumn(4, QStringLiteral("Text"), 60);
+    // The kind first: the deleted marks of the new rows are read by it.
+    m_list->SetListKind(4);
     m_list->SetCellSource(timelineCell);
     std::vector<skin::ListRow> rows;
     rows.reserve(m_rows->timeline.size());
@@ -96,7 +98,6 @@ void CMainDlg::fillTimelineRows() {
         m_messageBoard = new CMsgInfoBoard(this);
         m_messageBoard->setIndex(m_conversationIndex.get());
     }
-    m_list->SetListKind(4);
     const bool hasRows = m_list->GetItemCount() > 0;
     if (hasRows) {
         m_list->SelectRow(0);

@@ -38,8 +38,8 @@ class CListViewCheck1 : public QTreeView {
     void SetRowHeight(int height);
     // Returns the row height.
     int RowHeight() const { return rowHeight_; }
-    // Sets how a row's deleted flag is read: 1 contacts, 2 messages, 3 calls;
-    // 0 none.
+    // Sets how a row's deleted flag is read: 1 contacts, 2 messages, 3 calls,
+    // 4 the timeline's events; 0 none.
     void SetListKind(int kind);
     // Returns the list kind.
     int ListKind() const { return listKind_; }
