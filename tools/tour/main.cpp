@@ -8,9 +8,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidgetItem>
 #include <cstdio>
 #include <utility>
@@ -81,8 +84,24 @@ class Tour {
         h.pickPhoneFiles = [this](QWidget*, const QString&) { return std::optional(m_phoneFiles); };
         h.openUrl = [](const QUrl&) {};
         h.trackMenu = [this](QWidget*) { return std::exchange(m_menuChoice, 0); };
-        h.askCaseDetails = [](QWidget*, const fennaro::CaseDetails& start) {
-            return std::optional(start);
+        // The program's own case details dialog, filled in and pictured.
+        h.askCaseDetails = [this](QWidget* owner, const fennaro::CaseDetails& start) {
+            QTimer::singleShot(300, [this] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr)
+                    return;
+                const QList<QLineEdit*> lines = dialog->findChildren<QLineEdit*>();
+                if (lines.size() == 2) {
+                    lines[0]->setText(QStringLiteral("2026-0147 <demo>"));
+                    lines[1]->setText(QStringLiteral("A. Examiner"));
+                }
+                if (auto* notes = dialog->findChild<QPlainTextEdit*>())
+                    notes->setPlainText(QStringLiteral("Demo phone, deep scan.\nSecond line."));
+                settle(200);
+                shoot(*dialog, "case-details");
+                dialog->accept();
+            });
+            return fennaro::runCaseDetailsDialog(owner, start);
         };
         return h;
     }
@@ -200,6 +219,9 @@ class Tour {
             clickRow(list, row);
             shoot(w, "timeline");
         }
+        // Report asks for the case details before the folder.
+        m_menuChoice = fennaro::ID_MENU_REPORT;
+        w.onCommand(fennaro::CMainDlg::IDC_MENU);
         return openPhoneFiles(w) && (w.onCommand(fennaro::CMainDlg::IDC_CLOSE), true);
     }
 
