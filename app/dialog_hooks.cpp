@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/case_details.h"
 #include "skin/msg_box.h"
 #include "update/main_menu.h"
 
@@ -62,6 +63,8 @@ DialogHooks withDefaultHooks(DialogHooks hooks) {
         hooks.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     if (!hooks.trackMenu)
         hooks.trackMenu = [](QWidget* window) { return trackMainMenu(window); };
+    if (!hooks.askCaseDetails)
+        hooks.askCaseDetails = runCaseDetailsDialog;
     return hooks;
 }
 

@@ -12,6 +12,8 @@ class QWidget;
 
 namespace fennaro {
 
+struct CaseDetails;
+
 struct DialogHooks {
     // Shows a message box of a kind (skin::CMsgBox::kWarn ...) with button
     // flags and returns the id of the button pressed.
@@ -28,6 +30,10 @@ struct DialogHooks {
     // Pops the main menu up below the menu button and returns the chosen
     // command id (0 for none).
     std::function<int(QWidget* window)> trackMenu;
+    // Asks for a report's case details (case_details.h), starting from the
+    // details given; nothing when the user cancelled.
+    std::function<std::optional<CaseDetails>(QWidget* owner, const CaseDetails& start)>
+        askCaseDetails;
 };
 
 // The hooks of the real program: the skinned message box, QFileDialog (for

@@ -3,6 +3,8 @@
 // runs the close sequence.
 #include "app/main_dlg.h"
 
+#include "app/case_details.h"
+
 #include <QCloseEvent>
 #include <QDir>
 #include <QKeyEvent>
@@ -78,6 +80,7 @@ FlowPrompts CMainDlg::prompts() {
     };
     prompts.pickFolder = [this] { return m_hooks.pickFolder(this, QDir::currentPath()); };
     prompts.pickPhoneFiles = [this] { return m_hooks.pickPhoneFiles(this, QDir::homePath()); };
+    prompts.askCaseDetails = [this] { return askCaseDetails(m_hooks, this); };
     return prompts;
 }
 
@@ -232,6 +235,7 @@ void CMainDlg::showLoadedData() {
     m_recover->show();
     takeLoadedViews();
     showCallLogItem();
+    showTimelineItem();
     for (QTreeWidgetItem* item : {m_rootItem, m_contactsItem, m_messageItem, m_callLogItem})
         m_tree->SetCheckState(item, 0x2000);
     m_tree->setCurrentItem(m_contactsItem);
@@ -247,6 +251,7 @@ void CMainDlg::resetToConnectScreen() {
     m_tree->SetItemInfo(&message, m_messageItem, 0);
     m_tree->SetItemInfo(&callLog, m_callLogItem, 0);
     m_callLogItem->setHidden(true);
+    m_timelineItem->setHidden(true);
     for (QTreeWidgetItem* item : {m_contactsItem, m_messageItem, m_callLogItem})
         m_tree->SetCheckState(item, 0x1000);
     m_rootItem->setText(0, m_flow->rootCaption());

@@ -115,6 +115,9 @@ class CMainDlg : public QDialog {
     QTreeWidgetItem* messageItem() const { return m_messageItem; }
     // Deep mode's third category; hidden unless a deep scan found calls.
     QTreeWidgetItem* callLogItem() const { return m_callLogItem; }
+    // Deep mode's every dated message and call, newest first; hidden unless
+    // there are such events.
+    QTreeWidgetItem* timelineItem() const { return m_timelineItem; }
     QTreeWidgetItem* currentCategory() const { return m_currentCategory; }
     skin::CListViewCheck1* recordList() const { return m_list; }
     QProgressBar* progressBar() const { return m_progress; }
@@ -209,6 +212,21 @@ class CMainDlg : public QDialog {
     void setCategoryChecked(QTreeWidgetItem* item, bool checked);
     void takeLoadedViews();
 
+    // The timeline (main_dlg_timeline.cpp): its rows are views of messages
+    // and calls, so their check boxes show and set those records' marks and
+    // its own tree box stays checked.
+    void fillTimelineRows();
+    // Shows the timeline's tree item with its count when the loaded records
+    // have dated events, and hides it otherwise.
+    void showTimelineItem();
+    void showTimelineEvent(void* record);
+    void onTimelineCheck(void* record, int state);
+    // Gives the timeline's rows their records' marks again.
+    void mirrorTimelineChecks();
+    // Sets the Message and Call log boxes from their records' marks, once
+    // after a run of row changes.
+    void syncCategoriesFromTimeline();
+
     MainDlgOptions m_options;
     DialogHooks m_hooks;
 
@@ -249,6 +267,8 @@ class CMainDlg : public QDialog {
     QTreeWidgetItem* m_contactsItem = nullptr;
     QTreeWidgetItem* m_messageItem = nullptr;
     QTreeWidgetItem* m_callLogItem = nullptr;
+    QTreeWidgetItem* m_timelineItem = nullptr;
+    bool m_timelineSyncPending = false;
     QTreeWidgetItem* m_currentCategory = nullptr;
     skin::CListViewCheck1* m_list = nullptr;
     QProgressBar* m_progress = nullptr;

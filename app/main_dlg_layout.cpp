@@ -7,6 +7,7 @@
 #include <QTreeWidgetItem>
 
 #include "app/main_dlg.h"
+#include "records/timeline.h"
 #include "skin/animate_img.h"
 #include "skin/font_pool.h"
 #include "skin/hyper_link.h"
@@ -118,6 +119,9 @@ void CMainDlg::setUpControls() {
     // The call log is read in deep mode only; its row shows once calls are.
     m_callLogItem = m_tree->InsertItem(m_rootItem, 2, QStringLiteral("Call log"), &m_callLogImage);
     m_callLogItem->setHidden(true);
+    // Every dated message and call of deep mode, newest first.
+    m_timelineItem = m_tree->InsertItem(m_rootItem, 3, QStringLiteral("Timeline"), &m_messageImage);
+    m_timelineItem->setHidden(true);
     m_rootItem->setExpanded(true);
     connect(m_tree, &skin::CTreeViewEx1::treeItemCheck, this, &CMainDlg::onTreeItemCheck);
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] { populateRecordList(); });
@@ -129,6 +133,8 @@ void CMainDlg::setUpControls() {
     m_list->SetDeletedTest([this](const void* record, int listKind) {
         if (record == nullptr)
             return false;
+        if (listKind == 4)
+            return static_cast<const TimelineEvent*>(record)->deleted;
         if (store().deep.loaded) {
             // A row holding anything deleted carries the mark.
             if (listKind == 1)

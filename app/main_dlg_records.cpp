@@ -37,7 +37,10 @@ void CMainDlg::populateRecordList() {
     m_list->Header()->SetCheckAll(m_tree->GetStateImage(item) == skin::kStateChecked);
     m_list->DeleteAllItems();
     m_list->DeleteAllColumns();
-    if (record->category == 0)
+    m_list->SetCellSource(nullptr);
+    if (record->category == 3)
+        fillTimelineRows();
+    else if (record->category == 0)
         fillContactRows();
     else if (record->category == 2)
         fillCallRows();
@@ -150,6 +153,12 @@ void CMainDlg::showCallLogItem() {
 void CMainDlg::onTreeItemCheck(QTreeWidgetItem* item, int state) {
     if (item == nullptr)
         return;
+    if (item == m_timelineItem) {
+        // A view of other categories' records has no mark of its own.
+        m_tree->SetCheckState(item, kTreeChecked);
+        recomputeRootCheck();
+        return;
+    }
     if (item == m_currentCategory) {
         m_list->Header()->SetCheckAll(state == 1);
         for (int row = 0, rows = m_list->GetItemCount(); row < rows; ++row)
@@ -180,6 +189,7 @@ void CMainDlg::onTreeItemCheck(QTreeWidgetItem* item, int state) {
         for (deep::CallRecord& call : store().deep.calls)
             setChecked(call, mark);
     }
+    mirrorTimelineChecks();
 }
 
 void CMainDlg::onListItemCheck(int row, int state) {
@@ -188,6 +198,10 @@ void CMainDlg::onListItemCheck(int row, int state) {
         return;
     // A row's data is its record: setting the mark through it is what
     // looking the record up among the live and deleted ones would find.
+    if (m_currentCategory == m_timelineItem) {
+        onTimelineCheck(data, state);
+        return;
+    }
     const int32_t mark = state == 1 ? 1 : 0;
     if (store().deep.loaded && m_currentCategory == m_contactsItem)
         setChecked(*static_cast<deep::DeepContact*>(data), mark);
@@ -216,6 +230,8 @@ void CMainDlg::onListClick(int) {
         showConversationOnBoard(data);
     else if (m_currentCategory == m_callLogItem && m_contactBoard != nullptr)
         showCallOnBoard(data);
+    else if (m_currentCategory == m_timelineItem && m_messageBoard != nullptr)
+        showTimelineEvent(data);
 }
 
 void CMainDlg::showContactOnBoard(const void* record) {

@@ -24,6 +24,7 @@
 #include "acquire/copy_manifest.h"
 #include "acquire/deep_acquire.h"
 #include "acquire/extraction_source.h"
+#include "app/case_details.h"
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
 #include "records/record_store.h"
@@ -74,6 +75,9 @@ struct FlowPrompts {
     // Asks for a phone's files: an archive of them or a folder holding them;
     // nothing when the user cancelled.
     std::function<std::optional<QString>()> pickPhoneFiles;
+    // Asks for the report's case details; nothing when the user cancelled.
+    // Not set: the report has none.
+    std::function<std::optional<CaseDetails>()> askCaseDetails;
 };
 
 // What the record views need of a loaded store, made on the loading worker.

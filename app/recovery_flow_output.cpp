@@ -90,9 +90,19 @@ void RecoveryFlow::report() {
         m_prompts.tell(Notice::Warn, QString::fromUtf8(kReportNothing));
         return;
     }
+    // The case details come first: they are about the case, the folder
+    // only about where the pages go.
+    const std::optional<CaseDetails> details =
+        m_prompts.askCaseDetails ? m_prompts.askCaseDetails() : CaseDetails{};
+    if (!details)
+        return;
     const std::optional<QString> folder = m_prompts.pickFolder();
     if (!folder || folder->isEmpty())
         return;
+    report::ReportOptions options;
+    options.caseText = details->caseText.toStdString();
+    options.examiner = details->examiner.toStdString();
+    options.notes = details->notes.toStdString();
     report::ReportData data = m_store.deep.loaded ? report::buildDeepReport(m_store)
                                                   : report::buildClassicReport(m_store);
     // A deep scan pulled the call log and the messaging app's store too:
@@ -103,7 +113,7 @@ void RecoveryFlow::report() {
                                            callLogCopyPath(m_paths), bugleCopyPath(m_paths)})
                       : report::summarizeCopies({m_paths.localContactsDb, m_paths.localSmsDb});
     const std::string where = folder->toStdString();
-    const std::string problem = report::writeReportFiles(where, data);
+    const std::string problem = report::writeReportFiles(where, data, options);
     if (!problem.empty()) {
         m_prompts.tell(Notice::Error,
                        QString::fromStdString("The report could not be written:\n" + problem));

@@ -25,6 +25,7 @@ void prepareViews(RecordStore& store, LoadRun& run) {
     run.conversationIndex = std::make_unique<ConversationIndex>(store.contactLists, store.smsLists);
     run.rows.messages = makeMessageRows(store, *run.conversationIndex);
     run.rows.calls = makeCallRows(store);
+    run.rows.timeline = makeTimeline(store);
     if (contacts.valid())
         contacts.get();
 }

@@ -76,8 +76,10 @@ bool CheckListModel::SetText(int row, int column, const QString& text) {
 QString CheckListModel::Text(int row, int column) const {
     if (row < 0 || row >= int(rows_.size()) || column < 0)
         return QString();
-    const QStringList& texts = rows_[size_t(row)].texts;
-    return column < texts.size() ? texts[column] : QString();
+    const ListRow& r = rows_[size_t(row)];
+    if (r.texts.isEmpty() && cellSource_ && column < int(columns_.size()))
+        return cellSource_(r.data, column);
+    return column < r.texts.size() ? r.texts[column] : QString();
 }
 
 bool CheckListModel::SetRowData(int row, void* data) {
@@ -151,10 +153,14 @@ void CheckListModel::SortByColumn(int column, bool ascending) {
     if (rows_.size() < 2)
         return;
     emit layoutAboutToBeChanged();
+    // Each row's text is made once: rows without texts make theirs on demand.
+    std::vector<QString> keys(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i)
+        keys[i] = Text(int(i), column);
     std::vector<int> order(rows_.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = QString::localeAwareCompare(Text(a, column), Text(b, column));
+        const int c = QString::localeAwareCompare(keys[size_t(a)], keys[size_t(b)]);
         return ascending ? c < 0 : c > 0;
     });
     std::vector<int> newRowOf(rows_.size());

@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace skin {
@@ -26,6 +27,10 @@ struct ListColumn {
 class CheckListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
+    // Makes a cell's text from its row's record, for rows appended without
+    // texts: a list of very many rows then holds only their records.
+    using CellSource = std::function<QString(const void* data, int column)>;
+
     using QAbstractTableModel::QAbstractTableModel;
 
     // Returns the number of rows.
@@ -62,6 +67,8 @@ class CheckListModel : public QAbstractTableModel {
     int FindState(int state) const;
     // Removes every row.
     void RemoveAllRows();
+    // Sets how the texts of rows without texts are made; null: they are empty.
+    void SetCellSource(CellSource source) { cellSource_ = std::move(source); }
     // Inserts a column at index (clamped); returns it.
     int InsertColumn(int column, const ListColumn& info);
     // Removes every column (rows keep no texts for them).
@@ -73,6 +80,7 @@ class CheckListModel : public QAbstractTableModel {
   private:
     std::vector<ListRow> rows_;
     std::vector<ListColumn> columns_;
+    CellSource cellSource_;
 };
 
 } // namespace skin

@@ -38,11 +38,16 @@ class CListViewCheck1 : public QTreeView {
     void SetRowHeight(int height);
     // Returns the row height.
     int RowHeight() const { return rowHeight_; }
-    // Sets how a row's deleted flag is read: 1 contacts, 2 messages, 3 calls;
-    // 0 none.
+    // Sets how a row's deleted flag is read: 1 contacts, 2 messages, 3 calls,
+    // 4 the timeline's events; 0 none.
     void SetListKind(int kind);
     // Returns the list kind.
     int ListKind() const { return listKind_; }
+    // Sets how the texts of rows appended without texts are made (see
+    // CheckListModel::CellSource).
+    void SetCellSource(CheckListModel::CellSource source) {
+        model_->SetCellSource(std::move(source));
+    }
     // Sets the test that tells deleted records apart.
     void SetDeletedTest(DeletedTest test) { deletedTest_ = std::move(test); }
     // Returns whether the row shows a deleted record.

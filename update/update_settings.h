@@ -6,7 +6,8 @@
 //   enabled=false      ; no request at all (default true)
 //   url=https://...    ; the update description to fetch
 //
-// The program only reads this file; it never writes it.
+// The program writes only one other value there: the last report's
+// examiner (app/case_details.h).
 #pragma once
 
 #include <QSettings>

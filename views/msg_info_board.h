@@ -40,6 +40,10 @@ class CMsgInfoBoard : public QWidget {
     // order, the deleted ones marked; undated ones under "(no date)". Null
     // clears the board.
     void showDeepConversation(const deep::DeepConversation* conversation);
+    // Shows a deep mode conversation scrolled so that one of its messages
+    // (by its place in conversation->messages) stands near the top
+    // (msg_info_board_jump.cpp).
+    void showDeepMessage(const deep::DeepConversation* conversation, size_t entry);
     // Drops every item and the index, so the board holds nothing of the
     // records the store is about to free.
     void clearContent();

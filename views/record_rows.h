@@ -11,6 +11,7 @@
 #include "records/contact_fields.h"
 #include "records/conversation_index.h"
 #include "records/record_store.h"
+#include "records/timeline.h"
 
 namespace fennaro {
 
@@ -29,6 +30,10 @@ struct RecordRows {
     std::vector<RecordRow> messages;
     // Deep mode only: Name, Number, Date, Type, Duration.
     std::vector<RecordRow> calls;
+    // Deep mode only: every dated message and call, newest first. The list
+    // makes their texts when it paints them (a phone may hold half a
+    // million messages).
+    std::vector<TimelineEvent> timeline;
 };
 
 // Makes the contact rows of a loaded store: deleted contacts with a TAB (only

@@ -364,6 +364,28 @@ int main(int argc, char** argv) {
                 deepMs, deepMs / deepBaseline, firstDeepMs, deepMs / baseline);
     std::printf("longest stall of the window's thread in the deep load: %6.1f ms (goal <= 100)\n",
                 deepStall);
+
+    // The deep scan's timeline, every dated message and call in one list
+    // whose rows make their texts when painted, beside the deep Message
+    // list; then a jump to its middle, as dragging the bar does.
+    start = Clock::now();
+    window.tree()->setCurrentItem(window.messageItem());
+    window.repaint();
+    const double toDeepMessages = msSince(start);
+    const int deepMessageRows = list->GetItemCount();
+    start = Clock::now();
+    window.tree()->setCurrentItem(window.timelineItem());
+    window.repaint();
+    const double toTimeline = msSince(start);
+    const int timelineRows = list->GetItemCount();
+    start = Clock::now();
+    list->EnsureVisible(timelineRows / 2);
+    list->viewport()->repaint();
+    const double timelineScroll = msSince(start);
+    std::printf("switch to the deep Message (%d rows): %7.1f ms; to the Timeline (%d rows): "
+                "%7.1f ms, ratio %.2f (goal < 150 ms); to its middle row %.1f ms\n",
+                deepMessageRows, toDeepMessages, timelineRows, toTimeline,
+                toTimeline / std::max(toDeepMessages, 0.1), timelineScroll);
     window.onCommand(fennaro::CMainDlg::IDC_CLOSE);
 
     measureBoard(cache);

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidgetItem>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "export/export_paths.h"
 #include "platform/file_ops.h"
 #include "records/contact_fields.h"
+#include "records/timeline.h"
 #include "skin/header_ctrl_check.h"
 #include "skin/image_path.h"
 #include "skin/img_button.h"
@@ -176,7 +178,13 @@ bool makeCraftedModernPhone(const QString& programFolder) {
 class MainWindowTests : public QObject {
     Q_OBJECT
   private slots:
-    void initTestCase() { skin::SetImageFolder(QStringLiteral(FENNARO_IMAGE_DIR)); }
+    void initTestCase() {
+        skin::SetImageFolder(QStringLiteral(FENNARO_IMAGE_DIR));
+        // The window keeps the report's examiner in the user's settings
+        // file: the tests keep theirs apart.
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    }
 
     // Connect screen, data screen, both categories, check marks in step, and
     // Recover writing what the command line writes for the same checks.
@@ -509,6 +517,119 @@ class MainWindowTests : public QObject {
     // The menu's Deep Scan asks first, then reads the modern demo phone
     // without changing it, and loads what the deep engine recovers beside the
     // live records of the databases' current state.
+    // The timeline holds every dated message and call of a deep scan,
+    // newest first; a click opens a message in its conversation, scrolled to
+    // it, and a call on the call board; a row's box is its record's. Report
+    // asks for the case details first: they head the entry page, escaped,
+    // and the examiner is offered again the next time.
+    void timelineAndCaseDetails() {
+        WindowRig rig(WindowRig::smallPhone(), false);
+        rig.afterDeepLoad = [](fennaro::RecordStore& store) {
+            fennaro::deep::CallRecord call;
+            call.number = "5550123";
+            call.date = int64_t{4102444800000}; // newer than every message
+            call.dateLine = "2100-01-01 00:00:00";
+            call.type = 1;
+            call.duration = 65;
+            call.file = "calllog.db";
+            store.deep.calls.push_back(call);
+        };
+        CMainDlg& w = rig.open(std::chrono::milliseconds(0), QStringLiteral(FENNARO_DEMO_BIN));
+        QVERIFY(waitUntil([&] { return w.screen() == 2 && !w.workerRunning(); }));
+        QVERIFY(w.timelineItem()->isHidden()); // the classic pass has none
+        rig.menuChoices = {fennaro::ID_MENU_DEEP_SCAN};
+        rig.answers = {skin::CMsgBox::IDC_YES};
+        QSignalSpy loaded(&w, &CMainDlg::loadFinished);
+        w.onCommand(CMainDlg::IDC_MENU);
+        QVERIFY(loaded.wait(30000));
+
+        fennaro::RecordStore& store = w.store();
+        int dated = 0;
+        for (const fennaro::deep::DeepConversation& conversation : store.deep.conversations)
+            for (const fennaro::deep::ConversationEntry& message : conversation.messages)
+                dated += message.dateMs ? 1 : 0;
+        for (const fennaro::deep::CallRecord& call : store.deep.calls)
+            dated += call.date ? 1 : 0;
+        QVERIFY(!w.timelineItem()->isHidden());
+        QCOMPARE(w.rootItem()->indexOfChild(w.timelineItem()), 3);
+        QCOMPARE(w.tree()->GetItemText(w.timelineItem()), QString("Timeline (%1)").arg(dated));
+
+        w.tree()->setCurrentItem(w.timelineItem());
+        skin::CListViewCheck1* list = w.recordList();
+        QCOMPARE(list->GetItemCount(), dated);
+        QCOMPARE(list->GetItemText(0, 0), QString("2100-01-01 00:00:00"));
+        QCOMPARE(list->GetItemText(0, 1), QString("Call, Incoming"));
+        QCOMPARE(list->GetItemText(0, 4), QString("1:05"));
+        QVERIFY(w.contactBoard()->isVisible() && !w.messageBoard()->isVisible());
+        // Newest first; the deleted message deepest in its conversation.
+        int pick = -1;
+        for (int row = 0; row < list->GetItemCount(); ++row) {
+            const auto* event = static_cast<const fennaro::TimelineEvent*>(list->GetItemData(row));
+            if (row > 0)
+                QVERIFY(static_cast<const fennaro::TimelineEvent*>(list->GetItemData(row - 1))
+                            ->dateMs >= event->dateMs);
+            QCOMPARE(list->IsRowDeleted(row), event->deleted);
+            if (event->deleted && event->conversation != nullptr &&
+                (pick < 0 ||
+                 event->entry >
+                     static_cast<const fennaro::TimelineEvent*>(list->GetItemData(pick))->entry))
+                pick = row;
+        }
+        QVERIFY(pick > 0);
+        const auto& event = *static_cast<const fennaro::TimelineEvent*>(list->GetItemData(pick));
+        QVERIFY(list->GetItemText(pick, 1).startsWith("SMS ") ||
+                list->GetItemText(pick, 1).startsWith("MMS ") ||
+                list->GetItemText(pick, 1).startsWith("App "));
+        clickRow(list, pick);
+        QVERIFY(w.messageBoard()->isVisible() && !w.contactBoard()->isVisible());
+        const auto& items = w.messageBoard()->items();
+        QCOMPARE(items.size(), event.conversation->messages.size());
+        const fennaro::CMsgInfoItem& item = items[event.entry];
+        QVERIFY(item.deleted);
+        const int top =
+            item.y - w.messageBoard()->scrollPosition() * fennaro::CMsgInfoBoard::kScrollUnit;
+        QVERIFY2(top >= 0 && top < w.messageBoard()->height(), qPrintable(QString::number(top)));
+
+        // The row's box is its conversation's: every row of it follows, and
+        // the Message category is no longer all checked.
+        clickRowBox(list, pick);
+        QVERIFY(waitUntil([&] { return w.tree()->GetStateImage(w.messageItem()) == 1; }));
+        QCOMPARE(int(event.conversation->checked), 0);
+        for (int row = 0; row < list->GetItemCount(); ++row) {
+            const auto* other = static_cast<const fennaro::TimelineEvent*>(list->GetItemData(row));
+            if (other->conversation == event.conversation)
+                QCOMPARE(list->GetStateImage(row), 1);
+        }
+        QCOMPARE(w.tree()->GetStateImage(w.timelineItem()), 2);
+
+        // Report: the case details, escaped, on the entry page.
+        const QString reportFolder = rig.outputRoot() + "/report";
+        QDir().mkpath(reportFolder);
+        rig.pickedFolder = reportFolder;
+        rig.caseDetails = fennaro::CaseDetails{"Case <7>", " Dr. A & B ", "first\nsecond <b>"};
+        rig.menuChoices = {fennaro::ID_MENU_REPORT};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QCOMPARE(rig.caseDetailsOffered.size(), 1);
+        QCOMPARE(rig.caseDetailsOffered.last().examiner, QString());
+        QFile page(reportFolder + "/report.html");
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QByteArray html = page.readAll();
+        QVERIFY(html.contains("Case &lt;7&gt;"));
+        QVERIFY(html.contains("Dr. A &amp; B"));
+        QVERIFY(html.contains("second &lt;b&gt;"));
+        QVERIFY(QFile::exists(reportFolder + "/timeline.html"));
+
+        // Cancelled: no folder is asked for; the examiner was kept.
+        rig.caseDetails.reset();
+        rig.pickedFolder.reset();
+        const int boxes = rig.asked.size();
+        rig.menuChoices = {fennaro::ID_MENU_REPORT};
+        w.onCommand(CMainDlg::IDC_MENU);
+        QCOMPARE(rig.caseDetailsOffered.size(), 2);
+        QCOMPARE(rig.caseDetailsOffered.last().examiner, QString("Dr. A & B"));
+        QCOMPARE(rig.asked.size(), boxes);
+    }
+
     void deepScan() {
         WindowRig rig(WindowRig::smallPhone(), false);
         CMainDlg& w = rig.open(std::chrono::milliseconds(0), QStringLiteral(FENNARO_DEMO_BIN));
@@ -1339,6 +1460,9 @@ class MainWindowTests : public QObject {
         QVERIFY(headless.waitForFinished(10000));
         QCOMPARE(headless.exitCode(), 255);
     }
+
+  private:
+    QTemporaryDir m_config;
 };
 
 QTEST_MAIN(MainWindowTests)

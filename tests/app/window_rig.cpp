@@ -48,6 +48,10 @@ fennaro::CMainDlg& WindowRig::open(std::chrono::milliseconds acquireDelay,
     hooks.trackMenu = [this](QWidget*) {
         return menuChoices.isEmpty() ? 0 : menuChoices.takeFirst();
     };
+    hooks.askCaseDetails = [this](QWidget*, const fennaro::CaseDetails& start) {
+        caseDetailsOffered.append(start);
+        return caseDetails;
+    };
     m_window = std::make_unique<fennaro::CMainDlg>(options, hooks);
     m_window->show();
     return *m_window;

@@ -55,6 +55,11 @@ class WindowRig {
     // The phone files (a folder or an archive) the picker returns next;
     // nothing means "cancelled".
     std::optional<QString> pickedPhoneFiles;
+    // The case details the Report dialog answers next; nothing means
+    // "cancelled".
+    std::optional<fennaro::CaseDetails> caseDetails = fennaro::CaseDetails{};
+    // What the Report dialog was opened with, each time.
+    QList<fennaro::CaseDetails> caseDetailsOffered;
     // Every message box shown, in order.
     QList<AskedBox> asked;
     // Every web page opened.

@@ -216,6 +216,29 @@ class ListViewTests : public QObject {
         QVERIFY(!list_->viewport()->grab().isNull());
     }
 
+    void rowsWithoutTextsAskForThemAndSortByThem() {
+        list_->DeleteAllItems();
+        list_->SetCellSource([this](const void* record, int column) {
+            const int i = int(static_cast<const FakeRecord*>(record) - records_);
+            return QStringLiteral("%1-%2").arg(QString("zxy")[i]).arg(column);
+        });
+        std::vector<ListRow> rows;
+        for (int i = 0; i < 3; ++i)
+            rows.push_back({{}, &records_[i], kStateUnchecked});
+        rows.push_back({{"w", "own"}, &records_[0], kStateChecked}); // texts win
+        list_->AppendRows(std::move(rows));
+        QCOMPARE(list_->GetItemText(0, 1), QString("z-1"));
+        QCOMPARE(list_->GetItemText(3, 1), QString("own"));
+        list_->OnColumnClick(0);
+        QCOMPARE(list_->GetItemText(0, 0), QString("w"));
+        QCOMPARE(list_->GetItemText(1, 0), QString("x-0"));
+        QCOMPARE(list_->GetItemData(1), static_cast<void*>(&records_[1]));
+        QCOMPARE(list_->GetItemText(3, 0), QString("z-0"));
+        QVERIFY(!list_->viewport()->grab().isNull());
+        list_->SetCellSource(nullptr);
+        QCOMPARE(list_->GetItemText(1, 0), QString());
+    }
+
     void longTextsAreCutNotSpilled() {
         list_->SetItemText(0, 1, QString(5000, 'W'));
         const QImage img = list_->viewport()->grab().toImage();

@@ -8,15 +8,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidgetItem>
 #include <cstdio>
 #include <utility>
 
 #include "app/main_dlg.h"
 #include "platform/program_paths.h"
+#include "records/timeline.h"
 #include "skin/font_pool.h"
 #include "skin/image_path.h"
 #include "skin/list_view_check1.h"
@@ -80,6 +84,25 @@ class Tour {
         h.pickPhoneFiles = [this](QWidget*, const QString&) { return std::optional(m_phoneFiles); };
         h.openUrl = [](const QUrl&) {};
         h.trackMenu = [this](QWidget*) { return std::exchange(m_menuChoice, 0); };
+        // The program's own case details dialog, filled in and pictured.
+        h.askCaseDetails = [this](QWidget* owner, const fennaro::CaseDetails& start) {
+            QTimer::singleShot(300, [this] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr)
+                    return;
+                const QList<QLineEdit*> lines = dialog->findChildren<QLineEdit*>();
+                if (lines.size() == 2) {
+                    lines[0]->setText(QStringLiteral("2026-0147 <demo>"));
+                    lines[1]->setText(QStringLiteral("A. Examiner"));
+                }
+                if (auto* notes = dialog->findChild<QPlainTextEdit*>())
+                    notes->setPlainText(QStringLiteral("Demo phone, deep scan.\nSecond line."));
+                settle(200);
+                shoot(*dialog, "case-details");
+                dialog->accept();
+            });
+            return fennaro::runCaseDetailsDialog(owner, start);
+        };
         return h;
     }
 
@@ -179,6 +202,26 @@ class Tour {
             clickRow(list, 0);
             shoot(w, "deep-scan-calls");
         }
+        // The timeline: every dated message and call, newest first, opened
+        // at the first deleted message.
+        if (!w.timelineItem()->isHidden()) {
+            w.tree()->setCurrentItem(w.timelineItem());
+            settle();
+            int row = 0;
+            for (int r = 0; r < list->GetItemCount(); ++r) {
+                const auto* event =
+                    static_cast<const fennaro::TimelineEvent*>(list->GetItemData(r));
+                if (event->deleted && event->conversation != nullptr) {
+                    row = r;
+                    break;
+                }
+            }
+            clickRow(list, row);
+            shoot(w, "timeline");
+        }
+        // Report asks for the case details before the folder.
+        m_menuChoice = fennaro::ID_MENU_REPORT;
+        w.onCommand(fennaro::CMainDlg::IDC_MENU);
         return openPhoneFiles(w) && (w.onCommand(fennaro::CMainDlg::IDC_CLOSE), true);
     }
 
