@@ -87,7 +87,8 @@ bool fieldOrder(const ContactField& a, const ContactField& b) {
 } // namespace
 
 std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
-                                                const std::vector<MimeTypeNode>& liveMimeTypes) {
+                                                const std::vector<MimeTypeNode>& liveMimeTypes,
+                                                const SharedScan* shared) {
     std::vector<DeletedContact> contacts;
     std::string error;
     const OpenDatabase state = openDatabase(contactsDb, &error);
@@ -99,14 +100,20 @@ std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
         mimeTypes.emplace(type.id, std::string(type.mimeType));
     std::map<int64_t, std::string> deletedNames;
     std::vector<DataRow> rows;
+    ScanSelection selection{
+        {"data", {{"raw_contact_id", "mimetype_id", "data1", "data2", "data4", "data5"}}},
+        {"raw_contacts", {{"display_name"}, true}},
+        {"mimetypes", {{"mimetype"}, true}}};
+    // Another reader's tables ride along; their records go to it.
+    if (shared)
+        selection.insert(shared->selection.begin(), shared->selection.end());
     phone::scanSelected(
-        *state,
-        {{"data", {{"raw_contact_id", "mimetype_id", "data1", "data2", "data4", "data5"}}},
-         {"raw_contacts", {{"display_name"}, true}},
-         {"mimetypes", {{"mimetype"}, true}}},
+        *state, selection,
         {[&](size_t records) { rows.reserve(records); },
          [&](RecoveredRecord& record) {
-             if (record.table == "mimetypes" && record.rowid) {
+             if (shared && shared->selection.count(record.table)) {
+                 shared->visit(record);
+             } else if (record.table == "mimetypes" && record.rowid) {
                  mimeTypes.emplace(*record.rowid, textOf(knownValue(record, 0)));
              } else if (record.table == "raw_contacts" && record.rowid) {
                  const std::string name = textOf(knownValue(record, 0));

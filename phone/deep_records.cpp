@@ -79,11 +79,14 @@ void loadDeepRecords(RecordStore& store, const PhoneDatabases& dbs,
                      const PhoneDatabases* liveStates) {
     DeepRecordSet& set = store.deep;
     set = DeepRecordSet{};
-    set.contacts = readDeletedContacts(dbs.contactsDb, store.contactLists.mimeTypes);
+    // One scan of contacts2.db gives the deleted contacts and its deleted calls.
+    std::vector<CallRecord> contactsCalls;
+    const SharedScan callsScan = contactsCallsScan(dbs.contactsDb, contactsCalls);
+    set.contacts = readDeletedContacts(dbs.contactsDb, store.contactLists.mimeTypes, &callsScan);
     // One scan of mmssms.db gives the deleted SMS and MMS both.
     DeletedSmsAndMms deleted = readDeletedSmsAndMms(dbs.smsDb);
     set.messages = std::move(deleted.sms);
-    set.calls = readCallLog(dbs, store.contactLists, true);
+    set.calls = readCallLog(dbs, store.contactLists, std::move(contactsCalls));
     if (liveStates) {
         readOtherStores(set, dbs, *liveStates, std::move(deleted.mms));
     } else {
