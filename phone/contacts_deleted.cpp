@@ -107,33 +107,32 @@ std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
     // Another reader's tables ride along; their records go to it.
     if (shared)
         selection.insert(shared->selection.begin(), shared->selection.end());
-    phone::scanSelected(
-        *state, selection,
-        {[&](size_t records) { rows.reserve(records); },
-         [&](RecoveredRecord& record) {
-             if (shared && shared->selection.count(record.table)) {
-                 shared->visit(record);
-             } else if (record.table == "mimetypes" && record.rowid) {
-                 mimeTypes.emplace(*record.rowid, textOf(knownValue(record, 0)));
-             } else if (record.table == "raw_contacts" && record.rowid) {
-                 const std::string name = textOf(knownValue(record, 0));
-                 if (!name.empty())
-                     deletedNames.emplace(*record.rowid, name);
-             } else if (record.table == "data") {
-                 DataRow row;
-                 row.id = record.rowid;
-                 row.owner = numberOf(knownValue(record, 0));
-                 row.mimeId = numberOf(knownValue(record, 1));
-                 row.textual = isTextual(knownValue(record, 2));
-                 row.data1 = textOf(knownValue(record, 2));
-                 row.data2 = textOf(knownValue(record, 3));
-                 row.data4 = textOf(knownValue(record, 4));
-                 row.data5 = textOf(knownValue(record, 5));
-                 row.evidence = evidenceWords(record);
-                 row.place = placeOf(record, contactsDb);
-                 rows.push_back(std::move(row));
-             }
-         }});
+    phone::scanSelected(*state, selection,
+                        {[&](size_t records) { rows.reserve(records); },
+                         [&](RecoveredRecord& record) {
+                             if (shared && shared->selection.count(record.table)) {
+                                 shared->visit(record);
+                             } else if (record.table == "mimetypes" && record.rowid) {
+                                 mimeTypes.emplace(*record.rowid, textOf(knownValue(record, 0)));
+                             } else if (record.table == "raw_contacts" && record.rowid) {
+                                 const std::string name = textOf(knownValue(record, 0));
+                                 if (!name.empty())
+                                     deletedNames.emplace(*record.rowid, name);
+                             } else if (record.table == "data") {
+                                 DataRow row;
+                                 row.id = record.rowid;
+                                 row.owner = numberOf(knownValue(record, 0));
+                                 row.mimeId = numberOf(knownValue(record, 1));
+                                 row.textual = isTextual(knownValue(record, 2));
+                                 row.data1 = textOf(knownValue(record, 2));
+                                 row.data2 = textOf(knownValue(record, 3));
+                                 row.data4 = textOf(knownValue(record, 4));
+                                 row.data5 = textOf(knownValue(record, 5));
+                                 row.evidence = evidenceWords(record);
+                                 row.place = placeOf(record, contactsDb);
+                                 rows.push_back(std::move(row));
+                             }
+                         }});
 
     // Rows grouped by raw contact (std::map keeps them in id order), each
     // row a field of the kind its mime type gives.

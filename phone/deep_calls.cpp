@@ -88,11 +88,10 @@ void scanDeletedCalls(const std::string& path, const char* file, const char* kno
     const OpenDatabase state = openDatabase(path, &error);
     if (!state)
         return;
-    phone::scanSelected(*state, callsSelection(knownLayout),
-                        {[&](size_t records) { calls.reserve(calls.size() + records); },
-                         [&](RecoveredRecord& record) {
-                             collectDeletedCall(record, path, file, calls);
-                         }});
+    phone::scanSelected(
+        *state, callsSelection(knownLayout),
+        {[&](size_t records) { calls.reserve(calls.size() + records); },
+         [&](RecoveredRecord& record) { collectDeletedCall(record, path, file, calls); }});
 }
 
 // Returns whether two calls read from different files, or one without its

@@ -276,10 +276,9 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
         return {};
     MmsRows rows;
     readLiveMmsRows(*state, rows);
-    phone::scanSelected(*state, mmsSelection(),
-                        {nullptr, [&](RecoveredRecord& record) {
-                             collectMmsRecord(record, smsDb, rows);
-                         }});
+    phone::scanSelected(*state, mmsSelection(), {nullptr, [&](RecoveredRecord& record) {
+                                                     collectMmsRecord(record, smsDb, rows);
+                                                 }});
     return joinMms(*state, smsDb, rows);
 }
 

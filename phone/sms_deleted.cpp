@@ -14,8 +14,8 @@ enum Column { Id, Thread, Address, Date, DateSent, Type, Read, Body };
 } // namespace
 
 const std::vector<std::string>& deletedSmsColumns() {
-    static const std::vector<std::string> kColumns{"_id",  "thread_id", "address", "date",
-                                                   "date_sent", "type", "read", "body"};
+    static const std::vector<std::string> kColumns{"_id",       "thread_id", "address", "date",
+                                                   "date_sent", "type",      "read",    "body"};
     return kColumns;
 }
 
@@ -47,11 +47,10 @@ std::vector<DeletedMessage> readDeletedMessages(const std::string& smsDb) {
     const OpenDatabase state = openDatabase(smsDb, &error);
     if (!state)
         return messages;
-    phone::scanSelected(*state, {{"sms", {deletedSmsColumns()}}},
-                        {[&](size_t records) { messages.reserve(records); },
-                         [&](RecoveredRecord& record) {
-                             collectDeletedSms(record, smsDb, messages);
-                         }});
+    phone::scanSelected(
+        *state, {{"sms", {deletedSmsColumns()}}},
+        {[&](size_t records) { messages.reserve(records); },
+         [&](RecoveredRecord& record) { collectDeletedSms(record, smsDb, messages); }});
     return messages;
 }
 
