@@ -87,7 +87,8 @@ bool fieldOrder(const ContactField& a, const ContactField& b) {
 } // namespace
 
 std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
-                                                const std::vector<MimeTypeNode>& liveMimeTypes) {
+                                                const std::vector<MimeTypeNode>& liveMimeTypes,
+                                                const SharedScan* shared) {
     std::vector<DeletedContact> contacts;
     std::string error;
     const OpenDatabase state = openDatabase(contactsDb, &error);
@@ -99,34 +100,39 @@ std::vector<DeletedContact> readDeletedContacts(const std::string& contactsDb,
         mimeTypes.emplace(type.id, std::string(type.mimeType));
     std::map<int64_t, std::string> deletedNames;
     std::vector<DataRow> rows;
-    phone::scanSelected(
-        *state,
-        {{"data", {{"raw_contact_id", "mimetype_id", "data1", "data2", "data4", "data5"}}},
-         {"raw_contacts", {{"display_name"}, true}},
-         {"mimetypes", {{"mimetype"}, true}}},
-        {[&](size_t records) { rows.reserve(records); },
-         [&](RecoveredRecord& record) {
-             if (record.table == "mimetypes" && record.rowid) {
-                 mimeTypes.emplace(*record.rowid, textOf(knownValue(record, 0)));
-             } else if (record.table == "raw_contacts" && record.rowid) {
-                 const std::string name = textOf(knownValue(record, 0));
-                 if (!name.empty())
-                     deletedNames.emplace(*record.rowid, name);
-             } else if (record.table == "data") {
-                 DataRow row;
-                 row.id = record.rowid;
-                 row.owner = numberOf(knownValue(record, 0));
-                 row.mimeId = numberOf(knownValue(record, 1));
-                 row.textual = isTextual(knownValue(record, 2));
-                 row.data1 = textOf(knownValue(record, 2));
-                 row.data2 = textOf(knownValue(record, 3));
-                 row.data4 = textOf(knownValue(record, 4));
-                 row.data5 = textOf(knownValue(record, 5));
-                 row.evidence = evidenceWords(record);
-                 row.place = placeOf(record, contactsDb);
-                 rows.push_back(std::move(row));
-             }
-         }});
+    ScanSelection selection{
+        {"data", {{"raw_contact_id", "mimetype_id", "data1", "data2", "data4", "data5"}}},
+        {"raw_contacts", {{"display_name"}, true}},
+        {"mimetypes", {{"mimetype"}, true}}};
+    // Another reader's tables ride along; their records go to it.
+    if (shared)
+        selection.insert(shared->selection.begin(), shared->selection.end());
+    phone::scanSelected(*state, selection,
+                        {[&](size_t records) { rows.reserve(records); },
+                         [&](RecoveredRecord& record) {
+                             if (shared && shared->selection.count(record.table)) {
+                                 shared->visit(record);
+                             } else if (record.table == "mimetypes" && record.rowid) {
+                                 mimeTypes.emplace(*record.rowid, textOf(knownValue(record, 0)));
+                             } else if (record.table == "raw_contacts" && record.rowid) {
+                                 const std::string name = textOf(knownValue(record, 0));
+                                 if (!name.empty())
+                                     deletedNames.emplace(*record.rowid, name);
+                             } else if (record.table == "data") {
+                                 DataRow row;
+                                 row.id = record.rowid;
+                                 row.owner = numberOf(knownValue(record, 0));
+                                 row.mimeId = numberOf(knownValue(record, 1));
+                                 row.textual = isTextual(knownValue(record, 2));
+                                 row.data1 = textOf(knownValue(record, 2));
+                                 row.data2 = textOf(knownValue(record, 3));
+                                 row.data4 = textOf(knownValue(record, 4));
+                                 row.data5 = textOf(knownValue(record, 5));
+                                 row.evidence = evidenceWords(record);
+                                 row.place = placeOf(record, contactsDb);
+                                 rows.push_back(std::move(row));
+                             }
+                         }});
 
     // Rows grouped by raw contact (std::map keeps them in id order), each
     // row a field of the kind its mime type gives.

@@ -43,6 +43,40 @@ constexpr const char* kContactsCallsLayout =
     " TEXT, source_package TEXT, transcription TEXT, state INTEGER, dirty INTEGER NOT NULL"
     " DEFAULT 0, deleted INTEGER NOT NULL DEFAULT 0)";
 
+// The calls tables a scan for deleted calls selects; knownLayout is the
+// calls table the file is known to have had, if any.
+ScanSelection callsSelection(const char* knownLayout) {
+    using namespace phone;
+    const TableSelection columns{columnNames(kCallColumns)};
+    TableSelection callsTable = columns;
+    callsTable.knownLayout = knownLayout ? knownLayout : "";
+    // Version 8 of calllog.db rebuilds the table through calls_old, dropped
+    // afterwards with the rows of the old layout in it.
+    return {{"calls", callsTable}, {"calls_old", columns}};
+}
+
+// Adds the deleted call a carved record of a calls table (the columns of
+// callsSelection) of the database at path tells of to calls, marked with
+// file, the name of the database it stands for.
+void collectDeletedCall(RecoveredRecord& record, const std::string& path, const char* file,
+                        std::vector<CallRecord>& calls) {
+    using namespace phone;
+    if (record.table != "calls" && record.table != "calls_old")
+        return;
+    CallRecord call;
+    call.deleted = true;
+    call.id = record.rowid ? record.rowid : numberOf(knownValue(record, CallId));
+    call.number = textOf(knownValue(record, CallNumber));
+    call.cachedName = textOf(knownValue(record, CallName));
+    call.date = numberOf(knownValue(record, CallDate));
+    call.duration = numberOf(knownValue(record, CallDuration));
+    call.type = numberOf(knownValue(record, CallType));
+    call.file = file;
+    call.evidence = evidenceWords(record);
+    call.place = placeOf(record, path);
+    calls.push_back(std::move(call));
+}
+
 // Adds the deleted calls the deep engine finds in the database at path to
 // calls, each marked with file, the name of the database it stands for;
 // knownLayout is the calls table the file is known to have had, if any.
@@ -54,31 +88,10 @@ void scanDeletedCalls(const std::string& path, const char* file, const char* kno
     const OpenDatabase state = openDatabase(path, &error);
     if (!state)
         return;
-    using namespace phone;
-    const TableSelection columns{columnNames(kCallColumns)};
-    TableSelection callsTable = columns;
-    callsTable.knownLayout = knownLayout ? knownLayout : "";
-    // Version 8 of calllog.db rebuilds the table through calls_old, dropped
-    // afterwards with the rows of the old layout in it.
-    phone::scanSelected(*state, {{"calls", callsTable}, {"calls_old", columns}},
-                        {[&](size_t records) { calls.reserve(calls.size() + records); },
-                         [&](RecoveredRecord& record) {
-                             if (record.table != "calls" && record.table != "calls_old")
-                                 return;
-                             CallRecord call;
-                             call.deleted = true;
-                             call.id =
-                                 record.rowid ? record.rowid : numberOf(knownValue(record, CallId));
-                             call.number = textOf(knownValue(record, CallNumber));
-                             call.cachedName = textOf(knownValue(record, CallName));
-                             call.date = numberOf(knownValue(record, CallDate));
-                             call.duration = numberOf(knownValue(record, CallDuration));
-                             call.type = numberOf(knownValue(record, CallType));
-                             call.file = file;
-                             call.evidence = evidenceWords(record);
-                             call.place = placeOf(record, path);
-                             calls.push_back(std::move(call));
-                         }});
+    phone::scanSelected(
+        *state, callsSelection(knownLayout),
+        {[&](size_t records) { calls.reserve(calls.size() + records); },
+         [&](RecoveredRecord& record) { collectDeletedCall(record, path, file, calls); }});
 }
 
 // Returns whether two calls read from different files, or one without its
@@ -137,11 +150,19 @@ class CallIndex {
 
 // The deleted calls of both databases that are no live call, each once:
 // calllog.db's copy first, so a call deleted in both is reported from there.
+// contactsCalls holds contacts2.db's when another scan read them already.
 std::vector<CallRecord> deletedCallsBeside(const PhoneDatabases& dbs,
-                                           const std::vector<CallRecord>& live) {
+                                           const std::vector<CallRecord>& live,
+                                           std::vector<CallRecord>* contactsCalls) {
     std::vector<CallRecord> found;
     scanDeletedCalls(dbs.callLogDb, "calllog.db", nullptr, found);
-    scanDeletedCalls(dbs.contactsDb, "contacts2.db", kContactsCallsLayout, found);
+    if (contactsCalls) {
+        found.reserve(found.size() + contactsCalls->size());
+        for (CallRecord& call : *contactsCalls)
+            found.push_back(std::move(call));
+    } else {
+        scanDeletedCalls(dbs.contactsDb, "contacts2.db", kContactsCallsLayout, found);
+    }
     CallIndex liveIndex;
     for (const CallRecord& call : live)
         liveIndex.add(call);
@@ -169,17 +190,38 @@ std::vector<CallRecord> deletedCallsBeside(const PhoneDatabases& dbs,
 
 } // namespace
 
-std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
-                                    bool withDeleted) {
+namespace {
+
+// readCallLog, contactsCalls as deletedCallsBeside takes it.
+std::vector<CallRecord> readCallLogWith(const PhoneDatabases& dbs, const ContactLists& contacts,
+                                        bool withDeleted, std::vector<CallRecord>* contactsCalls) {
     std::vector<CallRecord> live = currentLiveCalls(dbs, contacts);
     if (!withDeleted)
         return live;
-    std::vector<CallRecord> calls = deletedCallsBeside(dbs, live);
+    std::vector<CallRecord> calls = deletedCallsBeside(dbs, live, contactsCalls);
     nameAndDateCalls(calls, contacts);
     sortNewestFirst(calls);
     calls.insert(calls.end(), std::make_move_iterator(live.begin()),
                  std::make_move_iterator(live.end()));
     return calls;
+}
+
+} // namespace
+
+std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
+                                    bool withDeleted) {
+    return readCallLogWith(dbs, contacts, withDeleted, nullptr);
+}
+
+std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
+                                    std::vector<CallRecord> contactsCalls) {
+    return readCallLogWith(dbs, contacts, true, &contactsCalls);
+}
+
+SharedScan contactsCallsScan(const std::string& contactsDb, std::vector<CallRecord>& calls) {
+    return {callsSelection(kContactsCallsLayout), [&calls, contactsDb](RecoveredRecord& record) {
+                collectDeletedCall(record, contactsDb, "contacts2.db", calls);
+            }};
 }
 
 } // namespace fennaro::deep

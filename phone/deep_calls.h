@@ -8,6 +8,7 @@
 
 #include "call_records.h"
 #include "phone/phone_databases.h"
+#include "phone/shared_scan.h"
 #include "record_nodes.h"
 
 namespace fennaro::deep {
@@ -21,5 +22,15 @@ namespace fennaro::deep {
 // Databases that are absent or cannot be read give no calls.
 std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
                                     bool withDeleted);
+
+// readCallLog with its deleted calls, contacts2.db's already read into
+// contactsCalls by a scan that took contactsCallsScan.
+std::vector<CallRecord> readCallLog(const PhoneDatabases& dbs, const ContactLists& contacts,
+                                    std::vector<CallRecord> contactsCalls);
+
+// The calls tables of contacts2.db (at contactsDb) for another reader's
+// scan of it to select, their deleted calls added to calls as readCallLog
+// would read them.
+SharedScan contactsCallsScan(const std::string& contactsDb, std::vector<CallRecord>& calls);
 
 } // namespace fennaro::deep

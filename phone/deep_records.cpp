@@ -13,6 +13,7 @@
 #include "phone/deep_load.h"
 #include "phone/deep_stores.h"
 #include "phone/message_merge.h"
+#include "phone/mms_deleted.h"
 #include "phone/phone_databases.h"
 #include "phone/recovered_values.h"
 #include "phone/scan_rules.h"
@@ -33,16 +34,18 @@ void placeIn(std::vector<DeletedMessage>& messages, const std::string& file) {
         message.place.file = file;
 }
 
-// Reads the MMS and the messaging app's messages into set.otherMessages,
-// each message once across the stores.
-void readOtherStores(DeepRecordSet& set, const PhoneDatabases& dbs, const PhoneDatabases& live) {
+// Reads the MMS (deletedMms: those the scan of mmssms.db found) and the
+// messaging app's messages into set.otherMessages, each message once across
+// the stores.
+void readOtherStores(DeepRecordSet& set, const PhoneDatabases& dbs, const PhoneDatabases& live,
+                     std::vector<DeletedMessage> deletedMms) {
     std::vector<DeletedMessage> mms;
     std::vector<DeletedMessage> bugle;
     std::vector<LiveSmsRow> liveSms;
     if (!dbs.smsDb.empty()) {
         mms = readLiveMms(live.smsDb);
         placeIn(mms, dbs.smsDb);
-        for (DeletedMessage& message : readDeletedMms(dbs.smsDb))
+        for (DeletedMessage& message : deletedMms)
             mms.push_back(std::move(message));
     }
     if (!dbs.bugleDb.empty()) {
@@ -76,17 +79,22 @@ void loadDeepRecords(RecordStore& store, const PhoneDatabases& dbs,
                      const PhoneDatabases* liveStates) {
     DeepRecordSet& set = store.deep;
     set = DeepRecordSet{};
-    set.contacts = readDeletedContacts(dbs.contactsDb, store.contactLists.mimeTypes);
-    set.messages = readDeletedMessages(dbs.smsDb);
-    set.calls = readCallLog(dbs, store.contactLists, true);
+    // One scan of contacts2.db gives the deleted contacts and its deleted calls.
+    std::vector<CallRecord> contactsCalls;
+    const SharedScan callsScan = contactsCallsScan(dbs.contactsDb, contactsCalls);
+    set.contacts = readDeletedContacts(dbs.contactsDb, store.contactLists.mimeTypes, &callsScan);
+    // One scan of mmssms.db gives the deleted SMS and MMS both.
+    DeletedSmsAndMms deleted = readDeletedSmsAndMms(dbs.smsDb);
+    set.messages = std::move(deleted.sms);
+    set.calls = readCallLog(dbs, store.contactLists, std::move(contactsCalls));
     if (liveStates) {
-        readOtherStores(set, dbs, *liveStates);
+        readOtherStores(set, dbs, *liveStates, std::move(deleted.mms));
     } else {
         const CurrentStateCopies copies({}, dbs.smsDb, dbs.bugleDb);
         PhoneDatabases states = dbs;
         states.smsDb = copies.smsDb();
         states.bugleDb = copies.bugleDb();
-        readOtherStores(set, dbs, states);
+        readOtherStores(set, dbs, states, std::move(deleted.mms));
     }
     assembleDeepRecords(set, store.contactLists, store.smsLists);
     const std::pair<RecordCategory, size_t> rows[] = {

@@ -16,7 +16,8 @@ std::string deepStoresText(const std::string& contactsDb, const std::string& sms
     // Which app messages copy a telephony one is all the live rows and the
     // deleted SMS are read for; without bugle_db the deleted MMS stand alone.
     if (!bugleDb.empty()) {
-        std::vector<DeletedMessage> sms = readDeletedMessages(smsDb);
+        DeletedSmsAndMms deleted = readDeletedSmsAndMms(smsDb);
+        std::vector<DeletedMessage>& sms = deleted.sms;
         std::vector<LiveSmsRow> liveSms;
         {
             // From the current states, as SQLite would show them now.
@@ -25,7 +26,7 @@ std::string deepStoresText(const std::string& contactsDb, const std::string& sms
             liveSms = readLiveSmsRows(copies.smsDb());
             bugle = readLiveBugle(copies.bugleDb());
         }
-        for (DeletedMessage& message : readDeletedMms(smsDb))
+        for (DeletedMessage& message : deleted.mms)
             mms.push_back(std::move(message));
         for (DeletedMessage& message : readDeletedBugle(bugleDb))
             bugle.push_back(std::move(message));

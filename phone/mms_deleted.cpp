@@ -10,6 +10,7 @@
 #include "phone/phone_match.h"
 #include "phone/recovered_values.h"
 #include "phone/scan_rules.h"
+#include "phone/sms_deleted.h"
 #include "phone/store_parts.h"
 #include "phone/table_columns.h"
 #include "sqlite_recovery/sqlite_recovery.h"
@@ -90,16 +91,28 @@ DeletedMessage mmsOf(int64_t id, const PduRow& pdu, const std::vector<TextPart>&
     return message;
 }
 
-} // namespace
-
-std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
-    std::vector<DeletedMessage> messages;
-    std::string error;
-    const OpenDatabase state = openDatabase(smsDb, &error);
-    if (!state)
-        return messages;
+// What the MMS tables of one mmssms.db tell, gathered before they are joined:
+// the live pdus and addresses and the deleted pdu, part and addr rows.
+struct MmsRows {
     std::map<int64_t, PduRow> livePdus;
-    forEachLiveRow(*state, "pdu", phone::kPduColumns, [&](std::vector<Value>& row) {
+    std::unordered_map<int64_t, std::vector<std::pair<int64_t, std::string>>> addresses;
+    std::set<std::tuple<int64_t, int64_t, std::string>> seenAddresses;
+    std::map<int64_t, PduRow> deletedPdus;
+    std::vector<PduRow> loosePdus;
+    std::vector<TextPart> parts;
+};
+
+// Adds an address row of MMS owner to rows, once for each (owner, type, address).
+void addAddress(MmsRows& rows, std::optional<int64_t> owner, std::optional<int64_t> type,
+                std::string address) {
+    if (owner && rows.seenAddresses.emplace(*owner, type.value_or(0), address).second)
+        rows.addresses[*owner].emplace_back(type.value_or(0), std::move(address));
+}
+
+// Reads the live pdu and addr rows of a database's current state into rows.
+void readLiveMmsRows(const DatabaseState& state, MmsRows& rows) {
+    auto& livePdus = rows.livePdus;
+    forEachLiveRow(state, "pdu", phone::kPduColumns, [&](std::vector<Value>& row) {
         const auto id = numberOf(row[0].isNull() ? nullptr : &row[0]);
         if (!id)
             return;
@@ -113,67 +126,66 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
         pdu.kind = number(6);
         pdu.live = true;
     });
-    std::unordered_map<int64_t, std::vector<std::pair<int64_t, std::string>>> addresses;
-    std::set<std::tuple<int64_t, int64_t, std::string>> seenAddresses;
-    const auto addAddress = [&](std::optional<int64_t> owner, std::optional<int64_t> type,
-                                std::string address) {
-        if (owner && seenAddresses.emplace(*owner, type.value_or(0), address).second)
-            addresses[*owner].emplace_back(type.value_or(0), std::move(address));
-    };
-    forEachLiveRow(*state, "addr", phone::kAddrColumns, [&](std::vector<Value>& row) {
-        addAddress(numberOf(row[0].isNull() ? nullptr : &row[0]),
+    forEachLiveRow(state, "addr", phone::kAddrColumns, [&](std::vector<Value>& row) {
+        addAddress(rows, numberOf(row[0].isNull() ? nullptr : &row[0]),
                    numberOf(row[1].isNull() ? nullptr : &row[1]),
                    textOf(row[2].isNull() ? nullptr : &row[2]));
     });
+}
 
-    std::map<int64_t, PduRow> deletedPdus;
-    std::vector<PduRow> loosePdus;
-    std::vector<TextPart> parts;
-    phone::scanSelected(*state,
-                        {{"pdu", {phone::columnNames(phone::kPduColumns)}},
-                         {"part", {{"_id", "mid", "seq", "ct", "text"}}},
-                         {"addr", {phone::columnNames(phone::kAddrColumns)}}},
-                        {nullptr, [&](RecoveredRecord& record) {
-                             const auto value = [&](size_t i) { return knownValue(record, i); };
-                             if (record.table == "pdu") {
-                                 const auto id = record.rowid ? record.rowid : numberOf(value(0));
-                                 if (id && deletedPdus.count(*id))
-                                     return;
-                                 // A pdu whose cell lost its first bytes lost its _id
-                                 // with them: no part or address joins it, but its
-                                 // date and box still tell of a deleted MMS.
-                                 PduRow pdu;
-                                 pdu.thread = numberOf(value(1));
-                                 pdu.date = numberOf(value(2));
-                                 pdu.dateSent = numberOf(value(3));
-                                 pdu.box = numberOf(value(4));
-                                 pdu.read = numberOf(value(5));
-                                 pdu.kind = numberOf(value(6));
-                                 pdu.evidence = evidenceWords(record);
-                                 pdu.place = placeOf(record, smsDb);
-                                 if (id)
-                                     deletedPdus[*id] = std::move(pdu);
-                                 else
-                                     loosePdus.push_back(std::move(pdu));
-                             } else if (record.table == "part") {
-                                 TextPart part;
-                                 part.text = textOf(value(4));
-                                 if (!isTextPart(value(3), part.text))
-                                     return;
-                                 part.id = record.rowid ? record.rowid : numberOf(value(0));
-                                 part.owner = numberOf(value(1));
-                                 part.order = numberOf(value(2));
-                                 part.evidence = evidenceWords(record);
-                                 part.place = placeOf(record, smsDb);
-                                 parts.push_back(std::move(part));
-                             } else if (record.table == "addr") {
-                                 addAddress(numberOf(value(0)), numberOf(value(1)),
-                                            textOf(value(2)));
-                             }
-                         }});
+// Adds a carved record of pdu, part or addr (the columns mmsSelection
+// names) of the database at smsDb to rows; records of other tables are
+// left alone.
+void collectMmsRecord(RecoveredRecord& record, const std::string& smsDb, MmsRows& rows) {
+    auto& deletedPdus = rows.deletedPdus;
+    const auto value = [&](size_t i) { return knownValue(record, i); };
+    if (record.table == "pdu") {
+        const auto id = record.rowid ? record.rowid : numberOf(value(0));
+        if (id && deletedPdus.count(*id))
+            return;
+        // A pdu whose cell lost its first bytes lost its _id
+        // with them: no part or address joins it, but its
+        // date and box still tell of a deleted MMS.
+        PduRow pdu;
+        pdu.thread = numberOf(value(1));
+        pdu.date = numberOf(value(2));
+        pdu.dateSent = numberOf(value(3));
+        pdu.box = numberOf(value(4));
+        pdu.read = numberOf(value(5));
+        pdu.kind = numberOf(value(6));
+        pdu.evidence = evidenceWords(record);
+        pdu.place = placeOf(record, smsDb);
+        if (id)
+            deletedPdus[*id] = std::move(pdu);
+        else
+            rows.loosePdus.push_back(std::move(pdu));
+    } else if (record.table == "part") {
+        TextPart part;
+        part.text = textOf(value(4));
+        if (!isTextPart(value(3), part.text))
+            return;
+        part.id = record.rowid ? record.rowid : numberOf(value(0));
+        part.owner = numberOf(value(1));
+        part.order = numberOf(value(2));
+        part.evidence = evidenceWords(record);
+        part.place = placeOf(record, smsDb);
+        rows.parts.push_back(std::move(part));
+    } else if (record.table == "addr") {
+        addAddress(rows, numberOf(value(0)), numberOf(value(1)), textOf(value(2)));
+    }
+}
 
+// Joins the rows gathered of a database (its pdu ids restored where the
+// order of ids and dates proves them) into its deleted MMS, in the order
+// readDeletedMms gives them.
+std::vector<DeletedMessage> joinMms(const DatabaseState& state, const std::string& smsDb,
+                                    MmsRows& rows) {
+    auto& livePdus = rows.livePdus;
+    auto& deletedPdus = rows.deletedPdus;
+    const auto& addresses = rows.addresses;
+    std::vector<DeletedMessage> messages;
     std::optional<int64_t> lastPduId;
-    forEachLiveRow(*state, "sqlite_sequence", {"name", "seq"}, [&](std::vector<Value>& row) {
+    forEachLiveRow(state, "sqlite_sequence", {"name", "seq"}, [&](std::vector<Value>& row) {
         if (textOf(row[0].isNull() ? nullptr : &row[0]) == "pdu")
             lastPduId = numberOf(row[1].isNull() ? nullptr : &row[1]);
     });
@@ -188,14 +200,14 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
                 threadParties[*pdu.thread].push_back(std::move(other));
         }
     }
-    restoreLostPduIds(livePdus, deletedPdus, loosePdus, lastPduId,
+    restoreLostPduIds(livePdus, deletedPdus, rows.loosePdus, lastPduId,
                       [&](int64_t id, const PduRow& pdu) {
                           const auto found = addresses.find(id);
                           return found == addresses.end() ||
                                  addressesFit(sidesOf(found->second), pdu, threadParties);
                       });
 
-    auto byOwner = partsByOwner(std::move(parts));
+    auto byOwner = partsByOwner(std::move(rows.parts));
     static const std::vector<TextPart> kNoParts;
     static const std::vector<std::pair<int64_t, std::string>> kNoAddresses;
     const auto partsOf = [&](int64_t id) -> const std::vector<TextPart>& {
@@ -233,7 +245,7 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
             messages.push_back(std::move(message));
         }
     }
-    for (const PduRow& pdu : loosePdus) {
+    for (const PduRow& pdu : rows.loosePdus) {
         if (pdu.kind && (*pdu.kind == 134 || *pdu.kind == 136))
             continue;
         DeletedMessage message = mmsOf(0, pdu, kNoParts, kNoAddresses);
@@ -246,6 +258,51 @@ std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
             message.place.file = smsDb;
     }
     return messages;
+}
+
+// The tables and columns of mmssms.db the deleted MMS are read from.
+ScanSelection mmsSelection() {
+    return {{"pdu", {phone::columnNames(phone::kPduColumns)}},
+            {"part", {{"_id", "mid", "seq", "ct", "text"}}},
+            {"addr", {phone::columnNames(phone::kAddrColumns)}}};
+}
+
+} // namespace
+
+std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb) {
+    std::string error;
+    const OpenDatabase state = openDatabase(smsDb, &error);
+    if (!state)
+        return {};
+    MmsRows rows;
+    readLiveMmsRows(*state, rows);
+    phone::scanSelected(*state, mmsSelection(), {nullptr, [&](RecoveredRecord& record) {
+                                                     collectMmsRecord(record, smsDb, rows);
+                                                 }});
+    return joinMms(*state, smsDb, rows);
+}
+
+DeletedSmsAndMms readDeletedSmsAndMms(const std::string& smsDb) {
+    DeletedSmsAndMms found;
+    std::string error;
+    const OpenDatabase state = openDatabase(smsDb, &error);
+    if (!state)
+        return found;
+    MmsRows rows;
+    readLiveMmsRows(*state, rows);
+    // One scan for both: the SMS reader's sms columns beside the MMS tables.
+    ScanSelection selection = mmsSelection();
+    selection.emplace("sms", TableSelection{deletedSmsColumns()});
+    phone::scanSelected(*state, selection,
+                        {[&](size_t records) { found.sms.reserve(records); },
+                         [&](RecoveredRecord& record) {
+                             if (record.table == "sms")
+                                 collectDeletedSms(record, smsDb, found.sms);
+                             else
+                                 collectMmsRecord(record, smsDb, rows);
+                         }});
+    found.mms = joinMms(*state, smsDb, rows);
+    return found;
 }
 
 } // namespace fennaro::deep

@@ -22,4 +22,14 @@ namespace fennaro::deep {
 // when unreadable.
 std::vector<DeletedMessage> readDeletedMms(const std::string& smsDb);
 
+// The deleted SMS and MMS of an mmssms.db, as readDeletedMessages and
+// readDeletedMms give them, from one scan of the file for both.
+struct DeletedSmsAndMms {
+    std::vector<DeletedMessage> sms;
+    std::vector<DeletedMessage> mms;
+};
+
+// Reads both from one scan; both empty when unreadable.
+DeletedSmsAndMms readDeletedSmsAndMms(const std::string& smsDb);
+
 } // namespace fennaro::deep
