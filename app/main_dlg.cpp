@@ -12,6 +12,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "app/row_search.h"
 #include "skin/animate_img.h"
 #include "skin/img_button.h"
 #include "skin/list_view_check1.h"
@@ -339,6 +340,7 @@ void CMainDlg::showMainMenu() {
 }
 
 void CMainDlg::clearViews() {
+    resetFind(false);
     if (m_list != nullptr) {
         m_list->DeleteAllItems();
         m_list->DeleteAllColumns();

@@ -12,6 +12,7 @@
 #include "skin/list_view_check1.h"
 #include "skin/skin_messages.h"
 #include "skin/tree_view_ex1.h"
+#include "views/find_bar.h"
 #include "views/contact_info_board.h"
 #include "views/msg_info_board.h"
 #include "views/record_rows.h"
@@ -48,11 +49,21 @@ void CMainDlg::populateRecordList() {
 void CMainDlg::appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record)) {
     // The texts were made when the store was loaded; only the check marks,
     // which the user changes, are read now.
+    // A search hides the rows it does not find; their records keep their
+    // check marks.
+    const std::vector<uint32_t>* found = foundRows(rows);
     std::vector<skin::ListRow> listRows;
-    listRows.reserve(rows.size());
-    for (const RecordRow& row : rows)
+    listRows.reserve(found ? found->size() : rows.size());
+    const auto add = [&](const RecordRow& row) {
         listRows.push_back({row.cells, row.record,
                             checked(row.record) ? skin::kStateChecked : skin::kStateUnchecked});
+    };
+    if (found)
+        for (const uint32_t position : *found)
+            add(rows[position]);
+    else
+        for (const RecordRow& row : rows)
+            add(row);
     m_list->AppendRows(std::move(listRows));
 }
 
@@ -100,6 +111,7 @@ void CMainDlg::fillMessageRows() {
         m_messageBoard = new CMsgInfoBoard(this);
         m_messageBoard->setIndex(m_conversationIndex.get());
     }
+    m_messageBoard->setHighlight(m_findBar->text().trimmed());
     const bool hasRows = m_list->GetItemCount() > 0;
     if (hasRows) {
         m_list->SelectRow(0);
@@ -263,6 +275,7 @@ void CMainDlg::takeLoadedViews() {
     m_contactIndex = std::move(views.contactIndex);
     m_conversationIndex = std::move(views.conversationIndex);
     m_rows = std::make_unique<RecordRows>(std::move(views.rows));
+    resetFind(true);
     if (m_contactBoard != nullptr)
         m_contactBoard->setIndex(m_contactIndex.get());
     if (m_messageBoard != nullptr)

@@ -1,0 +1,67 @@
+#include "app/row_search.h"
+
+namespace fennaro {
+
+namespace {
+
+// Returns whether the matches of an earlier query hold every match of a
+// later one: its text extends the earlier text, and neither is read as a
+// number (adding a digit can change what a number prefix means).
+bool narrows(const SearchQuery& earlier, const SearchQuery& later) {
+    return !earlier.folded.empty() && !earlier.numberLike && !later.numberLike &&
+           later.folded.find(earlier.folded) != std::string::npos;
+}
+
+} // namespace
+
+SearchTexts rowSearchTexts(RecordCategory category, const void* record,
+                           const RowSearch::Sources& sources) {
+    const bool deepRecords = sources.store->deep.loaded;
+    switch (category) {
+    case RecordCategory::Contacts:
+        if (deepRecords)
+            return deepContactTexts(*static_cast<const deep::DeepContact*>(record),
+                                    *sources.contacts);
+        if (static_cast<const ContactNode*>(record)->deleted != 0)
+            return classicDeletedContactTexts(*static_cast<const ContactNode*>(record));
+        return liveContactTexts(*static_cast<const ContactNode*>(record), *sources.contacts);
+    case RecordCategory::Message:
+        if (deepRecords)
+            return deepConversationTexts(*static_cast<const deep::DeepConversation*>(record));
+        if (static_cast<const ThreadNode*>(record)->deleted != 0)
+            return classicDeletedSmsTexts(*static_cast<const ThreadNode*>(record));
+        return liveConversationTexts(*static_cast<const ThreadNode*>(record),
+                                     *sources.conversations);
+    case RecordCategory::CallLog:
+        return callTexts(*static_cast<const deep::CallRecord*>(record));
+    }
+    return {};
+}
+
+void RowSearch::reset() {
+    m_categories = {};
+    m_query = {};
+}
+
+void RowSearch::setText(const std::string& text) {
+    m_query = makeSearchQuery(text);
+}
+
+const std::vector<uint32_t>& RowSearch::matches(RecordCategory category,
+                                                const std::vector<RecordRow>& rows,
+                                                const Sources& sources) {
+    CategorySearch& search = m_categories[static_cast<std::size_t>(category)];
+    if (!search.index) {
+        search.index.emplace();
+        for (const RecordRow& row : rows)
+            search.index->add(rowSearchTexts(category, row.record, sources));
+    }
+    if (search.matched && search.matched->folded == m_query.folded)
+        return search.matches;
+    const bool narrowing = search.matched && narrows(*search.matched, m_query);
+    search.matches = search.index->find(m_query, narrowing ? &search.matches : nullptr);
+    search.matched = m_query;
+    return search.matches;
+}
+
+} // namespace fennaro
