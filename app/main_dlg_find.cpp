@@ -9,6 +9,7 @@
 #include "app/row_search.h"
 #include "skin/list_view_check1.h"
 #include "skin/tree_view_ex1.h"
+#include "views/contact_info_board.h"
 #include "views/find_bar.h"
 #include "views/msg_info_board.h"
 #include "views/record_rows.h"
@@ -33,6 +34,8 @@ void CMainDlg::resetFind(bool shown) {
     m_findBar->setVisible(shown);
     if (m_messageBoard != nullptr)
         m_messageBoard->setHighlight({});
+    if (m_contactBoard != nullptr)
+        m_contactBoard->setHighlight({});
 }
 
 const std::vector<uint32_t>* CMainDlg::foundRows(const std::vector<RecordRow>& rows) {
@@ -55,6 +58,8 @@ void CMainDlg::onFindEdited(const QString& text) {
     // The boards are made when their category is first shown; a board made
     // later takes the text from here too.
     populateRecordList();
+    if (m_contactBoard != nullptr)
+        m_contactBoard->setHighlight(text.trimmed());
     if (m_messageBoard != nullptr) {
         m_messageBoard->setHighlight(text.trimmed());
         if (m_currentCategory == m_messageItem)

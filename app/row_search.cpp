@@ -4,12 +4,11 @@ namespace fennaro {
 
 namespace {
 
-// Returns whether the matches of an earlier query hold every match of a
-// later one: its text extends the earlier text, and neither is read as a
-// number (adding a digit can change what a number prefix means).
+// Returns whether the text matches of an earlier query hold every text
+// match of a later one: its text holds the earlier text. (Number matches
+// do not narrow so: a digit more can change what a prefix means.)
 bool narrows(const SearchQuery& earlier, const SearchQuery& later) {
-    return !earlier.folded.empty() && !earlier.numberLike && !later.numberLike &&
-           later.folded.find(earlier.folded) != std::string::npos;
+    return !earlier.folded.empty() && later.folded.find(earlier.folded) != std::string::npos;
 }
 
 } // namespace
@@ -59,7 +58,9 @@ const std::vector<uint32_t>& RowSearch::matches(RecordCategory category,
     if (search.matched && search.matched->folded == m_query.folded)
         return search.matches;
     const bool narrowing = search.matched && narrows(*search.matched, m_query);
-    search.matches = search.index->find(m_query, narrowing ? &search.matches : nullptr);
+    search.textMatches =
+        search.index->findText(m_query, narrowing ? &search.textMatches : nullptr);
+    search.matches = mergeRows(search.textMatches, search.index->findNumbers(m_query));
     search.matched = m_query;
     return search.matches;
 }

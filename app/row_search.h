@@ -40,6 +40,8 @@ class RowSearch {
   private:
     struct CategorySearch {
         std::optional<SearchIndex> index;
+        // The rows found by their texts, and by texts or numbers.
+        std::vector<uint32_t> textMatches;
         std::vector<uint32_t> matches;
         // The query the matches are of; unset before the first search.
         std::optional<SearchQuery> matched;

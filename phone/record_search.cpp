@@ -1,6 +1,8 @@
 #include "phone/record_search.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace fennaro {
 
@@ -264,18 +266,47 @@ bool SearchIndex::matches(std::size_t row, const SearchQuery& query) const {
 
 std::vector<uint32_t> SearchIndex::find(const SearchQuery& query,
                                         const std::vector<uint32_t>* within) const {
+    return mergeRows(findText(query, within), findNumbers(query));
+}
+
+std::vector<uint32_t> SearchIndex::findText(const SearchQuery& query,
+                                            const std::vector<uint32_t>* within) const {
     std::vector<uint32_t> rows;
+    const auto check = [&](std::size_t row) {
+        if (foldedTextMatches(m_rows[row].folded, query))
+            rows.push_back(static_cast<uint32_t>(row));
+    };
     if (within) {
         for (const uint32_t row : *within) {
-            if (row < m_rows.size() && matches(row, query))
-                rows.push_back(row);
+            if (row < m_rows.size())
+                check(row);
         }
+    } else {
+        for (std::size_t row = 0; row < m_rows.size(); ++row)
+            check(row);
+    }
+    return rows;
+}
+
+std::vector<uint32_t> SearchIndex::findNumbers(const SearchQuery& query) const {
+    std::vector<uint32_t> rows;
+    if (!query.numberLike)
         return rows;
-    }
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
-        if (matches(row, query))
-            rows.push_back(static_cast<uint32_t>(row));
+        for (const SearchNumber& number : m_rows[row].numbers) {
+            if (numberMatches(number, query)) {
+                rows.push_back(static_cast<uint32_t>(row));
+                break;
+            }
+        }
     }
+    return rows;
+}
+
+std::vector<uint32_t> mergeRows(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    std::vector<uint32_t> rows;
+    rows.reserve(a.size() + b.size());
+    std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(rows));
     return rows;
 }
 

@@ -50,6 +50,9 @@ struct SearchQuery {
     SearchNumber number;
 };
 
+// Returns the rows of both lists, in order, each once.
+std::vector<uint32_t> mergeRows(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b);
+
 // Returns the query of a typed text; white space around it is ignored.
 SearchQuery makeSearchQuery(std::string_view text);
 
@@ -91,10 +94,18 @@ class SearchIndex {
     std::size_t size() const { return m_rows.size(); }
     // Returns whether row matches.
     bool matches(std::size_t row, const SearchQuery& query) const;
-    // Returns the rows that match, in order. With within, only those rows are
-    // compared (the matches of a shorter query the new one extends).
+    // Returns the rows that match, in order: findText's and findNumbers'.
     std::vector<uint32_t> find(const SearchQuery& query,
                                const std::vector<uint32_t>* within = nullptr) const;
+    // Returns the rows whose texts hold the query's text, in order. With
+    // within, only those rows are compared: the text matches of a query
+    // whose text the new one's holds.
+    std::vector<uint32_t> findText(const SearchQuery& query,
+                                   const std::vector<uint32_t>* within = nullptr) const;
+    // Returns the rows with a number the number rule matches, in order;
+    // none for a query that is not read as a number. Numbers are few, so
+    // this always looks at every row.
+    std::vector<uint32_t> findNumbers(const SearchQuery& query) const;
 
   private:
     struct Row {
