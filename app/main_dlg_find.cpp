@@ -29,6 +29,8 @@ void CMainDlg::resetFind(bool shown) {
     if (m_findBar == nullptr)
         return;
     m_search->reset();
+    if (shown && m_rows != nullptr)
+        m_search->prepare(*m_rows, {&store(), m_contactIndex.get(), m_conversationIndex.get()});
     m_findBar->field()->clear();
     m_findBar->setCount(0, 0);
     m_findBar->setVisible(shown);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +18,20 @@ namespace fennaro {
 
 class RowSearch {
   public:
-    // Forgets the indexes and the text: the rows they were made of are gone.
+    // The records a search reads besides the rows.
+    struct Sources {
+        const RecordStore* store = nullptr;
+        const ContactDataIndex* contacts = nullptr;
+        const ConversationIndex* conversations = nullptr;
+    };
+
+    ~RowSearch() { reset(); }
+    // Starts indexing every category's rows on a thread of its own, so the
+    // first key typed finds them ready. The rows and the records must stay
+    // until reset.
+    void prepare(const RecordRows& rows, const Sources& sources);
+    // Forgets the indexes and the text (waiting for an indexing run to end):
+    // the rows they were made of are about to go.
     void reset();
     // Takes a new text (UTF-8).
     void setText(const std::string& text);
@@ -25,17 +39,10 @@ class RowSearch {
     bool active() const { return !m_query.folded.empty(); }
     const SearchQuery& query() const { return m_query; }
 
-    // The records a search reads besides the rows.
-    struct Sources {
-        const RecordStore* store = nullptr;
-        const ContactDataIndex* contacts = nullptr;
-        const ConversationIndex* conversations = nullptr;
-    };
     // Returns the positions among rows of the rows that match, in order; the
     // category's index is made first when there is none.
-    const std::vector<uint32_t>& matches(RecordCategory category,
-                                         const std::vector<RecordRow>& rows,
-                                         const Sources& sources);
+    const std::vector<uint32_t>&
+    matches(RecordCategory category, const std::vector<RecordRow>& rows, const Sources& sources);
 
   private:
     struct CategorySearch {
@@ -47,6 +54,8 @@ class RowSearch {
         std::optional<SearchQuery> matched;
     };
     std::array<CategorySearch, 3> m_categories;
+    // The indexes being made by prepare.
+    std::future<std::array<SearchIndex, 3>> m_indexing;
     SearchQuery m_query;
 };
 

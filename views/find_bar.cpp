@@ -73,8 +73,8 @@ void FindBar::setCount(qsizetype shown, qsizetype total) {
         return;
     }
     const QLocale grouping(QLocale::English);
-    m_count->setText(QStringLiteral("%1 of %2").arg(grouping.toString(shown),
-                                                    grouping.toString(total)));
+    m_count->setText(
+        QStringLiteral("%1 of %2").arg(grouping.toString(shown), grouping.toString(total)));
 }
 
 void FindBar::focusField() {

@@ -198,7 +198,8 @@ bool CMsgInfoBoard::stepMatch(bool forward) {
     // above.
     const CMsgInfoItem& item = m_items[static_cast<std::size_t>(found)];
     const int top = std::max(0, item.y - kMsgHeaderHeight);
-    const bool inView = item.y >= m_offset && item.y + item.height <= m_offset + clientRect().height();
+    const bool inView =
+        item.y >= m_offset && item.y + item.height <= m_offset + clientRect().height();
     if (!inView)
         m_bar->setValue(top / kScrollUnit);
     update();

@@ -15,9 +15,9 @@
 #include "phone/deep_calls.h"
 #include "phone/deep_load.h"
 #include "phone/phone_databases.h"
-#include "phone/record_search.h"
 #include "phone/record_loader.h"
 #include "phone/record_reader.h"
+#include "phone/record_search.h"
 #include "row_texts.h"
 #include "utf8_text.h"
 
@@ -138,7 +138,8 @@ void printMessageRows(const RecordStore& store, const SearchQuery* query) {
                 continue;
             printRow(line, true, {row->name, row->phone});
             // The engine's line keeps no date and no direction.
-            const std::string_view body = sms.text.substr(sms.text.find('\t', row->name.size() + 1) + 1);
+            const std::string_view body =
+                sms.text.substr(sms.text.find('\t', row->name.size() + 1) + 1);
             if (query && textMatches(body, *query))
                 printMessageLine("", "", body);
         }

@@ -97,9 +97,7 @@ class FindWindowTests : public QObject {
              ++step)
             QTest::keyClick(&w, Qt::Key_F3);
         fennaro::CMsgInfoBoard* board = w.messageBoard();
-        const auto current = [&] {
-            return board->items()[size_t(board->currentMatch())].body;
-        };
+        const auto current = [&] { return board->items()[size_t(board->currentMatch())].body; };
         QVERIFY(board->currentMatch() >= 0);
         QVERIFY(current().contains(word, Qt::CaseInsensitive));
         const int first = board->currentMatch();

@@ -101,10 +101,10 @@ TEST_F(SearchCommandTest, FindsRowsByNameNumberAndMessageText) {
         if (c >= '0' && c <= '9')
             digits += c;
     }
-    const std::string typed = fields[2].starts_with("+")
-                                  ? "00 " + digits.substr(0, 2) + " " + digits.substr(2)
-                                  : digits.substr(0, 3) + " " + digits.substr(3, 4) + "-" +
-                                        digits.substr(7);
+    const std::string typed =
+        fields[2].starts_with("+")
+            ? "00 " + digits.substr(0, 2) + " " + digits.substr(2)
+            : digits.substr(0, 3) + " " + digits.substr(3, 4) + "-" + digits.substr(7);
     const test::ProgramRun byNumber = search({typed});
     EXPECT_EQ(byNumber.status, 0);
     EXPECT_NE(byNumber.out.find(row + "\n"), std::string::npos) << typed << "\n" << byNumber.out;
@@ -131,7 +131,8 @@ TEST_F(SearchCommandTest, FindsRowsByNameNumberAndMessageText) {
     EXPECT_EQ(byText.status, 0);
     bool messageLine = false;
     for (const std::string& line : linesOf(byText.out))
-        messageLine = messageLine || (line.starts_with("\t") && line.find(piece) != std::string::npos);
+        messageLine =
+            messageLine || (line.starts_with("\t") && line.find(piece) != std::string::npos);
     EXPECT_TRUE(messageLine) << loud << "\n" << byText.out;
 }
 

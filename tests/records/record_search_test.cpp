@@ -17,7 +17,7 @@ TEST(RecordSearch, NumbersByThePhonesRule) {
     const Case found[] = {
         {"0049 30 123", "+49301234567"}, // 00 and + are one prefix
         {"+49 30 123", "0049 30 1234567"},
-        {"0049 30 123", "030 1234567"},  // country code against the trunk 0
+        {"0049 30 123", "030 1234567"}, // country code against the trunk 0
         {"030 123", "+49 30 1234567"},
         {"030-123", "0301234567"},
         {"1234", "+49 (30) 1234-567"}, // digits anywhere, punctuation ignored
@@ -26,19 +26,20 @@ TEST(RecordSearch, NumbersByThePhonesRule) {
     for (const Case& c : found) {
         SearchTexts record;
         record.numbers.push_back(c.stored);
-        EXPECT_TRUE(recordMatches(record, makeSearchQuery(c.typed))) << c.typed << " / " << c.stored;
+        EXPECT_TRUE(recordMatches(record, makeSearchQuery(c.typed)))
+            << c.typed << " / " << c.stored;
     }
     const Case missed[] = {
         {"0049 30 123", "+44301234567"}, // other country
         {"030 123", "+49401234567"},     // other area
-        {"+49 30", "0401234567"},
-        {"0049 30 124", "+49301234567"},
+        {"+49 30", "0401234567"},        {"0049 30 124", "+49301234567"},
         {"0301", "+4930 01234"}, // a national prefix must start the number
     };
     for (const Case& c : missed) {
         SearchTexts record;
         record.numbers.push_back(c.stored);
-        EXPECT_FALSE(recordMatches(record, makeSearchQuery(c.typed))) << c.typed << " / " << c.stored;
+        EXPECT_FALSE(recordMatches(record, makeSearchQuery(c.typed)))
+            << c.typed << " / " << c.stored;
     }
 }
 
@@ -54,7 +55,8 @@ TEST(RecordSearch, TextsIgnoreCase) {
         {"日本", "こんにちは日本"}, // other scripts as they are
     };
     for (const Case& c : found)
-        EXPECT_TRUE(textMatches(c.stored, makeSearchQuery(c.typed))) << c.typed << " / " << c.stored;
+        EXPECT_TRUE(textMatches(c.stored, makeSearchQuery(c.typed)))
+            << c.typed << " / " << c.stored;
     const Case missed[] = {
         {"annab", "Anna Berg"},
         {"×", "÷"}, // not letters: no case
@@ -62,7 +64,8 @@ TEST(RecordSearch, TextsIgnoreCase) {
         {"12 3", "123"}, // a number-like search still needs the text when no number is stored
     };
     for (const Case& c : missed)
-        EXPECT_FALSE(textMatches(c.stored, makeSearchQuery(c.typed))) << c.typed << " / " << c.stored;
+        EXPECT_FALSE(textMatches(c.stored, makeSearchQuery(c.typed)))
+            << c.typed << " / " << c.stored;
 }
 
 TEST(RecordSearch, DeletedRecordsLikeLiveOnes) {
