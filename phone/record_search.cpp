@@ -138,16 +138,13 @@ bool numberMatches(const SearchNumber& number, const SearchQuery& query) {
     if (query.number.international) {
         if (number.international)
             return digits.starts_with(typed);
-        if (number.national) {
-            // The typed country code stands where the stored number has its
-            // trunk 0.
-            for (std::size_t k = 1; k <= 3 && k < typed.size(); ++k) {
-                if (digits.starts_with(typed.substr(k)))
-                    return true;
-            }
-            return false;
+        // The typed country code stands where a stored national number has
+        // its trunk 0, or in front of a number stored without any prefix.
+        for (std::size_t k = 1; k <= 3 && k < typed.size(); ++k) {
+            if (digits.starts_with(typed.substr(k)))
+                return true;
         }
-        return contains(digits, typed);
+        return !number.national && contains(digits, typed);
     }
     if (query.number.national) {
         if (number.national)

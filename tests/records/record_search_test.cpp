@@ -22,6 +22,7 @@ TEST(RecordSearch, NumbersByThePhonesRule) {
         {"030-123", "0301234567"},
         {"1234", "+49 (30) 1234-567"}, // digits anywhere, punctuation ignored
         {"(30) 12", "+49301234567"},
+        {"+1 555 0231", "555-0231"}, // country code against a number without prefix
     };
     for (const Case& c : found) {
         SearchTexts record;
