@@ -12,8 +12,8 @@
 #include "skin/list_view_check1.h"
 #include "skin/skin_messages.h"
 #include "skin/tree_view_ex1.h"
-#include "views/find_bar.h"
 #include "views/contact_info_board.h"
+#include "views/find_bar.h"
 #include "views/msg_info_board.h"
 #include "views/record_rows.h"
 
@@ -271,6 +271,8 @@ void CMainDlg::recomputeRootCheck() {
 }
 
 void CMainDlg::takeLoadedViews() {
+    // An indexing run of earlier rows ends before those rows go.
+    resetFind(false);
     LoadedViews views = m_flow->takeLoadedViews();
     m_contactIndex = std::move(views.contactIndex);
     m_conversationIndex = std::move(views.conversationIndex);
