@@ -35,7 +35,9 @@ FindBar::FindBar(QWidget* mainDlg) : QWidget(mainDlg) {
     m_field = new QLineEdit(this);
     m_field->setGeometry(kCountWidth, 0, kBarRect.width() - kCountWidth, kBarRect.height());
     m_field->setFont(skin::get_font(QStringLiteral("Arial"), 12, 400));
-    m_field->setPlaceholderText(QStringLiteral("Search names, numbers, texts (Ctrl+F)"));
+    m_field->setPlaceholderText(QStringLiteral("Search names, numbers, texts"));
+    m_field->setToolTip(
+        QStringLiteral("Ctrl+F: search; Enter or F3: next match; Shift+F3: previous; Esc: clear"));
     m_field->setStyleSheet(QString::fromUtf8(kFieldStyle));
     m_field->installEventFilter(this);
     connect(m_field, &QLineEdit::textEdited, this, &FindBar::textEdited);
