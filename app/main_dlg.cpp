@@ -14,6 +14,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "app/row_search.h"
 #include "skin/animate_img.h"
 #include "skin/img_button.h"
 #include "skin/list_view_check1.h"
@@ -344,6 +345,7 @@ void CMainDlg::showMainMenu() {
 }
 
 void CMainDlg::clearViews() {
+    resetFind(false);
     if (m_list != nullptr) {
         m_list->DeleteAllItems();
         m_list->DeleteAllColumns();

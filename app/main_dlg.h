@@ -35,6 +35,8 @@ namespace fennaro {
 
 class CContactInfoBoard;
 class CMsgInfoBoard;
+class FindBar;
+class RowSearch;
 class ContactDataIndex;
 class ConversationIndex;
 struct UpdateActions;
@@ -128,6 +130,8 @@ class CMainDlg : public QDialog {
     // The contact board also shows the call log's calls.
     CContactInfoBoard* contactBoard() const { return m_contactBoard; }
     CMsgInfoBoard* messageBoard() const { return m_messageBoard; }
+    // The search field above the list and its count.
+    FindBar* findBar() const { return m_findBar; }
     // The frame of the connecting animation shown next.
     int gifFrameIndex() const { return m_gifFrameIndex; }
 
@@ -226,6 +230,18 @@ class CMainDlg : public QDialog {
     // Sets the Message and Call log boxes from their records' marks, once
     // after a run of row changes.
     void syncCategoriesFromTimeline();
+    // The search of the list and the boards (main_dlg_find.cpp).
+    void setUpFind();
+    // Shows the search field, empty, for freshly loaded rows; hides it
+    // (shown false) when the rows go.
+    void resetFind(bool shown);
+    void onFindEdited(const QString& text);
+    // F3 / Enter (forward) and Shift+F3 (backward): the next match in the
+    // conversation shown, then in the next row.
+    void onFindStep(bool forward);
+    // Returns the positions among rows of the rows the search lets the list
+    // show and puts their count beside the field; null without a search.
+    const std::vector<uint32_t>* foundRows(const std::vector<RecordRow>& rows);
 
     MainDlgOptions m_options;
     DialogHooks m_hooks;
@@ -280,6 +296,8 @@ class CMainDlg : public QDialog {
     std::unique_ptr<ContactDataIndex> m_contactIndex;
     std::unique_ptr<ConversationIndex> m_conversationIndex;
     std::unique_ptr<RecordRows> m_rows;
+    FindBar* m_findBar = nullptr;
+    std::unique_ptr<RowSearch> m_search;
 };
 
 } // namespace fennaro

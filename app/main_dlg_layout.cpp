@@ -168,6 +168,8 @@ void CMainDlg::setUpControls() {
     m_animate->SetFrames();
     m_animate->MoveTo(20, 641, skin::CAnimateStaticBase::kMoveHide);
 
+    setUpFind();
+
     m_gifTimer.setSingleShot(true);
     connect(&m_gifTimer, &QTimer::timeout, this, &CMainDlg::onGifTimer);
 }

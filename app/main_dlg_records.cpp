@@ -13,6 +13,7 @@
 #include "skin/skin_messages.h"
 #include "skin/tree_view_ex1.h"
 #include "views/contact_info_board.h"
+#include "views/find_bar.h"
 #include "views/msg_info_board.h"
 #include "views/record_rows.h"
 
@@ -51,11 +52,21 @@ void CMainDlg::populateRecordList() {
 void CMainDlg::appendRows(const std::vector<RecordRow>& rows, bool (*checked)(void* record)) {
     // The texts were made when the store was loaded; only the check marks,
     // which the user changes, are read now.
+    // A search hides the rows it does not find; their records keep their
+    // check marks.
+    const std::vector<uint32_t>* found = foundRows(rows);
     std::vector<skin::ListRow> listRows;
-    listRows.reserve(rows.size());
-    for (const RecordRow& row : rows)
+    listRows.reserve(found ? found->size() : rows.size());
+    const auto add = [&](const RecordRow& row) {
         listRows.push_back({row.cells, row.record,
                             checked(row.record) ? skin::kStateChecked : skin::kStateUnchecked});
+    };
+    if (found)
+        for (const uint32_t position : *found)
+            add(rows[position]);
+    else
+        for (const RecordRow& row : rows)
+            add(row);
     m_list->AppendRows(std::move(listRows));
 }
 
@@ -103,6 +114,7 @@ void CMainDlg::fillMessageRows() {
         m_messageBoard = new CMsgInfoBoard(this);
         m_messageBoard->setIndex(m_conversationIndex.get());
     }
+    m_messageBoard->setHighlight(m_findBar->text().trimmed());
     const bool hasRows = m_list->GetItemCount() > 0;
     if (hasRows) {
         m_list->SelectRow(0);
@@ -275,10 +287,13 @@ void CMainDlg::recomputeRootCheck() {
 }
 
 void CMainDlg::takeLoadedViews() {
+    // An indexing run of earlier rows ends before those rows go.
+    resetFind(false);
     LoadedViews views = m_flow->takeLoadedViews();
     m_contactIndex = std::move(views.contactIndex);
     m_conversationIndex = std::move(views.conversationIndex);
     m_rows = std::make_unique<RecordRows>(std::move(views.rows));
+    resetFind(true);
     if (m_contactBoard != nullptr)
         m_contactBoard->setIndex(m_contactIndex.get());
     if (m_messageBoard != nullptr)

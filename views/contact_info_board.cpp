@@ -4,6 +4,7 @@
 #include "skin/skin_image.h"
 #include "skin/text_draw.h"
 #include "views/board_colors.h"
+#include "views/board_find.h"
 #include "views/board_scrolling.h"
 #include "views/char_wrap.h"
 
@@ -215,6 +216,8 @@ void CContactInfoBoard::paintHeader(QPainter& p, const QRect& visible) {
     if (!m_name.isEmpty() && line.intersects(visible)) {
         p.setFont(skin::PoolFontOr(1280));
         p.setPen(m_deletedContact ? kDeletedEdgeColor : kContactNameColor);
+        if (!m_highlight.isEmpty())
+            paintLineHighlights(p, line, m_name, QFontMetricsF(p.font()), {m_highlight, false});
         skin::DrawElidedLine(p, line, m_name, Qt::AlignLeft | Qt::AlignVCenter);
     }
     p.setFont(skin::PoolFontOr(65280));
@@ -255,10 +258,25 @@ void CContactInfoBoard::paintEvent(QPaintEvent* event) {
                        kDeletedEdgeColor);
         }
         p.setPen(item.deleted ? kDeletedEdgeColor : kItemValueColor);
-        drawTextLines(p, item.valueLines, toRect(item.valueRect, m_offset), item.lineHeight);
+        const QRect value = toRect(item.valueRect, m_offset);
+        if (!m_highlight.isEmpty()) {
+            for (size_t i = 0; i < item.valueLines.size(); ++i) {
+                const QRect line(value.left(), value.top() + int(i) * item.lineHeight,
+                                 value.width(), item.lineHeight);
+                if (line.intersects(visible))
+                    paintLineHighlights(p, line, item.valueLines[i], QFontMetricsF(p.font()),
+                                        {m_highlight, false});
+            }
+        }
+        drawTextLines(p, item.valueLines, value, item.lineHeight);
     }
     p.setPen(kBoardEdgeLine);
     p.drawLine(0, visible.top(), 0, visible.bottom());
+}
+
+void CContactInfoBoard::setHighlight(const QString& term) {
+    m_highlight = term;
+    update();
 }
 
 void CContactInfoBoard::wheelEvent(QWheelEvent* event) {

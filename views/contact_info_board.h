@@ -67,6 +67,9 @@ class CContactInfoBoard : public QWidget {
     // Drops every item, text and the index, so the board holds nothing of the
     // records the store is about to free.
     void clearContent();
+    // Marks the search's text in the name and the values (case ignored;
+    // empty: none).
+    void setHighlight(const QString& term);
 
     // The four header lines: name, company, second and third organization line.
     const QString& name() const { return m_name; }
@@ -118,6 +121,8 @@ class CContactInfoBoard : public QWidget {
     QImage m_deletedMark;
     bool m_deletedContact = false;
     QString m_name;
+    // The search's text, marked where it stands.
+    QString m_highlight;
     QString m_company;
     QString m_secondLine;
     QString m_thirdLine;

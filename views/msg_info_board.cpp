@@ -1,6 +1,7 @@
 #include "views/msg_info_board.h"
 
 #include "views/board_colors.h"
+#include "views/board_find.h"
 #include "views/board_scrolling.h"
 #include "views/bubble_pictures.h"
 
@@ -60,6 +61,7 @@ void CMsgInfoBoard::showConversation(const ThreadNode* record) {
         }
     }
     // A new conversation always starts at its top.
+    m_currentMatch = -1;
     updateScrollRange();
     m_bar->setValue(0);
     m_offset = 0;
@@ -87,6 +89,7 @@ void CMsgInfoBoard::showDeepConversation(const deep::DeepConversation* conversat
                 m_items.back().deleted = true;
         }
     }
+    m_currentMatch = -1;
     updateScrollRange();
     m_bar->setValue(0);
     m_offset = 0;
@@ -172,10 +175,35 @@ void CMsgInfoBoard::paintEvent(QPaintEvent* event) {
         const CMsgInfoItem& item = m_items[i];
         if (item.y > contentBottom)
             break;
-        paintMsgInfoItem(p, item, item.x, item.y - m_offset, *m_fonts, *m_pictures, visible);
+        const ItemHighlight highlight{m_highlight, static_cast<int>(i) == m_currentMatch};
+        paintMsgInfoItem(p, item, item.x, item.y - m_offset, *m_fonts, *m_pictures, visible,
+                         m_highlight.isEmpty() ? nullptr : &highlight);
     }
     p.setPen(kBoardEdgeLine);
     p.drawLine(0, visible.top(), 0, visible.bottom());
+}
+
+void CMsgInfoBoard::setHighlight(const QString& term) {
+    m_highlight = term;
+    m_currentMatch = -1;
+    update();
+}
+
+bool CMsgInfoBoard::stepMatch(bool forward) {
+    const int found = nextMatchingItem(m_items, m_highlight, m_currentMatch, forward);
+    if (found < 0)
+        return false;
+    m_currentMatch = found;
+    // The match stands a little below the board's top, with what led to it
+    // above.
+    const CMsgInfoItem& item = m_items[static_cast<std::size_t>(found)];
+    const int top = std::max(0, item.y - kMsgHeaderHeight);
+    const bool inView =
+        item.y >= m_offset && item.y + item.height <= m_offset + clientRect().height();
+    if (!inView)
+        m_bar->setValue(top / kScrollUnit);
+    update();
+    return true;
 }
 
 void CMsgInfoBoard::wheelEvent(QWheelEvent* event) {

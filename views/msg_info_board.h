@@ -71,6 +71,16 @@ class CMsgInfoBoard : public QWidget {
     // Returns the area the items are painted in: the board without the bar.
     QRect clientRect() const;
 
+    // Marks the search's text in the bodies (case ignored; empty: none) and
+    // forgets the current match.
+    void setHighlight(const QString& term);
+    // Makes the next (or previous) message holding the text the current
+    // match, from the current one or, without one, from the top (bottom),
+    // and scrolls it into view. False when none lies that way.
+    bool stepMatch(bool forward);
+    // The item of the current match; -1 without one.
+    int currentMatch() const { return m_currentMatch; }
+
   protected:
     // Paints the background, the edge line and the items that show.
     void paintEvent(QPaintEvent* event) override;
@@ -96,6 +106,9 @@ class CMsgInfoBoard : public QWidget {
     int m_offset = 0;
     // Wheel turning not yet worth a whole notch.
     int m_wheelRest = 0;
+    // The search's text and the item of the current match.
+    QString m_highlight;
+    int m_currentMatch = -1;
 };
 
 } // namespace fennaro

@@ -4,6 +4,7 @@
 #include "skin/font_pool.h"
 #include "skin/text_draw.h"
 #include "views/board_colors.h"
+#include "views/board_find.h"
 #include "views/bubble_pictures.h"
 #include "views/msg_info_board.h"
 #include "views/paint_range.h"
@@ -103,7 +104,8 @@ void paintDeletedMarks(QPainter& p, const CMsgInfoItem& item, int left, int top,
 }
 
 void paintMsgInfoItem(QPainter& p, const CMsgInfoItem& item, int left, int top, MsgItemFonts& fonts,
-                      const BubblePictures& pictures, const QRect& visible) {
+                      const BubblePictures& pictures, const QRect& visible,
+                      const ItemHighlight* highlight) {
     const QRect shownItem = QRect(left, top, item.width, item.height) & visible;
     if (shownItem.isEmpty())
         return;
@@ -127,8 +129,11 @@ void paintMsgInfoItem(QPainter& p, const CMsgInfoItem& item, int left, int top, 
     for (int i = first; i < last; ++i) {
         const long long lineTop = inner.top() + static_cast<long long>(i) * item.lineHeight;
         const QRect line(inner.left(), static_cast<int>(lineTop), inner.width(), item.lineHeight);
+        const QString text = shownLineText(item.body, item.lines[static_cast<size_t>(i)]);
+        if (highlight)
+            paintLineHighlights(p, line, text, fonts.drawing.metrics(), *highlight);
         p.drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                   shownLineText(item.body, item.lines[static_cast<size_t>(i)]));
+                   text);
     }
     if (item.deleted)
         paintDeletedMarks(p, item, left, top, pictures, visible);

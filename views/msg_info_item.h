@@ -89,9 +89,13 @@ int addMessageItem(CMsgInfoBoard* board, std::string_view header, std::string_vi
 void paintDeletedMarks(QPainter& p, const CMsgInfoItem& item, int left, int top,
                        const BubblePictures& pictures, const QRect& visible);
 
+struct ItemHighlight;
+
 // Paints an item whose top left is at (left, top) of the painter; visible is
-// the area that can show. Only what meets it is drawn.
+// the area that can show. Only what meets it is drawn. With a highlight, the
+// search's text is marked in the body.
 void paintMsgInfoItem(QPainter& p, const CMsgInfoItem& item, int left, int top, MsgItemFonts& fonts,
-                      const BubblePictures& pictures, const QRect& visible);
+                      const BubblePictures& pictures, const QRect& visible,
+                      const ItemHighlight* highlight = nullptr);
 
 } // namespace fennaro

@@ -11,7 +11,11 @@
 
 namespace fennaro {
 struct RecordStore;
+struct SearchQuery;
+namespace deep {
+struct CallRecord;
 }
+} // namespace fennaro
 
 namespace fennaro::cli {
 
@@ -79,7 +83,16 @@ PhoneDatabases phoneDatabasesOf(const std::string& contactsDb, const std::string
 // current states.
 void loadDeep(RecordStore& store, const PhoneDatabases& dbs);
 
+// Print the record list's rows of a loaded store as list does, one line
+// each; with a query only the matching records, each conversation followed
+// by its matching message lines (TAB, date line, direction, text).
+void printContactRows(const RecordStore& store, const SearchQuery* query);
+void printMessageRows(const RecordStore& store, const SearchQuery* query);
+// Prints one call of the call log as list calls does; line is scratch space.
+void printCallRow(std::string& line, const deep::CallRecord& call);
+
 int runCarveCommand(const Args& args);
+int runSearchCommand(const Args& args);
 int runListCommand(const Args& args);
 int runAcquireCommand(const Args& args);
 int runExportCommand(const Args& args);

@@ -17,6 +17,7 @@
 #include "phone/phone_databases.h"
 #include "phone/record_loader.h"
 #include "phone/record_reader.h"
+#include "phone/record_search.h"
 #include "row_texts.h"
 #include "utf8_text.h"
 
@@ -35,13 +36,34 @@ void printRow(std::string& out, bool deleted, std::initializer_list<std::string_
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
+// Prints one message line below its conversation's row: a TAB, the date
+// line, the direction and the text on one line.
+void printMessageLine(std::string_view dateLine, std::string_view direction,
+                      std::string_view text) {
+    std::string line = "\t";
+    line += dateLine;
+    line += '\t';
+    line += direction;
+    line += '\t';
+    for (const char c : toValidUtf8(text))
+        line += (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+// Returns whether a record is to be printed: always without a search.
+bool wanted(const SearchQuery* query, const SearchTexts& texts) {
+    return !query || recordMatches(texts, *query);
+}
+
 // Prints deep mode's contact rows as the window lists them: the deleted
 // contacts first, then the live ones; a live contact with deleted fields is
 // marked deleted, as its row is in the window.
-void printDeepContactRows(const RecordStore& store) {
+void printDeepContactRows(const RecordStore& store, const SearchQuery* query) {
     std::string line;
+    const ContactDataIndex index(store.contactLists);
     for (const deep::DeepContact& contact : store.deep.contactRows) {
-        if (contact.live)
+        if (contact.live || (query && !wanted(query, deepContactTexts(contact, index))))
             continue;
         const deep::DeletedContact& gone = *contact.deleted;
         const auto value = [&](deep::FieldKind kind) {
@@ -53,9 +75,8 @@ void printDeepContactRows(const RecordStore& store) {
                  {name, value(deep::FieldKind::Phone), value(deep::FieldKind::Organization),
                   value(deep::FieldKind::Email)});
     }
-    const ContactDataIndex index(store.contactLists);
     for (const deep::DeepContact& contact : store.deep.contactRows) {
-        if (!contact.live)
+        if (!contact.live || (query && !wanted(query, deepContactTexts(contact, index))))
             continue;
         const ContactRowTexts row = liveContactRowTexts(*contact.live, index);
         printRow(line, contact.deleted != nullptr, {row.name, row.phone, row.company, row.email});
@@ -64,47 +85,93 @@ void printDeepContactRows(const RecordStore& store) {
 
 // Prints deep mode's conversation rows: those holding deleted messages
 // first, marked deleted.
-void printDeepMessageRows(const RecordStore& store) {
+void printDeepMessageRows(const RecordStore& store, const SearchQuery* query) {
     std::string line;
-    for (const deep::DeepConversation& conversation : store.deep.conversations)
+    for (const deep::DeepConversation& conversation : store.deep.conversations) {
+        if (!wanted(query, deepConversationTexts(conversation)))
+            continue;
         printRow(line, conversation.deletedCount != 0, {conversation.name, conversation.address});
+        if (!query)
+            continue;
+        for (const deep::ConversationEntry& entry : conversation.messages) {
+            if (textMatches(entry.body, *query))
+                printMessageLine(entry.dateLine, entry.received ? "received" : "sent", entry.body);
+        }
+    }
 }
 
+} // namespace
+
 // Prints the rows of the Contacts category.
-void printContactRows(const RecordStore& store) {
+void printContactRows(const RecordStore& store, const SearchQuery* query) {
     if (store.deep.loaded)
-        return printDeepContactRows(store);
+        return printDeepContactRows(store, query);
     std::string line;
     if (!store.deletedContactsText.empty()) {
         for (const ContactNode& contact : store.deletedContacts) {
+            if (query && !wanted(query, classicDeletedContactTexts(contact)))
+                continue;
             if (auto row = deletedContactRowTexts(contact))
                 printRow(line, true, {row->name, row->phone, row->company, row->email});
         }
     }
     const ContactDataIndex index(store.contactLists);
     for (const ContactNode& contact : store.contactLists.contacts) {
+        if (query && !wanted(query, liveContactTexts(contact, index)))
+            continue;
         const ContactRowTexts row = liveContactRowTexts(contact, index);
         printRow(line, false, {row.name, row.phone, row.company, row.email});
     }
 }
 
 // Prints the rows of the Message category.
-void printMessageRows(const RecordStore& store) {
+void printMessageRows(const RecordStore& store, const SearchQuery* query) {
     if (store.deep.loaded)
-        return printDeepMessageRows(store);
+        return printDeepMessageRows(store, query);
     std::string line;
     if (!store.deletedSmsText.empty()) {
         for (const ThreadNode& sms : store.deletedSms) {
-            if (auto row = deletedSmsRowTexts(sms))
-                printRow(line, true, {row->name, row->phone});
+            if (query && !wanted(query, classicDeletedSmsTexts(sms)))
+                continue;
+            auto row = deletedSmsRowTexts(sms);
+            if (!row)
+                continue;
+            printRow(line, true, {row->name, row->phone});
+            // The engine's line keeps no date and no direction.
+            const std::string_view body =
+                sms.text.substr(sms.text.find('\t', row->name.size() + 1) + 1);
+            if (query && textMatches(body, *query))
+                printMessageLine("", "", body);
         }
     }
     const ConversationIndex index(store.contactLists, store.smsLists);
     for (const ThreadNode& thread : store.smsLists.threads) {
+        if (query && !wanted(query, liveConversationTexts(thread, index)))
+            continue;
         const MessageRowTexts row = liveConversationRowTexts(thread, index);
         printRow(line, false, {row.name, row.phone});
+        if (!query)
+            continue;
+        for (const MessageNode* message : index.messagesOf(thread.conversationId)) {
+            if (textMatches(message->body, *query))
+                printMessageLine(message->dateLine, message->type == 1 ? "received" : "sent",
+                                 message->body);
+        }
     }
 }
+
+void printCallRow(std::string& line, const deep::CallRecord& call) {
+    const std::string duration = call.duration ? std::to_string(*call.duration) : "";
+    if (call.deleted)
+        printRow(line, true,
+                 {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number, duration,
+                  "[deleted] " + call.evidence});
+    else
+        printRow(line, false,
+                 {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number, duration});
+}
+
+namespace {
 
 // Returns the live contacts of a contacts2.db's current state (its -wal
 // applied), which name the calls whose number has no cached name.
@@ -132,17 +199,8 @@ int printCallRows(const Args& args, bool deepRun) {
         warnIfNotSqlite(dbs.callLogDb);
     const ContactLists contacts = currentContacts(contactsDb);
     std::string line;
-    for (const deep::CallRecord& call : deep::readCallLog(dbs, contacts, deepRun)) {
-        const std::string duration = call.duration ? std::to_string(*call.duration) : "";
-        if (call.deleted)
-            printRow(line, true,
-                     {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number,
-                      duration, "[deleted] " + call.evidence});
-        else
-            printRow(
-                line, false,
-                {call.dateLine, deep::callTypeLabel(call.type), call.name, call.number, duration});
-    }
+    for (const deep::CallRecord& call : deep::readCallLog(dbs, contacts, deepRun))
+        printCallRow(line, call);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
@@ -167,9 +225,9 @@ int runListCommand(const Args& words) {
     // A category without records cannot be shown in the window either.
     if (args[0] == "contacts") {
         if (store.contactsCategory.count != 0)
-            printContactRows(store);
+            printContactRows(store, nullptr);
     } else if (store.messageCategory.count != 0) {
-        printMessageRows(store);
+        printMessageRows(store, nullptr);
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

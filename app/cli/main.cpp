@@ -19,6 +19,7 @@ constexpr const char* kCommandLines =
     "  fennaro-recover list [--deep] contacts CONTACTS_DB SMS_DB\n"
     "  fennaro-recover list [--deep] messages CONTACTS_DB SMS_DB\n"
     "  fennaro-recover list [--deep] calls CONTACTS_DB [--calllog CALLLOG_DB]\n"
+    "  fennaro-recover search [--deep] CONTACTS_DB SMS_DB TEXT\n"
     "  fennaro-recover acquire [--deep]\n"
     "  fennaro-recover acquire --from EXTRACTION\n"
     "  fennaro-recover export [--deep] CONTACTS_DB SMS_DB OUT_FOLDER\n"
@@ -27,8 +28,8 @@ constexpr const char* kCommandLines =
     "  fennaro-recover deep sms CONTACTS_DB SMS_DB [--bugle BUGLE_DB]\n"
     "  fennaro-recover report [--deep] [--utc] [--case TEXT] [--examiner NAME]\n"
     "                         [--notes TEXT] CONTACTS_DB SMS_DB OUT_FOLDER\n"
-    "  (with --deep, list, export and report also take --calllog CALLLOG_DB and\n"
-    "  --bugle BUGLE_DB for a call log or messaging app store not beside the copies)\n"
+    "  (with --deep, list, search, export and report also take --calllog CALLLOG_DB\n"
+    "  and --bugle BUGLE_DB for a call log or messaging app store not beside them)\n"
     "  fennaro-recover --help | --version\n";
 
 // What each command does, for --help.
@@ -38,6 +39,10 @@ constexpr const char* kCommandSummaries =
     "           (--deep: the deep engine's records and the databases' current state;\n"
     "           calls: the call log, from calllog.db beside CONTACTS_DB when there is one;\n"
     "           messages also MMS and bugle_db's, --bugle FILE naming one not beside SMS_DB)\n"
+    "  search   print the records the window's search finds for TEXT, as list prints\n"
+    "           them, each conversation followed by its matching messages (TAB, date,\n"
+    "           direction, text); names, numbers (0049 30 123 finds +4930123...), e-mail\n"
+    "           addresses and message texts, case ignored; --deep: also calls\n"
     "  acquire  pull both databases off the phone into folders below the home folder\n"
     "           (--deep: with their journals, without changing the phone, and a manifest;\n"
     "           --from: the same from a folder or archive of the phone's files)\n"
@@ -91,6 +96,8 @@ int main(int argc, char** argv) {
         return runCarveCommand(args);
     if (command == "list")
         return runListCommand(args);
+    if (command == "search")
+        return runSearchCommand(args);
     if (command == "acquire")
         return runAcquireCommand(args);
     if (command == "export")

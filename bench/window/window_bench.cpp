@@ -5,6 +5,7 @@
 //   - the longest stall of the window's thread while the phone is carved,
 //     loaded and recovered (a timer that should tick every millisecond);
 //   - switching categories at 50,000 rows;
+//   - each key typed into the search field, beside filling the list once;
 //   - showing a 5,000-message conversation and a one-message one, and a
 //     scroll step on the long one, as frames a second;
 //   - the process's peak memory beside the record store's.
@@ -17,6 +18,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidgetItem>
@@ -36,6 +39,7 @@
 #include "skin/msg_box.h"
 #include "skin/tree_view_ex1.h"
 #include "update/main_menu.h"
+#include "views/find_bar.h"
 #include "views/msg_info_board.h"
 
 namespace {
@@ -152,6 +156,57 @@ void serveAsModernPhone(const QString& programFolder, const std::filesystem::pat
     QFile::copy(QString::fromStdString((phoneDir / "contacts2.db").string()),
                 contacts + "contacts2.db");
     QFile::copy(QString::fromStdString((phoneDir / "mmssms.db").string()), sms + "mmssms.db");
+}
+
+// Types text into the search field one key at a time and returns the
+// slowest and the mean time from a key to the repainted window.
+std::pair<double, double> typeIntoSearch(fennaro::CMainDlg& window, const QString& text) {
+    double slowest = 0;
+    double total = 0;
+    for (const QChar c : text) {
+        const Clock::time_point start = Clock::now();
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(window.findBar()->field(), &press);
+        window.repaint();
+        const double ms = msSince(start);
+        slowest = std::max(slowest, ms);
+        total += ms;
+    }
+    return {slowest, text.isEmpty() ? 0 : total / double(text.size())};
+}
+
+// Times the search of one category: the first key (which indexes the
+// rows), then every key of a word and of a number, each beside filling the
+// list once (a category switch, measured here too), and Escape.
+void measureSearch(fennaro::CMainDlg& window, QTreeWidgetItem* category, const char* name) {
+    window.tree()->setCurrentItem(window.rootItem());
+    Clock::time_point start = Clock::now();
+    window.tree()->setCurrentItem(category);
+    window.repaint();
+    const double fill = msSince(start);
+    const int rows = window.recordList()->GetItemCount();
+
+    window.findBar()->focusField();
+    const auto [firstKey, unused] = typeIntoSearch(window, QStringLiteral("m"));
+    (void)unused;
+    const auto [wordSlowest, wordMean] = typeIntoSearch(window, QStringLiteral("eeting"));
+    const int wordRows = window.recordList()->GetItemCount();
+    window.findBar()->clear();
+    const auto [numberSlowest, numberMean] = typeIntoSearch(window, QStringLiteral("0086 138 00"));
+    start = Clock::now();
+    window.findBar()->clear();
+    window.repaint();
+    const double escape = msSince(start);
+    std::printf("search %s (%d rows): filling the list once %.1f ms; first key (indexes the "
+                "rows) %.1f ms\n",
+                name, rows, fill, firstKey);
+    std::printf("search %s: per key of \"meeting\" (%d rows found) mean %.1f ms, slowest %.1f ms "
+                "= %.2f x the fill (goal < 50 ms)\n",
+                name, wordRows, wordMean, wordSlowest, wordSlowest / fill);
+    std::printf("search %s: per key of \"0086 138 00\" mean %.1f ms, slowest %.1f ms = %.2f x the "
+                "fill; Escape %.1f ms\n",
+                name, numberMean, numberSlowest, numberSlowest / fill, escape);
+    std::fflush(stdout);
 }
 
 // Times showing conversations on a message board of its own: a 5,000-message
@@ -314,6 +369,8 @@ int main(int argc, char** argv) {
     window.repaint();
     const double toContacts = msSince(start);
     const int contactRows = list->GetItemCount();
+    measureSearch(window, window.messageItem(), "Message");
+    measureSearch(window, window.contactsItem(), "Contacts");
 
     bool exported = false;
     QObject::connect(&window, &fennaro::CMainDlg::exportFinished, [&] { exported = true; });

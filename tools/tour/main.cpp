@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -27,6 +28,7 @@
 #include "skin/msg_box.h"
 #include "skin/tree_view_ex1.h"
 #include "update/main_menu.h"
+#include "views/find_bar.h"
 #include "views/msg_info_board.h"
 
 namespace {
@@ -171,6 +173,21 @@ class Tour {
         shoot(w, "messages");
         clickRow(list, busiestConversationRow(w));
         shoot(w, "conversation");
+        // A search typed into the title bar's field: the rows found, the
+        // count, the text marked on the board; Enter steps to the next match.
+        w.findBar()->focusField();
+        for (const QChar c : QStringLiteral("meeting")) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w.findBar()->field(), &press);
+        }
+        settle();
+        shoot(w, "find-conversation");
+        QKeyEvent next(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(w.findBar()->field(), &next);
+        settle();
+        shoot(w, "find-next");
+        w.findBar()->clear();
+        settle();
 
         w.onCommand(fennaro::CMainDlg::IDC_RECOVER);
         if (!waitFor([&] { return !w.workerRunning(); }, 60000))
