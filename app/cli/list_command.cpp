@@ -24,9 +24,10 @@ namespace fennaro::cli {
 
 namespace {
 
-// Prints one row: its kind, then its cells, TAB-separated, as valid UTF-8.
-void printRow(std::string& out, bool deleted, std::initializer_list<std::string_view> cells) {
-    out = deleted ? "deleted" : "live";
+// Prints one row: its state word, then its cells, TAB-separated, as valid UTF-8.
+void printStateRow(std::string& out, std::string_view state,
+                   std::initializer_list<std::string_view> cells) {
+    out = state;
     for (std::string_view cell : cells) {
         out += '\t';
         out += toValidUtf8(cell);
@@ -35,39 +36,48 @@ void printRow(std::string& out, bool deleted, std::initializer_list<std::string_
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
+// Prints one row of the classic mode: deleted or live.
+void printRow(std::string& out, bool deleted, std::initializer_list<std::string_view> cells) {
+    printStateRow(out, deleted ? "deleted" : "live", cells);
+}
+
 // Prints deep mode's contact rows as the window lists them: the deleted
-// contacts first, then the live ones; a live contact with deleted fields is
-// marked deleted, as its row is in the window.
+// contacts first, then the live ones with deleted fields (live+deleted),
+// then the other live ones.
 void printDeepContactRows(const RecordStore& store) {
     std::string line;
-    for (const deep::DeepContact& contact : store.deep.contactRows) {
-        if (contact.live)
+    const ContactDataIndex index(store.contactLists);
+    const std::vector<deep::DeepContact>& rows = store.deep.contactRows;
+    for (size_t at : deep::rowsByState(rows)) {
+        const deep::DeepContact& contact = rows[at];
+        const std::string_view state = deep::rowStateWord(deep::rowState(contact));
+        if (contact.live) {
+            const ContactRowTexts row = liveContactRowTexts(*contact.live, index);
+            printStateRow(line, state, {row.name, row.phone, row.company, row.email});
             continue;
+        }
         const deep::DeletedContact& gone = *contact.deleted;
         const auto value = [&](deep::FieldKind kind) {
             const deep::ContactField* field = deep::firstField(gone, kind);
             return field ? std::string_view(field->value) : std::string_view();
         };
         const std::string name = deep::deletedContactName(gone, nullptr);
-        printRow(line, true,
-                 {name, value(deep::FieldKind::Phone), value(deep::FieldKind::Organization),
-                  value(deep::FieldKind::Email)});
-    }
-    const ContactDataIndex index(store.contactLists);
-    for (const deep::DeepContact& contact : store.deep.contactRows) {
-        if (!contact.live)
-            continue;
-        const ContactRowTexts row = liveContactRowTexts(*contact.live, index);
-        printRow(line, contact.deleted != nullptr, {row.name, row.phone, row.company, row.email});
+        printStateRow(line, state,
+                      {name, value(deep::FieldKind::Phone), value(deep::FieldKind::Organization),
+                       value(deep::FieldKind::Email)});
     }
 }
 
-// Prints deep mode's conversation rows: those holding deleted messages
-// first, marked deleted.
+// Prints deep mode's conversation rows: the deleted ones, then the live ones
+// holding deleted messages (live+deleted), then the other live ones.
 void printDeepMessageRows(const RecordStore& store) {
     std::string line;
-    for (const deep::DeepConversation& conversation : store.deep.conversations)
-        printRow(line, conversation.deletedCount != 0, {conversation.name, conversation.address});
+    const std::vector<deep::DeepConversation>& rows = store.deep.conversations;
+    for (size_t at : deep::rowsByState(rows)) {
+        const deep::DeepConversation& conversation = rows[at];
+        printStateRow(line, deep::rowStateWord(deep::rowState(conversation)),
+                      {conversation.name, conversation.address});
+    }
 }
 
 // Prints the rows of the Contacts category.
