@@ -259,8 +259,12 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
     }
     size_t kept = 0;
     for (size_t i = 0; i < bugle.size(); ++i) {
-        if (!merged[i] || keptLive[i])
-            bugle[kept++] = std::move(bugle[i]);
+        if (merged[i] && !keptLive[i])
+            continue;
+        // Moving a record onto itself would empty its texts.
+        if (kept != i)
+            bugle[kept] = std::move(bugle[i]);
+        ++kept;
     }
     bugle.resize(kept);
     return liveCopies;

@@ -438,7 +438,9 @@ class MainWindowTests : public QObject {
                     continue;
                 const bool isMms = entry.deleted->store == MessageStore::Mms;
                 const bool isApp = entry.deleted->store == MessageStore::Bugle;
-                liveMms += isMms && !entry.deleted->deleted;
+                // An MMS deleted from mmssms.db that the app still holds is
+                // live as well, but no live MMS of mmssms.db.
+                liveMms += isMms && !entry.deleted->deleted && entry.deleted->deletedIn.empty();
                 appOnly += isApp;
                 mms = mms || isMms;
                 bugle = bugle || isApp;
