@@ -698,6 +698,8 @@ class MainWindowTests : public QObject {
         QCOMPARE(list->RowTextColor(0), QColor(Qt::red));
         QCOMPARE(list->RowDeletedParts(1), 1);
         QCOMPARE(list->RowTextColor(1), QColor(Qt::black));
+        if (const char* shot = std::getenv("FENNARO_STATES_SHOT"))
+            w.grab().save(QString::fromLocal8Bit(shot));
         clickRow(list, 0);
         fennaro::CContactInfoBoard* board = w.contactBoard();
         QCOMPARE(board->name(), QString("Gone Guy"));
