@@ -136,11 +136,14 @@ void CMainDlg::setUpControls() {
         if (listKind == 4)
             return static_cast<const TimelineEvent*>(record)->deleted;
         if (store().deep.loaded) {
-            // A row holding anything deleted carries the mark.
+            // A row holding anything deleted carries a mark: a deleted
+            // record the trash mark, a live one with deleted parts a badge.
             if (listKind == 1)
-                return static_cast<const deep::DeepContact*>(record)->deleted != nullptr;
+                return deep::rowState(*static_cast<const deep::DeepContact*>(record)) !=
+                       deep::RowState::Live;
             if (listKind == 2)
-                return static_cast<const deep::DeepConversation*>(record)->deletedCount != 0;
+                return deep::rowState(*static_cast<const deep::DeepConversation*>(record)) !=
+                       deep::RowState::Live;
             if (listKind == 3)
                 return static_cast<const deep::CallRecord*>(record)->deleted;
             return false;
@@ -150,6 +153,16 @@ void CMainDlg::setUpControls() {
         if (listKind == 2)
             return static_cast<const ThreadNode*>(record)->deleted != 0;
         return false;
+    });
+    m_list->SetDeletedPartsTest([this](const void* record, int listKind) {
+        if (record == nullptr || !store().deep.loaded)
+            return 0;
+        if (listKind == 1)
+            return int(deep::deletedPartCount(*static_cast<const deep::DeepContact*>(record)));
+        const auto* conversation = static_cast<const deep::DeepConversation*>(record);
+        if (listKind == 2)
+            return int(deep::deletedPartCount(*conversation));
+        return 0;
     });
     m_list->hide();
     connect(m_list, &skin::CListViewCheck1::listItemCheck, this, &CMainDlg::onListItemCheck);

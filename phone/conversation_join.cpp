@@ -155,9 +155,13 @@ std::vector<DeepConversation> assembleConversations(const ContactLists& contacts
             }
         }
     }
-    std::stable_partition(conversations.begin(), conversations.end(),
-                          [](const DeepConversation& c) { return c.deletedCount != 0; });
-    return conversations;
+    // Listed by state: wholly deleted conversations, then live ones holding
+    // deleted messages, then the other live ones.
+    std::vector<DeepConversation> ordered;
+    ordered.reserve(conversations.size());
+    for (size_t at : rowsByState(conversations))
+        ordered.push_back(std::move(conversations[at]));
+    return ordered;
 }
 
 std::vector<DeepContact> assembleContacts(const ContactLists& lists,
@@ -187,6 +191,15 @@ std::vector<DeepContact> assembleContacts(const ContactLists& lists,
 void assembleDeepRecords(DeepRecordSet& set, const ContactLists& contacts, const SmsLists& sms) {
     set.contactRows = assembleContacts(contacts, set.contacts);
     set.conversations = assembleConversations(contacts, sms, set.messages, &set.otherMessages);
+    if (!set.liveSmsDeletedInAppByDateAndText.empty()) {
+        // A live SMS the app deleted shows once: as the app's deleted copy.
+        for (DeepConversation& conversation : set.conversations) {
+            std::erase_if(conversation.messages, [&](const ConversationEntry& entry) {
+                return entry.live && set.liveSmsDeletedInAppByDateAndText.count(
+                                         {entry.live->dateMs, std::string(entry.live->body)});
+            });
+        }
+    }
     if (!set.liveSmsInBugleByDateAndText.empty()) {
         for (DeepConversation& conversation : set.conversations) {
             for (ConversationEntry& entry : conversation.messages) {

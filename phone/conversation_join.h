@@ -27,9 +27,10 @@ class LiveNumberNames {
     std::vector<const ContactNode*> m_contacts;
 };
 
-// Returns every conversation: those holding deleted messages first, then
-// the others, each group in the live list's order (conversations of deleted
-// messages only after the live ones, in the order their messages were found).
+// Returns every conversation: the wholly deleted ones first, then the live
+// ones holding deleted messages, then the others, each group in the live
+// list's order (conversations not in it after the live ones, in the order
+// their messages were found).
 // The deleted messages get their date lines here (deleted must then not
 // change: the conversations point into it).
 // others are the messages of the other stores (live and deleted MMS, the

@@ -59,7 +59,13 @@ void readOtherStores(DeepRecordSet& set, const PhoneDatabases& dbs, const PhoneD
     if (!bugle.empty()) {
         if (!dbs.smsDb.empty())
             liveSms = readLiveSmsRows(live.smsDb);
-        set.liveSmsInBugle = mergeMessageStores(set.messages, mms, bugle, liveSms);
+        std::vector<int64_t> deletedInApp;
+        set.liveSmsInBugle = mergeMessageStores(set.messages, mms, bugle, liveSms, &deletedInApp);
+        std::sort(deletedInApp.begin(), deletedInApp.end());
+        for (const LiveSmsRow& row : liveSms) {
+            if (std::binary_search(deletedInApp.begin(), deletedInApp.end(), row.id))
+                set.liveSmsDeletedInAppByDateAndText.emplace(row.dateMs, row.body);
+        }
         // The live lists keep no _id: the rows are found again by date and text.
         std::vector<int64_t> ids = set.liveSmsInBugle;
         std::sort(ids.begin(), ids.end());

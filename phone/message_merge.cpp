@@ -86,6 +86,16 @@ void fillFrom(deep::DeletedMessage& record, const deep::DeletedMessage& app, boo
     }
 }
 
+// Makes a record of a deleted copy the live record of a message another
+// store still holds: deleted in one file, its sources the live one alone.
+void markDeletedIn(deep::DeletedMessage& record, std::string_view deletedFile,
+                   std::string_view liveFile) {
+    record.deleted = false;
+    record.deletedIn = std::string(deletedFile);
+    record.sources = {std::string(liveFile)};
+    record.evidence = "deleted in " + record.deletedIn + ": " + record.evidence;
+}
+
 } // namespace
 
 std::string indexedWords(std::string_view text) {
@@ -124,7 +134,8 @@ bool looksSame(const deep::DeletedMessage& bugle, const TelephonyCopy& copy) {
 std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDeleted,
                                         std::vector<deep::DeletedMessage>& mms,
                                         std::vector<deep::DeletedMessage>& bugle,
-                                        const std::vector<LiveSmsRow>& liveSms) {
+                                        const std::vector<LiveSmsRow>& liveSms,
+                                        std::vector<int64_t>* deletedInApp) {
     std::vector<Candidate> candidates;
     candidates.reserve(liveSms.size() + smsDeleted.size() + mms.size());
     // Live rows first: a link to a reused id means the live row when both fit.
@@ -152,16 +163,23 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
 
     std::vector<int64_t> liveCopies;
     std::vector<bool> merged(bugle.size(), false);
+    // App copies the app deleted of a live SMS: kept as that SMS's record.
+    std::vector<bool> keptLive(bugle.size(), false);
     // The records are filled from the app's copies once every match is
     // made: the candidates' texts are views into them.
     std::vector<std::pair<deep::DeletedMessage*, size_t>> fills;
     const auto take = [&](size_t message, Candidate& candidate) {
         candidate.taken = true;
         merged[message] = true;
-        if (candidate.record)
+        if (candidate.record) {
             fills.emplace_back(candidate.record, message);
-        else
+        } else if (bugle[message].deleted) {
+            keptLive[message] = true;
+            if (deletedInApp)
+                deletedInApp->push_back(*candidate.copy.id);
+        } else {
             liveCopies.push_back(*candidate.copy.id);
+        }
     };
     for (size_t i = 0; i < bugle.size(); ++i) {
         const auto target = uriTarget(bugle[i].telephonyUri);
@@ -228,12 +246,25 @@ std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDe
         take(i, candidates[found->second]);
         byWords[i] = true;
     }
-    for (const auto& [record, message] : fills)
+    for (const auto& [record, message] : fills) {
         fillFrom(*record, bugle[message], byWords[message]);
+        if (record->deleted && !bugle[message].deleted)
+            markDeletedIn(*record, "mmssms.db", "bugle_db");
+    }
+    for (size_t i = 0; i < bugle.size(); ++i) {
+        if (!keptLive[i])
+            continue;
+        markDeletedIn(bugle[i], "bugle_db", "mmssms.db");
+        bugle[i].store = deep::MessageStore::Sms;
+    }
     size_t kept = 0;
     for (size_t i = 0; i < bugle.size(); ++i) {
-        if (!merged[i])
-            bugle[kept++] = std::move(bugle[i]);
+        if (merged[i] && !keptLive[i])
+            continue;
+        // Moving a record onto itself would empty its texts.
+        if (kept != i)
+            bugle[kept] = std::move(bugle[i]);
+        ++kept;
     }
     bugle.resize(kept);
     return liveCopies;

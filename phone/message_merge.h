@@ -50,11 +50,16 @@ bool looksSame(const deep::DeletedMessage& bugle, const TelephonyCopy& copy);
 // of the phone has; each telephony message takes at most one app message. A deleted SMS's or an
 // MMS's record then lists both files in sources, and takes what only the app's copy kept: a date, a
 // direction, an address, and the whole text where the record's is the words index's (its evidence
-// then says so). Returns the ids of the live SMS that bugle also held (live SMS are no records
-// here, so their sources are the caller's to show).
+// then says so). Returns the ids of the live SMS that bugle also held live (live SMS are no
+// records here, so their sources are the caller's to show).
+// A message deleted in one store and live in the other is one live record of its deleted copy:
+// an app copy the app deleted of a live SMS stays in bugle as a live SMS record, deleted in
+// bugle_db, its id added to deletedInApp (the caller shows it in the live SMS's stead); a deleted
+// SMS or MMS the app holds live becomes live, deleted in mmssms.db.
 std::vector<int64_t> mergeMessageStores(std::vector<deep::DeletedMessage>& smsDeleted,
                                         std::vector<deep::DeletedMessage>& mms,
                                         std::vector<deep::DeletedMessage>& bugle,
-                                        const std::vector<LiveSmsRow>& liveSms);
+                                        const std::vector<LiveSmsRow>& liveSms,
+                                        std::vector<int64_t>* deletedInApp = nullptr);
 
 } // namespace fennaro

@@ -64,6 +64,42 @@ struct DeepContact {
     int32_t checked = 1;
 };
 
+// How deep mode lists a record: wholly deleted, live with some of its parts
+// (fields or messages) deleted, or live with nothing deleted. Listed in
+// this order.
+enum class RowState { Deleted, LiveWithDeleted, Live };
+
+// Returns the state of a contact row.
+RowState rowState(const DeepContact& contact);
+
+// Returns the state of a conversation row: deleted when none of its
+// messages is live in any store.
+RowState rowState(const DeepConversation& conversation);
+
+// Returns the number of deleted parts of a live row (deleted fields or
+// messages); 0 for a wholly deleted row or one with nothing deleted.
+size_t deletedPartCount(const DeepContact& contact);
+size_t deletedPartCount(const DeepConversation& conversation);
+
+// Returns the word list --deep prints for a state: "deleted", "live+deleted"
+// or "live".
+std::string_view rowStateWord(RowState state);
+
+// Returns the rows' indices ordered by state (deleted, live with deleted
+// parts, live), each group in the rows' own order.
+template <typename Row>
+std::vector<size_t> rowsByState(const std::vector<Row>& rows) {
+    std::vector<size_t> order;
+    order.reserve(rows.size());
+    for (RowState state : {RowState::Deleted, RowState::LiveWithDeleted, RowState::Live}) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rowState(rows[i]) == state)
+                order.push_back(i);
+        }
+    }
+    return order;
+}
+
 // Returns whether the contact's raw contact is still live.
 bool joinsLiveContact(const DeletedContact& contact, const ContactLists& lists);
 
@@ -83,6 +119,9 @@ struct DeepRecordSet {
     // and the same by their date and text, which the live lists keep.
     std::vector<int64_t> liveSmsInBugle;
     std::set<std::pair<int64_t, std::string>> liveSmsInBugleByDateAndText;
+    // The live SMS (by date and text) whose copy the app deleted: the app's
+    // deleted copy in otherMessages stands for them.
+    std::set<std::pair<int64_t, std::string>> liveSmsDeletedInAppByDateAndText;
     // Live and deleted calls: deleted ones first, each group newest first.
     std::vector<CallRecord> calls;
     std::vector<DeepContact> contactRows;

@@ -31,6 +31,10 @@ std::string_view databaseOf(std::string_view name) {
 
 std::string storeMark(const DeletedMessage& message) {
     // Short: it stands beside the date line above a narrow bubble.
+    if (message.deletedIn == "bugle_db")
+        return "app: deleted";
+    if (!message.deletedIn.empty())
+        return message.store == MessageStore::Mms ? "MMS: deleted" : "SMS: deleted";
     if (message.store == MessageStore::Bugle)
         return "app";
     const bool alsoInApp = std::find(message.sources.begin(), message.sources.end(),
@@ -41,6 +45,12 @@ std::string storeMark(const DeletedMessage& message) {
 }
 
 std::string sourceFiles(const DeletedMessage& message) {
+    if (!message.deletedIn.empty()) {
+        std::string live;
+        for (const std::string& source : message.sources)
+            live += (live.empty() ? "" : " + ") + source;
+        return live;
+    }
     std::string files(fileNameOf(message.place.file));
     const std::string_view own = databaseOf(files);
     for (const std::string& source : message.sources) {

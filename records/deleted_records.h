@@ -61,19 +61,27 @@ struct DeletedMessage {
     // A bugle_db message's link to its telephony copy, as the app stores it
     // ("content://sms/ID" or "content://mms/ID"); empty when it has none.
     std::string telephonyUri;
+    // A live message one store deleted while another still holds it: the
+    // store whose copy is deleted ("bugle_db" or "mmssms.db"). The record is
+    // that deleted copy (its place, its evidence) and sources then names only
+    // the stores that hold it live.
+    std::string deletedIn;
 };
 
 // Returns how a message of deep mode names where it came from beside its
 // date line: "MMS", "app" for one only the messaging app's store holds,
-// "+app" (or "MMS+app") for a telephony message that store holds too; ""
-// for an SMS of mmssms.db alone.
+// "+app" (or "MMS+app") for a telephony message that store holds too, "app:
+// deleted" for one the app deleted while mmssms.db holds it live, "SMS:
+// deleted" (or "MMS: deleted") for the reverse; "" for an SMS of mmssms.db
+// alone.
 std::string storeMark(const DeletedMessage& message);
 
 // Returns a path's last component: the file name a record's place shows.
 std::string_view fileNameOf(std::string_view path);
 
 // Returns the database files that hold a message by their plain names,
-// " + " between them: the place's file first, then the other sources.
+// " + " between them: the place's file first, then the other sources; for
+// a message deleted in one store only, the stores that hold it live.
 std::string sourceFiles(const DeletedMessage& message);
 
 // Returns whether a message was received (type 1); an unknown type counts as

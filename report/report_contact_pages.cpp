@@ -20,7 +20,14 @@ void appendContacts(std::string& html, const ReportData& data, size_t from, size
             const FieldRow& field = contact.fields.empty() ? none : contact.fields[i];
             const bool deleted = contact.deleted || field.deleted;
             html += deleted ? "<tr class=\"deleted\">" : "<tr>";
-            cell(html, i == 0 ? contact.name : std::string());
+            if (i == 0 && !contact.state.empty()) {
+                // Deep mode's heading names the contact's state under its name.
+                html += "<td data-state=\"" + contact.state + "\">";
+                appendHtmlEscaped(html, contact.name);
+                html += "<br><small class=\"state\">" + contact.state + "</small></td>";
+            } else {
+                cell(html, i == 0 ? contact.name : std::string());
+            }
             cell(html, field.label);
             cell(html, field.value, "text");
             html += deleted ? "<td>" + std::string(kDeletedMark) + "</td>" : "<td>live</td>";

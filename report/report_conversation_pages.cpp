@@ -80,7 +80,13 @@ bool makeConversationPages(const PageSet& set, const PageSink& sink) {
             beginPage(html, set, parts > 1 ? title + ", page " + std::to_string(part + 1) : title,
                       "../");
             html += "<p id=\"conversation\" data-deleted=\"" +
-                    std::to_string(conversation.deletedCount) + "\">";
+                    std::to_string(conversation.deletedCount) + "\"";
+            if (!conversation.state.empty())
+                html += " data-state=\"" + conversation.state + "\"";
+            html += ">";
+            // Deep mode's heading names the conversation's state first.
+            if (!conversation.state.empty())
+                html += "<span class=\"state\">" + conversation.state + "</span> ";
             if (conversation.deletedCount != 0)
                 html += std::string(kDeletedMark) + ": " +
                         std::to_string(conversation.deletedCount) + " deleted messages";

@@ -266,10 +266,12 @@ ReportData buildDeepReport(const RecordStore& store) {
     for (const deep::DeepContact& contact : store.deep.contactRows) {
         if (contact.live) {
             addLiveContact(data, *contact.live, index, contact.deleted);
+            data.contacts.back().state = deep::rowStateWord(deep::rowState(contact));
             continue;
         }
         ContactEntry entry;
         entry.deleted = true;
+        entry.state = deep::rowStateWord(deep::RowState::Deleted);
         entry.name = deep::deletedContactName(*contact.deleted, nullptr);
         for (const deep::ContactField& field : contact.deleted->fields)
             entry.fields.push_back(deletedField(field));
@@ -286,6 +288,7 @@ ReportData buildDeepReport(const RecordStore& store) {
         entry.name = conversation.name;
         entry.address = conversation.address;
         entry.deletedCount = conversation.deletedCount;
+        entry.state = deep::rowStateWord(deep::rowState(conversation));
         for (const deep::ConversationEntry& message : conversation.messages) {
             MessageRow row;
             row.dateLine = std::string(message.dateLine);
@@ -305,8 +308,9 @@ ReportData buildDeepReport(const RecordStore& store) {
                 row.address = deleted.address;
                 row.direction = directionOf(deleted.type);
                 row.evidence = deleted.evidence;
-                // A live one's place is its database alone.
-                if (deleted.deleted)
+                // A live one's place is its database alone; one deleted in
+                // another store shows where its deleted copy lies.
+                if (deleted.deleted || !deleted.deletedIn.empty())
                     row.place = deleted.place;
                 if (deleted.store == deep::MessageStore::Mms)
                     row.kind = "MMS";

@@ -59,6 +59,9 @@ struct ContactEntry {
     std::string company;
     // The whole contact was deleted.
     bool deleted = false;
+    // Deep mode's state of the contact: "deleted", "live+deleted" (a live
+    // contact with deleted fields) or "live"; empty in the classic mode.
+    std::string state;
     std::vector<FieldRow> fields;
 };
 
@@ -87,6 +90,9 @@ struct ConversationEntry {
     std::string name;
     std::string address;
     size_t deletedCount = 0;
+    // Deep mode's state of the conversation, as a contact's; empty in the
+    // classic mode.
+    std::string state;
     std::vector<MessageRow> messages;
 };
 

@@ -96,6 +96,42 @@ bool CListViewCheck1::IsRowDeleted(int row) const {
     return record && deletedTest_ && deletedTest_(record, listKind_);
 }
 
+int CListViewCheck1::RowDeletedParts(int row) const {
+    if (listKind_ == 0 || !deletedPartsTest_)
+        return 0;
+    const void* record = model_->RowData(row);
+    return record ? qMax(0, deletedPartsTest_(record, listKind_)) : 0;
+}
+
+QColor CListViewCheck1::RowTextColor(int row) const {
+    return IsRowDeleted(row) && RowDeletedParts(row) == 0 ? FromColorRef(0x0000FF)
+                                                          : QColor(Qt::black);
+}
+
+namespace {
+
+// Draws the badge of a live row with deleted parts at the cell's left: a
+// small trash mark with the number of deleted parts beside it; returns its
+// width.
+int drawPartsBadge(QPainter& p, const QImage& trash, QPoint at, int height, int parts) {
+    constexpr int kMark = 12;
+    const int top = at.y() + (height - kMark) / 2;
+    if (!trash.isNull())
+        p.drawImage(QRect(at.x(), top, kMark, kMark), trash);
+    QFont font = p.font();
+    font.setPixelSize(10);
+    font.setBold(true);
+    p.setFont(font);
+    const QString count = QString::number(parts);
+    const int width = p.fontMetrics().horizontalAdvance(count);
+    p.setPen(FromColorRef(0x0000C0));
+    p.drawText(QRect(at.x() + kMark + 1, top, width + 2, kMark), Qt::AlignLeft | Qt::AlignVCenter,
+               count);
+    return kMark + 1 + width + 2;
+}
+
+} // namespace
+
 int CListViewCheck1::InsertItem(int row, const QString& text) {
     return model_->InsertRow(row, text);
 }
@@ -222,6 +258,8 @@ void CListViewCheck1::drawRow(QPainter* painter, const QStyleOptionViewItem& opt
     p.drawLine(0, top + h - 1, rowRect.right(), top + h - 1);
     p.setFont(PoolFontOr(256));
     const bool deleted = IsRowDeleted(row);
+    const int parts = deleted ? RowDeletedParts(row) : 0;
+    const QColor textColor = RowTextColor(row);
     const QSize frame = CheckFrameSize();
     const int columns = model_->columnCount();
     for (int c = 0; c < columns; ++c) {
@@ -233,12 +271,18 @@ void CListViewCheck1::drawRow(QPainter* painter, const QStyleOptionViewItem& opt
             const int checkTop = top + (h - frame.height()) / 2;
             const int frameIndex = model_->StateImage(row) == 1 ? 0 : 2;
             DrawStripFrame(p, QPoint(x0 + 5, checkTop), checkImage_, kCheckFrames, frameIndex);
-            if (deleted && !deletedImage_.isNull()) {
+            if (parts > 0) {
+                const QFont rowFont = p.font();
+                const int width = drawPartsBadge(p, deletedImage_,
+                                                 QPoint(x0 + frame.width() + 10, top), h, parts);
+                p.setFont(rowFont);
+                cell.setLeft(cell.left() + width + 3);
+            } else if (deleted && !deletedImage_.isNull()) {
                 p.drawImage(QPoint(x0 + frame.width() + 10, checkTop), deletedImage_);
                 cell.setLeft(cell.left() + deletedImage_.width() + 5);
             }
         }
-        p.setPen(deleted ? FromColorRef(0x0000FF) : QColor(Qt::black));
+        p.setPen(textColor);
         DrawElidedLine(p, cell, GetItemText(row, c), Qt::AlignCenter);
         if (c > 0) {
             p.setPen(grid);

@@ -18,6 +18,9 @@ class CListViewCheck1 : public QTreeView {
   public:
     // Tells whether the record of a row is a deleted one, for a list kind.
     using DeletedTest = std::function<bool(const void* record, int listKind)>;
+    // Tells how many parts of a live row's record are deleted (0 for none or
+    // for a wholly deleted record), for a list kind.
+    using DeletedPartsTest = std::function<int(const void* record, int listKind)>;
 
     // Item mask bits understood by SetItem.
     static constexpr unsigned LVIF_TEXT = 0x1;
@@ -50,8 +53,17 @@ class CListViewCheck1 : public QTreeView {
     }
     // Sets the test that tells deleted records apart.
     void SetDeletedTest(DeletedTest test) { deletedTest_ = std::move(test); }
-    // Returns whether the row shows a deleted record.
+    // Sets the test that counts a live record's deleted parts.
+    void SetDeletedPartsTest(DeletedPartsTest test) { deletedPartsTest_ = std::move(test); }
+    // Returns whether the row carries a deletion mark: a deleted record or a
+    // live one with deleted parts.
     bool IsRowDeleted(int row) const;
+    // Returns the number of deleted parts of a live row's record; such a row
+    // keeps black text and shows a small trash badge with the count.
+    int RowDeletedParts(int row) const;
+    // Returns the colour of a row's text: red for a deleted record, black
+    // for any live one.
+    QColor RowTextColor(int row) const;
 
     // Inserts a row with a first-column text; returns its index.
     int InsertItem(int row, const QString& text);
@@ -137,6 +149,7 @@ class CListViewCheck1 : public QTreeView {
     int listKind_ = 0;
     int id_ = 0;
     DeletedTest deletedTest_;
+    DeletedPartsTest deletedPartsTest_;
 };
 
 } // namespace skin

@@ -12,14 +12,21 @@ QString cell(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Deep mode's contact rows: the deleted contacts first, then every live
-// contact (those with deleted fields carry the mark through their record).
+// Deep mode's contact rows: the deleted contacts first, then the live ones
+// with deleted fields, then the other live ones.
 std::vector<RecordRow> makeDeepContactRows(RecordStore& store, const ContactDataIndex& index) {
     std::vector<RecordRow> rows;
-    rows.reserve(store.deep.contactRows.size());
-    for (deep::DeepContact& contact : store.deep.contactRows) {
-        if (contact.live)
+    std::vector<deep::DeepContact>& contacts = store.deep.contactRows;
+    rows.reserve(contacts.size());
+    for (size_t at : deep::rowsByState(contacts)) {
+        deep::DeepContact& contact = contacts[at];
+        if (contact.live) {
+            const ContactRowTexts texts = liveContactRowTexts(*contact.live, index);
+            rows.push_back(
+                {{cell(texts.name), cell(texts.phone), cell(texts.company), cell(texts.email)},
+                 &contact});
             continue;
+        }
         const deep::DeletedContact& gone = *contact.deleted;
         const auto value = [&](deep::FieldKind kind) {
             const deep::ContactField* field = deep::firstField(gone, kind);
@@ -28,14 +35,6 @@ std::vector<RecordRow> makeDeepContactRows(RecordStore& store, const ContactData
         rows.push_back(
             {{cell(deep::deletedContactName(gone, nullptr)), value(deep::FieldKind::Phone),
               value(deep::FieldKind::Organization), value(deep::FieldKind::Email)},
-             &contact});
-    }
-    for (deep::DeepContact& contact : store.deep.contactRows) {
-        if (!contact.live)
-            continue;
-        const ContactRowTexts texts = liveContactRowTexts(*contact.live, index);
-        rows.push_back(
-            {{cell(texts.name), cell(texts.phone), cell(texts.company), cell(texts.email)},
              &contact});
     }
     return rows;
@@ -48,13 +47,17 @@ QString callTypeCell(std::optional<int64_t> type) {
     return label.empty() && type ? QString::number(*type) : cell(label);
 }
 
-// Deep mode's message rows: every conversation, those holding deleted
-// messages first, named as Recover names them.
+// Deep mode's message rows: every conversation, the deleted ones first, then
+// the live ones holding deleted messages, then the other live ones, named as
+// Recover names them.
 std::vector<RecordRow> makeDeepMessageRows(RecordStore& store) {
     std::vector<RecordRow> rows;
-    rows.reserve(store.deep.conversations.size());
-    for (deep::DeepConversation& conversation : store.deep.conversations)
+    std::vector<deep::DeepConversation>& conversations = store.deep.conversations;
+    rows.reserve(conversations.size());
+    for (size_t at : deep::rowsByState(conversations)) {
+        deep::DeepConversation& conversation = conversations[at];
         rows.push_back({{cell(conversation.name), cell(conversation.address)}, &conversation});
+    }
     return rows;
 }
 

@@ -25,15 +25,21 @@ namespace fennaro::cli {
 
 namespace {
 
-// Prints one row: its kind, then its cells, TAB-separated, as valid UTF-8.
-void printRow(std::string& out, bool deleted, std::initializer_list<std::string_view> cells) {
-    out = deleted ? "deleted" : "live";
+// Prints one row: its state word, then its cells, TAB-separated, as valid UTF-8.
+void printStateRow(std::string& out, std::string_view state,
+                   std::initializer_list<std::string_view> cells) {
+    out = state;
     for (std::string_view cell : cells) {
         out += '\t';
         out += toValidUtf8(cell);
     }
     out += '\n';
     std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// Prints one row of the classic mode: deleted or live.
+void printRow(std::string& out, bool deleted, std::initializer_list<std::string_view> cells) {
+    printStateRow(out, deleted ? "deleted" : "live", cells);
 }
 
 // Prints one message line below its conversation's row: a TAB, the date
@@ -57,40 +63,46 @@ bool wanted(const SearchQuery* query, const SearchTexts& texts) {
 }
 
 // Prints deep mode's contact rows as the window lists them: the deleted
-// contacts first, then the live ones; a live contact with deleted fields is
-// marked deleted, as its row is in the window.
+// contacts first, then the live ones with deleted fields (live+deleted),
+// then the other live ones.
 void printDeepContactRows(const RecordStore& store, const SearchQuery* query) {
     std::string line;
     const ContactDataIndex index(store.contactLists);
-    for (const deep::DeepContact& contact : store.deep.contactRows) {
-        if (contact.live || (query && !wanted(query, deepContactTexts(contact, index))))
+    const std::vector<deep::DeepContact>& rows = store.deep.contactRows;
+    for (size_t at : deep::rowsByState(rows)) {
+        const deep::DeepContact& contact = rows[at];
+        if (query && !wanted(query, deepContactTexts(contact, index)))
             continue;
+        const std::string_view state = deep::rowStateWord(deep::rowState(contact));
+        if (contact.live) {
+            const ContactRowTexts row = liveContactRowTexts(*contact.live, index);
+            printStateRow(line, state, {row.name, row.phone, row.company, row.email});
+            continue;
+        }
         const deep::DeletedContact& gone = *contact.deleted;
         const auto value = [&](deep::FieldKind kind) {
             const deep::ContactField* field = deep::firstField(gone, kind);
             return field ? std::string_view(field->value) : std::string_view();
         };
         const std::string name = deep::deletedContactName(gone, nullptr);
-        printRow(line, true,
-                 {name, value(deep::FieldKind::Phone), value(deep::FieldKind::Organization),
-                  value(deep::FieldKind::Email)});
-    }
-    for (const deep::DeepContact& contact : store.deep.contactRows) {
-        if (!contact.live || (query && !wanted(query, deepContactTexts(contact, index))))
-            continue;
-        const ContactRowTexts row = liveContactRowTexts(*contact.live, index);
-        printRow(line, contact.deleted != nullptr, {row.name, row.phone, row.company, row.email});
+        printStateRow(line, state,
+                      {name, value(deep::FieldKind::Phone), value(deep::FieldKind::Organization),
+                       value(deep::FieldKind::Email)});
     }
 }
 
-// Prints deep mode's conversation rows: those holding deleted messages
-// first, marked deleted.
+// Prints deep mode's conversation rows: the deleted ones, then the live ones
+// holding deleted messages (live+deleted), then the other live ones; with a
+// search, each row's matching message lines below it.
 void printDeepMessageRows(const RecordStore& store, const SearchQuery* query) {
     std::string line;
-    for (const deep::DeepConversation& conversation : store.deep.conversations) {
+    const std::vector<deep::DeepConversation>& rows = store.deep.conversations;
+    for (size_t at : deep::rowsByState(rows)) {
+        const deep::DeepConversation& conversation = rows[at];
         if (!wanted(query, deepConversationTexts(conversation)))
             continue;
-        printRow(line, conversation.deletedCount != 0, {conversation.name, conversation.address});
+        printStateRow(line, deep::rowStateWord(deep::rowState(conversation)),
+                      {conversation.name, conversation.address});
         if (!query)
             continue;
         for (const deep::ConversationEntry& entry : conversation.messages) {

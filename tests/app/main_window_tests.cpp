@@ -446,7 +446,9 @@ class MainWindowTests : public QObject {
                     continue;
                 const bool isMms = entry.deleted->store == MessageStore::Mms;
                 const bool isApp = entry.deleted->store == MessageStore::Bugle;
-                liveMms += isMms && !entry.deleted->deleted;
+                // An MMS deleted from mmssms.db that the app still holds is
+                // live as well, but no live MMS of mmssms.db.
+                liveMms += isMms && !entry.deleted->deleted && entry.deleted->deletedIn.empty();
                 appOnly += isApp;
                 mms = mms || isMms;
                 bugle = bugle || isApp;
@@ -784,14 +786,20 @@ class MainWindowTests : public QObject {
         QCOMPARE(w.tree()->GetItemText(w.messageItem()), QString("Message (2)"));
         QCOMPARE(w.tree()->GetItemText(w.contactsItem()), QString("Contacts (2)"));
 
-        // Messages: Ann's conversation first, marked, then the gone thread.
+        // Messages: the gone thread first, red with the trash mark, then
+        // Ann's live conversation, black with a badge of its three deleted
+        // messages.
         w.tree()->setCurrentItem(w.messageItem());
         skin::CListViewCheck1* list = w.recordList();
         QCOMPARE(list->GetItemCount(), 2);
-        QCOMPARE(list->GetItemText(0, 0), QString("Ann"));
-        QCOMPARE(list->GetItemText(1, 0), QString("10086"));
+        QCOMPARE(list->GetItemText(0, 0), QString("10086"));
+        QCOMPARE(list->GetItemText(1, 0), QString("Ann"));
         QVERIFY(list->IsRowDeleted(0) && list->IsRowDeleted(1));
-        clickRow(list, 0);
+        QCOMPARE(list->RowDeletedParts(0), 0);
+        QCOMPARE(list->RowTextColor(0), QColor(Qt::red));
+        QCOMPARE(list->RowDeletedParts(1), 3);
+        QCOMPARE(list->RowTextColor(1), QColor(Qt::black));
+        clickRow(list, 1);
         const auto& items = w.messageBoard()->items();
         QStringList bubbles;
         for (const fennaro::CMsgInfoItem& item : items)
@@ -801,12 +809,18 @@ class MainWindowTests : public QObject {
                                        "2:live last", "x1:deleted undated"}));
         QCOMPARE(items.back().header, QString("(no date)"));
 
-        // Contacts: Gone Guy is one row, Ann's row carries the mark too.
+        // Contacts: Gone Guy is one red row; Ann's live row stays black with
+        // the badge of her one deleted field.
         w.tree()->setCurrentItem(w.contactsItem());
         QCOMPARE(list->GetItemCount(), 2);
         QCOMPARE(list->GetItemText(0, 0), QString("Gone Guy"));
         QCOMPARE(list->GetItemText(0, 1), QString("5550199"));
         QVERIFY(list->IsRowDeleted(0));
+        QCOMPARE(list->RowTextColor(0), QColor(Qt::red));
+        QCOMPARE(list->RowDeletedParts(1), 1);
+        QCOMPARE(list->RowTextColor(1), QColor(Qt::black));
+        if (const char* shot = std::getenv("FENNARO_STATES_SHOT"))
+            w.grab().save(QString::fromLocal8Bit(shot));
         clickRow(list, 0);
         fennaro::CContactInfoBoard* board = w.contactBoard();
         QCOMPARE(board->name(), QString("Gone Guy"));

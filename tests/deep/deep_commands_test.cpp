@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -130,7 +131,7 @@ class ModernPhone : public ::testing::Test {
         {
             testdata::ContactsDbBuilder contacts(phone.file("contacts2.db"), options);
             ann = contacts.addRawContact(person("Ann Lee", {"138 0013 8000", "+86 139 0000 1111"}));
-            contacts.addRawContact(person("Carl Ode", {"13700137000"}));
+            carl = contacts.addRawContact(person("Carl Ode", {"13700137000"}));
             contacts.close();
             testdata::SmsDbBuilder sms(phone.file("mmssms.db"), options);
             const int64_t thread = sms.addThread({0, 0, 0, "", "+8613600136000"});
@@ -178,6 +179,7 @@ class ModernPhone : public ::testing::Test {
     TempDir phone, pulled, scratch;
     std::unique_ptr<SqlDb> contactsDb, smsDb;
     int64_t ann = 0;
+    int64_t carl = 0;
     std::vector<int64_t> messages;
     std::string contacts, sms;
 };
@@ -215,6 +217,55 @@ TEST_F(ModernPhone, DeepListShowsTheCurrentStateAndTheDeletedRecords) {
     EXPECT_NE(messagesList.out.find("deleted\tDora Fox\t+8613600136000"), std::string::npos)
         << messagesList.out;
     EXPECT_EQ(folderSnapshot(pulled.path()), before);
+}
+
+namespace {
+
+// Returns the first column of each line of a list's output.
+std::vector<std::string> stateColumn(const std::string& out) {
+    std::vector<std::string> states;
+    for (size_t at = 0; at < out.size();) {
+        const size_t end = out.find('\n', at);
+        const std::string line = out.substr(at, end - at);
+        states.push_back(line.substr(0, line.find('\t')));
+        at = end == std::string::npos ? out.size() : end + 1;
+    }
+    return states;
+}
+
+} // namespace
+
+TEST_F(ModernPhone, DeepListTellsLiveRecordsWithDeletedPartsFromDeletedOnes) {
+    // Carl loses his one number but stays; Ann is gone whole; Dora's
+    // conversation lost one message.
+    contactsDb->exec("DELETE FROM data WHERE raw_contact_id=" + std::to_string(carl) +
+                     " AND mimetype_id=(SELECT _id FROM mimetypes WHERE mimetype LIKE "
+                     "'%/phone_v2')");
+    contacts = pullCopy(phone.file("contacts2.db"), pulled.path());
+    const ProgramRun deep = runProgram({"list", "--deep", "contacts", contacts, sms}, scratch);
+    EXPECT_EQ(deep.status, 0) << deep.err;
+    EXPECT_EQ(deep.out.find("deleted\tAnn Lee\t138 0013 8000"), 0u) << deep.out;
+    const size_t carlRow = deep.out.find("\nlive+deleted\tCarl Ode\t");
+    const size_t doraRow = deep.out.find("\nlive\tDora Fox");
+    EXPECT_NE(carlRow, std::string::npos) << deep.out;
+    EXPECT_NE(doraRow, std::string::npos) << deep.out;
+    EXPECT_LT(carlRow, doraRow) << "rows with deleted parts go before the live ones";
+    const std::vector<std::string> states = stateColumn(deep.out);
+    EXPECT_TRUE(std::is_sorted(states.begin(), states.end(),
+                               [](const std::string& a, const std::string& b) {
+                                   const auto rank = [](const std::string& s) {
+                                       return s == "deleted" ? 0 : s == "live+deleted" ? 1 : 2;
+                                   };
+                                   return rank(a) < rank(b);
+                               }))
+        << deep.out;
+
+    const ProgramRun messagesList =
+        runProgram({"list", "--deep", "messages", contacts, sms}, scratch);
+    EXPECT_EQ(messagesList.out, "live+deleted\tDora Fox\t+8613600136000\n") << messagesList.out;
+    // The classic mode's rows keep their two states.
+    const ProgramRun classic = runProgram({"list", "contacts", contacts, sms}, scratch);
+    EXPECT_EQ(classic.out.find("live+deleted"), std::string::npos) << classic.out;
 }
 
 TEST_F(ModernPhone, DeepListCleansUpItsCopiesAndCopesWithoutAFolderForThem) {

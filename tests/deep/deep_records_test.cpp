@@ -197,22 +197,26 @@ TEST(DeepConversations, DeletedMessagesJoinTheirConversationInDateOrder) {
     const std::vector<DeepConversation> conversations =
         assembleConversations(phone.contacts, phone.sms, phone.deleted);
     ASSERT_EQ(conversations.size(), 4u);
-    // Conversations with deleted messages first; Bob's after them.
-    EXPECT_EQ(conversations[0].name, "Ann");
-    EXPECT_EQ(conversations[0].deletedCount, 3u);
-    EXPECT_EQ(bodies(conversations[0]),
-              (std::vector<std::string>{"x:by number", "live one", "x:between", "live two",
-                                        "x:undated"}));
-    EXPECT_FALSE(conversations[0].messages[2].received);
-    EXPECT_TRUE(conversations[0].messages[4].dateLine.empty());
+    // The wholly deleted conversations first, then Ann's live one with
+    // deleted messages, then Bob's.
+    const DeepConversation& ann = conversations[2];
+    EXPECT_EQ(ann.name, "Ann");
+    EXPECT_EQ(ann.deletedCount, 3u);
+    EXPECT_EQ(rowState(ann), RowState::LiveWithDeleted);
+    EXPECT_EQ(bodies(ann), (std::vector<std::string>{"x:by number", "live one", "x:between",
+                                                     "live two", "x:undated"}));
+    EXPECT_FALSE(ann.messages[2].received);
+    EXPECT_TRUE(ann.messages[4].dateLine.empty());
     // A dead thread with an unknown number: its own conversation, named by
     // the number, holding the other message of that thread too.
-    EXPECT_EQ(conversations[1].thread, nullptr);
-    EXPECT_EQ(conversations[1].name, "10086");
-    EXPECT_EQ(bodies(conversations[1]), (std::vector<std::string>{"x:same dead thread", "x:own"}));
-    EXPECT_EQ(conversations[2].name, "_.x");
+    EXPECT_EQ(conversations[0].thread, nullptr);
+    EXPECT_EQ(conversations[0].name, "10086");
+    EXPECT_EQ(rowState(conversations[0]), RowState::Deleted);
+    EXPECT_EQ(bodies(conversations[0]), (std::vector<std::string>{"x:same dead thread", "x:own"}));
+    EXPECT_EQ(conversations[1].name, "_.x");
     EXPECT_EQ(conversations[3].name, "Bob");
     EXPECT_EQ(conversations[3].deletedCount, 0u);
+    EXPECT_EQ(rowState(conversations[3]), RowState::Live);
 }
 
 TEST(DeepConversations, DeletedFieldsJoinTheirLiveContact) {

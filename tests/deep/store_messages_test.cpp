@@ -232,10 +232,16 @@ TEST(StorePhones, EachMessageOnceAcrossTheStores) {
         }
         // Every live message shows: SMS, MMS, and the app's messages no
         // telephony row holds (RCS, and those deleted from telephony).
+        // A telephony message deleted while the app holds it live is one
+        // live record too.
         size_t bugleLiveOnly = 0;
         for (const DeletedMessage& message : store.deep.otherMessages)
             bugleLiveOnly += message.store == MessageStore::Bugle && !message.deleted;
-        EXPECT_EQ(live, truth.liveSms + truth.liveMms + bugleLiveOnly) << label;
+        size_t liveInAppOnly = 0;
+        for (const auto* messages : {&store.deep.messages, &store.deep.otherMessages})
+            for (const DeletedMessage& message : *messages)
+                liveInAppOnly += message.deletedIn == "mmssms.db";
+        EXPECT_EQ(live, truth.liveSms + truth.liveMms + bugleLiveOnly + liveInAppOnly) << label;
         const size_t rcs = liveRcsMessages(truth.bugleDb);
         EXPECT_GT(rcs, 0u) << label;
         EXPECT_GE(bugleLiveOnly, rcs) << label;
@@ -319,6 +325,7 @@ TEST(SameMessageRule, LinkOrTextNumberAndTwoSeconds) {
                                          appMessage("content://sms/6", "", t + 500, "ok"),
                                          appMessage("", "+15551234567", t + 600, "ok"),
                                          appMessage("content://sms/7", "+1555", t, "live one")};
+    bugle[3].deleted = false; // the app holds this live SMS live too
     const std::vector<fennaro::LiveSmsRow> live = {{7, "+15550001111", t, "live one"}};
     const std::vector<int64_t> liveCopies = fennaro::mergeMessageStores(sms, mms, bugle, live);
     EXPECT_EQ(liveCopies, std::vector<int64_t>{7});
@@ -326,6 +333,44 @@ TEST(SameMessageRule, LinkOrTextNumberAndTwoSeconds) {
     EXPECT_EQ(bugle[0].date, t + 600);
     for (const DeletedMessage& kept : sms)
         EXPECT_EQ(kept.sources, (std::vector<std::string>{"mmssms.db", "bugle_db"}));
+
+    // A message deleted in one store and live in the other is one live
+    // record of its deleted copy, which names the deleted store in its
+    // evidence, keeps the deleted copy's place, and lists only the store
+    // that holds it live.
+    std::vector<DeletedMessage> noSms;
+    bugle = {appMessage("content://sms/9", "+15551234567", t, "gone from the app")};
+    bugle[0].evidence = "cell";
+    bugle[0].place = {"/p/bugle_db", 4, 12345, 7};
+    std::vector<int64_t> deletedInApp;
+    const std::vector<fennaro::LiveSmsRow> liveNine = {{9, "+15551234567", t, "gone from the app"}};
+    EXPECT_TRUE(fennaro::mergeMessageStores(noSms, mms, bugle, liveNine, &deletedInApp).empty());
+    EXPECT_EQ(deletedInApp, std::vector<int64_t>{9});
+    ASSERT_EQ(bugle.size(), 1u);
+    EXPECT_FALSE(bugle[0].deleted);
+    EXPECT_EQ(bugle[0].evidence, "deleted in bugle_db: cell");
+    EXPECT_EQ(bugle[0].place.file, "/p/bugle_db");
+    EXPECT_EQ(bugle[0].place.offset, 12345u);
+    EXPECT_EQ(bugle[0].place.frame, 7u);
+    EXPECT_EQ(fennaro::deep::sourceFiles(bugle[0]), "mmssms.db");
+    EXPECT_EQ(fennaro::deep::storeMark(bugle[0]), "app: deleted");
+
+    std::vector<DeletedMessage> goneSms(1);
+    goneSms[0].id = 10;
+    goneSms[0].address = "+15551234567";
+    goneSms[0].date = t;
+    goneSms[0].body = "gone from the phone";
+    goneSms[0].evidence = "cell";
+    goneSms[0].place = {"/p/mmssms.db", 3, 2048, std::nullopt};
+    bugle = {appMessage("content://sms/10", "+15551234567", t, "gone from the phone")};
+    bugle[0].deleted = false;
+    fennaro::mergeMessageStores(goneSms, mms, bugle, {});
+    EXPECT_TRUE(bugle.empty());
+    EXPECT_FALSE(goneSms[0].deleted);
+    EXPECT_EQ(goneSms[0].evidence, "deleted in mmssms.db: cell");
+    EXPECT_EQ(goneSms[0].place.offset, 2048u);
+    EXPECT_EQ(fennaro::deep::sourceFiles(goneSms[0]), "bugle_db");
+    EXPECT_EQ(fennaro::deep::storeMark(goneSms[0]), "SMS: deleted");
 
     // A deleted SMS the words index alone kept takes the app copy's whole
     // text, date and direction, and says where they came from.

@@ -43,7 +43,7 @@ TEST(ReportText, CsvHasOneRowPerMessageAndPerContactField) {
     ann.fields.push_back({"Birthday", "1974-01-28", true, "cell",
                           deep::RecordPlace{"/x/contacts2.db-wal", 3, 4096, 7}});
     data.contacts.push_back(ann);
-    data.contacts.push_back(ContactEntry{"Nobody", "", "", false, {}});
+    data.contacts.push_back(ContactEntry{"Nobody", "", "", false, "", {}});
     ConversationEntry conversation;
     conversation.name = "Ann, \"A\"";
     conversation.messages.push_back({true, "555", "", std::nullopt, "", kNastyBody, "header lost",
