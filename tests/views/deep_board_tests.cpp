@@ -115,8 +115,12 @@ class DeepBoardTests : public QObject {
         DeepPhone phone;
         const auto& conversations = phone.store.deep.conversations;
         QCOMPARE(conversations.size(), size_t(2));
+        // The gone thread's conversation comes first, then Ann's live one
+        // with deleted messages.
+        const deep::DeepConversation& ann = conversations[1];
+        const deep::DeepConversation& gone = conversations[0];
         auto* board = new CMsgInfoBoard(m_window.get());
-        board->showDeepConversation(&conversations[0]);
+        board->showDeepConversation(&ann);
         const std::vector<CMsgInfoItem>& items = board->items();
         QCOMPARE(items.size(), size_t(5));
         // Date order, the undated one last; sides by type; deleted marked.
@@ -147,8 +151,8 @@ class DeepBoardTests : public QObject {
         }
 
         // A thread that is gone: a conversation of its own, named by number.
-        QCOMPARE(conversations[1].thread, nullptr);
-        QCOMPARE(QString::fromStdString(conversations[1].name), QString("10086"));
+        QCOMPARE(gone.thread, nullptr);
+        QCOMPARE(QString::fromStdString(gone.name), QString("10086"));
     }
 
     void deletedContactShowsEveryField() {
@@ -191,12 +195,14 @@ class DeepBoardTests : public QObject {
         // The deleted contact first: one row with name, phone, company, e-mail.
         QCOMPARE(contacts[0].cells, QStringList({"Gone Guy", "5550199", "Acme", "guy@x.example"}));
         QCOMPARE(contacts[0].record, static_cast<void*>(&phone.store.deep.contactRows[2]));
-        QCOMPARE(contacts[2].cells[0], QString("Bob"));
+        // Then Bob, live with a deleted field, then Ann, live.
+        QCOMPARE(contacts[1].cells[0], QString("Bob"));
+        QCOMPARE(contacts[2].cells[0], QString("Ann"));
         const ConversationIndex conversations(phone.store.contactLists, phone.store.smsLists);
         const std::vector<RecordRow> messages = makeMessageRows(phone.store, conversations);
         QCOMPARE(messages.size(), size_t(2));
-        QCOMPARE(messages[0].cells, QStringList({"Ann", "18950061093"}));
-        QCOMPARE(messages[1].cells, QStringList({"10086", "10086"}));
+        QCOMPARE(messages[0].cells, QStringList({"10086", "10086"}));
+        QCOMPARE(messages[1].cells, QStringList({"Ann", "18950061093"}));
     }
 
     void emojiAreDrawnInColour() {
