@@ -498,6 +498,19 @@ bool looksLikeGzip(int fd) {
            start[1] == 0x8b;
 }
 
+// Ends the reading of an archive read whole: its SHA-256, or why it has none.
+void takeDigest(const std::optional<std::string>& digest, const std::atomic<bool>* stop,
+                ArchiveReadResult& result) {
+    result.stopped = stopSet(stop);
+    if (!digest) {
+        if (!result.stopped)
+            result.problem = "could not be read to its end";
+        return;
+    }
+    result.sha256 = *digest;
+    result.read = true;
+}
+
 // Reads a tar, plain or compressed, in one pass through a hashing feed.
 void readStream(int fd, const MemberVisitor& visit, const ReadProgress& progress,
                 const std::atomic<bool>* stop, ArchiveReadResult& result) {
@@ -534,15 +547,7 @@ void readStream(int fd, const MemberVisitor& visit, const ReadProgress& progress
                                  : "is damaged: " + gzip->problem();
         return;
     }
-    std::optional<std::string> digest = feed.finish();
-    result.stopped = stopSet(stop);
-    if (!digest) {
-        if (!result.stopped)
-            result.problem = "could not be read to its end";
-        return;
-    }
-    result.sha256 = *digest;
-    result.read = true;
+    takeDigest(feed.finish(), stop, result);
 }
 
 // Reads a zip through its central directory while a second thread hashes
@@ -566,15 +571,7 @@ void readZip(const std::string& path, const MemberVisitor& visit, const ReadProg
         result.stopped = stopSet(stop);
         return;
     }
-    std::optional<std::string> digest = hasher.wait(progress, result.size);
-    result.stopped = stopSet(stop);
-    if (!digest) {
-        if (!result.stopped)
-            result.problem = "could not be read to its end";
-        return;
-    }
-    result.sha256 = *digest;
-    result.read = true;
+    takeDigest(hasher.wait(progress, result.size), stop, result);
 }
 
 } // namespace
